@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs. Idempotent and quiet when all is present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev
+  libswscale-dev libswresample-dev libavutil-dev ffmpeg
+  libcurl4-openssl-dev duktape-dev nlohmann-json3-dev
+  qt6-base-dev qt6-multimedia-dev
+  libgtest-dev libgmock-dev
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

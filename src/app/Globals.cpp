@@ -1,0 +1,5 @@
+#include "app/Globals.h"
+
+namespace mw {
+TGlobalVars GlobalVars;
+}

@@ -1,0 +1,202 @@
+#include "app/UtilFuncs.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mw {
+
+std::string AddTrailingBackslash(const std::string& path) {
+    if (path.empty() || path.back() == PathDelim) return path;
+    return path + PathDelim;
+}
+
+static size_t LastComponentStart(const std::string& path) {
+    size_t p = path.rfind(PathDelim);
+    return p == std::string::npos ? 0 : p + 1;
+}
+
+std::string ExtractFileExt(const std::string& path) {
+    size_t start = LastComponentStart(path);
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < start) return "";
+    return path.substr(dot);
+}
+
+std::string ExtractFileName(const std::string& path) { return path.substr(LastComponentStart(path)); }
+
+std::string ExtractFilePath(const std::string& path) { return path.substr(0, LastComponentStart(path)); }
+
+std::string StripFileExt(const std::string& path) {
+    return path.substr(0, path.size() - ExtractFileExt(path).size());
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string MakeUniqueFileName(const std::string& name, const std::string& folder) {
+    const std::string dir = AddTrailingBackslash(folder);
+    if (!FileExists(dir + name)) return name;
+    const std::string base = StripFileExt(name);
+    const std::string ext = ExtractFileExt(name);
+    for (int n = 1; n <= 32767; ++n) {
+        std::string candidate = base + "(" + std::to_string(n) + ")" + ext;
+        if (!FileExists(dir + candidate)) return candidate;
+    }
+    return base + "(32768)" + ext;
+}
+
+std::string MakeSafeFileName(const std::string& name) {
+    static const std::string forbidden = "\\/:*?\"<>|";
+    std::string result = name;
+    for (char& c : result)
+        if (forbidden.find(c) != std::string::npos) c = '_';
+    return result;
+}
+
+bool IsMediaFileExt(const std::string& ext) {
+    static const std::array<const char*, 41> known = {
+        ".mp3", ".aac", ".wav", ".wma", ".cda", ".flac", ".m4a", ".mid", ".mka", ".mp2", ".mpa",
+        ".mpc", ".ape", ".ofr", ".ogg", ".ra",  ".wv",   ".tta", ".ac3", ".dts", ".avi", ".avm",
+        ".asf", ".wmv", ".avs", ".flv", ".mkv", ".mov",  ".3gp", ".mp4", ".mpg", ".dat", ".ogm",
+        ".vob", ".rm",  ".rmvb", ".ts", ".tp",  ".ifo",  ".nsv", ".swf"};
+    const std::string lower = LowerCase(ext);
+    return std::any_of(known.begin(), known.end(), [&](const char* e) { return lower == e; });
+}
+
+std::string FormatMicroseconds(int64_t us) {
+    const long long hours = us / 3600000000LL;
+    const int minutes = static_cast<int>((us / 60000000LL) % 60);
+    const int seconds = static_cast<int>((us / 1000000LL) % 60);
+    const int millis = static_cast<int>(((us % 1000000LL) * 1000) / 1000000LL);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2lld:%.2d:%.2d.%.3d", hours, minutes, seconds, millis);
+    return buf;
+}
+
+// XDG user-dirs file: lines such as XDG_DOCUMENTS_DIR="$HOME/Documents".
+static std::string ReadXdgUserDir(const std::string& configHome, const std::string& home, const std::string& key) {
+    std::ifstream in(AddTrailingBackslash(configHome) + "user-dirs.dirs");
+    std::string line;
+    while (std::getline(in, line)) {
+        line = Trim(line);
+        if (line.rfind(key + "=", 0) != 0) continue;
+        std::string value = line.substr(key.size() + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+        if (!value.empty() && value.front() == PathDelim) return value;
+    }
+    return "";
+}
+
+std::string GetShellFolderPath(const std::string& name) {
+    const char* homeEnv = std::getenv("HOME");
+    const std::string home = homeEnv && *homeEnv == PathDelim ? homeEnv : "";
+    const char* cfgEnv = std::getenv("XDG_CONFIG_HOME");
+    std::string configHome = cfgEnv && *cfgEnv == PathDelim ? cfgEnv : "";
+    if (configHome.empty() && !home.empty()) configHome = home + "/.config";
+    std::string result;
+    if (SameText(name, "AppData")) {
+        result = configHome;
+    } else if (SameText(name, "Personal")) {
+        if (!configHome.empty()) result = ReadXdgUserDir(configHome, home, "XDG_DOCUMENTS_DIR");
+        if (result.empty() && DirectoryExists(home + "/Documents")) result = home + "/Documents";
+        if (result.empty()) result = home;
+    }
+    // The root folder is this platform's "C:\": the answer when nothing better is known.
+    while (result.size() > 1 && result.back() == PathDelim) result.pop_back();
+    return result.empty() ? std::string(1, PathDelim) : result;
+}
+
+std::string TextBetween(const std::string& text, const std::string& startMark, const std::string& endMark) {
+    size_t s = text.find(startMark);
+    if (s == std::string::npos) return "";
+    s += startMark.size();
+    size_t e = text.find(endMark, s);
+    if (e == std::string::npos) return "";
+    return text.substr(s, e - s);
+}
+
+std::vector<std::string> SplitByDelimiter(const std::string& text, const std::string& delimiter) {
+    std::vector<std::string> pieces;
+    if (delimiter.empty()) {
+        if (!text.empty()) pieces.push_back(text);
+        return pieces;
+    }
+    size_t pos = 0;
+    while (true) {
+        size_t next = text.find(delimiter, pos);
+        if (next == std::string::npos) {
+            if (pos < text.size()) pieces.push_back(text.substr(pos));
+            break;
+        }
+        pieces.push_back(text.substr(pos, next - pos));
+        pos = next + delimiter.size();
+    }
+    return pieces;
+}
+
+std::vector<std::string> SplitTextLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string cur;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) lines.push_back(cur);
+    return lines;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+std::string LowerCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool SameText(const std::string& a, const std::string& b) { return LowerCase(a) == LowerCase(b); }
+
+bool TryStrToInt(const std::string& s, int32_t& value) {
+    if (s.empty() || static_cast<unsigned char>(s[0]) <= ' ') return false;
+    errno = 0;
+    char* end = nullptr;
+    long long v = std::strtoll(s.c_str(), &end, 10);
+    if (errno != 0 || end != s.c_str() + s.size() || v < INT32_MIN || v > INT32_MAX) return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+std::string ExecutableFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "./";
+    return ExtractFilePath(std::string(buf, static_cast<size_t>(n)));
+}
+
+} // namespace mw

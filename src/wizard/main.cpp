@@ -1,0 +1,52 @@
+// Entry sequence: read the title, load the icon, create the main and (hidden) log windows, run.
+#include "app/Dispatcher.h"
+#include "app/ProductConfig.h"
+#include "app/UtilFuncs.h"
+#include "wizard/LogWindow.h"
+#include "wizard/MainWindow.h"
+#include "wizard/QtDispatcher.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+int Fatal(const std::string& message) {
+    std::fprintf(stderr, "mediawizard: %s\n", message.c_str());
+    QMessageBox::critical(nullptr, "mediawizard", QString::fromStdString(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::string title;
+    try {
+        title = mw::ReadProductTitle();
+    } catch (const std::exception& e) {
+        return Fatal(e.what());
+    }
+    QApplication::setApplicationName(QString::fromStdString(title));
+
+    const std::string iconFile = mw::ExecutableFolder() + "icon.ico";
+    if (!mw::FileExists(iconFile))
+        return Fatal("Cannot open file \"" + iconFile + "\". No such file or directory");
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(iconFile)));
+
+    mw::TQtDispatcher dispatcher;
+    mw::SetMainThreadDispatcher(&dispatcher);
+
+    mw::TFormLog log;
+    mw::TFormMain main(&log);
+    main.setWindowTitle(QString::fromStdString(title));
+    log.setWindowTitle(QString::fromStdString(title) + " - Log");
+    // Shown after the creation has finished, as a queued step.
+    QTimer::singleShot(0, &main, [&main] { main.show(); });
+    const int rc = QApplication::exec();
+    mw::SetMainThreadDispatcher(nullptr);
+    return rc;
+}
