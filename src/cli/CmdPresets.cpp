@@ -4,7 +4,7 @@
 #include "presets/PresetJson.h"
 
 #include <cstdio>
-#include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -17,16 +17,24 @@ constexpr const char* PresetsUsage =
     "           names), index, default, text, extension, and the output options the preset\n"
     "           writes under their record names.\n";
 
+// Prints a table-owned text; the views are not NUL-terminated.
+void PrintText(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 void PrintListing() {
     for (const mw::TFormatInfo& f : mw::Formats()) {
-        const mw::TFormatClassInfo* c = mw::FindFormatClass(f.Class);
-        std::printf("%s %d / %s %d (%.*s)\n", std::string(c->Name).c_str(), f.Class,
-                    std::string(f.Name).c_str(), f.Number, static_cast<int>(f.Extension.size()),
-                    f.Extension.data());
+        PrintText(mw::FindFormatClass(f.Class)->Name);
+        std::printf(" %d / ", f.Class);
+        PrintText(f.Name);
+        std::printf(" %d (", f.Number);
+        PrintText(f.Extension);
+        std::printf(")\n");
         for (const mw::TPresetRow& r : mw::PresetRows()) {
             if (r.Class != f.Class || r.Format != f.Number) continue;
-            std::printf("  %c%3d  %.*s\n", r.Index == f.DefaultPreset ? '*' : ' ', r.Index,
-                        static_cast<int>(r.Text.size()), r.Text.data());
+            std::printf("  %c%3d  ", r.Index == f.DefaultPreset ? '*' : ' ', r.Index);
+            PrintText(r.Text);
+            std::printf("\n");
         }
     }
 }
@@ -40,11 +48,11 @@ int RunPresets(const mw::cli::TCliArgs& args) {
             return mw::cli::UsageError("presets: unknown argument '" + a + "' (see presets --help)");
     }
     if (json)
-        std::cout << mw::PresetCatalogueJson().dump(2) << '\n';
+        std::printf("%s\n", mw::PresetCatalogueJson().dump(2).c_str());
     else
         PrintListing();
-    std::cout.flush();
-    return std::ferror(stdout) ? 1 : 0;
+    // A closed or full output is a failed listing, not a success.
+    return std::fflush(stdout) != 0 || std::ferror(stdout) ? 1 : 0;
 }
 
 } // namespace

@@ -20,12 +20,9 @@ struct TFieldEntry {
 };
 
 // Every field a preset may write, in record order; merging, applying and listing all walk it.
-#define MW_FIELD(Kind, Field)                                                                                \
-    TFieldEntry {                                                                                            \
-#Field, Kind {                                                                                       \
-            &TPresetFields::Field, &TOutputOptions::Field                                                    \
-        }                                                                                                    \
-    }
+// clang-format off
+#define MW_FIELD(Kind, Field) TFieldEntry{#Field, Kind{&TPresetFields::Field, &TOutputOptions::Field}}
+// clang-format on
 const TFieldEntry FieldTable[] = {
     MW_FIELD(TTextLink, FileFormat),       MW_FIELD(TTextLink, AudioCodec),
     MW_FIELD(TIntLink, AudioChannels),     MW_FIELD(TIntLink, AudioSampleRate),

@@ -64,6 +64,12 @@ TEST(CmdPresets, UsageErrorsAndHelp) {
             EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << c.Args;
         }
     }
+    // Output that cannot be written is a failure, not a silent success.
+    const std::string full =
+        std::string("'") + MW_TEST_RUN_DIR + "/mediawizard-cli' presets --json >/dev/full";
+    const int raw = std::system(full.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+
     const TRun help = RunCli("--help");
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Out.find("  presets "), std::string::npos);
