@@ -56,7 +56,9 @@ TEST(OutputPage, FormatIsStoredAtOncePresetOnlyWithNext) {
     EXPECT_EQ(settings.OutputSelection.OutputAudioFormat, 1);
     EXPECT_EQ(*settings.OutputSelection.PresetOf(fcAudio, 1), 2);
 
+    // Entering the page again shows the stored entry, not the abandoned one.
     page.ApplyStep2Settings();
+    EXPECT_EQ(page.CurrentPreset(fcAudio, 1), 2);
     page.SelectPreset(fcAudio, 1, 3);
     page.SetOutputFolder("/tmp/out");
     page.StoreStep2Settings();

@@ -51,21 +51,19 @@ TOutputSelection SelectionOf(const TPresetRow& row) {
     return s;
 }
 
-class EveryPreset : public ::testing::TestWithParam<size_t> {
-  protected:
-    const TPresetRow& Row() const { return PresetRows()[GetParam()]; }
-};
-
-TEST_P(EveryPreset, ListingMatchesReferenceToTheCharacter) {
-    ASSERT_LT(GetParam(), Reference().size());
-    EXPECT_EQ(json(PresetToJson(Row())), Reference()[GetParam()]);
+// The listing of row i matches the reference to the character.
+void CheckListing(size_t i) {
+    ASSERT_LT(i, Reference().size());
+    EXPECT_EQ(json(PresetToJson(PresetRows()[i])), Reference()[i]);
 }
 
-TEST_P(EveryPreset, ConversionRecordCarriesTheListedFields) {
-    const json& ref = Reference().at(GetParam());
+// The records a conversion gets carry exactly the listed fields, per file and joined.
+void CheckRecords(size_t i) {
+    const TPresetRow& row = PresetRows()[i];
+    const json& ref = Reference().at(i);
     TUserSettings settings;
     settings.OutputFileDir = "/nonexistent-output-dir/";
-    settings.OutputSelection = SelectionOf(Row());
+    settings.OutputSelection = SelectionOf(row);
 
     test::TFieldMap expected = ExpectedFields(ref["options"]);
     const bool fromSource = ref.value("audioBitrateFromSource", false);
@@ -83,13 +81,14 @@ TEST_P(EveryPreset, ConversionRecordCarriesTheListedFields) {
 }
 
 // Values the engine must understand: encoders of the build, sizes, rates and option lines.
-TEST_P(EveryPreset, FieldsUseTheEngineVocabulary) {
+void CheckVocabulary(size_t i) {
+    const TPresetRow& row = PresetRows()[i];
     static const std::set<std::string> encoders = {
         "libx264",    "libfaac", "libmp3lame", "libvorbis",    "libtheora", "mpeg4",     "mpeg1video",
         "mpeg2video", "mjpeg",   "rawvideo",   "h263",         "svq1",      "rv20",      "wmv2",
         "wmav2",      "flac",    "mp2",        "adpcm_ima_qt", "pcm_s16le", "pcm_s24le", "pcm_s32le"};
     static const std::set<std::string> frameRates = {"30", "25", "24", "20", "15", "12", "10", "30000/1001"};
-    const TPresetFields f = PresetFieldsOf(Row().Class, Row().Format, Row().Index);
+    const TPresetFields f = PresetFieldsOf(row.Class, row.Format, row.Index);
     if (f.VideoCodec) {
         EXPECT_TRUE(encoders.count(std::string(*f.VideoCodec))) << *f.VideoCodec;
     }
@@ -116,18 +115,29 @@ TEST_P(EveryPreset, FieldsUseTheEngineVocabulary) {
             << *f.ExtOptions;
     }
     // Only the Audio class disables video; only its OGG format names a video codec.
-    EXPECT_EQ(f.DisableVideo.value_or(false), Row().Class == fcAudio);
-    if (Row().Class == fcAudio) {
-        EXPECT_EQ(f.VideoCodec.has_value(), Row().Format == 3);
+    EXPECT_EQ(f.DisableVideo.value_or(false), row.Class == fcAudio);
+    if (row.Class == fcAudio) {
+        EXPECT_EQ(f.VideoCodec.has_value(), row.Format == 3);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogue, EveryPreset, ::testing::Range<size_t>(0, PresetRows().size()),
-                         [](const auto& info) {
-                             const TPresetRow& r = PresetRows()[info.param];
-                             return std::string(FindFormat(r.Class, r.Format)->Name) + "_" +
-                                    std::to_string(r.Index);
-                         });
+// One case per format, walking every row of it.
+class EveryPreset : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(EveryPreset, MatchesReferenceAndBuildsTheListedRecords) {
+    const TFormatInfo& format = Formats()[GetParam()];
+    for (size_t i = 0; i < PresetRows().size(); ++i) {
+        const TPresetRow& row = PresetRows()[i];
+        if (row.Class != format.Class || row.Format != format.Number) continue;
+        SCOPED_TRACE(std::string(format.Name) + " preset " + std::to_string(row.Index));
+        CheckListing(i);
+        CheckRecords(i);
+        CheckVocabulary(i);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, EveryPreset, ::testing::Range<size_t>(0, Formats().size()),
+                         [](const auto& info) { return std::string(Formats()[info.param].Name); });
 
 TEST(Catalogue, ListsEveryReferencePresetOnce) {
     EXPECT_EQ(json(PresetCatalogueJson()), Reference());
