@@ -176,7 +176,9 @@ bool TFFLoader::Load(int index) {
         // because they were opened before it (dependency order) and the dynamic loader matches them
         // by their versioned names.
         const std::string tried = !folder.empty() && IsRegularFile(folder + bare) ? folder + bare : bare;
-        status.Handle = ::dlopen(tried.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Unloading drops our handle and entries, but the code stays mapped: the libraries and their
+        // dependencies keep exit handlers and thread-local destructors that must not be unmapped.
+        status.Handle = ::dlopen(tried.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (!status.Handle) {
             FLastError = "Load library " + tried + " error: " + DlError();
             return false;
