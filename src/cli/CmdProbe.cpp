@@ -23,7 +23,7 @@ const char* const ProbeUsage =
     "channels, sample rate, frame rate and aspect ratio.\n"
     "  --json            one JSON array with an object per file\n"
     "  --thumbnail OUT   write the picture from the middle of each video as PNG: to OUT for one\n"
-    "                    file, to OUT-<n>.png (n = 1, 2, ...) for several, or into OUT/<name>.png\n"
+    "                    file, to OUT-<n>.png (n = 1, 2, ...) for several, or into OUT/<file name>.png\n"
     "                    when OUT is a folder\n"
     "A file that cannot be probed prints its error; the others are still probed (exit status 1).\n";
 
@@ -42,8 +42,7 @@ std::string Printf(const char* format, double value) {
 }
 
 std::string ThumbnailPath(const std::string& out, const std::string& input, size_t number, size_t count) {
-    if (mw::DirectoryExists(out))
-        return mw::AddTrailingBackslash(out) + mw::StripFileExt(mw::ExtractFileName(input)) + ".png";
+    if (mw::DirectoryExists(out)) return mw::AddTrailingBackslash(out) + mw::ExtractFileName(input) + ".png";
     if (count == 1) return out;
     const std::string ext = mw::ExtractFileExt(out);
     return mw::StripFileExt(out) + "-" + std::to_string(number) + (ext.empty() ? ".png" : ext);
