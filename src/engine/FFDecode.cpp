@@ -195,6 +195,7 @@ void TFFDecoder::CloseFile() {
     FVideoStream = -1;
     FEof = false;
     FDraining = false;
+    FRetryStage = 0;
     FreeCodecLocked(FVideoDecoder);
     FFormatName.clear();
     if (FOwner)
@@ -378,10 +379,19 @@ bool TFFDecoder::Seek(uint8_t flags, int64_t position) {
     FEof = false;
     FDraining = false;
     ForgetPicture();
+    FRetryStage = 0;
     const int libraryFlags = flags & 0x0F;
     int result;
     if (position > 0) {
         result = FFApi.av_seek_frame(FContext, FSeekStream, target, libraryFlags);
+        // No key frame after the position (a short clip has few): take the one before it rather than
+        // ending up at the end of the file with nothing to decode.
+        if (!(libraryFlags & AVSEEK_FLAG_BACKWARD) && !byteMode &&
+            (result < 0 || (FContext->pb && FFApi.avio_feof(FContext->pb)))) {
+            const int retry =
+                FFApi.av_seek_frame(FContext, FSeekStream, target, libraryFlags | AVSEEK_FLAG_BACKWARD);
+            if (retry >= 0) result = retry;
+        }
     } else {
         result = FFApi.av_seek_frame(FContext, FSeekStream, 0, libraryFlags | AVSEEK_FLAG_BACKWARD);
         if (result < 0)
@@ -392,6 +402,8 @@ bool TFFDecoder::Seek(uint8_t flags, int64_t position) {
                                  : Format("could not seek to position %0.3f seconds", position / 1000000.0));
         return false;
     }
+    FRetryStage = position > 0 && !byteMode && !(libraryFlags & AVSEEK_FLAG_BACKWARD) ? 1 : 0;
+    FRetryTarget = target;
     EngineLogFormat(this, llDebug, "seek to position %" PRId64 " bytes", IOPosition(FContext));
     if (FContext->pb && FFApi.avio_feof(FContext->pb)) {
         Report(llInfo, "stream eof reached.");
@@ -433,6 +445,7 @@ bool TFFDecoder::OpenVideoDecoder(int streamIndex) {
 
 void TFFDecoder::StorePicture(AVFrame* frame) {
     const AVStream* st = FContext->streams[FVideoStream];
+    FRetryStage = 0;
     FFApi.av_frame_unref(FPicture.get());
     FFApi.av_frame_move_ref(FPicture.get(), frame);
     FKeyFrame = FPicture->key_frame != 0;
@@ -485,10 +498,33 @@ bool TFFDecoder::DecodeVideoFrame(int streamIndex) {
             return true;
         }
         if (received != AVERROR(EAGAIN) || FDraining) {
+            if (FRetryStage > 0) {
+                // First the key frame before the position, then the start of the file as Seek(0, 0).
+                int r;
+                if (FRetryStage == 1) {
+                    r = FFApi.av_seek_frame(FContext, FSeekStream, FRetryTarget, AVSEEK_FLAG_BACKWARD);
+                } else {
+                    r = FFApi.av_seek_frame(FContext, FSeekStream, 0, AVSEEK_FLAG_BACKWARD);
+                    if (r < 0) r = FFApi.av_seek_frame(FContext, FSeekStream, FSeekBase, 0);
+                }
+                FRetryStage = FRetryStage == 1 ? 2 : 0;
+                if (r >= 0) {
+                    FFApi.avcodec_flush_buffers(FVideoDecoder.get());
+                    FDraining = false;
+                    continue;
+                }
+            }
             // The decoder has given everything it had.
             FEof = true;
             Report(llInfo, "stream eof reached.");
             return false;
+        }
+        // A cover picture is not in the packet flow after a seek; it is kept with its stream.
+        if (FContext->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+            FFApi.avcodec_send_packet(FVideoDecoder.get(), &FContext->streams[index]->attached_pic);
+            FFApi.avcodec_send_packet(FVideoDecoder.get(), nullptr);
+            FDraining = true;
+            continue;
         }
         const int read = FFApi.av_read_frame(FContext, FPacket.get());
         if (read == AVERROR(EAGAIN)) {

@@ -140,6 +140,11 @@ class TFFDecoder : public TCustomDecoder {
     int FVideoStream = -1;
     bool FEof = false;
     bool FDraining = false;
+    // After a forward seek: when no picture comes before the end, seek back to the key frame
+    // before FRetryTarget, then to the start (a clip whose last usable key frame precedes the
+    // position would otherwise give no picture at all).
+    int FRetryStage = 0; // 0 none, 1 key frame before FRetryTarget, 2 start
+    int64_t FRetryTarget = 0;
     TCodecContextPtr FVideoDecoder;
     TFramePtr FPicture;
     TPacketPtr FPacket;

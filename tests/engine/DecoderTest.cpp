@@ -162,6 +162,35 @@ TEST_F(DecoderTest, MiddlePictureBecomesABitmap) {
     }
 }
 
+// The file list seeks forward to the middle; with no key frame after it the picture comes from the
+// key frame before it instead of nothing.
+TEST_F(DecoderTest, MiddleSeekPastTheLastKeyFrameStillGivesAPicture) {
+    for (const char* name : {"onekey.mp4", "onekey.flv"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(FDecoder.LoadFile(test::Fixture(name)));
+        TFileStreamInfo info;
+        FDecoder.GetFileStreamInfo(info);
+        FDecoder.Seek(0, info.Duration / 2);
+        ASSERT_TRUE(FDecoder.DecodeVideoFrame()) << FDecoder.LastErrorMessage();
+        EXPECT_LE(FDecoder.PictureTimeUs(), info.Duration / 2);
+        TBitmap bitmap;
+        EXPECT_TRUE(FDecoder.GetBitmap(bitmap));
+    }
+}
+
+TEST_F(DecoderTest, CoverPictureIsTheThumbnailOfASong) {
+    ASSERT_TRUE(FDecoder.LoadFile(test::Fixture("cover.mp3")));
+    ASSERT_EQ(FDecoder.VideoStreamCount(), 1);
+    TFileStreamInfo info;
+    FDecoder.GetFileStreamInfo(info);
+    FDecoder.Seek(0, info.Duration / 2);
+    ASSERT_TRUE(FDecoder.DecodeVideoFrame(FDecoder.FirstVideoStreamIndex())) << FDecoder.LastErrorMessage();
+    TBitmap bitmap;
+    ASSERT_TRUE(FDecoder.GetBitmap(bitmap));
+    EXPECT_EQ(bitmap.Width(), 64);
+    EXPECT_EQ(bitmap.Height(), 48);
+}
+
 TEST_F(DecoderTest, DecodingToTheEndReportsEof) {
     ASSERT_TRUE(FDecoder.LoadFile(test::Fixture("v.mp4")));
     int pictures = 0;

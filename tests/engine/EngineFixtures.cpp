@@ -79,8 +79,26 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     "-f mp4",
                     o);
          }},
+        {"onekey.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p -g "
+                    "1000 -f mp4",
+                    o);
+         }},
+        {"onekey.flv",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p -g "
+                    "1000 -f flv",
+                    o);
+         }},
         {"still.png",
          [](const std::string& o) { Ffmpeg("-f lavfi -i testsrc=size=64x48 -frames:v 1 -f image2", o); }},
+        {"cover.mp3",
+         [](const std::string& o) {
+             Ffmpeg("-i " + ShellQuote(Fixture("a.mp3")) + " -i " + ShellQuote(Fixture("still.png")) +
+                        " -map 0 -map 1 -c copy -disposition:v attached_pic -f mp3",
+                    o);
+         }},
         {"text.avi", [](const std::string& o) { WriteAll(o, "This is a text file, not a movie.\n"); }},
         {"empty.avi", [](const std::string& o) { WriteAll(o, ""); }},
         {"truncated.avi",
