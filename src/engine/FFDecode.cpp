@@ -562,7 +562,8 @@ bool TFFDecoder::GetBitmap(TBitmap& bitmap) {
     if (ok) {
         bitmap = FConverter.Bitmap();
     } else {
-        bitmap.SetFormat(p->width, p->height, FConverter.BitsPixel());
+        const bool sane = FFApi.av_image_check_size(p->width, p->height, 0, nullptr) >= 0;
+        bitmap.SetFormat(sane ? p->width : 0, sane ? p->height : 0, FConverter.BitsPixel());
         bitmap.FillBlack();
         Report(llError, FConverter.LastError());
     }
