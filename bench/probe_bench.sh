@@ -47,20 +47,19 @@ peer() {
     i=$((i + 1))
     dur=$(ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name,width,height,sample_rate,channels,bit_rate,avg_frame_rate \
           -of default=nw=1 "$f" | sed -n 's/^duration=//p')
-    ffmpeg -nostdin -v error -y -ss "$(echo "$dur / 2" | bc -l)" -i "$f" -frames:v 1 "$WORK/peer/$i.png"
+    ffmpeg -nostdin -v error -y -ss "$(awk -v d="$dur" 'BEGIN { print d / 2 }')" -i "$f" -frames:v 1 "$WORK/peer/$i.png"
   done
 }
 
 best_ours=999999; best_peer=999999
 for r in $(seq "$ROUNDS"); do
   t0=$(now); ours; t1=$(now); peer; t2=$(now)
-  o=$(echo "$t1 - $t0" | bc -l); p=$(echo "$t2 - $t1" | bc -l)
-  best_ours=$(echo "if ($o < $best_ours) $o else $best_ours" | bc -l)
-  best_peer=$(echo "if ($p < $best_peer) $p else $best_peer" | bc -l)
+  best_ours=$(awk -v a="$t0" -v b="$t1" -v m="$best_ours" 'BEGIN { d = b - a; print (d < m ? d : m) }')
+  best_peer=$(awk -v a="$t1" -v b="$t2" -v m="$best_peer" 'BEGIN { d = b - a; print (d < m ? d : m) }')
 done
 
 [ "$(ls "$WORK/ours" | wc -l)" -eq ${#FILES[@]} ] || { echo "mediawizard-cli wrote too few thumbnails" >&2; exit 1; }
 printf 'files: %d, rounds: %d (best of each)\n' "${#FILES[@]}" "$ROUNDS"
 printf 'mediawizard-cli probe --thumbnail: %.3f s\n' "$best_ours"
 printf 'ffprobe + ffmpeg per file:         %.3f s\n' "$best_peer"
-printf 'ratio ours/peer: %.3f (target < 0.5)\n' "$(echo "$best_ours / $best_peer" | bc -l)"
+printf 'ratio ours/peer: %.3f (target < 0.5)\n' "$(awk -v o="$best_ours" -v p="$best_peer" 'BEGIN { print o / p }')"

@@ -102,6 +102,15 @@ TEST_F(LoaderTest, DecoderRefusesToWorkWithoutLibraries) {
     }
 }
 
+TEST_F(LoaderTest, LevelSetBeforeLoadingTakesEffectAtLoad) {
+    TFFLogger logger;
+    logger.SetLogLevel(llError);
+    ASSERT_TRUE(FFLoader().LoadSet(EncoderLibraries));
+    EXPECT_EQ(FFApi.av_log_get_level(), AV_LOG_ERROR);
+    logger.SetLogLevel(llDebug);
+    EXPECT_EQ(FFApi.av_log_get_level(), AV_LOG_DEBUG);
+}
+
 TEST_F(LoaderTest, CodecMutexIsCreatedWithAvcodecAndDestroyedWithIt) {
     TFFLogger logger;
     logger.SetLogLevel(llDebug);
