@@ -279,6 +279,18 @@ int TFFDecoder::ChooseStream(int streamIndex, AVMediaType kind) {
     return streamIndex;
 }
 
+// The fields video and audio stream records share.
+template <typename TInfo> static void FillCommonStreamInfo(TInfo& info, const AVStream* st) {
+    const AVCodecParameters* par = st->codecpar;
+    info.Language = MetadataValue(st->metadata, {"language"});
+    info.CodecName = CodecDescription(par);
+    info.StartTime = st->start_time;
+    info.StartTimeUs = ToMicroseconds(st->start_time, st->time_base);
+    info.Duration = st->duration;
+    info.DurationUs = ToMicroseconds(st->duration, st->time_base);
+    info.BitRate = ClampInt32(par->bit_rate);
+}
+
 bool TFFDecoder::GetVideoStreamInfo(int streamIndex, TVideoStreamInfo& info) {
     info = TVideoStreamInfo();
     if (!FContext) {
@@ -289,13 +301,7 @@ bool TFFDecoder::GetVideoStreamInfo(int streamIndex, TVideoStreamInfo& info) {
     if (index < 0) return false;
     const AVStream* st = FContext->streams[index];
     const AVCodecParameters* par = st->codecpar;
-    info.Language = MetadataValue(st->metadata, {"language"});
-    info.CodecName = CodecDescription(par);
-    info.StartTime = st->start_time;
-    info.StartTimeUs = ToMicroseconds(st->start_time, st->time_base);
-    info.Duration = st->duration;
-    info.DurationUs = ToMicroseconds(st->duration, st->time_base);
-    info.BitRate = ClampInt32(par->bit_rate);
+    FillCommonStreamInfo(info, st);
     info.Height = par->height;
     info.Width = par->width;
     const AVRational sar = par->sample_aspect_ratio;
@@ -321,13 +327,7 @@ bool TFFDecoder::GetAudioStreamInfo(int streamIndex, TAudioStreamInfo& info) {
     if (index < 0) return false;
     const AVStream* st = FContext->streams[index];
     const AVCodecParameters* par = st->codecpar;
-    info.Language = MetadataValue(st->metadata, {"language"});
-    info.CodecName = CodecDescription(par);
-    info.StartTime = st->start_time;
-    info.StartTimeUs = ToMicroseconds(st->start_time, st->time_base);
-    info.Duration = st->duration;
-    info.DurationUs = ToMicroseconds(st->duration, st->time_base);
-    info.BitRate = ClampInt32(par->bit_rate);
+    FillCommonStreamInfo(info, st);
     info.Channels = par->ch_layout.nb_channels;
     info.SampleRate = par->sample_rate;
     info.SampleFormat = par->format;

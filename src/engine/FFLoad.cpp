@@ -76,22 +76,7 @@ int CodecLock(TCodecLockOp op) {
         EngineLogFormat(nullptr, llDebug, "create codec mutex [%d].", GCodecMutexId);
         return 0;
     }
-    case clObtain: {
-        std::mutex* m = nullptr;
-        int id = 0;
-        {
-            std::lock_guard lock(GCodecLockMutex);
-            m = GCodecMutex.get();
-            id = GCodecMutexId;
-        }
-        if (!m) {
-            EngineLog(nullptr, llError, "error, codec mutex not available.");
-            return -1;
-        }
-        m->lock();
-        EngineLogFormat(nullptr, llDebug, "obtain codec mutex [%d].", id);
-        return 0;
-    }
+    case clObtain:
     case clRelease: {
         std::mutex* m = nullptr;
         int id = 0;
@@ -104,8 +89,9 @@ int CodecLock(TCodecLockOp op) {
             EngineLog(nullptr, llError, "error, codec mutex not available.");
             return -1;
         }
-        m->unlock();
-        EngineLogFormat(nullptr, llDebug, "release codec mutex [%d].", id);
+        if (op == clObtain) m->lock();
+        else m->unlock();
+        EngineLogFormat(nullptr, llDebug, op == clObtain ? "obtain codec mutex [%d]." : "release codec mutex [%d].", id);
         return 0;
     }
     case clDestroy: {
