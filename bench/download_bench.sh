@@ -41,6 +41,8 @@ PAGE
 stream_url="http%253A%252F%252F127.0.0.1%253A$port%252Fstream.bin%253Fx%253D1"
 printf 'status=ok&url_encoded_fmt_stream_map=itag%%3D5%%26url%%3D%s%%26sig%%3DS' "$stream_url" > "$work/root/get_video_info"
 
+# nginx workers may run as another user when started by root.
+chmod -R a+rX "$work"
 cat > "$work/nginx.conf" <<CONF
 worker_processes 1;
 pid $work/nginx.pid;
@@ -61,7 +63,7 @@ http {
   }
 }
 CONF
-"$nginx_bin" -c "$work/nginx.conf" -p "$work" -e "$work/error.log"
+"$nginx_bin" -c "$work/nginx.conf" -p "$work" -e "$work/error.log" || { cat "$work/error.log" >&2; exit 1; }
 for _ in $(seq 50); do curl -sf -o /dev/null "http://127.0.0.1:$port/watch" && break; sleep 0.1; done
 
 now() { date +%s.%N; }
@@ -70,7 +72,7 @@ best_cli=999999
 for i in $(seq "$runs"); do
   rm -rf "$work/out"/*
   t0=$(now)
-  curl -sf -o "$work/out/curl.bin" "http://127.0.0.1:$port/stream.bin?x=1&signature=S"
+  curl -sSf -o "$work/out/curl.bin" "http://127.0.0.1:$port/stream.bin?x=1&signature=S"
   t1=$(now)
   "$cli" download --folder "$work/out/cli" --no-hq --site "127.0.0.1:$port" "http://127.0.0.1:$port/watch?v=bench" >/dev/null
   t2=$(now)

@@ -16,7 +16,7 @@ namespace {
 
 // The program's transfers read bigger blocks than the component's default, so that handing each
 // block's progress to the main thread does not limit the speed.
-constexpr uint32_t StreamBlockSize = 256 * 1024;
+constexpr uint32_t StreamBlockSize = 1024 * 1024;
 
 void ConfigureTransfer(TWinHTTP& h) {
     h.AcceptTypes = "*/*";

@@ -252,6 +252,8 @@ struct TTransfer {
     int LocalFd = -1; // file: URL
     bool OverlapPending = false;
     int Reconnects = 0;
+    std::string Pending;     // the first block of a resume, gathered for the overlap check
+    size_t Unreported = 0;   // bytes of the block in work (a progress event follows each full one)
 
     bool HasStream() const { return Memory || OutputFd >= 0; }
     void CloseOutput() {
@@ -290,7 +292,13 @@ struct TRequest {
 // Friend of TCustomWinHTTP: the parts of the transfer body that need the component.
 struct TTransferDriver {
     static TOutcome HeadersComplete(TCustomWinHTTP* self, TRequest& r);
+    // One read of a whole buffer (or the last, shorter one).
     static TOutcome Block(TCustomWinHTTP* self, TTransfer& t, const char* p, size_t n);
+    // Pieces as libcurl hands them over, counted into blocks of TransferBufferSize.
+    static TOutcome Consume(TCustomWinHTTP* self, TTransfer& t, const char* p, size_t n);
+    // The end of the body: the last, shorter block.
+    static TOutcome Flush(TCustomWinHTTP* self, TTransfer& t);
+    static bool Store(TTransfer& t, const char* p, size_t n);
     static bool OpenBodyStream(TTransfer& t);
 };
 
@@ -341,12 +349,8 @@ size_t WriteCallback(char* p, size_t size, size_t n, void* userData) {
         r.Outcome = TTransferDriver::HeadersComplete(r.Owner, r);
         if (r.Outcome != TOutcome::Continue) return 0;
     }
-    for (size_t done = 0; done < total;) {
-        const size_t piece = std::min<size_t>(total - done, r.T.BufferSize);
-        r.Outcome = TTransferDriver::Block(r.Owner, r.T, p + done, piece);
-        if (r.Outcome != TOutcome::Continue) return 0;
-        done += piece;
-    }
+    r.Outcome = TTransferDriver::Consume(r.Owner, r.T, p, total);
+    if (r.Outcome != TOutcome::Continue) return 0;
     return total;
 }
 
@@ -464,6 +468,20 @@ TOutcome TTransferDriver::HeadersComplete(TCustomWinHTTP* self, TRequest& r) {
     return TOutcome::Continue;
 }
 
+bool TTransferDriver::Store(TTransfer& t, const char* p, size_t n) {
+    if (t.OutputFd >= 0) {
+        for (size_t done = 0; done < n;) {
+            const ssize_t w = ::write(t.OutputFd, p + done, n - done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += static_cast<size_t>(w);
+        }
+    } else if (t.Memory) {
+        t.Memory->Write(p, n);
+    }
+    return true;
+}
+
 TOutcome TTransferDriver::Block(TCustomWinHTTP* self, TTransfer& t, const char* p, size_t n) {
     if (self->FThread.IsStopRequested()) return TOutcome::Stop;
     t.BytesRead += n;
@@ -475,18 +493,53 @@ TOutcome TTransferDriver::Block(TCustomWinHTTP* self, TTransfer& t, const char* 
             t.Status = -1;
             return TOutcome::Restart;
         }
-    } else if (t.OutputFd >= 0) {
-        for (size_t done = 0; done < n;) {
-            const ssize_t w = ::write(t.OutputFd, p + done, n - done);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return TOutcome::EndBody; // a write failure ends the body short
-            done += static_cast<size_t>(w);
-        }
-    } else if (t.Memory) {
-        t.Memory->Write(p, n);
+    } else if (!Store(t, p, n)) {
+        return TOutcome::EndBody; // a write failure ends the body short
     }
     if (t.WantsProgress) self->FThread.CallInMainThread([self, &t] { self->RaiseProgress(t); });
     return TOutcome::Continue;
+}
+
+// Pieces go to the stream as they come (no copy); a progress event follows each completed block.
+// Only the first block of a resume is gathered whole, for the overlap check.
+TOutcome TTransferDriver::Consume(TCustomWinHTTP* self, TTransfer& t, const char* p, size_t n) {
+    if (self->FThread.IsStopRequested()) return TOutcome::Stop;
+    const size_t blockSize = t.BufferSize;
+    while (n > 0) {
+        if (t.OverlapPending) {
+            const size_t take = std::min(n, blockSize - t.Pending.size());
+            t.Pending.append(p, take);
+            p += take;
+            n -= take;
+            if (t.Pending.size() < blockSize) return TOutcome::Continue;
+            const TOutcome o = Block(self, t, t.Pending.data(), t.Pending.size());
+            t.Pending.clear();
+            if (o != TOutcome::Continue) return o;
+            continue;
+        }
+        const size_t piece = std::min<size_t>(n, blockSize - t.Unreported);
+        if (!Store(t, p, piece)) return TOutcome::EndBody;
+        t.BytesRead += piece;
+        t.Unreported += piece;
+        p += piece;
+        n -= piece;
+        if (t.Unreported == blockSize) {
+            t.Unreported = 0;
+            if (t.WantsProgress) self->FThread.CallInMainThread([self, &t] { self->RaiseProgress(t); });
+            if (self->FThread.IsStopRequested()) return TOutcome::Stop;
+        }
+    }
+    return TOutcome::Continue;
+}
+
+TOutcome TTransferDriver::Flush(TCustomWinHTTP* self, TTransfer& t) {
+    TOutcome o = TOutcome::Continue;
+    if (!t.Pending.empty()) o = Block(self, t, t.Pending.data(), t.Pending.size());
+    t.Pending.clear();
+    if (o == TOutcome::Continue && t.Unreported > 0 && t.WantsProgress)
+        self->FThread.CallInMainThread([self, &t] { self->RaiseProgress(t); });
+    t.Unreported = 0;
+    return o;
 }
 
 TCustomWinHTTP::TCustomWinHTTP(IMainThreadDispatcher* dispatcher) : FThread(dispatcher) {
@@ -740,6 +793,10 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             r.Outcome = TTransferDriver::HeadersComplete(this, r);
         }
         if (r.Outcome == TOutcome::Continue && code != CURLE_OK && !r.HeadersDone) t.Status = -1;
+        // The last, shorter block (also when the connection broke: what arrived counts).
+        if (r.Outcome == TOutcome::Continue) r.Outcome = TTransferDriver::Flush(this, t);
+        t.Pending.clear();
+        t.Unreported = 0;
         if (r.Outcome == TOutcome::Stop || stopped()) {
             if (!t.Stopped) StopProcessing(tp, true);
             return;
