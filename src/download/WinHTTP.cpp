@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -285,6 +286,9 @@ struct TRequest {
     bool ReadFailed = false;
     std::chrono::steady_clock::time_point LastData;
     std::string EffectiveURL;
+    void Status(int code) const {
+        if (T.ConnectionStatus) T.ConnectionStatus(Owner, code, ConnectionStatusText(code));
+    }
 };
 
 } // namespace
@@ -311,11 +315,13 @@ size_t HeaderCallback(char* p, size_t size, size_t n, void* userData) {
     if (line.rfind("HTTP/", 0) == 0) {
         r.Headers.clear();
         r.Headers.push_back(line);
-        if (r.T.ConnectionStatus) r.T.ConnectionStatus(r.Owner, 41, ConnectionStatusText(41));
+        r.Status(31);
+        r.Status(40);
         const size_t sp = line.find(' ');
         int32_t code = 0;
         if (sp != std::string::npos && TryStrToInt(line.substr(sp + 1, 3), code)) r.ResponseCode = code;
     } else if (line.empty()) {
+        r.Status(r.ResponseCode >= 100 && r.ResponseCode < 200 ? 120 : 41);
         const std::string location = HeaderValue(r.Headers, "Location");
         if (r.ResponseCode >= 300 && r.ResponseCode < 400 && !location.empty() &&
             !r.T.InternetOptions.Has(ioNoAutoRedirect)) {
@@ -331,7 +337,7 @@ size_t HeaderCallback(char* p, size_t size, size_t n, void* userData) {
                 curl_free(full);
                 curl_url_cleanup(u);
             }
-            if (r.T.ConnectionStatus) r.T.ConnectionStatus(r.Owner, 110, ConnectionStatusText(110));
+            r.Status(110);
             if (r.T.Redirected) r.T.Redirected(r.Owner, target);
         }
     } else {
@@ -364,6 +370,31 @@ int ProgressCallback(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_of
     if (receiveMs && std::chrono::steady_clock::now() - r.LastData > std::chrono::milliseconds(receiveMs))
         return 1;
     return 0;
+}
+
+// Status notifications from libcurl's connection callbacks (installed only when someone listens).
+int ResolverStartCallback(void*, void*, void* userData) {
+    static_cast<TRequest*>(userData)->Status(10);
+    return 0;
+}
+curl_socket_t OpenSocketCallback(void* userData, curlsocktype, curl_sockaddr* address) {
+    auto& r = *static_cast<TRequest*>(userData);
+    r.Status(11);
+    r.Status(20);
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+int CloseSocketCallback(void* userData, curl_socket_t socket) {
+    auto& r = *static_cast<TRequest*>(userData);
+    r.Status(50);
+    const int result = ::close(socket);
+    r.Status(51);
+    return result;
+}
+int PrereqCallback(void* userData, char*, char*, int, int) {
+    auto& r = *static_cast<TRequest*>(userData);
+    r.Status(21);
+    r.Status(30);
+    return CURL_PREREQFUNC_OK;
 }
 
 std::string EncodePath(const std::string& path) { return PercentEncodeIf(path.empty() ? "/" : path, " #%?"); }
@@ -689,18 +720,22 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             t.Status = -1;
             return;
         }
+        // Declared before the handle's clean-up: closing the socket still reports through it.
+        TRequest r(this, t, FThread);
+        r.Probing = probe;
         CURL* curl = curl_easy_init();
         if (!curl) return;
         struct TCleanup {
             CURL* C;
+            TTransfer& T;
+            TCustomWinHTTP* Owner;
             curl_slist* H = nullptr;
             ~TCleanup() {
                 curl_slist_free_all(H);
+                if (T.ConnectionStatus) T.ConnectionStatus(Owner, 70, ConnectionStatusText(70));
                 curl_easy_cleanup(C);
             }
-        } cleanup{curl};
-        TRequest r(this, t, FThread);
-        r.Probing = probe;
+        } cleanup{curl, t, this};
         const std::string host = parts.Host.find(':') != std::string::npos ? "[" + parts.Host + "]" : parts.Host;
         r.EffectiveURL = scheme + "://" + host + ":" + std::to_string(parts.Port) + EncodePath(parts.Path) +
                          EncodeExtraInfo(parts.ExtraInfo);
@@ -783,11 +818,21 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &r);
 
+        if (t.ConnectionStatus) {
+            r.Status(60);
+            curl_easy_setopt(curl, CURLOPT_RESOLVER_START_FUNCTION, ResolverStartCallback);
+            curl_easy_setopt(curl, CURLOPT_RESOLVER_START_DATA, &r);
+            curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocketCallback);
+            curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &r);
+            curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, CloseSocketCallback);
+            curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &r);
+            curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, PrereqCallback);
+            curl_easy_setopt(curl, CURLOPT_PREREQDATA, &r);
+        }
         if (t.BeforeSend) t.BeforeSend(this, curl);
-        if (t.ConnectionStatus) t.ConnectionStatus(this, 30, ConnectionStatusText(30));
         r.LastData = std::chrono::steady_clock::now();
         const CURLcode code = curl_easy_perform(curl);
-        if (t.ConnectionStatus) t.ConnectionStatus(this, 100, ConnectionStatusText(100));
+        r.Status(100);
         if (r.Outcome == TOutcome::Continue && !r.HeadersDone && code == CURLE_OK) {
             r.HeadersDone = true;
             r.Outcome = TTransferDriver::HeadersComplete(this, r);

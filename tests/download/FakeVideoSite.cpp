@@ -234,6 +234,12 @@ void TFakeVideoSite::Serve(int fd) {
             req.Body.append(buf, static_cast<size_t>(got));
         }
     }
+    // A request through a proxy names the whole address: keep the path and query.
+    if (req.Target.rfind("http://", 0) == 0) {
+        const size_t slash = req.Target.find('/', 7);
+        req.ProxiedHost = req.Target.substr(7, slash == std::string::npos ? std::string::npos : slash - 7);
+        req.Target = slash == std::string::npos ? "/" : req.Target.substr(slash);
+    }
     TFakeResponse resp;
     {
         std::lock_guard lock(FMutex);

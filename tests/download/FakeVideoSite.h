@@ -33,6 +33,7 @@ struct TFakeResponse {
 
 struct TRecordedRequest {
     std::string Method, Target;
+    std::string ProxiedHost; // the host named by a request sent to this server as a proxy
     std::vector<std::string> Headers;
     std::string Body;
     std::string Header(const std::string& name) const;

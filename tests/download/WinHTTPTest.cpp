@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -451,6 +452,55 @@ TEST_F(WinHTTPTest, AnOutputFileThatCannotBeCreatedIsAnOutputFileError) {
     Run(Site.URL("/nf"));
     EXPECT_EQ(R.Events, Events{"Done"});
     EXPECT_EQ(R.Body, "xyz");
+}
+
+TEST_F(WinHTTPTest, ConnectionStatusNotificationsComeInOrder) {
+    Site.Set("/s", TFakeResponse{});
+    std::vector<int> codes;
+    std::thread::id eventThread;
+    Http.OnConnectionStatus = [&](TCustomWinHTTP*, int code, const std::string& text) {
+        codes.push_back(code);
+        eventThread = std::this_thread::get_id();
+        EXPECT_EQ(text, ConnectionStatusText(code));
+    };
+    Run(Site.URL("/s"));
+    EXPECT_NE(eventThread, std::this_thread::get_id()); // raised on the worker
+    const std::vector<int> expected = {60, 11, 20, 21, 30, 31, 40, 41, 100};
+    std::vector<int> seen;
+    for (int c : codes)
+        if (std::find(expected.begin(), expected.end(), c) != expected.end()) seen.push_back(c);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(codes.back(), 70);
+}
+
+TEST_F(WinHTTPTest, AConfiguredProxyCarriesTheRequestWithItsCredentials) {
+    TFakeResponse resp;
+    resp.Body = "via proxy";
+    Site.Set("/p", resp);
+    Http.Proxy.AccessType = atUseProxy;
+    Http.Proxy.ProxyServer = "127.0.0.1";
+    Http.Proxy.ProxyPort = static_cast<uint32_t>(Site.Port());
+    Http.Proxy.ProxyUsername = "pu";
+    Http.Proxy.ProxyPassword = "pp";
+    // The name is never resolved: the proxy on 127.0.0.1 gets the whole address.
+    Run("http://video.example/p");
+    EXPECT_EQ(R.Events, Events{"Done"});
+    EXPECT_EQ(R.Body, "via proxy");
+    const auto requests = Site.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].ProxiedHost, "video.example");
+    EXPECT_EQ(requests[0].Header("Proxy-Authorization"), "Basic cHU6cHA=");
+    // The bypass list sends its hosts directly.
+    R.Events.clear();
+    Http.Proxy.ProxyBypass = "127.0.0.1;";
+    Run(Site.URL("/p"));
+    EXPECT_EQ(Site.Requests().at(1).ProxiedHost, "");
+    TWinHTTPProxy copy;
+    copy.Assign(&Http.Proxy);
+    EXPECT_EQ(copy.ProxyUsername, "pu");
+    copy.Assign(nullptr);
+    EXPECT_EQ(copy.ProxyPort, 8080u);
+    EXPECT_EQ(copy.ProxyBypass, "127.0.0.1;");
 }
 
 TEST(WinHTTPUrl, SplittingDecodesEveryPartAndKeepsDefaults) {
