@@ -1,6 +1,7 @@
 #include "FakeVideoSite.h"
 
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -73,6 +74,9 @@ std::string TRecordedRequest::Header(const std::string& name) const {
 }
 
 TFakeVideoSite::TFakeVideoSite() {
+    // Transfers with the system's proxy settings must still reach this server directly.
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        unsetenv(name);
     FListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     setsockopt(FListenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
