@@ -8,6 +8,7 @@
 #include "download/LinkList.h"
 #include "download/VideoInfo.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -63,8 +64,12 @@ public:
         }
         if (r.Status == "Downloading..." && FTty) {
             const TDownloadPanel& p = Runner->Panel;
-            std::printf("\r\033[K      %s  %s  %s  %s  left %s", r.Status.c_str(), r.Size.c_str(), r.Speed.c_str(),
-                        p.Percentage.c_str(), p.TimeLeft.c_str());
+            constexpr int BarWidth = 24;
+            const int filled = std::clamp(p.ProgressBar, 0, 100) * BarWidth / 100;
+            const std::string bar = std::string(static_cast<size_t>(filled), '#') +
+                                    std::string(static_cast<size_t>(BarWidth - filled), '-');
+            std::printf("\r\033[K      [%s] %4s  %s  %s  left %s", bar.c_str(), p.Percentage.c_str(), r.Size.c_str(),
+                        r.Speed.c_str(), p.TimeLeft.empty() ? "--:--:--" : p.TimeLeft.c_str());
             std::fflush(stdout);
             FProgressShown = true;
         }

@@ -25,6 +25,9 @@
 
 namespace mw {
 
+// The summary page's notice when "Convert the downloaded file(s) now! " finds nothing to convert.
+inline constexpr const char* NoFileDownloadedText = "No file downloaded! Please try again.";
+
 struct TDownloadRow {
     std::string Name, Status, Size, Speed, Progress, URL, Extra;
 };

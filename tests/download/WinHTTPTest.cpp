@@ -438,6 +438,32 @@ TEST_F(WinHTTPTest, AWaitingStartReturnsAfterTheOutcome) {
     EXPECT_EQ(R.Body, "wait");
 }
 
+TEST_F(WinHTTPTest, AWaitingStartStoppedByItsTimeoutReturnsFalseWithoutEvents) {
+    TFakeResponse resp;
+    resp.Body = TFakeVideoSite::MakeBody(10000);
+    resp.StallAfter = 0;
+    resp.StallMs = 3000;
+    Site.Set("/quiet", resp);
+    Http.OnProgress = nullptr;
+    Http.SetWaitTimeout(200);
+    int expired = 0;
+    Http.OnWaitTimeoutExpired = [&](TCustomWinHTTP* sender, bool& terminate) {
+        EXPECT_EQ(sender, &Http);
+        ++expired;
+        EXPECT_TRUE(terminate);
+    };
+    Http.URL = Site.URL("/quiet");
+    EXPECT_FALSE(Http.StartTransfer(true));
+    EXPECT_EQ(expired, 1);
+    EXPECT_FALSE(Http.IsBusy());
+    PumpFor(D, 1500);
+    EXPECT_TRUE(R.Events.empty());
+    // The component is ready for the next start.
+    Site.Set("/next", TFakeResponse{});
+    Run(Site.URL("/next"));
+    EXPECT_EQ(R.Events, Events{"Done"});
+}
+
 TEST_F(WinHTTPTest, AnOutputFileThatCannotBeCreatedIsAnOutputFileError) {
     TFakeResponse resp;
     resp.Body = "xyz";
@@ -458,6 +484,8 @@ TEST_F(WinHTTPTest, ConnectionStatusNotificationsComeInOrder) {
     Site.Set("/s", TFakeResponse{});
     std::vector<int> codes;
     std::thread::id eventThread;
+    void* request = nullptr;
+    Http.OnBeforeSendRequest = [&](TCustomWinHTTP*, void* h) { request = h; };
     Http.OnConnectionStatus = [&](TCustomWinHTTP*, int code, const std::string& text) {
         codes.push_back(code);
         eventThread = std::this_thread::get_id();
@@ -471,6 +499,7 @@ TEST_F(WinHTTPTest, ConnectionStatusNotificationsComeInOrder) {
         if (std::find(expected.begin(), expected.end(), c) != expected.end()) seen.push_back(c);
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(codes.back(), 70);
+    EXPECT_NE(request, nullptr);
 }
 
 TEST_F(WinHTTPTest, AConfiguredProxyCarriesTheRequestWithItsCredentials) {
