@@ -207,10 +207,11 @@ private:
     bool RaiseHeaderInfo(TTransfer& t);
     friend struct TTransferDriver;
 
-    TCustomWinThread FThread;
     std::shared_ptr<TTransfer> FTransfer;
     bool FBusy = false;
     bool FDestroying = false;
+    // Last, so that it is destroyed first: its destructor joins a worker that may still read the above.
+    TCustomWinThread FThread;
 };
 
 class TWinHTTP : public TCustomWinHTTP {

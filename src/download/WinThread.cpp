@@ -97,14 +97,21 @@ bool TCustomWinThread::IsStopRequested() const {
 }
 
 void TCustomWinThread::ReapAbandoned(bool all) {
-    for (auto it = FAbandoned.begin(); it != FAbandoned.end();) {
-        if (all || (*it)->Ended) {
-            if ((*it)->Thread.joinable()) (*it)->Thread.join();
-            it = FAbandoned.erase(it);
-        } else {
-            ++it;
+    // Taken out under the lock (a worker may be looking itself up), joined outside it.
+    std::vector<std::shared_ptr<TEventWinThread>> finished;
+    {
+        std::lock_guard lock(FCurrentMutex);
+        for (auto it = FAbandoned.begin(); it != FAbandoned.end();) {
+            if (all || (*it)->Ended) {
+                finished.push_back(*it);
+                it = FAbandoned.erase(it);
+            } else {
+                ++it;
+            }
         }
     }
+    for (auto& t : finished)
+        if (t->Thread.joinable()) t->Thread.join();
 }
 
 void TCustomWinThread::CallInMainThread(const std::function<void()>& proc) {

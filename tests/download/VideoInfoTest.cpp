@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 namespace mw {
 namespace {
 
@@ -11,6 +14,11 @@ struct TTextCase {
     const char* Input;
     const char* Expected;
 };
+
+// A readable test name: the input with everything but letters and digits as "_".
+void PrintTo(const TTextCase& c, std::ostream* os) {
+    for (const char* p = c.Input; *p; ++p) *os << (std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
+}
 
 class DecodeEntitiesTest : public ::testing::TestWithParam<TTextCase> {};
 TEST_P(DecodeEntitiesTest, Decodes) { EXPECT_EQ(DecodeEntities(GetParam().Input), GetParam().Expected); }

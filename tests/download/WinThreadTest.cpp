@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ostream>
 #include <stdexcept>
 #include <vector>
 
@@ -80,6 +81,8 @@ struct TWaitCase {
     bool Terminate;
     bool ExpectedResult;
 };
+void PrintTo(const TWaitCase& c, std::ostream* os) { *os << (c.Terminate ? "terminate" : "keep_running"); }
+
 class WinThreadWait : public ::testing::TestWithParam<TWaitCase> {};
 
 TEST_P(WinThreadWait, AQuietPeriodLongerThanTheTimeoutRaisesTheEventOnce) {
