@@ -149,13 +149,10 @@ int RunDownload(const TCliArgs& args) {
     auto previous = std::signal(SIGINT, OnInterrupt);
     runner.BuildDownloadList(list.Links);
     runner.StartDownloadRun();
-    bool cancelled = false;
     while (!view.Ended) {
         dispatcher.WaitAndRunPending(std::chrono::milliseconds(50));
-        if (GInterrupted && !cancelled) {
-            cancelled = true;
-            runner.Cancel();
-        }
+        // A cancel between two steps finds no transfer running: repeat it until one reports.
+        if (GInterrupted) runner.Cancel();
     }
     std::signal(SIGINT, previous);
 

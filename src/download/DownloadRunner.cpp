@@ -17,6 +17,7 @@ namespace {
 // The program's transfers read bigger blocks than the component's default, so that handing each
 // block's progress to the main thread does not limit the speed.
 constexpr uint32_t StreamBlockSize = 1024 * 1024;
+constexpr uint64_t MaxPageSize = 64ull << 20;
 
 void ConfigureTransfer(TWinHTTP& h) {
     h.AcceptTypes = "*/*";
@@ -63,6 +64,10 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
     ConfigureTransfer(WinHTTPDownloadInfoFile);
     ConfigureTransfer(WinHTTPDownload);
     WinHTTPDownload.TransferBufferSize = StreamBlockSize;
+    // Pages and information are small; a server that sends without end must not exhaust memory.
+    WinHTTPGetInfoFileURL.MaxMemorySize = MaxPageSize;
+    WinHTTPDownloadInfoFile.MaxMemorySize = MaxPageSize;
+    WinHTTPDownload.MaxMemorySize = MaxPageSize;
 
     const auto parse = [this](THostScriptlet*, const std::string& text) { ParseStreamList(text, StreamTable); };
     Host->OnEcho = parse;
@@ -174,6 +179,7 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
 }
 
 TDownloadRunner::~TDownloadRunner() {
+    FRunning = false; // the aborts below end nothing that anyone still watches
     *FAlive = false;
     FAlive.reset();
     WinHTTPGetInfoFileURL.AbortTransfer(false, true);

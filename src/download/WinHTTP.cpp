@@ -100,9 +100,9 @@ bool HasHeader(const std::vector<std::string>& headers, const std::string& name)
 
 bool SetReadOnly(const std::string& path, bool readOnly) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return false;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const mode_t mode = readOnly ? (st.st_mode & ~mode_t(0222)) : (st.st_mode | S_IWUSR);
-    return chmod(path.c_str(), mode) == 0;
+    return mode == st.st_mode || chmod(path.c_str(), mode & 07777) == 0;
 }
 
 // Only the read-only attribute has a meaning for files here; the others are kept as data.
@@ -255,6 +255,8 @@ struct TTransfer {
     int Reconnects = 0;
     std::string Pending;     // the first block of a resume, gathered for the overlap check
     size_t Unreported = 0;   // bytes of the block in work (a progress event follows each full one)
+    uint64_t MaxMemorySize = 0;
+    bool StoreFailed = false; // the body could not be kept whole (disk full, memory limit)
 
     bool HasStream() const { return Memory || OutputFd >= 0; }
     void CloseOutput() {
@@ -504,10 +506,17 @@ bool TTransferDriver::Store(TTransfer& t, const char* p, size_t n) {
         for (size_t done = 0; done < n;) {
             const ssize_t w = ::write(t.OutputFd, p + done, n - done);
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return false;
+            if (w <= 0) {
+                t.StoreFailed = true;
+                return false;
+            }
             done += static_cast<size_t>(w);
         }
     } else if (t.Memory) {
+        if (t.MaxMemorySize && t.Memory->Size() + n > t.MaxMemorySize) {
+            t.StoreFailed = true;
+            return false;
+        }
         t.Memory->Write(p, n);
     }
     return true;
@@ -611,6 +620,7 @@ bool TCustomWinHTTP::StartRangeTransfer(uint32_t fromPos, uint32_t toPos, bool f
     t->Range = Range;
     t->Timeouts = Timeouts;
     t->BufferSize = std::max<uint32_t>(TransferBufferSize, 255);
+    t->MaxMemorySize = MaxMemorySize;
     t->WorkOffline = WorkOffline;
     t->Method = RequestMethod;
     t->BeforeSend = OnBeforeSendRequest;
@@ -706,7 +716,7 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
                 break;
         }
         if (stopped()) return;
-        t.Success = t.Status == 200 || t.Status == 206;
+        t.Success = (t.Status == 200 || t.Status == 206) && !t.StoreFailed;
         if (t.Success && t.DataSize != 0 && t.HasStream()) t.Success = t.DataSize == t.BytesRead;
         return;
     }
@@ -853,6 +863,7 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             probe = true;
             continue;
         case TOutcome::Restart:
+            t.StoreFailed = false;
             t.CloseOutput();
             t.Memory.reset();
             t.WritingToOutputFile = false;
@@ -881,7 +892,7 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
         }
         break;
     }
-    t.Success = t.Status == 200 || t.Status == 206;
+    t.Success = (t.Status == 200 || t.Status == 206) && !t.StoreFailed;
     if (t.Success && t.DataSize != 0 && t.HasStream()) t.Success = t.DataSize == t.BytesRead;
 }
 

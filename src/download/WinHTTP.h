@@ -152,6 +152,8 @@ public:
     TWinHTTPTimeouts Timeouts;
     uint32_t TransferBufferSize = 4096; // 255 .. 2147483647
     bool WorkOffline = false;
+    // Largest body kept in memory (0 = no limit); a longer one ends the transfer as a lost connection.
+    uint64_t MaxMemorySize = 0;
 
     TThreadPriority ThreadPriority() const { return FThread.Priority(); }
     void SetThreadPriority(TThreadPriority p) { FThread.SetPriority(p); }

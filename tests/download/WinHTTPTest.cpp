@@ -464,6 +464,23 @@ TEST_F(WinHTTPTest, AWaitingStartStoppedByItsTimeoutReturnsFalseWithoutEvents) {
     EXPECT_EQ(R.Events, Events{"Done"});
 }
 
+TEST_F(WinHTTPTest, ABodyThatCannotBeKeptWholeIsNotReportedAsDone) {
+    TFakeResponse resp;
+    resp.Body = TFakeVideoSite::MakeBody(100000);
+    resp.NoContentLength = true;
+    Site.Set("/big", resp);
+    // Memory limit.
+    Http.MaxMemorySize = 50000;
+    Run(Site.URL("/big"));
+    EXPECT_EQ(R.Events, (Events{"ConnLost", "AnyError"}));
+    // A full disk.
+    R.Events.clear();
+    Http.MaxMemorySize = 0;
+    Http.OutputFileName = "/dev/full";
+    Run(Site.URL("/big"));
+    EXPECT_EQ(R.Events, (Events{"ConnLost", "AnyError"}));
+}
+
 TEST_F(WinHTTPTest, AnOutputFileThatCannotBeCreatedIsAnOutputFileError) {
     TFakeResponse resp;
     resp.Body = "xyz";
