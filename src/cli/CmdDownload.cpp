@@ -20,7 +20,9 @@ namespace mw::cli {
 namespace {
 
 std::atomic<bool> GInterrupted{false};
-extern "C" void OnInterrupt(int) { GInterrupted = true; }
+extern "C" void OnInterrupt(int) {
+    GInterrupted = true;
+}
 
 // Refused links are reported and skipped (OK), never asked about.
 struct TStderrPrompt : ILinkListPrompt {
@@ -36,7 +38,7 @@ struct TStderrPrompt : ILinkListPrompt {
 };
 
 class TTerminalView : public IDownloadView {
-public:
+  public:
     explicit TTerminalView(bool tty) : FTty(tty) {}
     TDownloadRunner* Runner = nullptr;
     bool Ended = false;
@@ -51,12 +53,14 @@ public:
             FName.clear();
             std::printf("[%d/%d] %s\n", row + 1, Runner->DownloadRun.Total, r.Name.c_str());
         }
-        if (r.Name != FName && !FName.empty()) Say("Title: " + (r.Name.empty() ? std::string("(none)") : r.Name));
+        if (r.Name != FName && !FName.empty())
+            Say("Title: " + (r.Name.empty() ? std::string("(none)") : r.Name));
         FName = r.Name;
         if (r.Status != FStatus) {
             FStatus = r.Status;
             if (r.Status == "Finish.") {
-                const std::string path = Runner->DownloadedFiles.empty() ? "" : Runner->DownloadedFiles.back();
+                const std::string path =
+                    Runner->DownloadedFiles.empty() ? "" : Runner->DownloadedFiles.back();
                 Say("Finish. " + r.Size + " -> " + path);
             } else if (r.Status != "Downloading...") {
                 Say(r.Status);
@@ -68,8 +72,9 @@ public:
             const int filled = std::clamp(p.ProgressBar, 0, 100) * BarWidth / 100;
             const std::string bar = std::string(static_cast<size_t>(filled), '#') +
                                     std::string(static_cast<size_t>(BarWidth - filled), '-');
-            std::printf("\r\033[K      [%s] %4s  %s  %s  left %s", bar.c_str(), p.Percentage.c_str(), r.Size.c_str(),
-                        r.Speed.c_str(), p.TimeLeft.empty() ? "--:--:--" : p.TimeLeft.c_str());
+            std::printf("\r\033[K      [%s] %4s  %s  %s  left %s", bar.c_str(), p.Percentage.c_str(),
+                        r.Size.c_str(), r.Speed.c_str(),
+                        p.TimeLeft.empty() ? "--:--:--" : p.TimeLeft.c_str());
             std::fflush(stdout);
             FProgressShown = true;
         }
@@ -88,7 +93,7 @@ public:
         Ended = true;
     }
 
-private:
+  private:
     void Say(const std::string& text) {
         EndProgressLine();
         std::printf("      %s\n", text.c_str());
@@ -113,8 +118,10 @@ int RunDownload(const TCliArgs& args) {
         if (a == "--folder" || a == "--site") {
             if (i + 1 >= args.size()) return UsageError(a + " needs a value");
             const std::string value = args[++i];
-            if (a == "--folder") folder = value;
-            else SetVideoSiteDomain(value);
+            if (a == "--folder")
+                folder = value;
+            else
+                SetVideoSiteDomain(value);
         } else if (a == "--no-hq") {
             highQuality = false;
         } else if (a.rfind("--", 0) == 0) {
@@ -132,13 +139,15 @@ int RunDownload(const TCliArgs& args) {
     }
     TLinkList list;
     TStderrPrompt prompt;
-    for (const auto& u : urls) list.AddLink(u, prompt);
+    for (const auto& u : urls)
+        list.AddLink(u, prompt);
     if (list.Links.empty()) return 1;
 
     TQueueDispatcher dispatcher;
     TUserSettings settings;
     settings.PreferYouTubeQuality = highQuality;
-    settings.OutputURLDir = AddTrailingBackslash(std::filesystem::absolute(folder).lexically_normal().string());
+    settings.OutputURLDir =
+        AddTrailingBackslash(std::filesystem::absolute(folder).lexically_normal().string());
     TTerminalView view(isatty(STDOUT_FILENO));
     TDownloadRunner runner(&dispatcher, settings, view);
     // The script runs synchronously; there is nothing to wait for after it.
@@ -159,7 +168,8 @@ int RunDownload(const TCliArgs& args) {
     const TDownloadRun& run = runner.DownloadRun;
     std::printf("Total: %d, succeeded: %d, failed: %d\n", run.Total + prompt.Refused, run.Succeeded,
                 run.Failed() + prompt.Refused);
-    for (const auto& f : runner.DownloadedFiles) std::printf("Saved: %s\n", f.c_str());
+    for (const auto& f : runner.DownloadedFiles)
+        std::printf("Saved: %s\n", f.c_str());
     return run.Failed() == 0 && prompt.Refused == 0 ? 0 : 1;
 }
 

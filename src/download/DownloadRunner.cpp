@@ -57,7 +57,8 @@ std::string FormatSpeed(uint64_t bytesRead, uint32_t elapsed) {
     return buf;
 }
 
-TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSettings& settings, IDownloadView& view)
+TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSettings& settings,
+                                 IDownloadView& view)
     : WinHTTPGetInfoFileURL(dispatcher), WinHTTPDownloadInfoFile(dispatcher), WinHTTPDownload(dispatcher),
       Host(std::make_shared<THostScriptlet>()), FDispatcher(dispatcher), FSettings(settings), FView(view) {
     ConfigureTransfer(WinHTTPGetInfoFileURL);
@@ -69,7 +70,9 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
     WinHTTPDownloadInfoFile.MaxMemorySize = MaxPageSize;
     WinHTTPDownload.MaxMemorySize = MaxPageSize;
 
-    const auto parse = [this](THostScriptlet*, const std::string& text) { ParseStreamList(text, StreamTable); };
+    const auto parse = [this](THostScriptlet*, const std::string& text) {
+        ParseStreamList(text, StreamTable);
+    };
     Host->OnEcho = parse;
     Host->OnAlert = parse;
     Script.AddScriptlet(Host);
@@ -83,11 +86,13 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
 
     // The page.
     WinHTTPGetInfoFileURL.OnProgress = [this, speedOf](TCustomWinHTTP*, const std::string&, uint64_t dataSize,
-                                                       uint64_t bytesRead, uint32_t elapsed, int32_t, uint8_t, float,
-                                                       TMemoryStream*) {
-        ShowLinkProgress("Getting YouTube URLs, please wait...", dataSize, 0, 0, "", 0, speedOf(bytesRead, elapsed));
+                                                       uint64_t bytesRead, uint32_t elapsed, int32_t, uint8_t,
+                                                       float, TMemoryStream*) {
+        ShowLinkProgress("Getting YouTube URLs, please wait...", dataSize, 0, 0, "", 0,
+                         speedOf(bytesRead, elapsed));
     };
-    WinHTTPGetInfoFileURL.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t, TMemoryStream* stream) {
+    WinHTTPGetInfoFileURL.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t,
+                                          TMemoryStream* stream) {
         TDownloadRow* row = CurrentRow();
         if (!row) return;
         const std::string page = stream ? stream->Data : "";
@@ -102,7 +107,8 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
     WinHTTPGetInfoFileURL.OnAnyError = [this](TCustomWinHTTP*) { LinkFailed(); };
 
     // The information.
-    WinHTTPDownloadInfoFile.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t, TMemoryStream* stream) {
+    WinHTTPDownloadInfoFile.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t,
+                                            TMemoryStream* stream) {
         const std::string info = stream ? stream->Data : "";
         Script.Lines = StreamMapScriptLines(info);
         try {
@@ -126,8 +132,8 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
 
     // The stream.
     WinHTTPDownload.OnProgress = [this, speedOf](TCustomWinHTTP*, const std::string&, uint64_t dataSize,
-                                                 uint64_t bytesRead, uint32_t elapsed, int32_t left, uint8_t percent,
-                                                 float, TMemoryStream*) {
+                                                 uint64_t bytesRead, uint32_t elapsed, int32_t left,
+                                                 uint8_t percent, float, TMemoryStream*) {
         Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
         ShowLinkProgress("Downloading...", dataSize, left, elapsed, "", percent, speedOf(bytesRead, elapsed));
     };
@@ -135,8 +141,8 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         TDownloadRow* row = CurrentRow();
         if (!row) return;
         const std::string folder = FSettings.OutputURLDir;
-        const std::string path =
-            MakeDownloadFileName(row->Name, QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube), folder);
+        const std::string path = MakeDownloadFileName(
+            row->Name, QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube), folder);
         // Without a Content-Length a file that could not be created leaves the body in memory.
         const bool saved = stream ? stream->SaveToFile(path) : MoveWithoutReplacing(FTempFile, path);
         if (!saved) {
@@ -195,7 +201,8 @@ TDownloadRow* TDownloadRunner::CurrentRow() {
 
 void TDownloadRunner::BuildDownloadList(const std::vector<std::string>& links) {
     Rows.clear();
-    for (const auto& link : links) Rows.push_back({link, "Waiting...", "0 KB", "0 KB/s", "0%", "...", ""});
+    for (const auto& link : links)
+        Rows.push_back({link, "Waiting...", "0 KB", "0 KB/s", "0%", "...", ""});
 }
 
 void TDownloadRunner::StartDownloadRun() {
@@ -244,8 +251,8 @@ void TDownloadRunner::NextQuality() {
         LinkFailed();
         return;
     }
-    Panel.Quality = QualityShortLabel(previous, FSettings.PreferYouTube) + " failed, try next: " +
-                    QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube);
+    Panel.Quality = QualityShortLabel(previous, FSettings.PreferYouTube) +
+                    " failed, try next: " + QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube);
     Panel.ProgressBar = 0;
     Panel.Percentage = "0%";
     FView.PanelChanged();
@@ -280,8 +287,9 @@ void TDownloadRunner::RemoveTempFile() {
     FTempFile.clear();
 }
 
-void TDownloadRunner::ShowLinkProgress(const std::string& status, uint64_t size, int64_t timeLeft, int64_t elapsed,
-                                       const std::string& urlText, int percent, const std::string& speedText) {
+void TDownloadRunner::ShowLinkProgress(const std::string& status, uint64_t size, int64_t timeLeft,
+                                       int64_t elapsed, const std::string& urlText, int percent,
+                                       const std::string& speedText) {
     TDownloadRow* row = CurrentRow();
     if (!row) return;
     if (!status.empty()) {

@@ -47,7 +47,7 @@ struct TDownloadRun {
 };
 
 class IDownloadView {
-public:
+  public:
     virtual ~IDownloadView() = default;
     virtual void RowChanged(int /*row*/) {}
     virtual void PanelChanged() {}
@@ -62,7 +62,7 @@ std::string FormatSeconds(int64_t seconds);
 std::string FormatSpeed(uint64_t bytesRead, uint32_t elapsed);
 
 class TDownloadRunner {
-public:
+  public:
     TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSettings& settings, IDownloadView& view);
     ~TDownloadRunner();
 
@@ -86,10 +86,11 @@ public:
     void Cancel();
     bool Running() const { return FRunning; }
 
-    void ShowLinkProgress(const std::string& status, uint64_t size = 0, int64_t timeLeft = 0, int64_t elapsed = 0,
-                          const std::string& urlText = "", int percent = 0, const std::string& speedText = "");
+    void ShowLinkProgress(const std::string& status, uint64_t size = 0, int64_t timeLeft = 0,
+                          int64_t elapsed = 0, const std::string& urlText = "", int percent = 0,
+                          const std::string& speedText = "");
 
-private:
+  private:
     void NextLink();
     void NextQuality();
     void StartAttempt();

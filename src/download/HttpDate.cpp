@@ -33,7 +33,8 @@ bool ReadInt(const std::string& s, int& value) {
 // Takes the text up to the first separator (or all of it) and leaves the rest after it.
 std::string TakeField(std::string& rest, char sep) {
     if (sep == ' ')
-        while (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+        while (!rest.empty() && rest[0] == ' ')
+            rest.erase(0, 1);
     const size_t p = rest.find(sep);
     std::string field = rest.substr(0, p);
     rest = p == std::string::npos ? "" : rest.substr(p + 1);
@@ -59,7 +60,9 @@ long CurrentLocalOffset() {
 
 } // namespace
 
-TDateTime UnixToDateTime(double unixSeconds) { return UnixEpochDays + unixSeconds / SecondsPerDay; }
+TDateTime UnixToDateTime(double unixSeconds) {
+    return UnixEpochDays + unixSeconds / SecondsPerDay;
+}
 
 TDateTime ParseHTTPDate(const std::string& text) {
     std::string rest = Trim(text);
@@ -89,7 +92,8 @@ TDateTime ParseHTTPDate(const std::string& text) {
         month = MonthOf(TakeField(rest, sep));
     }
     // Skip spaces that pad the day in the asctime layout ("Nov  6").
-    while (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    while (!rest.empty() && rest[0] == ' ')
+        rest.erase(0, 1);
     std::string yearField = TakeField(rest, ' ');
     if (!ReadInt(yearField, year)) {
         // The asctime layout puts the time before the year.
@@ -103,8 +107,10 @@ TDateTime ParseHTTPDate(const std::string& text) {
             rest = yearField + (rest.empty() ? "" : " " + rest);
         }
     }
-    if (year < 80) year += 2000;
-    else if (year < 100) year += 1900;
+    if (year < 80)
+        year += 2000;
+    else if (year < 100)
+        year += 1900;
 
     double seconds = 0;
     if (rest.find(':') != std::string::npos) {
@@ -121,7 +127,8 @@ TDateTime ParseHTTPDate(const std::string& text) {
     static constexpr int DaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (month < 1 || month > 12 || day < 1 || day > DaysInMonth[month - 1]) valid = false;
     if (valid)
-        value = UnixToDateTime(static_cast<double>(DaysFromCivil(year, month, day)) * SecondsPerDay + seconds);
+        value =
+            UnixToDateTime(static_cast<double>(DaysFromCivil(year, month, day)) * SecondsPerDay + seconds);
 
     rest = Trim(rest);
     if (rest.size() > 4 && (rest[0] == '+' || rest[0] == '-')) {

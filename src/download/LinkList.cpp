@@ -58,7 +58,8 @@ int TLinkList::Remove(std::vector<int> selected) {
                                   [&](int i) { return i < 0 || i >= static_cast<int>(Links.size()); }),
                    selected.end());
     if (selected.empty()) return -1;
-    for (auto it = selected.rbegin(); it != selected.rend(); ++it) Links.erase(Links.begin() + *it);
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        Links.erase(Links.begin() + *it);
     if (Links.empty()) return -1;
     return std::min(selected.front(), static_cast<int>(Links.size()) - 1);
 }

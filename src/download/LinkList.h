@@ -9,7 +9,7 @@ namespace mw {
 
 // What the links page shows when a link is refused; answers true for OK, false for Cancel.
 class ILinkListPrompt {
-public:
+  public:
     virtual ~ILinkListPrompt() = default;
     virtual bool ShowLinkMessage(const std::string& text) = 0;
 };
@@ -25,7 +25,7 @@ std::vector<std::string> SplitPastedText(const std::string& text);
 bool IsVideoLink(const std::string& link);
 
 class TLinkList {
-public:
+  public:
     std::vector<std::string> Links;
 
     // Adds a valid link that is not yet in the list; false when the user chose Cancel.

@@ -6,19 +6,27 @@ namespace mw {
 
 namespace {
 
-constexpr TQualityInfo HQ5 = {"HQ5", 5, "FLV", "400 x 240", "Mono 44KHz MP3", ".flv",
+constexpr TQualityInfo HQ5 = {"HQ5",
+                              5,
+                              "FLV",
+                              "400 x 240",
+                              "Mono 44KHz MP3",
+                              ".flv",
                               "[Default Quality - HQ5 - (FLV, 400 x 240, Mono 44KHz MP3)]"};
 
 constexpr std::array<TQualityInfo, QualityCount> Qualities = {{
     {"[HQ6]", 6, "FLV", "480 x 360", "Mono 44KHz MP3", ".flv", "[HQ6] - (FLV, 480 x 360, Mono 44KHz MP3)"},
     {"[HQ18]", 18, "MP4(H.264)", "640 x 360", "Stereo 44KHz AAC", ".mp4",
      "[HQ18] - (MP4(H.264), 640 x 360, Stereo 44KHz AAC)"},
-    {"[HQ35]", 35, "FLV", "854 x 480", "Stereo 44KHz AAC", ".flv", "[HQ35] - (FLV, 854 x 480, Stereo 44KHz AAC)"},
+    {"[HQ35]", 35, "FLV", "854 x 480", "Stereo 44KHz AAC", ".flv",
+     "[HQ35] - (FLV, 854 x 480, Stereo 44KHz AAC)"},
     {"[HQ22]", 22, "MP4(H.264)", "1280x720", "Stereo 44KHz AAC", ".mp4",
      "[HQ22] - (MP4(H.264), 1280 x 720, Stereo 44KHz AAC)"},
     {"[HQ13]", 13, "3GP", "176x144", "Stereo 8KHz", ".3gp", "[HQ13] - (3GP, 176 x 144, Stereo 8KHz)"},
-    {"[HQ17]", 17, "3GP", "176x144", "Stereo 44KHz AAC", ".3gp", "[HQ17] - (3GP, 176 x 144, Stereo 44KHz AAC)"},
-    {"[HQ34]", 34, "FLV", "640 x 360", "Stereo 44KHz AAC", ".flv", "[HQ34] - (FLV, 640 x 360, Stereo 44KHz AAC)"},
+    {"[HQ17]", 17, "3GP", "176x144", "Stereo 44KHz AAC", ".3gp",
+     "[HQ17] - (3GP, 176 x 144, Stereo 44KHz AAC)"},
+    {"[HQ34]", 34, "FLV", "640 x 360", "Stereo 44KHz AAC", ".flv",
+     "[HQ34] - (FLV, 640 x 360, Stereo 44KHz AAC)"},
     {"[HQ37]", 37, "MP4(H.264)", "1920x1080", "Stereo 44KHz AAC", ".mp4",
      "[HQ37] - (MP4(H.264), 1920 x 1080, Stereo 44KHz AAC)"},
 }};
@@ -31,9 +39,15 @@ int CodeOfAttempt(int attempt, const TQualityOrder& slots) {
 
 } // namespace
 
-const TQualityInfo& QualityByCode(int code) { return IsQualityCode(code) ? Qualities[static_cast<size_t>(code)] : HQ5; }
-bool IsQualityCode(int code) { return code >= 0 && code < QualityCount; }
-const TQualityInfo& DefaultQuality() { return HQ5; }
+const TQualityInfo& QualityByCode(int code) {
+    return IsQualityCode(code) ? Qualities[static_cast<size_t>(code)] : HQ5;
+}
+bool IsQualityCode(int code) {
+    return code >= 0 && code < QualityCount;
+}
+const TQualityInfo& DefaultQuality() {
+    return HQ5;
+}
 
 std::string QualityShortLabel(int attempt, const TQualityOrder& slots) {
     const int code = CodeOfAttempt(attempt, slots);
@@ -73,7 +87,9 @@ uint8_t QualityCodeOfShortLabel(const std::string& shortLabel) {
     return 0;
 }
 
-TYouTubeHQModel::TYouTubeHQModel(TQualityOrder& slots) : FSlots(slots) { Fill(); }
+TYouTubeHQModel::TYouTubeHQModel(TQualityOrder& slots) : FSlots(slots) {
+    Fill();
+}
 
 void TYouTubeHQModel::Fill() {
     FRows.clear();
@@ -108,7 +124,8 @@ void TYouTubeHQModel::BestAvailable() {
 }
 
 void TYouTubeHQModel::OK() {
-    for (size_t i = 0; i < FRows.size() && i < FSlots.size(); ++i) FSlots[i] = QualityCodeOfShortLabel(FRows[i].Type);
+    for (size_t i = 0; i < FRows.size() && i < FSlots.size(); ++i)
+        FSlots[i] = QualityCodeOfShortLabel(FRows[i].Type);
 }
 
 } // namespace mw

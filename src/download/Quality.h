@@ -14,7 +14,7 @@ namespace mw {
 
 struct TQualityInfo {
     const char* ShortLabel;
-    int Format;          // the site's format number
+    int Format; // the site's format number
     const char* FormatText;
     const char* Video;
     const char* Audio;
@@ -45,7 +45,7 @@ uint8_t QualityCodeOfShortLabel(const std::string& shortLabel);
 
 // The preference dialog without its widgets: rows in slot order, Up, Down, Default, Best Available, OK.
 class TYouTubeHQModel {
-public:
+  public:
     struct TRow {
         std::string Type, Format, Video, Audio;
     };
@@ -64,7 +64,7 @@ public:
     // outside 0..7 show no row) leaves the remaining slots as they are.
     void OK();
 
-private:
+  private:
     void Fill();
     TQualityOrder& FSlots;
     std::vector<TRow> FRows;

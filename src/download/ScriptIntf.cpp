@@ -19,7 +19,8 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         uint32_t c = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
         if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-            const uint32_t low = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
+            const uint32_t low =
+                static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
             if (low >= 0xDC00 && low < 0xE000) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
                 i += 2;
@@ -51,7 +52,8 @@ std::string ReadWholeFile(const std::string& path) {
     ss << in.rdbuf();
     std::string bytes = ss.str();
     if (bytes.size() >= 2 && bytes.size() % 2 == 0 && bytes[1] == '\0') {
-        if (static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) bytes.erase(0, 2);
+        if (static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE)
+            bytes.erase(0, 2);
         return Utf16LeToUtf8(bytes);
     }
     return bytes;
@@ -111,7 +113,8 @@ TScriptValue TScriptlet::Invoke(int id, TInvokeKind kind, const std::vector<TScr
         const int index = id + MethodIdBase;
         if (index >= 0 && index < static_cast<int>(FProperties.size())) {
             if (kind == ikPropertyGet) return GetProperty(index, args);
-            if (args.empty()) throw EScriptDispatch("Wrong number of arguments or invalid property assignment");
+            if (args.empty())
+                throw EScriptDispatch("Wrong number of arguments or invalid property assignment");
             SetProperty(index, std::vector<TScriptValue>(args.begin(), args.end() - 1), args.back());
             return {};
         }
@@ -119,7 +122,8 @@ TScriptValue TScriptlet::Invoke(int id, TInvokeKind kind, const std::vector<TScr
     throw EScriptDispatch("Object doesn't support this property or method");
 }
 
-THostScriptlet::THostScriptlet() : TScriptlet("Host", {"Alert", "CreateObject", "Echo", "ReadText", "WriteText"}) {}
+THostScriptlet::THostScriptlet()
+    : TScriptlet("Host", {"Alert", "CreateObject", "Echo", "ReadText", "WriteText"}) {}
 
 TScriptValue THostScriptlet::CallMethod(int index, const std::vector<TScriptValue>& args) {
     static constexpr int ArgCount[] = {1, 1, 1, 1, 2};
@@ -180,7 +184,8 @@ TScriptValue TComponentScriptlet::GetProperty(int index, const std::vector<TScri
     return published.empty() ? TScriptValue{} : FComponent->GetPublishedProperty(published);
 }
 
-void TComponentScriptlet::SetProperty(int index, const std::vector<TScriptValue>& args, const TScriptValue& value) {
+void TComponentScriptlet::SetProperty(int index, const std::vector<TScriptValue>& args,
+                                      const TScriptValue& value) {
     if (!args.empty()) return;
     const std::string& name = Properties()[static_cast<size_t>(index)];
     if (FindOwned(name)) return;

@@ -18,21 +18,22 @@ struct TScriptNull {
     bool operator==(const TScriptNull&) const = default;
 };
 // Empty (undefined), null, Boolean, number, string, or an object.
-using TScriptValue = std::variant<std::monostate, TScriptNull, bool, double, std::string, std::shared_ptr<TScriptlet>>;
+using TScriptValue =
+    std::variant<std::monostate, TScriptNull, bool, double, std::string, std::shared_ptr<TScriptlet>>;
 
 // The text a script would get from String(value).
 std::string ScriptValueToString(const TScriptValue& value);
 
 // Failures of the late-bound call interface.
 class EScriptDispatch : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 enum TInvokeKind { ikMethod, ikPropertyGet, ikPropertyPut };
 
 class TScriptlet {
-public:
+  public:
     static constexpr int MethodIdBase = 512;
 
     explicit TScriptlet(std::string name, std::vector<std::string> methods = {});
@@ -47,13 +48,13 @@ public:
     // Throws EScriptDispatch for an index out of range or a put without a value.
     TScriptValue Invoke(int id, TInvokeKind kind, const std::vector<TScriptValue>& args);
 
-protected:
+  protected:
     virtual bool HasProperty(const std::string&) { return false; }
     virtual TScriptValue CallMethod(int, const std::vector<TScriptValue>&) { return {}; }
     virtual TScriptValue GetProperty(int, const std::vector<TScriptValue>&) { return {}; }
     virtual void SetProperty(int, const std::vector<TScriptValue>&, const TScriptValue&) {}
 
-private:
+  private:
     std::vector<std::string> FMethods;
     std::vector<std::string> FProperties;
 };
@@ -61,20 +62,20 @@ private:
 // "Host": Alert, CreateObject, Echo, ReadText, WriteText. A call with another number of arguments
 // than the method takes does nothing and returns an empty value.
 class THostScriptlet : public TScriptlet {
-public:
+  public:
     THostScriptlet();
     std::function<void(THostScriptlet*, const std::string& text)> OnAlert;
     std::function<void(THostScriptlet*, const std::string& progID, bool& allow)> OnCreateObject;
     std::function<void(THostScriptlet*, const std::string& text)> OnEcho;
 
-protected:
+  protected:
     TScriptValue CallMethod(int index, const std::vector<TScriptValue>& args) override;
 };
 
 // The little a component shows of itself to scripts: its name, the components it owns, and its
 // published properties (enumerations and sets as their names).
 class IScriptableComponent {
-public:
+  public:
     virtual ~IScriptableComponent() = default;
     virtual std::string ComponentName() const = 0;
     virtual std::vector<IScriptableComponent*> OwnedComponents() const { return {}; }
@@ -85,15 +86,15 @@ public:
 
 // A component as a script object: no methods; its owned components and published properties.
 class TComponentScriptlet : public TScriptlet {
-public:
+  public:
     explicit TComponentScriptlet(IScriptableComponent* component, const std::string& name = "");
 
-protected:
+  protected:
     bool HasProperty(const std::string& name) override;
     TScriptValue GetProperty(int index, const std::vector<TScriptValue>& args) override;
     void SetProperty(int index, const std::vector<TScriptValue>& args, const TScriptValue& value) override;
 
-private:
+  private:
     IScriptableComponent* FindOwned(const std::string& name) const;
     std::string PublishedName(const std::string& name) const;
     IScriptableComponent* FComponent;

@@ -59,24 +59,35 @@ void RememberCallerLine(duk_context* ctx) {
 }
 
 void PushValue(duk_context* ctx, const TScriptValue& v) {
-    if (std::holds_alternative<std::monostate>(v)) duk_push_undefined(ctx);
-    else if (std::holds_alternative<TScriptNull>(v)) duk_push_null(ctx);
-    else if (auto* b = std::get_if<bool>(&v)) duk_push_boolean(ctx, *b);
-    else if (auto* d = std::get_if<double>(&v)) duk_push_number(ctx, *d);
-    else if (auto* s = std::get_if<std::string>(&v)) duk_push_lstring(ctx, s->data(), s->size());
+    if (std::holds_alternative<std::monostate>(v))
+        duk_push_undefined(ctx);
+    else if (std::holds_alternative<TScriptNull>(v))
+        duk_push_null(ctx);
+    else if (auto* b = std::get_if<bool>(&v))
+        duk_push_boolean(ctx, *b);
+    else if (auto* d = std::get_if<double>(&v))
+        duk_push_number(ctx, *d);
+    else if (auto* s = std::get_if<std::string>(&v))
+        duk_push_lstring(ctx, s->data(), s->size());
     else if (auto* o = std::get_if<std::shared_ptr<TScriptlet>>(&v)) {
-        if (*o) PushScriptlet(ctx, *o);
-        else duk_push_null(ctx);
+        if (*o)
+            PushScriptlet(ctx, *o);
+        else
+            duk_push_null(ctx);
     }
 }
 
 TScriptValue ReadValue(duk_context* ctx, duk_idx_t i) {
     switch (duk_get_type(ctx, i)) {
     case DUK_TYPE_UNDEFINED:
-    case DUK_TYPE_NONE: return std::monostate{};
-    case DUK_TYPE_NULL: return TScriptNull{};
-    case DUK_TYPE_BOOLEAN: return static_cast<bool>(duk_get_boolean(ctx, i));
-    case DUK_TYPE_NUMBER: return duk_get_number(ctx, i);
+    case DUK_TYPE_NONE:
+        return std::monostate{};
+    case DUK_TYPE_NULL:
+        return TScriptNull{};
+    case DUK_TYPE_BOOLEAN:
+        return static_cast<bool>(duk_get_boolean(ctx, i));
+    case DUK_TYPE_NUMBER:
+        return duk_get_number(ctx, i);
     default: {
         duk_size_t len = 0;
         const char* s = duk_safe_to_lstring(ctx, i, &len);
@@ -94,7 +105,8 @@ duk_ret_t MethodImpl(duk_context* ctx, TCallFailure& failure) {
         duk_pop_2(ctx);
         std::vector<TScriptValue> args;
         const duk_idx_t n = duk_get_top(ctx);
-        for (duk_idx_t i = 0; i < n; ++i) args.push_back(ReadValue(ctx, i));
+        for (duk_idx_t i = 0; i < n; ++i)
+            args.push_back(ReadValue(ctx, i));
         if (!s) return 0;
         const TScriptValue result = s->Invoke(id, ikMethod, args);
         PushValue(ctx, result);
@@ -198,9 +210,15 @@ void PushScriptlet(duk_context* ctx, const std::shared_ptr<TScriptlet>& s) {
     duk_push_proxy(ctx, 0);
 }
 
-void* DukAlloc(void*, duk_size_t size) { return std::malloc(size); }
-void* DukRealloc(void*, void* p, duk_size_t size) { return std::realloc(p, size); }
-void DukFree(void*, void* p) { std::free(p); }
+void* DukAlloc(void*, duk_size_t size) {
+    return std::malloc(size);
+}
+void* DukRealloc(void*, void* p, duk_size_t size) {
+    return std::realloc(p, size);
+}
+void DukFree(void*, void* p) {
+    std::free(p);
+}
 void DukFatal(void*, const char* msg) {
     std::fprintf(stderr, "script engine: fatal error: %s\n", msg ? msg : "");
     std::abort();

@@ -30,12 +30,12 @@ struct TScriptError {
 
 // The engine could not be created or prepared.
 class EScriptEngineError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class TCustomScript {
-public:
+  public:
     TCustomScript();
     virtual ~TCustomScript();
     TCustomScript(const TCustomScript&) = delete;
@@ -65,7 +65,7 @@ public:
     void KeepAlive(const std::shared_ptr<TScriptlet>& object) { FLiveObjects.push_back(object); }
     void SetHostErrorLine(int line) { FHostErrorLine = line; }
 
-private:
+  private:
     void SetState(TScriptState state);
     void ReportError(duk_hthread* ctx);
 

@@ -31,12 +31,14 @@ const std::vector<std::string>& StreamMapTemplate() {
         "          if (temp2[k].substr(0, 5) == 'itag=') { fmt.push(parseInt(temp2[k].substr(5), 10)); }",
         "          else if (temp2[k].substr(0, 4) == 'url=') { fmt_url.push(temp2[k].substr(4)); }",
         "          else if (temp2[k].substr(0, 4) == 'sig=') { fmt_sig.push(temp2[k].substr(4)); }",
-        "          else if (temp2[k].substr(0, 5) == 'type=') { var type = '(' + unescape(temp2[k].substr(5)) + ')'; }",
+        "          else if (temp2[k].substr(0, 5) == 'type=') { var type = '(' + "
+        "unescape(temp2[k].substr(5)) + ')'; }",
         "        }",
         "      }",
         "      var dllinks = '';",
         "      for (var k = 0; k < fmt.length; k++) {",
-        "        if (fmt[k] == 43 || fmt[k] == 44 || fmt[k] == 45 || fmt[k] == 46 || fmt[k] == 100 || fmt[k] == 101 || fmt[k] == 102) { continue; }",
+        "        if (fmt[k] == 43 || fmt[k] == 44 || fmt[k] == 45 || fmt[k] == 46 || fmt[k] == 100 || fmt[k] "
+        "== 101 || fmt[k] == 102) { continue; }",
         "        if (dllinks != '') { dllinks += '<br>'; }",
         "        dllinks += '<' + fmt[k] + '>[' + unescape(fmt_url[k]) + '&signature=' + fmt_sig[k] + ']';",
         "      }",
@@ -51,14 +53,16 @@ const std::vector<std::string>& StreamMapTemplate() {
 }
 
 void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
-    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
+    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
+        s.replace(p, from.size(), to);
 }
 
 // Reads an integer as the entity rules ask: spaces, a sign, decimal or hexadecimal ("x", "X",
 // "$", "0x") digits, stopping at the first character that does not belong.
 long ReadEntityNumber(const std::string& s) {
     size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     int base = 10;
@@ -73,9 +77,12 @@ long ReadEntityNumber(const std::string& s) {
     for (; i < s.size(); ++i) {
         const char c = s[i];
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0) break;
         value = (value * base + digit) % (1L << 40); // only the value modulo 256 matters
     }
@@ -93,8 +100,12 @@ void AppendCodePoint(std::string& out, unsigned c) {
 
 } // namespace
 
-const std::string& VideoSiteDomain() { return DomainStorage(); }
-void SetVideoSiteDomain(const std::string& domain) { DomainStorage() = LowerCase(domain); }
+const std::string& VideoSiteDomain() {
+    return DomainStorage();
+}
+void SetVideoSiteDomain(const std::string& domain) {
+    DomainStorage() = LowerCase(domain);
+}
 
 std::string TStreamTable::Get(int format) const {
     for (size_t i = 0; i < StreamFormats.size(); ++i)
@@ -142,7 +153,8 @@ std::string DecodeEntities(const std::string& text) {
         const char* Name;
         const char* Text;
     };
-    static constexpr TNamed Named[] = {{"amp;", "&"}, {"quot;", "\""}, {"nbsp;", " "}, {"lt;", "<"}, {"gt;", ">"}};
+    static constexpr TNamed Named[] = {
+        {"amp;", "&"}, {"quot;", "\""}, {"nbsp;", " "}, {"lt;", "<"}, {"gt;", ">"}};
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -205,11 +217,21 @@ std::string EscapeJavaScriptString(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\'': out += "\\'"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\'':
+            out += "\\'";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 static const char* Hex = "0123456789abcdef";
@@ -233,7 +255,8 @@ std::string EscapeJavaScriptString(const std::string& text) {
 std::vector<std::string> StreamMapScriptLines(const std::string& infoText) {
     const std::string literal = EscapeJavaScriptString(infoText);
     std::vector<std::string> lines = StreamMapTemplate();
-    for (auto& line : lines) ReplaceAll(line, "%get_video_info", literal);
+    for (auto& line : lines)
+        ReplaceAll(line, "%get_video_info", literal);
     return lines;
 }
 
@@ -248,7 +271,8 @@ void ParseStreamList(const std::string& listText, TStreamTable& table) {
     }
 }
 
-std::string MakeDownloadFileName(const std::string& title, const std::string& extension, const std::string& folder) {
+std::string MakeDownloadFileName(const std::string& title, const std::string& extension,
+                                 const std::string& folder) {
     const std::string name = MakeSafeFileName(title + extension);
     return AddTrailingBackslash(folder) + MakeUniqueFileName(name, folder);
 }

@@ -18,7 +18,7 @@ void SetVideoSiteDomain(const std::string& domain);
 // The nine stream addresses keyed by the site's format numbers.
 inline constexpr std::array<int, 9> StreamFormats = {5, 6, 18, 35, 22, 13, 17, 34, 37};
 class TStreamTable {
-public:
+  public:
     void Clear() { FAddresses.fill(""); }
     // The address of a format ("" when the video offers none or the format is not one of the nine).
     std::string Get(int format) const;
@@ -26,7 +26,7 @@ public:
     bool Set(int format, const std::string& address);
     bool Empty() const;
 
-private:
+  private:
     std::array<std::string, StreamFormats.size()> FAddresses;
 };
 
@@ -45,6 +45,7 @@ std::string EscapeJavaScriptString(const std::string& text);
 void ParseStreamList(const std::string& listText, TStreamTable& table);
 
 // The full path a stream is saved under: folder + a safe, unique name from title and extension.
-std::string MakeDownloadFileName(const std::string& title, const std::string& extension, const std::string& folder);
+std::string MakeDownloadFileName(const std::string& title, const std::string& extension,
+                                 const std::string& folder);
 
 } // namespace mw

@@ -34,12 +34,24 @@ struct TStatusText {
     const char* Text;
 };
 constexpr std::array<TStatusText, 18> StatusTexts = {{
-    {10, "Resolving name"},      {11, "Name resolved"},         {20, "Connecting to server"},
-    {21, "Connected"},           {30, "Sending Request"},       {31, "Request sent"},
-    {40, "Receiving response"},  {41, "Response received"},     {42, "CTL Response received"},
-    {43, "Prefetch"},            {50, "Closing connection"},    {51, "Connection closed"},
-    {60, "Handle created"},      {70, "Handle closing"},        {100, "Request complete"},
-    {110, "Redirect"},           {120, "Intermediate response"}, {200, "State change"},
+    {10, "Resolving name"},
+    {11, "Name resolved"},
+    {20, "Connecting to server"},
+    {21, "Connected"},
+    {30, "Sending Request"},
+    {31, "Request sent"},
+    {40, "Receiving response"},
+    {41, "Response received"},
+    {42, "CTL Response received"},
+    {43, "Prefetch"},
+    {50, "Closing connection"},
+    {51, "Connection closed"},
+    {60, "Handle created"},
+    {70, "Handle closing"},
+    {100, "Request complete"},
+    {110, "Redirect"},
+    {120, "Intermediate response"},
+    {200, "State change"},
 }};
 
 int HexValue(char c) {
@@ -177,7 +189,9 @@ TURLParts SplitURL(const std::string& url) {
     return parts;
 }
 
-std::string EncodeExtraInfo(const std::string& extra) { return PercentEncodeIf(extra, " #%*+<>"); }
+std::string EncodeExtraInfo(const std::string& extra) {
+    return PercentEncodeIf(extra, " #%*+<>");
+}
 
 std::string EncodeLoginInfo(const std::string& userName, const std::string& password) {
     const size_t total = userName.size() + password.size();
@@ -187,7 +201,8 @@ std::string EncodeLoginInfo(const std::string& userName, const std::string& pass
     std::string block(1, static_cast<char>(n));
     std::string body(1, static_cast<char>(userName.size()));
     body += userName + password;
-    for (char c : body) block += static_cast<char>(static_cast<uint8_t>(c) ^ (n ^ LoginScrambleKey));
+    for (char c : body)
+        block += static_cast<char>(static_cast<uint8_t>(c) ^ (n ^ LoginScrambleKey));
     return block;
 }
 
@@ -198,7 +213,8 @@ bool DecodeLoginInfo(const std::string& block, std::string& userName, std::strin
     const uint8_t n = static_cast<uint8_t>(block[0]);
     if (n == 0 || block.size() < 1u + n) return false;
     std::string body;
-    for (size_t i = 1; i <= n; ++i) body += static_cast<char>(static_cast<uint8_t>(block[i]) ^ (n ^ LoginScrambleKey));
+    for (size_t i = 1; i <= n; ++i)
+        body += static_cast<char>(static_cast<uint8_t>(block[i]) ^ (n ^ LoginScrambleKey));
     const size_t userLen = static_cast<uint8_t>(body[0]);
     if (userLen > body.size() - 1) return false;
     userName = body.substr(1, userLen);
@@ -253,8 +269,8 @@ struct TTransfer {
     int LocalFd = -1; // file: URL
     bool OverlapPending = false;
     int Reconnects = 0;
-    std::string Pending;     // the first block of a resume, gathered for the overlap check
-    size_t Unreported = 0;   // bytes of the block in work (a progress event follows each full one)
+    std::string Pending;   // the first block of a resume, gathered for the overlap check
+    size_t Unreported = 0; // bytes of the block in work (a progress event follows each full one)
     uint64_t MaxMemorySize = 0;
     bool StoreFailed = false; // the body could not be kept whole (disk full, memory limit)
 
@@ -275,7 +291,8 @@ enum class TOutcome { Continue, EndBody, Restart, Retry, Probe, Stop };
 
 // Drives one libcurl request of a transfer on the worker.
 struct TRequest {
-    TRequest(TCustomWinHTTP* owner, TTransfer& t, TCustomWinThread& thread) : Owner(owner), T(t), Thread(thread) {}
+    TRequest(TCustomWinHTTP* owner, TTransfer& t, TCustomWinThread& thread)
+        : Owner(owner), T(t), Thread(thread) {}
     TCustomWinHTTP* Owner;
     TTransfer& T;
     TCustomWinThread& Thread;
@@ -313,7 +330,8 @@ namespace {
 size_t HeaderCallback(char* p, size_t size, size_t n, void* userData) {
     auto& r = *static_cast<TRequest*>(userData);
     std::string line(p, size * n);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
     if (line.rfind("HTTP/", 0) == 0) {
         r.Headers.clear();
         r.Headers.push_back(line);
@@ -399,7 +417,9 @@ int PrereqCallback(void* userData, char*, char*, int, int) {
     return CURL_PREREQFUNC_OK;
 }
 
-std::string EncodePath(const std::string& path) { return PercentEncodeIf(path.empty() ? "/" : path, " #%?"); }
+std::string EncodePath(const std::string& path) {
+    return PercentEncodeIf(path.empty() ? "/" : path, " #%?");
+}
 
 } // namespace
 
@@ -469,10 +489,12 @@ TOutcome TTransferDriver::HeadersComplete(TCustomWinHTTP* self, TRequest& r) {
     if (r.Thread.IsStopRequested()) return TOutcome::Stop;
     t.ContentType = HeaderValue(r.Headers, "Content-Type");
     t.HasContentLength = HasHeader(r.Headers, "Content-Length");
-    t.DataSize = t.HasContentLength ? std::strtoull(HeaderValue(r.Headers, "Content-Length").c_str(), nullptr, 10) : 0;
+    t.DataSize =
+        t.HasContentLength ? std::strtoull(HeaderValue(r.Headers, "Content-Length").c_str(), nullptr, 10) : 0;
     if (!HasHeader(r.Headers, "Content-Range")) t.S = 0;
     if (t.WantsHeaderInfo) {
-        for (size_t i = 0; i < r.Headers.size(); ++i) t.RawHeaders += r.Headers[i] + "\r\n";
+        for (size_t i = 0; i < r.Headers.size(); ++i)
+            t.RawHeaders += r.Headers[i] + "\r\n";
         t.ContentLanguage = HeaderValue(r.Headers, "Content-Language");
         t.ContentEncoding = HeaderValue(r.Headers, "Content-Encoding");
         t.Location = HeaderValue(r.Headers, "Location");
@@ -486,8 +508,9 @@ TOutcome TTransferDriver::HeadersComplete(TCustomWinHTTP* self, TRequest& r) {
         r.Thread.CallInMainThread([&] {
             bool cont = t.ContinueDownload;
             if (self->OnHeaderInfo)
-                self->OnHeaderInfo(self, t.Status, t.RawHeaders, t.ContentType, t.ContentLanguage, t.ContentEncoding,
-                                   t.DataSize + t.S, t.Location, t.Date, t.LastModified, t.Expires, t.ETag, cont);
+                self->OnHeaderInfo(self, t.Status, t.RawHeaders, t.ContentType, t.ContentLanguage,
+                                   t.ContentEncoding, t.DataSize + t.S, t.Location, t.Date, t.LastModified,
+                                   t.Expires, t.ETag, cont);
             t.ContinueDownload = cont;
         });
         if (!t.ContinueDownload) return TOutcome::EndBody;
@@ -598,7 +621,9 @@ TCustomWinHTTP::~TCustomWinHTTP() {
     FThread.StopJob(true);
 }
 
-int TCustomWinHTTP::StatusCode() const { return FTransfer ? FTransfer->Status : -1; }
+int TCustomWinHTTP::StatusCode() const {
+    return FTransfer ? FTransfer->Status : -1;
+}
 
 bool TCustomWinHTTP::StartRangeTransfer(uint32_t fromPos, uint32_t toPos, bool forceWait) {
     if (FBusy) return false;
@@ -664,12 +689,17 @@ void TCustomWinHTTP::RaiseProgress(TTransfer& t) {
     const uint64_t total = t.DataSize + t.S;
     const uint64_t done = t.S + t.BytesRead;
     const uint8_t percent =
-        total ? static_cast<uint8_t>(std::min(255.0, std::nearbyint(static_cast<double>(done) * 100.0 / total))) : 0;
+        total
+            ? static_cast<uint8_t>(std::min(255.0, std::nearbyint(static_cast<double>(done) * 100.0 / total)))
+            : 0;
     const auto elapsedMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t.StartTime).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t.StartTime)
+            .count();
     const uint32_t elapsed = static_cast<uint32_t>(elapsedMs / 1000);
-    const double ratio = t.BytesRead ? static_cast<double>(t.DataSize) / static_cast<double>(t.BytesRead) : 0.0;
-    const int32_t left = static_cast<int32_t>(std::nearbyint(ratio * elapsed)) - static_cast<int32_t>(elapsed);
+    const double ratio =
+        t.BytesRead ? static_cast<double>(t.DataSize) / static_cast<double>(t.BytesRead) : 0.0;
+    const int32_t left =
+        static_cast<int32_t>(std::nearbyint(ratio * elapsed)) - static_cast<int32_t>(elapsed);
     const float rate = elapsed ? static_cast<float>(t.BytesRead / 1024.0 / elapsed)
                                : static_cast<float>(t.BytesRead / 1024.0);
     OnProgress(this, t.ContentType, total, done, elapsed, left, percent, rate, t.Memory.get());
@@ -712,7 +742,8 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             if (stopped()) return;
             const ssize_t got = ::read(t.LocalFd, buffer.data(), buffer.size());
             if (got <= 0) break;
-            if (TTransferDriver::Block(this, t, buffer.data(), static_cast<size_t>(got)) != TOutcome::Continue)
+            if (TTransferDriver::Block(this, t, buffer.data(), static_cast<size_t>(got)) !=
+                TOutcome::Continue)
                 break;
         }
         if (stopped()) return;
@@ -746,7 +777,8 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
                 curl_easy_cleanup(C);
             }
         } cleanup{curl, t, this};
-        const std::string host = parts.Host.find(':') != std::string::npos ? "[" + parts.Host + "]" : parts.Host;
+        const std::string host =
+            parts.Host.find(':') != std::string::npos ? "[" + parts.Host + "]" : parts.Host;
         r.EffectiveURL = scheme + "://" + host + ":" + std::to_string(parts.Port) + EncodePath(parts.Path) +
                          EncodeExtraInfo(parts.ExtraInfo);
         curl_easy_setopt(curl, CURLOPT_URL, r.EffectiveURL.c_str());
@@ -759,8 +791,8 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
         if (!user.empty() || !pass.empty()) {
             curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
             curl_easy_setopt(curl, CURLOPT_PASSWORD, pass.c_str());
-            curl_easy_setopt(curl, CURLOPT_HTTPAUTH, t.InternetOptions.Has(ioNoAuthentication) ? CURLAUTH_NONE
-                                                                                               : CURLAUTH_ANY);
+            curl_easy_setopt(curl, CURLOPT_HTTPAUTH,
+                             t.InternetOptions.Has(ioNoAuthentication) ? CURLAUTH_NONE : CURLAUTH_ANY);
         }
         // Proxy: the system's settings are the environment's proxy variables, which libcurl reads itself.
         std::string proxy;
@@ -773,7 +805,8 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             std::replace(bypass.begin(), bypass.end(), ';', ',');
             curl_easy_setopt(curl, CURLOPT_NOPROXY, bypass.c_str());
         }
-        if (t.Proxy.AccessType != atDirect && !t.Proxy.ProxyUsername.empty() && !t.Proxy.ProxyPassword.empty()) {
+        if (t.Proxy.AccessType != atDirect && !t.Proxy.ProxyUsername.empty() &&
+            !t.Proxy.ProxyPassword.empty()) {
             curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, t.Proxy.ProxyUsername.c_str());
             curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, t.Proxy.ProxyPassword.c_str());
         }
@@ -785,7 +818,8 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
         if (!t.Referer.empty()) curl_easy_setopt(curl, CURLOPT_REFERER, t.Referer.c_str());
         // Certificates are verified unless an option says otherwise; libcurl cannot tell an expired
         // certificate from an unknown authority, so both options lift the peer check.
-        if (t.InternetOptions.Has(ioIgnoreCertificateInvalid)) curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        if (t.InternetOptions.Has(ioIgnoreCertificateInvalid))
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
         if (t.InternetOptions.Has(ioIgnoreUnknownCertificateAuthority) ||
             t.InternetOptions.Has(ioIgnoreCertificateDateInvalid))
             curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -800,14 +834,16 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
         if (!t.InternetOptions.Has(ioNoCookies)) curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
         if (t.Timeouts.ConnectTimeout)
             curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.Timeouts.ConnectTimeout));
-        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(std::clamp<uint32_t>(t.BufferSize, 1024, 512 * 1024)));
+        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE,
+                         static_cast<long>(std::clamp<uint32_t>(t.BufferSize, 1024, 512 * 1024)));
 
         curl_slist*& headers = cleanup.H;
         headers = curl_slist_append(headers, ("Accept: " + t.AcceptTypes).c_str());
         for (const auto& h : t.AddHeaders)
             if (!h.empty()) headers = curl_slist_append(headers, h.c_str());
         if (t.CacheOptions.Has(coPragmaNoCache)) headers = curl_slist_append(headers, "Pragma: no-cache");
-        if (!t.InternetOptions.Has(ioKeepConnection)) headers = curl_slist_append(headers, "Connection: close");
+        if (!t.InternetOptions.Has(ioKeepConnection))
+            headers = curl_slist_append(headers, "Connection: close");
         std::string range;
         if (probe)
             range = "Range: bytes=0-";

@@ -50,17 +50,18 @@ enum TWinHTTPFileAttribute { atrArchive, atrHidden, atrReadOnly, atrSystem, atrT
 
 // A small set of enumeration values (bit i = value i).
 template <typename E> class TSet {
-public:
+  public:
     TSet() = default;
     TSet(std::initializer_list<E> items) {
-        for (E e : items) Include(e);
+        for (E e : items)
+            Include(e);
     }
     bool Has(E e) const { return (FBits >> static_cast<unsigned>(e)) & 1u; }
     void Include(E e) { FBits |= 1u << static_cast<unsigned>(e); }
     void Exclude(E e) { FBits &= ~(1u << static_cast<unsigned>(e)); }
     bool operator==(const TSet&) const = default;
 
-private:
+  private:
     uint32_t FBits = 0;
 };
 using TInternetOptions = TSet<TInternetOption>;
@@ -93,7 +94,7 @@ struct TWinHTTPOutputFileAttributes {
 
 // The body of a transfer collected in memory.
 class TMemoryStream {
-public:
+  public:
     std::string Data;
     size_t Position = 0;
     size_t Size() const { return Data.size(); }
@@ -121,14 +122,14 @@ bool DecodeLoginInfo(const std::string& block, std::string& userName, std::strin
 const char* ConnectionStatusText(int code);
 
 class TWinLoginComponent {
-public:
+  public:
     std::string Username, Password;
 };
 
 struct TTransfer; // one run's state, shared between the main thread and its worker
 
 class TCustomWinHTTP : public TWinLoginComponent {
-public:
+  public:
     explicit TCustomWinHTTP(IMainThreadDispatcher* dispatcher = nullptr);
     virtual ~TCustomWinHTTP();
     TCustomWinHTTP(const TCustomWinHTTP&) = delete;
@@ -140,7 +141,8 @@ public:
     std::vector<std::string> AddHeaders;
     std::string Agent = "Mediawizard HTTP component";
     TWinHTTPProxy Proxy;
-    TCacheOptions CacheOptions{coReloadIfNoExpireInformation, coReloadUpdatedObjects, coCreateTempFilesIfCantCache};
+    TCacheOptions CacheOptions{coReloadIfNoExpireInformation, coReloadUpdatedObjects,
+                               coCreateTempFilesIfCantCache};
     TInternetOptions InternetOptions{ioKeepConnection};
     std::string OutputFileName;
     TWinHTTPOutputFileAttributes OutputFileAttributes;
@@ -167,15 +169,16 @@ public:
     std::function<void(TCustomWinHTTP*, const std::string& newURL)> OnRedirected;
     std::function<void(TCustomWinHTTP*, int errorCode, const std::string& rawHeadersCRLF,
                        const std::string& contentType, const std::string& contentLanguage,
-                       const std::string& contentEncoding, uint64_t contentLength, const std::string& location,
-                       TDateTime date, TDateTime lastModified, TDateTime expires, const std::string& eTag,
-                       bool& continueDownload)>
+                       const std::string& contentEncoding, uint64_t contentLength,
+                       const std::string& location, TDateTime date, TDateTime lastModified, TDateTime expires,
+                       const std::string& eTag, bool& continueDownload)>
         OnHeaderInfo;
     std::function<void(TCustomWinHTTP*, const std::string& contentType, uint64_t dataSize, uint64_t bytesRead,
                        uint32_t elapsedTime, int32_t estimatedTimeLeft, uint8_t percentsDone,
                        float transferRate, TMemoryStream* stream)>
         OnProgress;
-    std::function<void(TCustomWinHTTP*, const std::string& contentType, uint64_t fileSize, TMemoryStream* stream)>
+    std::function<void(TCustomWinHTTP*, const std::string& contentType, uint64_t fileSize,
+                       TMemoryStream* stream)>
         OnDone;
     std::function<void(TCustomWinHTTP*)> OnDoneInterrupted;
     std::function<void(TCustomWinHTTP*, const std::string& contentType, uint64_t fileSize, uint64_t bytesRead,
@@ -187,7 +190,8 @@ public:
     std::function<void(TCustomWinHTTP*)> OnAnyError;
     std::function<void(TCustomWinHTTP*)> OnAborted;
     std::function<void(TCustomWinHTTP*, const std::string& realm, bool& tryAgain)> OnPasswordRequest;
-    std::function<void(TCustomWinHTTP*, std::string& proxyUsername, std::string& proxyPassword, bool& tryAgain)>
+    std::function<void(TCustomWinHTTP*, std::string& proxyUsername, std::string& proxyPassword,
+                       bool& tryAgain)>
         OnProxyAuthenticationRequest;
     std::function<void(TCustomWinHTTP*, bool& terminateThread)> OnWaitTimeoutExpired;
     std::function<void(TCustomWinHTTP*, int statusCode, const std::string& statusText)> OnConnectionStatus;
@@ -201,7 +205,7 @@ public:
     // Figures of the transfer in work (main thread; meaningful inside the events).
     int StatusCode() const;
 
-private:
+  private:
     void TransferBody(const std::shared_ptr<TTransfer>& t);
     void CompletionDispatch(const std::shared_ptr<TTransfer>& t);
     void StopProcessing(const std::shared_ptr<TTransfer>& t, bool raiseAborted);
@@ -217,7 +221,7 @@ private:
 };
 
 class TWinHTTP : public TCustomWinHTTP {
-public:
+  public:
     using TCustomWinHTTP::TCustomWinHTTP;
 };
 

@@ -26,7 +26,9 @@ struct TPendingCall {
 
 } // namespace
 
-int ThreadPriorityValue(TThreadPriority priority) { return PriorityValues[static_cast<size_t>(priority)]; }
+int ThreadPriorityValue(TThreadPriority priority) {
+    return PriorityValues[static_cast<size_t>(priority)];
+}
 
 TThreadPriority ThreadPriorityFromValue(int value) {
     for (size_t i = 0; i < PriorityValues.size(); ++i)
@@ -47,7 +49,9 @@ IMainThreadDispatcher* TCustomWinThread::Dispatcher() const {
     return FDispatcher ? FDispatcher : MainThreadDispatcher();
 }
 
-void TCustomWinThread::SetPriority(TThreadPriority priority) { FPriority = priority; }
+void TCustomWinThread::SetPriority(TThreadPriority priority) {
+    FPriority = priority;
+}
 
 bool TCustomWinThread::RunJob(bool forceWait) {
     ReapAbandoned(false);

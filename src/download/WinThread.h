@@ -51,7 +51,7 @@ struct TEventWinThread {
 };
 
 class TCustomWinThread {
-public:
+  public:
     // The dispatcher defaults to MainThreadDispatcher() at the time of each run.
     explicit TCustomWinThread(IMainThreadDispatcher* dispatcher = nullptr);
     ~TCustomWinThread();
@@ -83,7 +83,7 @@ public:
 
     IMainThreadDispatcher* Dispatcher() const;
 
-private:
+  private:
     void ThreadBody(std::shared_ptr<TEventWinThread> t);
     bool WaitForRun(const std::shared_ptr<TEventWinThread>& t);
     void ReapAbandoned(bool all);

@@ -24,7 +24,8 @@ TResult RunCli(const std::string& args) {
     if (!p) return r;
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Output.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.Output.append(buf, n);
     const int status = pclose(p);
     r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
@@ -37,7 +38,7 @@ TFakeResponse Stream(size_t size, unsigned seed) {
 }
 
 class CliDownloadTest : public ::testing::Test {
-protected:
+  protected:
     TFakeVideoSite Site;
     test::TTempDir Dir;
     std::string Common() const { return "--folder '" + Dir.Path() + "out' --site " + Site.Domain() + " "; }

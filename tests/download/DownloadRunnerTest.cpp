@@ -24,7 +24,8 @@ struct TRecordingView : IDownloadView {
     std::vector<std::string> ScriptErrors;
     std::function<void()> OnPanel;
     void PanelChanged() override {
-        if (Runner && (Qualities.empty() || Qualities.back() != Runner->Panel.Quality) && !Runner->Panel.Quality.empty())
+        if (Runner && (Qualities.empty() || Qualities.back() != Runner->Panel.Quality) &&
+            !Runner->Panel.Quality.empty())
             Qualities.push_back(Runner->Panel.Quality);
         if (OnPanel) OnPanel();
     }
@@ -40,7 +41,7 @@ TFakeResponse Stream(size_t size, unsigned seed) {
 }
 
 class DownloadRunnerTest : public ::testing::Test {
-protected:
+  protected:
     TQueueDispatcher D;
     TFakeVideoSite Site;
     test::TTempDir Dir;
@@ -60,7 +61,8 @@ protected:
     void Run(const std::vector<std::string>& links) {
         Runner->BuildDownloadList(links);
         Runner->StartDownloadRun();
-        ASSERT_TRUE(test::PumpUntil(D, [&] { return View.Ended; }, 20000));
+        ASSERT_TRUE(test::PumpUntil(
+            D, [&] { return View.Ended; }, 20000));
     }
     std::set<std::string> FilesInFolder() const {
         std::set<std::string> names;
@@ -77,7 +79,8 @@ TEST_F(DownloadRunnerTest, FallsBackThroughThePreferenceOrderToTheFirstStreamTha
     missing.Status = 404;
     TFakeResponse dropped = Stream(200000, 3);
     dropped.DropAfter = 50000;
-    const auto link = Site.AddVideo("v1", "A &amp; B: 1/2", {{18, missing}, {35, dropped}, {22, Stream(300000, 22)}});
+    const auto link =
+        Site.AddVideo("v1", "A &amp; B: 1/2", {{18, missing}, {35, dropped}, {22, Stream(300000, 22)}});
     Run({link});
     EXPECT_EQ(Runner->DownloadRun.Succeeded, 1);
     ASSERT_EQ(Runner->DownloadedFiles.size(), 1u);
@@ -172,16 +175,18 @@ TEST_F(DownloadRunnerTest, ACancelBetweenLinksHasNoEffect) {
     Runner->BuildDownloadList({a, b});
     Runner->StartDownloadRun();
     Runner->Cancel(); // the first step is only posted: nothing runs yet
-    ASSERT_TRUE(test::PumpUntil(D, [&] { return View.Ended; }, 20000));
+    ASSERT_TRUE(test::PumpUntil(
+        D, [&] { return View.Ended; }, 20000));
     EXPECT_EQ(Runner->DownloadRun.Succeeded, 2);
 }
 
 TEST_F(DownloadRunnerTest, AScriptErrorIsShownAndTheEntriesStoredBeforeItAreUsed) {
     // The second stream list item has a format number that is not one: the parse stops there.
     TFakeResponse info;
-    info.Body = "url_encoded_fmt_stream_map=" +
-                TFakeVideoSite::PercentEncode("itag=18&url=" + TFakeVideoSite::PercentEncode(Site.URL("/s18?x=1")) +
-                                              "&sig=1,itag=x&url=u&sig=2");
+    info.Body =
+        "url_encoded_fmt_stream_map=" +
+        TFakeVideoSite::PercentEncode("itag=18&url=" + TFakeVideoSite::PercentEncode(Site.URL("/s18?x=1")) +
+                                      "&sig=1,itag=x&url=u&sig=2");
     Site.AddVideo("e1", "Err", {});
     Site.Set(Site.InfoTarget("e1"), info);
     Site.Set("/s18", Stream(500, 18));

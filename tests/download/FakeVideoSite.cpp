@@ -15,7 +15,8 @@ namespace mw::test {
 namespace {
 
 std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -31,13 +32,20 @@ bool SendAll(int fd, const char* p, size_t n) {
 
 const char* Reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 302: return "Found";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 416: return "Requested Range Not Satisfiable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 302:
+        return "Found";
+    case 401:
+        return "Unauthorized";
+    case 404:
+        return "Not Found";
+    case 416:
+        return "Requested Range Not Satisfiable";
+    default:
+        return "Status";
     }
 }
 
@@ -66,7 +74,8 @@ std::string TRecordedRequest::Header(const std::string& name) const {
         const size_t colon = h.find(':');
         if (colon != std::string::npos && Lower(h.substr(0, colon)) == Lower(name)) {
             size_t v = colon + 1;
-            while (v < h.size() && h[v] == ' ') ++v;
+            while (v < h.size() && h[v] == ' ')
+                ++v;
             return h.substr(v);
         }
     }
@@ -75,7 +84,8 @@ std::string TRecordedRequest::Header(const std::string& name) const {
 
 TFakeVideoSite::TFakeVideoSite() {
     // Transfers with the system's proxy settings must still reach this server directly.
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+    for (const char* name :
+         {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
         unsetenv(name);
     FListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
@@ -84,7 +94,8 @@ TFakeVideoSite::TFakeVideoSite() {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
-    if (::bind(FListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(FListenFd, 64) != 0)
+    if (::bind(FListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(FListenFd, 64) != 0)
         throw std::runtime_error("fake site: cannot listen on 127.0.0.1");
     socklen_t len = sizeof addr;
     getsockname(FListenFd, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -104,11 +115,14 @@ TFakeVideoSite::~TFakeVideoSite() {
         std::lock_guard lock(FMutex);
         workers.swap(FWorkers);
     }
-    for (auto& w : workers) w.join();
+    for (auto& w : workers)
+        w.join();
     ::close(FListenFd);
 }
 
-std::string TFakeVideoSite::Domain() const { return "127.0.0.1:" + std::to_string(FPort); }
+std::string TFakeVideoSite::Domain() const {
+    return "127.0.0.1:" + std::to_string(FPort);
+}
 
 void TFakeVideoSite::Set(const std::string& target, const TFakeResponse& response) {
     std::lock_guard lock(FMutex);
@@ -131,7 +145,8 @@ std::string TFakeVideoSite::PercentEncode(const std::string& s) {
 }
 
 std::string TFakeVideoSite::StreamTarget(const std::string& id, int itag) const {
-    return "/videoplayback?id=" + id + "&itag=" + std::to_string(itag) + "&signature=SIG" + std::to_string(itag);
+    return "/videoplayback?id=" + id + "&itag=" + std::to_string(itag) + "&signature=SIG" +
+           std::to_string(itag);
 }
 
 std::string TFakeVideoSite::AddVideo(const std::string& id, const std::string& title,
@@ -146,15 +161,17 @@ std::string TFakeVideoSite::AddVideo(const std::string& id, const std::string& t
 
     std::string map;
     for (const auto& [itag, response] : streams) {
-        const std::string url = "http://" + Domain() + "/videoplayback?id=" + id + "&itag=" + std::to_string(itag);
+        const std::string url =
+            "http://" + Domain() + "/videoplayback?id=" + id + "&itag=" + std::to_string(itag);
         if (!map.empty()) map += ",";
-        map += "itag=" + std::to_string(itag) + "&url=" + PercentEncode(url) + "&sig=SIG" + std::to_string(itag) +
-               "&type=" + PercentEncode("video/x-flv");
+        map += "itag=" + std::to_string(itag) + "&url=" + PercentEncode(url) + "&sig=SIG" +
+               std::to_string(itag) + "&type=" + PercentEncode("video/x-flv");
         Set(StreamTarget(id, itag), response);
     }
     TFakeResponse info;
     info.ContentType = "application/x-www-form-urlencoded";
-    info.Body = "status=ok&video_id=" + id + (streams.empty() ? "" : "&url_encoded_fmt_stream_map=" + PercentEncode(map)) +
+    info.Body = "status=ok&video_id=" + id +
+                (streams.empty() ? "" : "&url_encoded_fmt_stream_map=" + PercentEncode(map)) +
                 "&length_seconds=2";
     Set(InfoTarget(id), info);
     return URL(WatchTarget(id));
@@ -226,7 +243,8 @@ void TFakeVideoSite::Serve(int fd) {
         req.Target = line.substr(sp1 + 1, sp2 - sp1 - 1);
         while (pos != std::string::npos && pos < head.size()) {
             const size_t next = head.find("\r\n", pos + 2);
-            req.Headers.push_back(head.substr(pos + 2, next == std::string::npos ? std::string::npos : next - pos - 2));
+            req.Headers.push_back(
+                head.substr(pos + 2, next == std::string::npos ? std::string::npos : next - pos - 2));
             pos = next;
         }
         const std::string cl = req.Header("Content-Length");
@@ -258,7 +276,8 @@ void TFakeVideoSite::Serve(int fd) {
             resp.Body = "<html><body>Not Found</body></html>";
         }
     }
-    if (!resp.RequireBasicAuth.empty() && req.Header("Authorization") != "Basic " + Base64(resp.RequireBasicAuth)) {
+    if (!resp.RequireBasicAuth.empty() &&
+        req.Header("Authorization") != "Basic " + Base64(resp.RequireBasicAuth)) {
         resp = TFakeResponse{};
         resp.Status = 401;
         resp.ContentType = "text/html";
@@ -281,15 +300,16 @@ void TFakeVideoSite::Serve(int fd) {
         } else {
             to = std::min<uint64_t>(to, size - 1);
             status = 206;
-            headers.push_back("Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(to) + "/" +
-                              std::to_string(size));
+            headers.push_back("Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(to) +
+                              "/" + std::to_string(size));
             body = body.substr(from, to - from + 1);
         }
     }
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
     head += "Content-Type: " + resp.ContentType + "\r\n";
     if (!resp.NoContentLength) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    for (const auto& h : headers) head += h + "\r\n";
+    for (const auto& h : headers)
+        head += h + "\r\n";
     head += "Connection: close\r\n\r\n";
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

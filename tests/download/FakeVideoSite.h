@@ -23,11 +23,11 @@ struct TFakeResponse {
     std::vector<std::string> ExtraHeaders;
     bool NoContentLength = false;
     bool IgnoreRange = false;
-    bool Answer416 = false;     // every range request gets 416
-    int64_t DropAfter = -1;     // close the connection after this many body bytes
-    int64_t StallAfter = -1;    // after this many body bytes, stall StallMs (or until the server stops)
+    bool Answer416 = false;  // every range request gets 416
+    int64_t DropAfter = -1;  // close the connection after this many body bytes
+    int64_t StallAfter = -1; // after this many body bytes, stall StallMs (or until the server stops)
     int StallMs = 0;
-    int ChunkSize = 64 * 1024;  // body bytes per send
+    int ChunkSize = 64 * 1024;    // body bytes per send
     std::string RequireBasicAuth; // "user:password": without it the answer is 401 with a realm
 };
 
@@ -40,7 +40,7 @@ struct TRecordedRequest {
 };
 
 class TFakeVideoSite {
-public:
+  public:
     TFakeVideoSite();
     ~TFakeVideoSite();
 
@@ -55,8 +55,8 @@ public:
 
     // A video: its watch page (a title tag unless title is empty), its information and one stream per
     // entry of streams (format number -> response). Returns the watch link.
-    std::string AddVideo(const std::string& id, const std::string& title, const std::map<int, TFakeResponse>& streams,
-                         bool withTitleTag = true);
+    std::string AddVideo(const std::string& id, const std::string& title,
+                         const std::map<int, TFakeResponse>& streams, bool withTitleTag = true);
     // The address the stream-map script derives for a format of a video.
     std::string StreamTarget(const std::string& id, int itag) const;
     std::string InfoTarget(const std::string& id) const { return "/get_video_info?video_id=" + id; }
@@ -69,7 +69,7 @@ public:
     static std::string MakeBody(size_t n, unsigned seed = 1);
     static std::string PercentEncode(const std::string& s);
 
-private:
+  private:
     void AcceptLoop();
     void Serve(int fd);
     bool Sleep(int ms);

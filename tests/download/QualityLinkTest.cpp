@@ -42,7 +42,8 @@ TEST(Quality, LabelsExtensionsAndAddressesFollowTheSlots) {
 }
 
 TEST(Quality, SummariesForBothOrdersAndTheOffState) {
-    EXPECT_EQ(PreferenceSummary(false, DefaultOrder), "[Default Quality - HQ5 - (FLV, 400 x 240, Mono 44KHz MP3)]");
+    EXPECT_EQ(PreferenceSummary(false, DefaultOrder),
+              "[Default Quality - HQ5 - (FLV, 400 x 240, Mono 44KHz MP3)]");
     EXPECT_EQ(PreferenceSummary(true, DefaultOrder),
               "Prefer: [HQ18] > [HQ35] > [HQ22] > [HQ6] > [HQ13] > [HQ17] > [HQ34] > [HQ37]");
     EXPECT_EQ(PreferenceSummary(true, BestAvailableOrder),
@@ -97,7 +98,7 @@ struct TScriptedPrompt : ILinkListPrompt {
 };
 
 class LinkListTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetVideoSiteDomain("youtube.com"); }
     TLinkList List;
     TScriptedPrompt Prompt;
@@ -105,7 +106,8 @@ protected:
 
 TEST_F(LinkListTest, ABadSecondLineShowsOneMessageAndOKGoesOn) {
     List.Paste("http://www.youtube.com/watch?v=1\r\nnot a link\r\nhttp://youtube.com/watch?v=3", Prompt);
-    EXPECT_EQ(List.Links, (std::vector<std::string>{"http://www.youtube.com/watch?v=1", "http://youtube.com/watch?v=3"}));
+    EXPECT_EQ(List.Links,
+              (std::vector<std::string>{"http://www.youtube.com/watch?v=1", "http://youtube.com/watch?v=3"}));
     ASSERT_EQ(Prompt.Shown.size(), 1u);
     EXPECT_EQ(Prompt.Shown[0], "not a link\n\r\n\rThis is not a YouTube video link.");
 }
@@ -120,10 +122,12 @@ TEST_F(LinkListTest, DuplicatesCaseAndSpaces) {
     List.Paste("http://youtube.com/watch?v=a\n\nhttp://youtube.com/watch?v=a\nhttp://youtube.com/watch?v=A\n"
                "  HTTP://YOUTUBE.COM/watch?v=b",
                Prompt);
-    EXPECT_EQ(List.Links, (std::vector<std::string>{"http://youtube.com/watch?v=a", "http://youtube.com/watch?v=A",
-                                                    "  HTTP://YOUTUBE.COM/watch?v=b"}));
+    EXPECT_EQ(List.Links,
+              (std::vector<std::string>{"http://youtube.com/watch?v=a", "http://youtube.com/watch?v=A",
+                                        "  HTTP://YOUTUBE.COM/watch?v=b"}));
     ASSERT_EQ(Prompt.Shown.size(), 1u);
-    EXPECT_EQ(Prompt.Shown[0], "http://youtube.com/watch?v=a\n\r\n\rThis video is already in the download list.");
+    EXPECT_EQ(Prompt.Shown[0],
+              "http://youtube.com/watch?v=a\n\r\n\rThis video is already in the download list.");
 }
 
 TEST(LinkPaste, SplittingKeepsQuotedLineBreaks) {

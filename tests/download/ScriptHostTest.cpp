@@ -10,7 +10,7 @@ namespace mw {
 namespace {
 
 class ScriptHostTest : public ::testing::Test {
-protected:
+  protected:
     TJavaScript Script;
     std::shared_ptr<THostScriptlet> Host = std::make_shared<THostScriptlet>();
     std::vector<std::string> Echoes, Alerts, Errors;
@@ -84,7 +84,8 @@ TEST_F(ScriptHostTest, ReadTextAndWriteText) {
     test::TTempDir dir;
     const std::string existing = dir.Write("keep.txt", "unchanged");
     const std::string utf16 = dir.Write("wide.txt", std::string("h\0i\0", 4));
-    Script.Lines = {"Host.WriteText('" + existing + "', '');", "Host.WriteText('" + dir.Path() + "new.txt', 'hello');",
+    Script.Lines = {"Host.WriteText('" + existing + "', '');",
+                    "Host.WriteText('" + dir.Path() + "new.txt', 'hello');",
                     "Host.Echo(Host.ReadText('" + dir.Path() + "new.txt'));",
                     "Host.Echo('[' + Host.ReadText('" + dir.Path() + "missing.txt') + ']');",
                     "Host.Echo(Host.ReadText('" + utf16 + "'));"};
@@ -108,13 +109,15 @@ TEST_F(ScriptHostTest, ALongRunningScriptStopsWhenQueryContinueSaysNo) {
 
 TEST_F(ScriptHostTest, StateEnterAndLeaveAreReported) {
     std::vector<std::string> log;
-    Script.OnStateChange = [&](TCustomScript*, TScriptState s) { log.push_back("state" + std::to_string(s)); };
+    Script.OnStateChange = [&](TCustomScript*, TScriptState s) {
+        log.push_back("state" + std::to_string(s));
+    };
     Script.OnEnter = [&](TCustomScript*) { log.push_back("enter"); };
     Script.OnLeave = [&](TCustomScript*) { log.push_back("leave"); };
     Run({"Host.Echo('x');"});
     Run({"Host.Echo('y');"});
-    EXPECT_EQ(log, (std::vector<std::string>{"state1", "state2", "enter", "leave", "state3", "state5", "state1",
-                                             "state2", "enter", "leave", "state3"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"state1", "state2", "enter", "leave", "state3", "state5",
+                                             "state1", "state2", "enter", "leave", "state3"}));
 }
 
 TEST_F(ScriptHostTest, NamedItemsAreUniqueByExactName) {

@@ -20,7 +20,8 @@ inline bool PumpUntil(TQueueDispatcher& d, const std::function<bool()>& done, in
 // Pumps for a while so that late events, if any, arrive.
 inline void PumpFor(TQueueDispatcher& d, int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) d.WaitAndRunPending(std::chrono::milliseconds(5));
+    while (std::chrono::steady_clock::now() < end)
+        d.WaitAndRunPending(std::chrono::milliseconds(5));
 }
 
 } // namespace mw::test

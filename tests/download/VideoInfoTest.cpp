@@ -17,21 +17,24 @@ struct TTextCase {
 
 // A readable test name: the input with everything but letters and digits as "_".
 void PrintTo(const TTextCase& c, std::ostream* os) {
-    for (const char* p = c.Input; *p; ++p) *os << (std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
+    for (const char* p = c.Input; *p; ++p)
+        *os << (std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
 }
 
 class DecodeEntitiesTest : public ::testing::TestWithParam<TTextCase> {};
-TEST_P(DecodeEntitiesTest, Decodes) { EXPECT_EQ(DecodeEntities(GetParam().Input), GetParam().Expected); }
+TEST_P(DecodeEntitiesTest, Decodes) {
+    EXPECT_EQ(DecodeEntities(GetParam().Input), GetParam().Expected);
+}
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeEntitiesTest,
     ::testing::Values(TTextCase{"Tom &amp; Jerry&#39;s &lt;best&gt;", "Tom & Jerry's <best>"},
                       TTextCase{"&quot;q&quot;&nbsp;x", "\"q\" x"},
                       TTextCase{"&#x41;&#X42;&#$43;&#0x44;&#  69;", "ABCDE"},
-                      TTextCase{"&#321;", "A"},                 // the value modulo 256
-                      TTextCase{"&#65abc;z", "Az"},             // reading stops at a non-digit
-                      TTextCase{"&#;x", "x"},                   // an empty number is 0, and 0 gives nothing
-                      TTextCase{"&#233;", "\xC3\xA9"},          // a Latin-1 character, written in UTF-8
-                      TTextCase{"a&#66", "aB"},                 // no ";" up to the end
+                      TTextCase{"&#321;", "A"},        // the value modulo 256
+                      TTextCase{"&#65abc;z", "Az"},    // reading stops at a non-digit
+                      TTextCase{"&#;x", "x"},          // an empty number is 0, and 0 gives nothing
+                      TTextCase{"&#233;", "\xC3\xA9"}, // a Latin-1 character, written in UTF-8
+                      TTextCase{"a&#66", "aB"},        // no ";" up to the end
                       TTextCase{"AT&T & co &a &ampx &", "AT&T & co &a &ampx &"}, // not entities: kept
                       TTextCase{"plain", "plain"}));
 
@@ -88,7 +91,7 @@ TEST(VideoInfo, DownloadFileNamesAreSafeAndUnique) {
 
 // The stream-map script run through the script host.
 class StreamMapTest : public ::testing::Test {
-protected:
+  protected:
     TJavaScript Script;
     TStreamTable Table;
     std::vector<std::string> Echoes, Errors;
@@ -109,7 +112,8 @@ protected:
         static const char* Hex = "0123456789ABCDEF";
         std::string out;
         for (unsigned char c : s) {
-            if (std::isalnum(c) || c == '.' || c == '-' || c == '_') out += static_cast<char>(c);
+            if (std::isalnum(c) || c == '.' || c == '-' || c == '_')
+                out += static_cast<char>(c);
             else {
                 out += '%';
                 out += Hex[c >> 4];
@@ -119,7 +123,8 @@ protected:
         return out;
     }
     static std::string Entry(int itag, const std::string& url, const std::string& sig) {
-        return "itag=" + std::to_string(itag) + "&url=" + Escape(url) + "&sig=" + sig + "&type=" + Escape("video/mp4");
+        return "itag=" + std::to_string(itag) + "&url=" + Escape(url) + "&sig=" + sig +
+               "&type=" + Escape("video/mp4");
     }
 };
 
@@ -133,7 +138,8 @@ TEST_F(StreamMapTest, EntriesBecomeAStreamListWithSignatures) {
 }
 
 TEST_F(StreamMapTest, WebMOnlyEchoesAnEmptyListAndNoMapEchoesEmptyToo) {
-    Run("url_encoded_fmt_stream_map=" + Escape(Entry(43, "http://w/1", "a") + "," + Entry(100, "http://w/2", "b")));
+    Run("url_encoded_fmt_stream_map=" +
+        Escape(Entry(43, "http://w/1", "a") + "," + Entry(100, "http://w/2", "b")));
     Run("status=fail&reason=none");
     EXPECT_EQ(Echoes, (std::vector<std::string>{"", ""}));
     EXPECT_TRUE(Table.Empty());

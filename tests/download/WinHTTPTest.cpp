@@ -55,7 +55,8 @@ struct TRecorder {
             ErrorCode = code;
             if (s) Body = s->Data;
         };
-        h.OnConnLost = [this](TCustomWinHTTP*, const std::string&, uint64_t size, uint64_t read, TMemoryStream*) {
+        h.OnConnLost = [this](TCustomWinHTTP*, const std::string&, uint64_t size, uint64_t read,
+                              TMemoryStream*) {
             Events.push_back("ConnLost");
             FileSize = size;
             BytesRead = read;
@@ -73,7 +74,7 @@ struct TRecorder {
 };
 
 class WinHTTPTest : public ::testing::Test {
-protected:
+  protected:
     TQueueDispatcher D;
     TFakeVideoSite Site;
     test::TTempDir Dir;
@@ -142,7 +143,7 @@ TEST_F(WinHTTPTest, AURLWithoutSchemeIsFetchedOverHttp) {
 
 TEST_F(WinHTTPTest, UnreachableTargetsEndWithHostUnreachableThenAnyError) {
     for (const std::string& url : {std::string(""), std::string("http://127.0.0.1:1/nothing"),
-                                  std::string("http://127.0.0.1:99999/bad-port")}) {
+                                   std::string("http://127.0.0.1:99999/bad-port")}) {
         SCOPED_TRACE(url);
         R.Events.clear();
         Run(url);
@@ -205,7 +206,8 @@ TEST_F(WinHTTPTest, ASoftAbortDuringTheBodyRaisesExactlyOneAborted) {
     ASSERT_TRUE(PumpUntil(D, [&] { return !R.Progress.empty(); }));
     Http.AbortTransfer(false, false);
     Http.AbortTransfer(false, false);
-    ASSERT_TRUE(PumpUntil(D, [&] { return R.Ended(); }, 3000));
+    ASSERT_TRUE(PumpUntil(
+        D, [&] { return R.Ended(); }, 3000));
     PumpFor(D, 100);
     EXPECT_EQ(R.Events, Events{"Aborted"});
     EXPECT_FALSE(Http.IsBusy());
@@ -353,9 +355,9 @@ TEST_F(WinHTTPTest, HeaderInfoCanStopTheDownload) {
     int status = 0;
     std::string etag;
     TDateTime modified = 0;
-    Http.OnHeaderInfo = [&](TCustomWinHTTP*, int code, const std::string& raw, const std::string&, const std::string&,
-                            const std::string&, uint64_t length, const std::string&, TDateTime, TDateTime lm,
-                            TDateTime, const std::string& tag, bool& cont) {
+    Http.OnHeaderInfo = [&](TCustomWinHTTP*, int code, const std::string& raw, const std::string&,
+                            const std::string&, const std::string&, uint64_t length, const std::string&,
+                            TDateTime, TDateTime lm, TDateTime, const std::string& tag, bool& cont) {
         status = code;
         etag = tag;
         modified = lm;
@@ -586,15 +588,17 @@ TEST(WinHTTPStatus, TextsComeFromTheTable) {
 
 // The three layouts of HTTP/1.1 for 6 November 1994, 08:49:37 universal time.
 class HttpDateTest : public ::testing::TestWithParam<const char*> {
-protected:
+  protected:
     void SetUp() override {
         const char* tz = std::getenv("TZ");
         FOldTz = tz ? tz : "";
         FHadTz = tz != nullptr;
     }
     void TearDown() override {
-        if (FHadTz) setenv("TZ", FOldTz.c_str(), 1);
-        else unsetenv("TZ");
+        if (FHadTz)
+            setenv("TZ", FOldTz.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
     std::string FOldTz;

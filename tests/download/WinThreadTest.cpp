@@ -19,7 +19,8 @@ using test::PumpUntil;
 // Sleeps cooperatively: ends early when a stop is requested.
 void CooperativeSleep(const TCustomWinThread& t, int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end && !t.IsStopRequested()) std::this_thread::sleep_for(2ms);
+    while (std::chrono::steady_clock::now() < end && !t.IsStopRequested())
+        std::this_thread::sleep_for(2ms);
 }
 
 TEST(WinThread, MainThreadCallsRunInOrderOnTheMainThreadEachBeforeTheJobGoesOn) {
@@ -81,7 +82,9 @@ struct TWaitCase {
     bool Terminate;
     bool ExpectedResult;
 };
-void PrintTo(const TWaitCase& c, std::ostream* os) { *os << (c.Terminate ? "terminate" : "keep_running"); }
+void PrintTo(const TWaitCase& c, std::ostream* os) {
+    *os << (c.Terminate ? "terminate" : "keep_running");
+}
 
 class WinThreadWait : public ::testing::TestWithParam<TWaitCase> {};
 
@@ -179,7 +182,8 @@ TEST(WinThread, DestroyingTheComponentWhileTheJobWaitsForTheMainThreadSkipsTheCa
             t.CallInMainThread([&] { ran = true; });
         };
         t.RunJob();
-        while (!posted) std::this_thread::sleep_for(1ms);
+        while (!posted)
+            std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(20ms);
     } // must not deadlock although nobody pumps the queue
     PumpFor(d, 30);
