@@ -32,7 +32,8 @@ struct TStderrPrompt : ILinkListPrompt {
         const size_t gap = line.find("\n\r\n\r");
         if (gap != std::string::npos) line = line.substr(0, gap) + ": " + line.substr(gap + 4);
         std::fprintf(stderr, "mediawizard-cli: %s\n", line.c_str());
-        ++Refused;
+        // A link given twice is downloaded once; only links that are not video links count as failed.
+        if (text.find(AlreadyInListText) == std::string::npos) ++Refused;
         return true;
     }
 };

@@ -62,10 +62,12 @@ TEST_F(CliDownloadTest, SavesTheRightFilesAndCountsTruly) {
 
 TEST_F(CliDownloadTest, WithoutHighQualityTheDefaultStreamIsSavedAndAllSucceed) {
     const auto a = Site.AddVideo("d", "Default", {{5, Stream(5000, 5)}, {18, Stream(100, 18)}});
-    const TResult r = RunCli(Common() + "--no-hq '" + a + "'");
+    const TResult r = RunCli(Common() + "--no-hq '" + a + "' '" + a + "'"); // the same link twice: once
     EXPECT_EQ(r.Status, 0) << r.Output;
     EXPECT_NE(r.Output.find("Total: 1, succeeded: 1, failed: 0"), std::string::npos) << r.Output;
     EXPECT_EQ(Dir.Read("out/Default.flv"), TFakeVideoSite::MakeBody(5000, 5));
+    EXPECT_NE(r.Output.find("This video is already in the download list."), std::string::npos) << r.Output;
+    EXPECT_EQ(Site.CountRequests("/watch"), 1);
 }
 
 TEST_F(CliDownloadTest, UsageErrorsAndRefusedLinks) {
