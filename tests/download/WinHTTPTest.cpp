@@ -228,9 +228,10 @@ TEST_F(WinHTTPTest, AnImmediateAbortReportsAtOnceAndCanDeleteTheFile) {
     Http.AbortTransfer(true, true);
     EXPECT_EQ(R.Events, Events{"Aborted"});
     EXPECT_FALSE(Http.IsBusy());
-    PumpFor(D, 1500);
+    // The abandoned worker removes the file when it notices the stop, raising nothing.
+    EXPECT_TRUE(PumpUntil(D, [&] { return !std::ifstream(out).good(); }, 5000));
+    PumpFor(D, 50);
     EXPECT_EQ(R.Events, Events{"Aborted"});
-    EXPECT_FALSE(std::ifstream(out).good());
 }
 
 TEST_F(WinHTTPTest, AnOutputFileReceivesTheBodyAndNoStreamIsHandedOver) {

@@ -116,17 +116,18 @@ TEST(WinThread, AWaitingRunServesMainThreadCallsAndMeasuresTheQuietPeriodAfresh)
     TQueueDispatcher d;
     TCustomWinThread t(&d);
     t.WaitThread = true;
-    t.WaitTimeout = 150;
+    t.WaitTimeout = 400;
     int calls = 0, expired = 0;
     t.OnJob = [&] {
-        for (int i = 0; i < 5; ++i) {
-            std::this_thread::sleep_for(60ms);
+        // Longer in all than the time-out, but never quiet for that long.
+        for (int i = 0; i < 6; ++i) {
+            std::this_thread::sleep_for(100ms);
             t.CallInMainThread([&] { ++calls; });
         }
     };
     t.OnWaitTimeoutExpired = [&](bool&) { ++expired; };
     EXPECT_TRUE(t.RunJob());
-    EXPECT_EQ(calls, 5);
+    EXPECT_EQ(calls, 6);
     EXPECT_EQ(expired, 0);
 }
 
