@@ -6,14 +6,17 @@
 #include "wizard/LogWindow.h"
 #include "wizard/QtPlacementWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace mw {
 
-TFormMain::TFormMain(TFormLog* log, QWidget* parent) : QMainWindow(parent), FLog(log) {
+TFormMain::TFormMain(TFormLog* log, const std::string& configFile, QWidget* parent)
+    : QMainWindow(parent), FLog(log) {
     setObjectName("FormMain");
+    setWindowTitle(QApplication::applicationName());
     resize(780, 560);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -24,17 +27,17 @@ TFormMain::TFormMain(TFormLog* log, QWidget* parent) : QMainWindow(parent), FLog
     FLabelTitle->setFont(f);
     layout->addWidget(FLabelTitle);
     setCentralWidget(central);
-    FormCreate();
+    FormCreate(configFile);
 }
 
 void TFormMain::ReportError(const std::string& message) {
-    ShowMessageWithButtons(message, windowTitle().toStdString(), mtError, {}, mbOK);
+    ShowMessageWithButtons(message, QApplication::applicationName().toStdString(), mtError, {}, mbOK);
 }
 
-void TFormMain::FormCreate() {
+void TFormMain::FormCreate(const std::string& configFile) {
     TGlobalVars& g = GlobalVars;
     try {
-        g.ProductConfig = ReadProductConfig();
+        g.ProductConfig = ReadProductConfig(configFile);
     } catch (const std::exception& e) {
         ReportError(e.what());
         return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <string>
 
 class QLabel;
 
@@ -13,13 +14,14 @@ class TFormLog;
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TFormMain(TFormLog* log, QWidget* parent = nullptr);
+    // configFile: the product configuration to read (beside the executable in the program).
+    TFormMain(TFormLog* log, const std::string& configFile, QWidget* parent = nullptr);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
+    void FormCreate(const std::string& configFile);
     void ReportError(const std::string& message);
 
     TFormLog* FLog;

@@ -7,6 +7,7 @@
 #include "wizard/QtDispatcher.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
@@ -16,7 +17,9 @@ namespace {
 
 int Fatal(const std::string& message) {
     std::fprintf(stderr, "mediawizard: %s\n", message.c_str());
-    QMessageBox::critical(nullptr, "mediawizard", QString::fromStdString(message));
+    // Without a screen there is nobody to press OK; the message on stderr has to do.
+    if (QGuiApplication::platformName() != "offscreen" && QGuiApplication::platformName() != "minimal")
+        QMessageBox::critical(nullptr, "mediawizard", QString::fromStdString(message));
     return 1;
 }
 
@@ -41,8 +44,7 @@ int main(int argc, char** argv) {
     mw::SetMainThreadDispatcher(&dispatcher);
 
     mw::TFormLog log;
-    mw::TFormMain main(&log);
-    main.setWindowTitle(QString::fromStdString(title));
+    mw::TFormMain main(&log, mw::ProductConfigFile());
     log.setWindowTitle(QString::fromStdString(title) + " - Log");
     // Shown after the creation has finished, as a queued step.
     QTimer::singleShot(0, &main, [&main] { main.show(); });

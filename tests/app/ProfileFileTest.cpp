@@ -1,1 +1,68 @@
+#include "TempDir.h"
+#include "app/ProfileFile.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mw {
+namespace {
+
+TEST(ProfileFile, WritesInPlaceAndKeepsForeignLines) {
+    test::TTempDir dir;
+    const std::string path = dir.Write("s.ini", "; user note\n[Form]\nx=1\nkeep=me\n\n[System]\nA=old\n");
+    TProfileFile f(path);
+    f.WriteString("system", "a", "new"); // case-insensitive section and key
+    f.WriteInteger("Form", "y", 7);      // new key appended to its section
+    f.WriteBool("FormLog", "maximized", true); // new section at the end
+    f.UpdateFile();
+    EXPECT_EQ(dir.Read("s.ini"), "; user note\n[Form]\nx=1\nkeep=me\ny=7\n\n[System]\na=new\n\n"
+                                 "[FormLog]\nmaximized=1\n");
+}
+
+TEST(ProfileFile, ReadsIntegersAsDecimalOrHexWithDefaults) {
+    test::TTempDir dir;
+    const std::string path =
+        dir.Write("s.ini", "[S]\ndec=42\nneg=-7\nhex=0x10\nHEXU=0XfF\nbig=0xFFFFFFFF\njunk=abc\nmixed=12abc\n"
+                           "empty=\nover=99999999999\nlonghex=0x123456789\nspaced =  5  \n");
+    const TProfileFile f(path);
+    const std::pair<const char*, int32_t> cases[] = {
+        {"dec", 42},    {"neg", -7},    {"hex", 16},    {"hexu", 255},    {"big", -1},    {"junk", 99},
+        {"mixed", 99}, {"empty", 99}, {"over", 99}, {"longhex", 99}, {"spaced", 5}, {"absent", 99},
+    };
+    for (const auto& [key, value] : cases) EXPECT_EQ(f.ReadInteger("S", key, 99), value) << key;
+    EXPECT_TRUE(f.ReadBool("S", "dec", false));
+    EXPECT_FALSE(f.ReadBool("S", "absent", false));
+    EXPECT_TRUE(f.ReadBool("S", "junk", true));
+}
+
+TEST(ProfileFile, LongValuesAreCutAndNulEndsTheText) {
+    test::TTempDir dir;
+    const std::string path = dir.Write("s.ini", "[S]\nlong=" + std::string(5000, 'v') + "\nb=1\n" +
+                                                    std::string("\0[S2]\nc=1\n", 11));
+    const TProfileFile f(path);
+    EXPECT_EQ(f.ReadString("S", "long", "").size(), TProfileFile::MaxValueLength);
+    EXPECT_EQ(f.ReadString("S", "b", ""), "1");
+    EXPECT_FALSE(f.ValueExists("S2", "c"));
+}
+
+TEST(ProfileFile, FailedWriteIsReportedAndLeavesTheFile) {
+    test::TTempDir dir;
+    TProfileFile f(dir.Path() + "missing-folder/s.ini");
+    f.WriteString("S", "a", "1");
+    EXPECT_THROW(f.UpdateFile(), EProfileWriteError);
+
+    const std::string path = dir.Write("ro/s.ini", "[S]\na=1\n");
+    chmod((dir.Path() + "ro").c_str(), 0500);
+    TProfileFile g(path);
+    g.WriteString("S", "a", "2");
+    // Root may write anywhere; the check means something only for an ordinary user.
+    if (geteuid() != 0) {
+        EXPECT_THROW(g.UpdateFile(), EProfileWriteError);
+        EXPECT_EQ(dir.Read("ro/s.ini"), "[S]\na=1\n");
+    }
+    chmod((dir.Path() + "ro").c_str(), 0700);
+}
+
+} // namespace
+} // namespace mw

@@ -1,1 +1,113 @@
+#include "TempDir.h"
+#include "app/ProfileFile.h"
+#include "app/UserSettings.h"
+#include "app/UtilFuncs.h"
+
+#include <cstdlib>
 #include <gtest/gtest.h>
+
+namespace mw {
+namespace {
+
+class UserSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("HOME", (Dir.Path() + "home").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (Dir.Path() + "config").c_str(), 1);
+        Dir.Write("home/Documents/.keep", "");
+        Dir.Write("config/.keep", "");
+    }
+    test::TTempDir Dir;
+};
+
+TEST_F(UserSettingsTest, FirstStartWritesEveryKeyInFileOrder) {
+    TProductConfig config;
+    config.DefaultClass = 2;
+    config.DefaultAudio = 5;
+    TUserSettings s = DefaultUserSettings(config);
+    const std::string file = SettingsFilePath(FormSettingsFolder("Example"));
+    EXPECT_FALSE(LoadUserSettings(s, file));
+    const std::string docs = Dir.Path() + "home/Documents";
+    const std::string expected =
+        "[System]\nLastOpenDir=" + docs + "\nOutputFileDir=" + docs + "\nOutputURLDir=" + docs +
+        "\nOutputFormatClass=2\nOutputAudioFormat=5\nOutputVideoFormat=0\nOutputDeviceFormat=0\n"
+        "OutputWAVPreset=3\nOutputMP3Preset=2\nOutputWMAPreset=1\nOutputOGGPreset=3\nOutputM4APreset=0\n"
+        "OutputAACPreset=3\nOutputFLACPreset=5\nOutputMP2Preset=0\n"
+        "OutputAVIPreset=3\nOutputMP4Preset=3\nOutputFLVPreset=1\nOutputSWFPreset=1\nOutputMPEGPreset=5\n"
+        "OutputRMPreset=1\nOutputWMVPreset=16\nOutputMOVPreset=7\nOutput3GPPreset=2\n"
+        "OutputiPodPreset=5\nOutputiPhonePreset=1\nOutputAppleTVPreset=1\nOutputPSPPreset=1\n"
+        "OutputBlackBerryPreset=1\nOutputMobilePhonePreset=1\nOutputiPadPreset=0\nOutputAndroidPreset=0\n"
+        "PlayASoundWhenFinished=0\nShutDownWhenFinished=0\nPreferYouTubeQuality=1\n"
+        "PreferYouTube1=1\nPreferYouTube2=2\nPreferYouTube3=3\nPreferYouTube4=0\nPreferYouTube5=4\n"
+        "PreferYouTube6=5\nPreferYouTube7=6\nPreferYouTube18=7\n";
+    EXPECT_EQ(Dir.Read("config/Example/~system2.dat"), expected);
+    // The second start finds the file.
+    TUserSettings again = DefaultUserSettings(config);
+    EXPECT_TRUE(LoadUserSettings(again, file));
+}
+
+TEST_F(UserSettingsTest, StoredValuesOverrideDefaultsKeyByKey) {
+    const std::string file = Dir.Write("s.dat", "[system]\noutputwmvpreset=0x10\nOutputAVIPreset=abc\n"
+                                                "OutputMP4Preset=9\nOutputVideoFormat=265\nPreferYouTube18=3\n"
+                                                "PlayASoundWhenFinished=2\nLastOpenDir=/media/x/\n"
+                                                "OutputFileDir=\n");
+    TProductConfig config;
+    config.DefaultVideo = 4;
+    TUserSettings s = DefaultUserSettings(config);
+    s.OutputSelection.Presets[fcVideo][6] = 1;
+    ASSERT_TRUE(LoadUserSettings(s, file));
+    EXPECT_EQ(*s.OutputSelection.PresetOf(fcVideo, 6), 16);
+    EXPECT_EQ(*s.OutputSelection.PresetOf(fcVideo, 0), 3); // junk keeps the default
+    EXPECT_EQ(*s.OutputSelection.PresetOf(fcVideo, 1), 9);
+    EXPECT_EQ(s.OutputSelection.OutputVideoFormat, 9); // low byte of 265
+    EXPECT_EQ(s.PreferYouTube[7], 3);
+    EXPECT_TRUE(s.PlayASoundWhenFinished);
+    EXPECT_EQ(s.LastOpenDir, "/media/x/");
+    EXPECT_EQ(s.OutputFileDir, "");
+    EXPECT_EQ(s.OutputURLDir, Dir.Path() + "home/Documents"); // absent: default
+}
+
+TEST_F(UserSettingsTest, JunkFilesGiveDefaultsAndAreRewrittenCleanly) {
+    const std::string cases[] = {
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),  // binary
+        "[System]\nOutputMP3Preset=4\nOutputWAVPre",      // truncated mid-key
+        "[System]\n" + std::string(TProfileFile::MaxFileBytes, 'x'), // huge
+    };
+    for (const std::string& content : cases) {
+        const std::string file = Dir.Write("junk.dat", content);
+        TUserSettings s = DefaultUserSettings(TProductConfig{});
+        ASSERT_TRUE(LoadUserSettings(s, file));
+        const int32_t mp3 = *s.OutputSelection.PresetOf(fcAudio, 1);
+        EXPECT_TRUE(mp3 == 2 || mp3 == 4);
+        EXPECT_EQ(*s.OutputSelection.PresetOf(fcAudio, 0), 3);
+        SaveUserSettings(s, file);
+        TUserSettings reread;
+        reread.OutputSelection.Presets = {};
+        ASSERT_TRUE(LoadUserSettings(reread, file));
+        EXPECT_EQ(reread.OutputSelection.Presets, s.OutputSelection.Presets);
+        EXPECT_EQ(reread.LastOpenDir, s.LastOpenDir);
+    }
+}
+
+TEST_F(UserSettingsTest, SettingsFolderFromTitle) {
+    const std::string appData = Dir.Path() + "config/";
+    EXPECT_EQ(FormSettingsFolder("A/B Tool"), appData + "A B Tool/");
+    EXPECT_TRUE(DirectoryExists(appData + "A B Tool"));
+    EXPECT_EQ(FormSettingsFolder(""), appData);
+    // Cannot be created (a file stands in the way): the configuration folder itself.
+    Dir.Write("config/Blocked", "file");
+    EXPECT_EQ(FormSettingsFolder("Blocked"), appData);
+}
+
+TEST(OutputSelection, OutOfRangeLookUpsFindNothing) {
+    TOutputSelection s;
+    EXPECT_EQ(s.FormatOfClass(3), nullptr);
+    EXPECT_EQ(s.PresetOf(0, 9), nullptr);
+    EXPECT_EQ(s.PresetOf(1, 8), nullptr);
+    EXPECT_EQ(s.PresetOf(-1, 0), nullptr);
+    ASSERT_NE(s.PresetOf(2, 7), nullptr);
+    EXPECT_EQ(*s.PresetOf(2, 7), 0);
+}
+
+} // namespace
+} // namespace mw

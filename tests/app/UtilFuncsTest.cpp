@@ -1,1 +1,92 @@
+#include "TempDir.h"
+#include "app/UtilFuncs.h"
+
 #include <gtest/gtest.h>
+
+namespace mw {
+namespace {
+
+TEST(UtilFuncs, TrailingSeparatorIsAddedOnce) {
+    EXPECT_EQ(AddTrailingBackslash("/home/video"), "/home/video/");
+    EXPECT_EQ(AddTrailingBackslash("/home/video/"), "/home/video/");
+    EXPECT_EQ(AddTrailingBackslash(""), "");
+}
+
+TEST(UtilFuncs, StripFileExtTouchesOnlyTheLastComponent) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/a/clip.mp4", "/a/clip"},         {"/a/clip.tar.gz", "/a/clip.tar"}, {"/a.b/noext", "/a.b/noext"},
+        {"noext", "noext"},                 {"/a/.hidden", "/a/"},              {"", ""},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(StripFileExt(in), out) << in;
+}
+
+TEST(UtilFuncs, UniqueNameCountsPastExistingFiles) {
+    test::TTempDir dir;
+    EXPECT_EQ(MakeUniqueFileName("a.mp3", dir.Path()), "a.mp3");
+    dir.Write("a.mp3", "x");
+    dir.Write("a(1).mp3", "x");
+    EXPECT_EQ(MakeUniqueFileName("a.mp3", dir.Path()), "a(2).mp3");
+    dir.Write("noext", "x");
+    EXPECT_EQ(MakeUniqueFileName("noext", dir.Path()), "noext(1)");
+    // The folder may come without its trailing separator; the name's own characters stay literal.
+    dir.Write("100%(x).avi", "x");
+    std::string folder = dir.Path();
+    folder.pop_back();
+    EXPECT_EQ(MakeUniqueFileName("100%(x).avi", folder), "100%(x)(1).avi");
+}
+
+TEST(UtilFuncs, SafeNameReplacesTheNineForbiddenCharacters) {
+    EXPECT_EQ(MakeSafeFileName("What? A/B"), "What_ A_B");
+    EXPECT_EQ(MakeSafeFileName("a\\b:c*d\"e<f>g|h"), "a_b_c_d_e_f_g_h");
+    EXPECT_EQ(MakeSafeFileName("Plain name (1).mp4"), "Plain name (1).mp4");
+    EXPECT_EQ(MakeSafeFileName(""), "");
+}
+
+TEST(UtilFuncs, MediaExtensionsIgnoreCase) {
+    for (const char* ext : {".MP3", ".mp3", ".Rmvb", ".swf", ".ts", ".cda"}) EXPECT_TRUE(IsMediaFileExt(ext)) << ext;
+    for (const char* ext : {".mpeg", ".webm", "mp3", "", ".txt"}) EXPECT_FALSE(IsMediaFileExt(ext)) << ext;
+}
+
+TEST(UtilFuncs, MicrosecondTexts) {
+    const std::pair<int64_t, const char*> cases[] = {
+        {0, "00:00:00.000"},
+        {3723004000LL, "01:02:03.004"},
+        {999, "00:00:00.000"},
+        {360000000000LL, "100:00:00.000"}, // hours do not wrap at 24
+        {59999999, "00:00:59.999"},
+    };
+    for (const auto& [us, text] : cases) EXPECT_EQ(FormatMicroseconds(us), text) << us;
+}
+
+TEST(UtilFuncs, SplitKeepsInnerAndLeadingEmptyPiecesOnly) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitByDelimiter("a,,b,", ","), (V{"a", "", "b"}));
+    EXPECT_EQ(SplitByDelimiter(",a", ","), (V{"", "a"}));
+    EXPECT_EQ(SplitByDelimiter("", ","), V{});
+    EXPECT_EQ(SplitByDelimiter("one&&two", "&&"), (V{"one", "two"}));
+    EXPECT_EQ(SplitByDelimiter("whole", ","), V{"whole"});
+}
+
+TEST(UtilFuncs, TextBetweenTakesTheFirstEndAfterTheStart) {
+    EXPECT_EQ(TextBetween("x=[1];y", "[", "]"), "1");
+    EXPECT_EQ(TextBetween("]a[b]c]", "[", "]"), "b");
+    EXPECT_EQ(TextBetween("x=[1", "[", "]"), "");
+}
+
+TEST(UtilFuncs, ShellFoldersFollowXdg) {
+    test::TTempDir dir;
+    const std::string home = dir.Path() + "home";
+    dir.Write("home/.config/user-dirs.dirs", "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(GetShellFolderPath("AppData"), home + "/.config");
+    EXPECT_EQ(GetShellFolderPath("Personal"), home + "/Docs");
+    setenv("XDG_CONFIG_HOME", (dir.Path() + "cfg").c_str(), 1);
+    EXPECT_EQ(GetShellFolderPath("AppData"), dir.Path() + "cfg");
+    // Without a user-dirs entry or a Documents folder, home is the documents folder.
+    EXPECT_EQ(GetShellFolderPath("Personal"), home);
+    EXPECT_EQ(GetShellFolderPath("Unknown"), "/");
+}
+
+} // namespace
+} // namespace mw

@@ -1,0 +1,13 @@
+// Writes an engine bitmap as a PNG file with the libraries' own PNG encoder.
+#pragma once
+
+#include "engine/FFUtils.h"
+
+#include <string>
+
+namespace mw {
+
+// 24-bit bitmaps only; false with error set when the picture cannot be encoded or written.
+bool SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName, std::string& error);
+
+} // namespace mw

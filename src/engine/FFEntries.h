@@ -1,0 +1,122 @@
+// Every FFmpeg entry point the engine calls, resolved at run time by TFFLoader.
+// The engine never links against the libraries: code calls FFApi.<name>(...), and the build fails
+// when a direct reference to an FFmpeg symbol reaches the link step (see CheckNoFFmpegSymbols.cmake).
+// Adding an entry point is one line in MW_FF_ENTRY_LIST. Header inline helpers that call library
+// functions (avio_tell, for example) must not be used; call the table's entry instead.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavdevice/avdevice.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavformat/avio.h>
+#include <libavutil/avutil.h>
+#include <libavutil/dict.h>
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/log.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/parseutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+// The library generation this table was written for; the loader opens these major versions.
+static_assert(LIBAVUTIL_VERSION_MAJOR == 57, "FFmpeg 5.1 headers expected (avutil 57)");
+static_assert(LIBSWRESAMPLE_VERSION_MAJOR == 4, "FFmpeg 5.1 headers expected (swresample 4)");
+static_assert(LIBSWSCALE_VERSION_MAJOR == 6, "FFmpeg 5.1 headers expected (swscale 6)");
+static_assert(LIBAVCODEC_VERSION_MAJOR == 59, "FFmpeg 5.1 headers expected (avcodec 59)");
+static_assert(LIBAVFORMAT_VERSION_MAJOR == 59, "FFmpeg 5.1 headers expected (avformat 59)");
+static_assert(LIBAVFILTER_VERSION_MAJOR == 8, "FFmpeg 5.1 headers expected (avfilter 8)");
+static_assert(LIBAVDEVICE_VERSION_MAJOR == 59, "FFmpeg 5.1 headers expected (avdevice 59)");
+
+namespace mw {
+
+// Library indexes, in dependency order (each library's dependencies come before it).
+enum TLibraryIndex : int {
+    libAVUtil = 0,
+    libSwResample = 1,
+    libSwScale = 2,
+    libAVCodec = 3,
+    libAVFormat = 4,
+    libAVFilter = 5,
+    libAVDevice = 6,
+    LibraryCount = 7
+};
+
+// X(library index, entry point name)
+#define MW_FF_ENTRY_LIST(X)                                                                                  \
+    X(libAVUtil, avutil_version)                                                                             \
+    X(libAVUtil, av_log)                                                                                     \
+    X(libAVUtil, av_log_set_callback)                                                                        \
+    X(libAVUtil, av_log_set_level)                                                                           \
+    X(libAVUtil, av_log_get_level)                                                                           \
+    X(libAVUtil, av_malloc)                                                                                  \
+    X(libAVUtil, av_free)                                                                                    \
+    X(libAVUtil, av_freep)                                                                                   \
+    X(libAVUtil, av_dict_get)                                                                                \
+    X(libAVUtil, av_frame_alloc)                                                                             \
+    X(libAVUtil, av_frame_free)                                                                              \
+    X(libAVUtil, av_frame_unref)                                                                             \
+    X(libAVUtil, av_frame_move_ref)                                                                          \
+    X(libAVUtil, av_frame_get_buffer)                                                                        \
+    X(libAVUtil, av_image_check_size)                                                                        \
+    X(libAVUtil, av_get_pix_fmt_name)                                                                        \
+    X(libAVUtil, av_parse_time)                                                                              \
+    X(libAVUtil, av_rescale_q)                                                                               \
+    X(libSwResample, swresample_version)                                                                     \
+    X(libSwResample, swr_free)                                                                               \
+    X(libSwScale, swscale_version)                                                                           \
+    X(libSwScale, sws_getCachedContext)                                                                      \
+    X(libSwScale, sws_freeContext)                                                                           \
+    X(libSwScale, sws_scale)                                                                                 \
+    X(libAVCodec, avcodec_version)                                                                           \
+    X(libAVCodec, avcodec_find_decoder)                                                                      \
+    X(libAVCodec, avcodec_find_encoder)                                                                      \
+    X(libAVCodec, avcodec_get_name)                                                                          \
+    X(libAVCodec, avcodec_alloc_context3)                                                                    \
+    X(libAVCodec, avcodec_free_context)                                                                      \
+    X(libAVCodec, avcodec_parameters_to_context)                                                             \
+    X(libAVCodec, avcodec_open2)                                                                             \
+    X(libAVCodec, avcodec_send_packet)                                                                       \
+    X(libAVCodec, avcodec_receive_frame)                                                                     \
+    X(libAVCodec, avcodec_send_frame)                                                                        \
+    X(libAVCodec, avcodec_receive_packet)                                                                    \
+    X(libAVCodec, avcodec_flush_buffers)                                                                     \
+    X(libAVCodec, av_packet_alloc)                                                                           \
+    X(libAVCodec, av_packet_free)                                                                            \
+    X(libAVCodec, av_packet_unref)                                                                           \
+    X(libAVFormat, avformat_version)                                                                         \
+    X(libAVFormat, avformat_alloc_context)                                                                   \
+    X(libAVFormat, avformat_free_context)                                                                    \
+    X(libAVFormat, avformat_open_input)                                                                      \
+    X(libAVFormat, avformat_close_input)                                                                     \
+    X(libAVFormat, avformat_find_stream_info)                                                                \
+    X(libAVFormat, av_find_input_format)                                                                     \
+    X(libAVFormat, av_read_frame)                                                                            \
+    X(libAVFormat, av_seek_frame)                                                                            \
+    X(libAVFormat, avio_alloc_context)                                                                       \
+    X(libAVFormat, avio_context_free)                                                                        \
+    X(libAVFormat, avio_size)                                                                                \
+    X(libAVFormat, avio_seek)                                                                                \
+    X(libAVFormat, avio_feof)                                                                                \
+    X(libAVFormat, avio_read)                                                                                \
+    X(libAVFormat, avio_write)                                                                               \
+    X(libAVFormat, avio_flush)                                                                               \
+    X(libAVFilter, avfilter_version)                                                                         \
+    X(libAVFilter, avfilter_get_by_name)                                                                     \
+    X(libAVDevice, avdevice_version)                                                                         \
+    X(libAVDevice, avdevice_register_all)
+
+// One slot per entry point, typed after the library's own declaration; empty while not loaded.
+struct TFFEntries {
+#define MW_FF_DECLARE_ENTRY(lib, name) decltype(&::name) name = nullptr;
+    MW_FF_ENTRY_LIST(MW_FF_DECLARE_ENTRY)
+#undef MW_FF_DECLARE_ENTRY
+};
+
+extern TFFEntries FFApi;
+
+} // namespace mw

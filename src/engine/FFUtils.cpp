@@ -1,0 +1,86 @@
+#include "engine/FFUtils.h"
+
+#include "engine/FFLoad.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mw {
+
+namespace {
+
+struct TErrorTextRow {
+    int Error;
+    const char* Text;
+};
+
+// FFmpeg's own error tags.
+const TErrorTextRow ErrorTagTexts[] = {
+    {AVERROR_MUXER_NOT_FOUND, "Muxer not found"},
+    {AVERROR_STREAM_NOT_FOUND, "Stream not found"},
+    {AVERROR_PROTOCOL_NOT_FOUND, "Protocol not found"},
+    {AVERROR_DEMUXER_NOT_FOUND, "Demuxer not found"},
+    {AVERROR_FILTER_NOT_FOUND, "Filter not found"},
+    {AVERROR_BSF_NOT_FOUND, "Bitstream filter not found"},
+    {AVERROR_PATCHWELCOME, "Not yet implemented in FFmpeg"},
+    {AVERROR_ENCODER_NOT_FOUND, "Encoder not found"},
+    {AVERROR_DECODER_NOT_FOUND, "Decoder not found"},
+    {AVERROR_OPTION_NOT_FOUND, "Option not found"},
+    {AVERROR_INVALIDDATA, "Invalid data found when processing input"},
+    {AVERROR_EOF, "End of file"},
+    {AVERROR_EXIT, "Immediate exit requested"},
+    {AVERROR_BUG, "Internal bug, should not have happened"},
+    {AVERROR_BUG2, "Internal bug, should not have happened"},
+    {AVERROR_BUFFER_TOO_SMALL, "Buffer too small"},
+    {AVERROR_EXTERNAL, "Generic error in an external library"},
+    {AVERROR_UNKNOWN, "Unknown error occurred"},
+    {AVERROR_EXPERIMENTAL, "Experimental feature"},
+    {AVERROR_INPUT_CHANGED, "Input changed"},
+    {AVERROR_OUTPUT_CHANGED, "Output changed"},
+    {AVERROR_HTTP_BAD_REQUEST, "Server returned 400 Bad Request"},
+    {AVERROR_HTTP_UNAUTHORIZED, "Server returned 401 Unauthorized (authorization failed)"},
+    {AVERROR_HTTP_FORBIDDEN, "Server returned 403 Forbidden (access denied)"},
+    {AVERROR_HTTP_NOT_FOUND, "Server returned 404 Not Found"},
+    {AVERROR_HTTP_OTHER_4XX, "Server returned 4XX Client Error, but not one of 40{0,1,3,4}"},
+    {AVERROR_HTTP_SERVER_ERROR, "Server returned 5XX Server Error reply"},
+};
+
+} // namespace
+
+std::string FFErrorText(int error) {
+    for (const auto& row : ErrorTagTexts)
+        if (row.Error == error) return row.Text;
+    // Negated system error numbers (AVERROR(e) == -e on this platform).
+    if (error < 0 && error > -4096) {
+        char buf[256];
+        const char* text = ::strerror_r(-error, buf, sizeof buf);
+        if (text && std::strncmp(text, "Unknown error", 13) != 0) return text;
+    }
+    return "Error number " + std::to_string(error) + " occurred";
+}
+
+int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options) {
+    TCodecLockGuard lock;
+    return FFApi.avcodec_open2(context, codec, options);
+}
+
+void FreeCodecLocked(TCodecContextPtr& context) {
+    if (!context) return;
+    TCodecLockGuard lock;
+    context.reset();
+}
+
+void TBitmap::SetFormat(int width, int height, int bitsPixel) {
+    FWidth = std::max(width, 0);
+    FHeight = std::max(height, 0);
+    FBitsPixel = bitsPixel;
+    const int storedBits = bitsPixel == 15 ? 16 : bitsPixel;
+    FStride = ((FWidth * storedBits + 31) / 32) * 4;
+    FData.assign(static_cast<size_t>(FStride) * FHeight, 0);
+}
+
+void TBitmap::FillBlack() {
+    std::fill(FData.begin(), FData.end(), 0);
+}
+
+} // namespace mw

@@ -1,0 +1,160 @@
+#include "engine/UnicodeProtocol.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mw {
+
+namespace {
+
+const std::string KnownProtocols = ":unicode:stream:gopher:http:pipe:rtp:tcp:udp:";
+constexpr size_t PrefixLength = 13;
+constexpr int IOBufferSize = 32768;
+
+bool IsValidUtf8(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        size_t extra;
+        uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        static const uint32_t MinByLength[4] = {0, 0x80, 0x800, 0x10000};
+        if (cp < MinByLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+bool NeedsUnicodeProtocol(const std::string& name) {
+    const size_t colon = name.find(':');
+    if (colon != std::string::npos &&
+        KnownProtocols.find(":" + name.substr(0, colon) + ":") != std::string::npos)
+        return false;
+    return !IsValidUtf8(name);
+}
+
+std::string LibraryFileName(const std::string& name) {
+    return NeedsUnicodeProtocol(name) ? UnicodeProtocolPrefix + name : name;
+}
+
+bool HasUnicodePrefix(const std::string& libraryName) {
+    return libraryName.size() > PrefixLength &&
+           libraryName.compare(0, PrefixLength, UnicodeProtocolPrefix) == 0;
+}
+
+std::string WideFileName(const std::string& libraryName) {
+    return HasUnicodePrefix(libraryName) ? libraryName.substr(PrefixLength) : libraryName;
+}
+
+int UnicodeOpen(const std::string& url, int flags) {
+    const std::string name = WideFileName(url);
+    int mode = O_RDONLY;
+    if (flags & 2)
+        mode = O_RDWR | O_CREAT | O_TRUNC;
+    else if (flags & 1)
+        mode = O_WRONLY | O_CREAT | O_TRUNC;
+    const int fd = ::open(name.c_str(), mode | O_CLOEXEC, 0666);
+    return fd < 0 ? -2 : fd;
+}
+
+int UnicodeRead(int fd, uint8_t* buffer, int size) {
+    const ssize_t n = ::read(fd, buffer, static_cast<size_t>(size));
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int UnicodeWrite(int fd, const uint8_t* buffer, int size) {
+    const ssize_t n = ::write(fd, buffer, static_cast<size_t>(size));
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int64_t UnicodeSeek(int fd, int64_t position, int whence) {
+    if (whence & AVSEEK_SIZE) {
+        struct stat st;
+        return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+    }
+    whence &= ~AVSEEK_FORCE;
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
+    const off_t r = ::lseek(fd, static_cast<off_t>(position), whence);
+    return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+void UnicodeClose(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+std::unique_ptr<TUnicodeIO> TUnicodeIO::Open(const std::string& url, int flags, int& error) {
+    const int fd = UnicodeOpen(url, flags);
+    if (fd < 0) {
+        error = AVERROR(errno);
+        return nullptr;
+    }
+    std::unique_ptr<TUnicodeIO> io(new TUnicodeIO);
+    io->FFd = fd;
+    io->FWriting = flags & 3;
+    auto* buffer = static_cast<uint8_t*>(FFApi.av_malloc(IOBufferSize));
+    if (buffer)
+        io->FContext = FFApi.avio_alloc_context(buffer, IOBufferSize, io->FWriting ? 1 : 0, io.get(),
+                                                ReadPacket, io->FWriting ? WritePacket : nullptr, SeekPacket);
+    if (!io->FContext) {
+        FFApi.av_free(buffer);
+        error = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    return io;
+}
+
+TUnicodeIO::~TUnicodeIO() {
+    Close();
+}
+
+void TUnicodeIO::Close() {
+    if (FContext) {
+        if (FWriting) FFApi.avio_flush(FContext);
+        FFApi.av_freep(&FContext->buffer);
+        FFApi.avio_context_free(&FContext);
+    }
+    UnicodeClose(FFd);
+    FFd = -1;
+}
+
+int TUnicodeIO::ReadPacket(void* opaque, uint8_t* buffer, int size) {
+    const int n = UnicodeRead(static_cast<TUnicodeIO*>(opaque)->FFd, buffer, size);
+    if (n < 0) return AVERROR(errno);
+    return n == 0 ? AVERROR_EOF : n;
+}
+
+int TUnicodeIO::WritePacket(void* opaque, uint8_t* buffer, int size) {
+    const int n = UnicodeWrite(static_cast<TUnicodeIO*>(opaque)->FFd, buffer, size);
+    return n < 0 ? AVERROR(errno) : n;
+}
+
+int64_t TUnicodeIO::SeekPacket(void* opaque, int64_t offset, int whence) {
+    const int64_t r = UnicodeSeek(static_cast<TUnicodeIO*>(opaque)->FFd, offset, whence);
+    return r < 0 ? AVERROR(errno) : r;
+}
+
+} // namespace mw

@@ -1,0 +1,167 @@
+#include "EngineFixtures.h"
+
+#include "engine/FFLoad.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace mw::test {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+void Ffmpeg(const std::string& args, const std::string& out) {
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -y " + args + " " + ShellQuote(out) + " 2>&1", status);
+    if (status != 0) throw std::runtime_error("ffmpeg failed making " + out);
+}
+
+const std::string AvSource = "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
+                             "-f lavfi -i sine=frequency=440:duration=2 ";
+
+// The AVI's picture size fields (BITMAPINFOHEADER of the video stream) set to 100000 x 100000.
+void MakeHugeDimensions(const std::string& out) {
+    std::string data = ReadAll(Fixture("av.avi"));
+    const size_t vids = data.find("vids");
+    const size_t strf = data.find("strf", vids);
+    if (vids == std::string::npos || strf == std::string::npos) throw std::runtime_error("no strf in av.avi");
+    const unsigned char huge[4] = {0xA0, 0x86, 0x01, 0x00}; // 100000, little endian
+    for (int i = 0; i < 4; ++i) {
+        data[strf + 12 + i] = static_cast<char>(huge[i]);
+        data[strf + 16 + i] = static_cast<char>(huge[i]);
+    }
+    WriteAll(out, data);
+}
+
+// Every 7th byte of the middle of the file overwritten: headers intact, frames damaged.
+void MakeCorrupted(const std::string& out) {
+    std::string data = ReadAll(Fixture("av.avi"));
+    for (size_t i = 6000; i + 4000 < data.size(); i += 7)
+        data[i] = static_cast<char>(0xFF);
+    WriteAll(out, data);
+}
+
+struct TFixtureRow {
+    const char* Name;
+    std::function<void(const std::string& out)> Make;
+};
+
+const std::vector<TFixtureRow>& FixtureTable() {
+    static const std::vector<TFixtureRow> rows = {
+        {"av.avi",
+         [](const std::string& o) {
+             Ffmpeg(AvSource + "-c:v mpeg4 -g 12 -c:a libmp3lame -b:a 64k -shortest -f avi", o);
+         }},
+        {"a.mp3",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=frequency=440:duration=2 -c:a libmp3lame -b:a 128k -f mp3", o);
+         }},
+        {"v.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p -g 10 "
+                    "-f mp4",
+                    o);
+         }},
+        {"onekey.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p -g "
+                    "1000 -f mp4",
+                    o);
+         }},
+        {"onekey.flv",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p -g "
+                    "1000 -f flv",
+                    o);
+         }},
+        {"still.png",
+         [](const std::string& o) { Ffmpeg("-f lavfi -i testsrc=size=64x48 -frames:v 1 -f image2", o); }},
+        {"cover.mp3",
+         [](const std::string& o) {
+             Ffmpeg("-i " + ShellQuote(Fixture("a.mp3")) + " -i " + ShellQuote(Fixture("still.png")) +
+                        " -map 0 -map 1 -c copy -disposition:v attached_pic -f mp3",
+                    o);
+         }},
+        {"text.avi", [](const std::string& o) { WriteAll(o, "This is a text file, not a movie.\n"); }},
+        {"empty.avi", [](const std::string& o) { WriteAll(o, ""); }},
+        {"truncated.avi",
+         [](const std::string& o) {
+             const std::string d = ReadAll(Fixture("av.avi"));
+             WriteAll(o, d.substr(0, d.size() / 2));
+         }},
+        {"truncated.mp4",
+         [](const std::string& o) {
+             const std::string d = ReadAll(Fixture("v.mp4"));
+             WriteAll(o, d.substr(0, d.size() / 2));
+         }},
+        {"corrupted.avi", MakeCorrupted},
+        {"huge.avi", MakeHugeDimensions},
+    };
+    return rows;
+}
+
+} // namespace
+
+std::string ShellQuote(const std::string& text) {
+    std::string q = "'";
+    for (char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string RunCommand(const std::string& command, int& status) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) {
+        status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int rc = ::pclose(p);
+    status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+std::string Fixture(const std::string& name) {
+    const std::string dir = std::string(MW_TEST_BINARY_DIR) + "/test-fixtures/engine/";
+    const std::string path = dir + name;
+    if (fs::exists(path)) return path;
+    fs::create_directories(dir);
+    for (const auto& row : FixtureTable()) {
+        if (name != row.Name) continue;
+        // Test cases run as parallel processes: make under a private name, then rename atomically.
+        const std::string ext = fs::path(name).extension().string();
+        const std::string temp = dir + "tmp-" + std::to_string(::getpid()) + "-" + name + ext;
+        row.Make(temp);
+        fs::rename(temp, path);
+        return path;
+    }
+    throw std::runtime_error("no such fixture: " + name);
+}
+
+void LoadEngineLibraries() {
+    std::string error;
+    if (!LoadLibraries("", error)) throw std::runtime_error(error);
+}
+
+} // namespace mw::test

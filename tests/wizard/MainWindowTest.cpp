@@ -1,0 +1,70 @@
+#include "TempDir.h"
+#include "app/Globals.h"
+#include "app/UtilFuncs.h"
+#include "wizard/GuiUtils.h"
+#include "wizard/LogWindow.h"
+#include "wizard/MainWindow.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace mw {
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "wizard_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+TEST(MainWindow, FirstStartWritesDefaultsCentresAndCloseSavesPlacements) {
+    App();
+    test::TTempDir dir;
+    setenv("XDG_CONFIG_HOME", (dir.Path() + "cfg").c_str(), 1);
+    dir.Write("cfg/.keep", "");
+    const std::string config = std::string(MW_TEST_BINARY_DIR) + "/editions/convert/lamecore.dll";
+    QApplication::setApplicationName("Kestrel Video Converter");
+    const std::string settings = dir.Path() + "cfg/Kestrel Video Converter/~system2.dat";
+    {
+        TFormLog log;
+        TFormMain main(&log, config);
+        EXPECT_EQ(main.windowTitle(), "Kestrel Video Converter");
+        EXPECT_TRUE(FileExists(settings));
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        EXPECT_EQ(main.pos().x(), (screen.width() - main.width()) / 2);
+        main.move(10, 30); // the offscreen screen is 800x600: stays inside
+        GlobalVars.UserSettings.OutputSelection.OutputFormatClass = 2;
+        main.close();
+    }
+    const std::string text = dir.Read("cfg/Kestrel Video Converter/~system2.dat");
+    EXPECT_NE(text.find("OutputFormatClass=2"), std::string::npos);
+    EXPECT_NE(text.find("[Form]\nx=10\ny=30\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[FormLog]\nx="), std::string::npos) << text;
+
+    // Second start: placement comes back from the file.
+    TFormLog log;
+    TFormMain main(&log, config);
+    EXPECT_EQ(main.pos(), QPoint(10, 30));
+    EXPECT_EQ(GlobalVars.UserSettings.OutputSelection.OutputFormatClass, 2);
+}
+
+TEST(GuiUtils, WaitCursorNests) {
+    App();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    BeginWaitCursor();
+    BeginWaitCursor();
+    EndWaitCursor();
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EndWaitCursor();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EndWaitCursor(); // one too many does nothing
+    EXPECT_EQ(WaitCursorDepth(), 0);
+}
+
+} // namespace
+} // namespace mw
