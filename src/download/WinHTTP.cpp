@@ -260,7 +260,6 @@ struct TTransfer {
     TDateTime Date = 0, LastModified = 0, Expires = 0;
     bool Success = false, ContinueDownload = true, WritingToOutputFile = false;
     std::atomic<bool> DeleteOutputFile{false};
-    bool Last416 = false;
     bool ExceptionRaised = false;
     bool Stopped = false;
     bool Completed = false; // the completion dispatch or the stop processing has run
@@ -454,10 +453,8 @@ TOutcome TTransferDriver::HeadersComplete(TCustomWinHTTP* self, TRequest& r) {
     t.Status = r.ResponseCode > 0 ? static_cast<int>(r.ResponseCode) : -1;
     if (r.Probing) {
         if (t.Status == 200 || t.Status == 206) {
-            int32_t len = 0;
             const std::string cl = HeaderValue(r.Headers, "Content-Length");
             r.ProbeLength = std::strtoull(cl.c_str(), nullptr, 10);
-            (void)len;
         }
         return TOutcome::EndBody;
     }
@@ -753,7 +750,6 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
     }
 
     bool probe = false;
-    bool lastWas416 = false;
     while (true) { // "Connect"
         if (stopped()) return;
         const std::string scheme = LowerCase(parts.Scheme);
@@ -853,7 +849,6 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             range = "Range: bytes=" + std::to_string(t.Range.StartRange) + "-" +
                     (t.Range.EndRange ? std::to_string(t.Range.EndRange) : "");
         if (!range.empty()) headers = curl_slist_append(headers, range.c_str());
-        (void)lastWas416;
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
 
         curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, HeaderCallback);
