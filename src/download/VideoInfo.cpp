@@ -211,7 +211,32 @@ std::string MakeInfoURL(const std::string& pageText) {
     return "http://" + domain + "/get_video_info?video_id=" + id;
 }
 
+// The length of the well-formed UTF-8 sequence at i, or 0 when the bytes there are not one.
+static size_t Utf8SequenceLength(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+    const unsigned c = byte(i);
+    size_t n;
+    unsigned low = 0x80, high = 0xBF; // the allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) low = 0xA0;
+        if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else
+        return 0;
+    if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+    for (size_t k = 2; k < n; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    return n;
+}
+
 std::string EscapeJavaScriptString(const std::string& text) {
+    static const char* Hex = "0123456789abcdef";
     std::string out;
     out.reserve(text.size() + 16);
     for (size_t i = 0; i < text.size(); ++i) {
@@ -234,18 +259,26 @@ std::string EscapeJavaScriptString(const std::string& text) {
             break;
         default:
             if (c < 0x20 || c == 0x7F) {
-                static const char* Hex = "0123456789abcdef";
                 out += "\\x";
                 out += Hex[c >> 4];
                 out += Hex[c & 15];
-            } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-                       (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
-                        static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-                // The line and paragraph separators end a line inside a literal.
-                out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
-                i += 2;
-            } else {
+            } else if (c < 0x80) {
                 out += static_cast<char>(c);
+            } else if (const size_t n = Utf8SequenceLength(text, i)) {
+                // The line and paragraph separators end a line inside a literal.
+                if (n == 3 && c == 0xE2 && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+                    (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+                     static_cast<unsigned char>(text[i + 2]) == 0xA9))
+                    out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+                else
+                    out.append(text, i, n);
+                i += n - 1;
+            } else {
+                // A byte that is not UTF-8 would make the engine reject the whole text: the script
+                // sees it as the character of that code (its Latin-1 reading).
+                out += "\\x";
+                out += Hex[c >> 4];
+                out += Hex[c & 15];
             }
         }
     }

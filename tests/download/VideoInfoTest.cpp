@@ -152,6 +152,14 @@ TEST_F(StreamMapTest, ASecondMapEchoesAgainAndOverwrites) {
     EXPECT_EQ(Table.Get(18), "http://a/2&signature=y");
 }
 
+TEST_F(StreamMapTest, BytesThatAreNotUTF8DoNotBreakTheScript) {
+    // A stray Latin-1 byte would otherwise make the engine reject the whole script.
+    Run("title=caf\xE9 \xC3\xA9&url_encoded_fmt_stream_map=" + Escape(Entry(18, "http://a/x", "s")) +
+        "&x=\xFF");
+    EXPECT_TRUE(Errors.empty());
+    EXPECT_EQ(Table.Get(18), "http://a/x&signature=s");
+}
+
 TEST_F(StreamMapTest, QuotesBackslashesAndLineBreaksInTheInformationStayText) {
     // A crafted answer trying to close the literal and call the host must stay one string.
     const std::string attack = "x');Host.WriteText('/tmp/mw-pwned','1');('\\\r\n\xE2\x80\xA8\"";
@@ -159,6 +167,9 @@ TEST_F(StreamMapTest, QuotesBackslashesAndLineBreaksInTheInformationStayText) {
     EXPECT_TRUE(Errors.empty()) << Errors[0];
     EXPECT_EQ(Echoes, std::vector<std::string>{"<5>[http://a/5&signature=s]"});
     EXPECT_EQ(EscapeJavaScriptString("a'b\\c\"\n\r\x01"), "a\\'b\\\\c\\\"\\n\\r\\x01");
+    // Well-formed UTF-8 passes; stray bytes and the line separator are escaped.
+    EXPECT_EQ(EscapeJavaScriptString("\xC3\xA9\xE9 \xED\xA0\x80\xE2\x80\xA8"),
+              "\xC3\xA9\\xe9 \\xed\\xa0\\x80\\u2028");
 }
 
 } // namespace
