@@ -112,6 +112,8 @@ struct TURLParts {
 TURLParts SplitURL(const std::string& url);
 // The query part as sent: control bytes, bytes from 0x80, space # % * + < > as %XX.
 std::string EncodeExtraInfo(const std::string& extra);
+// The path as sent: control bytes, bytes from 0x80, space # % ? as %XX ("/" when empty).
+std::string EncodeURLPath(const std::string& path);
 
 // Credentials in the stored "LInfo" block, scrambled with a one-byte key.
 std::string EncodeLoginInfo(const std::string& userName, const std::string& password);

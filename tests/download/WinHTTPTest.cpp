@@ -562,6 +562,8 @@ TEST(WinHTTPUrl, SplittingDecodesEveryPartAndKeepsDefaults) {
     EXPECT_EQ(p.Port, 8443);
     EXPECT_EQ(p.Path, "/a b/c");
     EXPECT_EQ(p.ExtraInfo, "?x=+#frag");
+    EXPECT_EQ(EncodeURLPath(""), "/");
+    EXPECT_EQ(EncodeURLPath("/a b%#?+"), "/a%20b%25%23%3F+");
     EXPECT_EQ(SplitURL("example.com").Port, 80);
     EXPECT_EQ(SplitURL("example.com").Scheme, "http");
     EXPECT_EQ(EncodeExtraInfo("?a b#%*+<>\x01\xC3\xA9,"), "?a%20b%23%25%2A%2B%3C%3E%01%C3%A9,");
