@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev
   libgtest-dev libgmock-dev
   xvfb xauth
+  nginx curl
 )
 
 missing=()

@@ -1,0 +1,193 @@
+// mediawizard-cli download: the download runner over the terminal, one progress line per link.
+#include "cli/Cli.h"
+
+#include "app/Dispatcher.h"
+#include "app/UserSettings.h"
+#include "app/UtilFuncs.h"
+#include "download/DownloadRunner.h"
+#include "download/LinkList.h"
+#include "download/VideoInfo.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+namespace mw::cli {
+
+namespace {
+
+std::atomic<bool> GInterrupted{false};
+extern "C" void OnInterrupt(int) {
+    GInterrupted = true;
+}
+
+// Refused links are reported and skipped (OK), never asked about.
+struct TStderrPrompt : ILinkListPrompt {
+    int Refused = 0;
+    bool ShowLinkMessage(const std::string& text) override {
+        std::string line = text;
+        const size_t gap = line.find("\n\r\n\r");
+        if (gap != std::string::npos) line = line.substr(0, gap) + ": " + line.substr(gap + 4);
+        std::fprintf(stderr, "mediawizard-cli: %s\n", line.c_str());
+        // A link given twice is downloaded once; only links that are not video links count as failed.
+        if (text.find(AlreadyInListText) == std::string::npos) ++Refused;
+        return true;
+    }
+};
+
+class TTerminalView : public IDownloadView {
+  public:
+    explicit TTerminalView(bool tty) : FTty(tty) {}
+    TDownloadRunner* Runner = nullptr;
+    bool Ended = false;
+
+    void RowChanged(int row) override {
+        if (!Runner || row < 0 || row >= static_cast<int>(Runner->Rows.size())) return;
+        const TDownloadRow& r = Runner->Rows[static_cast<size_t>(row)];
+        if (row != FRow) {
+            EndProgressLine();
+            FRow = row;
+            FStatus.clear();
+            FName.clear();
+            std::printf("[%d/%d] %s\n", row + 1, Runner->DownloadRun.Total, r.Name.c_str());
+        }
+        if (r.Name != FName && !FName.empty())
+            Say("Title: " + (r.Name.empty() ? std::string("(none)") : r.Name));
+        FName = r.Name;
+        if (r.Status != FStatus) {
+            FStatus = r.Status;
+            if (r.Status == "Finish.") {
+                const std::string path =
+                    Runner->DownloadedFiles.empty() ? "" : Runner->DownloadedFiles.back();
+                Say("Finish. " + r.Size + " -> " + path);
+            } else if (r.Status != "Downloading...") {
+                Say(r.Status);
+            }
+        }
+        if (r.Status == "Downloading..." && FTty) {
+            const TDownloadPanel& p = Runner->Panel;
+            constexpr int BarWidth = 24;
+            const int filled = std::clamp(p.ProgressBar, 0, 100) * BarWidth / 100;
+            const std::string bar = std::string(static_cast<size_t>(filled), '#') +
+                                    std::string(static_cast<size_t>(BarWidth - filled), '-');
+            std::printf("\r\033[K      [%s] %4s  %s  %s  left %s", bar.c_str(), p.Percentage.c_str(),
+                        r.Size.c_str(), r.Speed.c_str(),
+                        p.TimeLeft.empty() ? "--:--:--" : p.TimeLeft.c_str());
+            std::fflush(stdout);
+            FProgressShown = true;
+        }
+    }
+    void PanelChanged() override {
+        if (!Runner || Runner->Panel.Quality.empty() || Runner->Panel.Quality == FQuality) return;
+        FQuality = Runner->Panel.Quality;
+        Say("Quality: " + FQuality);
+    }
+    void ScriptError(const std::string& message) override {
+        EndProgressLine();
+        std::fprintf(stderr, "mediawizard-cli: %s\n", message.c_str());
+    }
+    void DownloadRunEnded() override {
+        EndProgressLine();
+        Ended = true;
+    }
+
+  private:
+    void Say(const std::string& text) {
+        EndProgressLine();
+        std::printf("      %s\n", text.c_str());
+        std::fflush(stdout);
+    }
+    void EndProgressLine() {
+        if (FProgressShown) std::printf("\n");
+        FProgressShown = false;
+    }
+    bool FTty;
+    bool FProgressShown = false;
+    int FRow = -1;
+    std::string FStatus, FName, FQuality;
+};
+
+int RunDownload(const TCliArgs& args) {
+    std::string folder = ".";
+    bool highQuality = true;
+    std::vector<std::string> urls;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--folder" || a == "--site") {
+            if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+            const std::string value = args[++i];
+            if (a == "--folder")
+                folder = value;
+            else
+                SetVideoSiteDomain(value);
+        } else if (a == "--no-hq") {
+            highQuality = false;
+        } else if (a.rfind("--", 0) == 0) {
+            return UsageError("unknown option '" + a + "'");
+        } else {
+            urls.push_back(a);
+        }
+    }
+    if (urls.empty()) return UsageError("download needs at least one URL");
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!DirectoryExists(folder)) {
+        std::fprintf(stderr, "mediawizard-cli: cannot use the folder '%s'\n", folder.c_str());
+        return 1;
+    }
+    TLinkList list;
+    TStderrPrompt prompt;
+    for (const auto& u : urls)
+        list.AddLink(u, prompt);
+    if (list.Links.empty()) return 1;
+
+    TQueueDispatcher dispatcher;
+    TUserSettings settings;
+    settings.PreferYouTubeQuality = highQuality;
+    settings.OutputURLDir =
+        AddTrailingBackslash(std::filesystem::absolute(folder).lexically_normal().string());
+    TTerminalView view(isatty(STDOUT_FILENO));
+    TDownloadRunner runner(&dispatcher, settings, view);
+    // The script runs synchronously; there is nothing to wait for after it.
+    runner.ScriptWaitMs = 0;
+    view.Runner = &runner;
+
+    GInterrupted = false;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    runner.BuildDownloadList(list.Links);
+    runner.StartDownloadRun();
+    while (!view.Ended) {
+        dispatcher.WaitAndRunPending(std::chrono::milliseconds(50));
+        // A cancel between two steps finds no transfer running: repeat it until one reports.
+        if (GInterrupted) runner.Cancel();
+    }
+    std::signal(SIGINT, previous);
+
+    const TDownloadRun& run = runner.DownloadRun;
+    std::printf("Total: %d, succeeded: %d, failed: %d\n", run.Total + prompt.Refused, run.Succeeded,
+                run.Failed() + prompt.Refused);
+    for (const auto& f : runner.DownloadedFiles)
+        std::printf("Saved: %s\n", f.c_str());
+    return run.Failed() == 0 && prompt.Refused == 0 ? 0 : 1;
+}
+
+} // namespace
+
+MW_CLI_COMMAND("download", "download videos by their page links",
+               "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] URL...\n"
+               "\n"
+               "Fetches each video's page and information, then the stream of the best quality in\n"
+               "the default preference order (falling back to the next on failure), and saves it\n"
+               "under the video's title.\n"
+               "\n"
+               "  --folder DIR     where to save (default: the current folder; created if needed)\n"
+               "  --no-hq          download only the default quality (HQ5)\n"
+               "  --site DOMAIN    the video site's domain (default youtube.com), e.g. 127.0.0.1:8080\n"
+               "\n"
+               "Exit status: 0 when every link was saved, 1 otherwise, 2 for a usage error.\n",
+               RunDownload);
+
+} // namespace mw::cli

@@ -1,0 +1,231 @@
+#include "download/DownloadRunner.h"
+
+#include "FakeVideoSite.h"
+#include "TempDir.h"
+#include "TestPump.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace mw {
+namespace {
+
+using test::TFakeResponse;
+using test::TFakeVideoSite;
+
+struct TRecordingView : IDownloadView {
+    TDownloadRunner* Runner = nullptr;
+    bool Ended = false;
+    std::vector<std::string> Qualities; // distinct quality label changes, in order
+    std::vector<std::string> ScriptErrors;
+    std::function<void()> OnPanel;
+    void PanelChanged() override {
+        if (Runner && (Qualities.empty() || Qualities.back() != Runner->Panel.Quality) &&
+            !Runner->Panel.Quality.empty())
+            Qualities.push_back(Runner->Panel.Quality);
+        if (OnPanel) OnPanel();
+    }
+    void ScriptError(const std::string& m) override { ScriptErrors.push_back(m); }
+    void DownloadRunEnded() override { Ended = true; }
+};
+
+TFakeResponse Stream(size_t size, unsigned seed) {
+    TFakeResponse r;
+    r.Body = TFakeVideoSite::MakeBody(size, seed);
+    r.ContentType = "video/x-flv";
+    return r;
+}
+
+class DownloadRunnerTest : public ::testing::Test {
+  protected:
+    TQueueDispatcher D;
+    TFakeVideoSite Site;
+    test::TTempDir Dir;
+    TUserSettings Settings;
+    TRecordingView View;
+    std::unique_ptr<TDownloadRunner> Runner;
+
+    void SetUp() override {
+        SetVideoSiteDomain(Site.Domain());
+        Settings.OutputURLDir = Dir.Path();
+        Runner = std::make_unique<TDownloadRunner>(&D, Settings, View);
+        Runner->ScriptWaitMs = 0;
+        View.Runner = Runner.get();
+    }
+    void TearDown() override { SetVideoSiteDomain("youtube.com"); }
+
+    void Run(const std::vector<std::string>& links) {
+        Runner->BuildDownloadList(links);
+        Runner->StartDownloadRun();
+        ASSERT_TRUE(test::PumpUntil(
+            D, [&] { return View.Ended; }, 20000));
+    }
+    std::set<std::string> FilesInFolder() const {
+        std::set<std::string> names;
+        DIR* d = opendir(Dir.Path().c_str());
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.insert(e->d_name);
+        closedir(d);
+        return names;
+    }
+};
+
+TEST_F(DownloadRunnerTest, FallsBackThroughThePreferenceOrderToTheFirstStreamThatWorks) {
+    TFakeResponse missing;
+    missing.Status = 404;
+    TFakeResponse dropped = Stream(200000, 3);
+    dropped.DropAfter = 50000;
+    const auto link =
+        Site.AddVideo("v1", "A &amp; B: 1/2", {{18, missing}, {35, dropped}, {22, Stream(300000, 22)}});
+    Run({link});
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 1);
+    ASSERT_EQ(Runner->DownloadedFiles.size(), 1u);
+    EXPECT_EQ(Runner->DownloadedFiles[0], Dir.Path() + "A & B_ 1_2.mp4");
+    EXPECT_EQ(Dir.Read("A & B_ 1_2.mp4"), TFakeVideoSite::MakeBody(300000, 22));
+    EXPECT_EQ(FilesInFolder(), std::set<std::string>{"A & B_ 1_2.mp4"}); // no partial file left
+    EXPECT_EQ(Runner->Rows[0].Status, "Finish.");
+    EXPECT_EQ(Runner->Rows[0].URL, Site.URL(Site.InfoTarget("v1")));
+    EXPECT_EQ(Runner->Panel.Percentage, "100%");
+    const std::vector<std::string> expected = {
+        "[HQ18] - (MP4(H.264), 640 x 360, Stereo 44KHz AAC)", "[HQ18] failed, try next: [HQ35]",
+        "[HQ35] - (FLV, 854 x 480, Stereo 44KHz AAC)", "[HQ35] failed, try next: [HQ22]",
+        "[HQ22] - (MP4(H.264), 1280 x 720, Stereo 44KHz AAC)"};
+    EXPECT_EQ(View.Qualities, expected);
+}
+
+TEST_F(DownloadRunnerTest, AVideoWithOnlyTheDefaultQualityFailsAllEightAttempts) {
+    const auto link = Site.AddVideo("v5", "Only five", {{5, Stream(1000, 5)}});
+    Run({link});
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 0);
+    EXPECT_EQ(Runner->DownloadRun.Attempt, 9);
+    EXPECT_EQ(Runner->Rows[0].Status, "Failed.");
+    EXPECT_EQ(Site.CountRequests("/videoplayback"), 0); // HQ5 is never a fall-back
+    EXPECT_EQ(View.Qualities.back(), "[HQ34] failed, try next: [HQ37]");
+    EXPECT_TRUE(FilesInFolder().empty());
+}
+
+TEST_F(DownloadRunnerTest, WithThePreferenceOffOnlyTheDefaultQualityIsTried) {
+    Settings.PreferYouTubeQuality = false;
+    const auto without = Site.AddVideo("n5", "No five", {{18, Stream(1000, 18)}});
+    const auto with = Site.AddVideo("y5", "Five", {{5, Stream(2000, 5)}, {18, Stream(1000, 18)}});
+    Run({without, with});
+    EXPECT_EQ(Runner->Rows[0].Status, "Failed.");
+    EXPECT_EQ(Runner->Rows[1].Status, "Finish.");
+    EXPECT_EQ(Runner->DownloadedFiles, std::vector<std::string>{Dir.Path() + "Five.flv"});
+    EXPECT_EQ(Dir.Read("Five.flv"), TFakeVideoSite::MakeBody(2000, 5));
+    EXPECT_EQ(Site.CountRequests("/videoplayback?id=n5"), 0);
+}
+
+TEST_F(DownloadRunnerTest, PagesWithoutTitleAreSavedUnderTheExtensionAlone) {
+    Settings.PreferYouTubeQuality = false;
+    const auto a = Site.AddVideo("t1", "", {{5, Stream(100, 1)}}, false);
+    const auto b = Site.AddVideo("t2", "", {{5, Stream(200, 2)}}, false);
+    Run({a, b});
+    EXPECT_EQ(Runner->DownloadedFiles,
+              (std::vector<std::string>{Dir.Path() + ".flv", Dir.Path() + "(1).flv"}));
+}
+
+TEST_F(DownloadRunnerTest, ThreeLinksWithTheSecondFailingCountTwoOfThree) {
+    const auto a = Site.AddVideo("a", "First", {{18, Stream(50000, 1)}});
+    const std::string broken = Site.URL("/watch?v=gone");
+    TFakeResponse gone;
+    gone.Status = 404;
+    Site.Set("/watch?v=gone", gone);
+    const auto c = Site.AddVideo("c", "Third", {{22, Stream(70000, 3)}});
+    Run({a, broken, c});
+    EXPECT_EQ(Runner->DownloadRun.Total, 3);
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 2);
+    EXPECT_EQ(Runner->DownloadRun.Failed(), 1);
+    EXPECT_EQ(Runner->DownloadedFiles,
+              (std::vector<std::string>{Dir.Path() + "First.mp4", Dir.Path() + "Third.mp4"}));
+    EXPECT_EQ(Runner->Rows[1].Status, "Failed.");
+    EXPECT_EQ(Runner->Rows[1].Name, broken); // the page never came: the row keeps the link
+}
+
+TEST_F(DownloadRunnerTest, CancelDuringTheFirstStreamEndsTheRunAndLeavesNoFile) {
+    TFakeResponse slow = Stream(400000, 9);
+    slow.StallAfter = 100000;
+    slow.StallMs = 10000;
+    const auto a = Site.AddVideo("s1", "Slow", {{18, slow}});
+    const auto b = Site.AddVideo("s2", "Second", {{18, Stream(1000, 2)}});
+    bool cancelled = false;
+    View.OnPanel = [&] {
+        if (!cancelled && Runner->Panel.Status == "Downloading...") {
+            cancelled = true;
+            Runner->Cancel();
+        }
+    };
+    Run({a, b});
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(Runner->DownloadRun.Total, 2);
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 0);
+    EXPECT_EQ(Runner->DownloadRun.Failed(), 2);
+    EXPECT_TRUE(Runner->DownloadedFiles.empty());
+    EXPECT_TRUE(FilesInFolder().empty());
+    EXPECT_EQ(Site.CountRequests("/watch?v=s2"), 0);
+}
+
+TEST_F(DownloadRunnerTest, ACancelBetweenLinksHasNoEffect) {
+    const auto a = Site.AddVideo("c1", "One", {{18, Stream(1000, 1)}});
+    const auto b = Site.AddVideo("c2", "Two", {{18, Stream(1000, 2)}});
+    Runner->BuildDownloadList({a, b});
+    Runner->StartDownloadRun();
+    Runner->Cancel(); // the first step is only posted: nothing runs yet
+    ASSERT_TRUE(test::PumpUntil(
+        D, [&] { return View.Ended; }, 20000));
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 2);
+}
+
+TEST_F(DownloadRunnerTest, AScriptErrorIsShownAndTheEntriesStoredBeforeItAreUsed) {
+    // The second stream list item has a format number that is not one: the parse stops there.
+    TFakeResponse info;
+    info.Body =
+        "url_encoded_fmt_stream_map=" +
+        TFakeVideoSite::PercentEncode("itag=18&url=" + TFakeVideoSite::PercentEncode(Site.URL("/s18?x=1")) +
+                                      "&sig=1,itag=x&url=u&sig=2");
+    Site.AddVideo("e1", "Err", {});
+    Site.Set(Site.InfoTarget("e1"), info);
+    Site.Set("/s18", Stream(500, 18));
+    Run({Site.URL(Site.WatchTarget("e1"))});
+    ASSERT_EQ(View.ScriptErrors.size(), 1u);
+    EXPECT_EQ(View.ScriptErrors[0].rfind("Error: Line number ", 0), 0u);
+    // "<NaN>" cannot be read: the earlier entry for 18 stays and is downloaded.
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 1);
+    EXPECT_EQ(Dir.Read("Err.mp4"), TFakeVideoSite::MakeBody(500, 18));
+}
+
+TEST(DownloadTexts, SecondsAndSpeeds) {
+    EXPECT_EQ(FormatSeconds(0), "00:00:00");
+    EXPECT_EQ(FormatSeconds(3725), "01:02:05");
+    EXPECT_EQ(FormatSeconds(360000), "100:00:00");
+    EXPECT_EQ(FormatSeconds(-5), "-00:00:05");
+    EXPECT_EQ(FormatSpeed(2048, 0), "2.00 KB/s");
+    EXPECT_EQ(FormatSpeed(10240, 4), "2.50 KB/s");
+}
+
+TEST(DownloadProgress, ZeroValuesNeverOverwriteShownValues) {
+    TQueueDispatcher d;
+    TUserSettings settings;
+    TRecordingView view;
+    TDownloadRunner runner(&d, settings, view);
+    runner.BuildDownloadList({"http://x/watch?v=1"});
+    EXPECT_EQ(runner.Rows[0].Size, "0 KB");
+    runner.ShowLinkProgress("Downloading...", 3 * 1048576 + 524288, 65, 3, "", 42, "1.00 KB/s");
+    runner.ShowLinkProgress("", 0, 0, 0, "", 0, "");
+    EXPECT_EQ(runner.Rows[0].Status, "Downloading...");
+    EXPECT_EQ(runner.Rows[0].Size, "3.50MB");
+    EXPECT_EQ(runner.Rows[0].Progress, "42%");
+    EXPECT_EQ(runner.Panel.ProgressBar, 42);
+    EXPECT_EQ(runner.Panel.TimeLeft, "00:01:05");
+    EXPECT_EQ(runner.Panel.Elapsed, "00:00:03");
+    runner.DownloadRun.CurrentIndex = 5; // not a row: nothing happens
+    runner.ShowLinkProgress("Failed.");
+    EXPECT_EQ(runner.Rows[0].Status, "Downloading...");
+}
+
+} // namespace
+} // namespace mw
