@@ -146,15 +146,7 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         // Without a Content-Length a file that could not be created leaves the body in memory.
         const bool saved = stream ? stream->SaveToFile(path) : MoveWithoutReplacing(FTempFile, path);
         if (!saved) {
-            RemoveTempFile();
-            if (FSettings.PreferYouTubeQuality) {
-                const std::weak_ptr<bool> alive = FAlive;
-                FDispatcher->Post([this, alive] {
-                    if (alive.lock()) NextQuality();
-                });
-            } else {
-                LinkFailed();
-            }
+            StreamAttemptFailed();
             return;
         }
         FTempFile.clear();
@@ -163,17 +155,7 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         ++DownloadRun.Succeeded;
         Advance();
     };
-    WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) {
-        RemoveTempFile();
-        if (FSettings.PreferYouTubeQuality) {
-            const std::weak_ptr<bool> alive = FAlive;
-            FDispatcher->Post([this, alive] {
-                if (alive.lock()) NextQuality();
-            });
-        } else {
-            LinkFailed();
-        }
-    };
+    WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { StreamAttemptFailed(); };
 
     const auto aborted = [this](TCustomWinHTTP*) {
         RemoveTempFile();
@@ -241,6 +223,20 @@ void TDownloadRunner::StartAttempt() {
     WinHTTPDownload.OutputFileName = FTempFile;
     WinHTTPDownload.URL = QualityStreamAddress(DownloadRun.Attempt, FSettings.PreferYouTube, StreamTable);
     WinHTTPDownload.StartTransfer();
+}
+
+// A stream that failed or could not be saved: the next quality when falling back, else the link fails.
+// The next quality is posted so the transfer that raised the event is idle again when it starts.
+void TDownloadRunner::StreamAttemptFailed() {
+    RemoveTempFile();
+    if (!FSettings.PreferYouTubeQuality) {
+        LinkFailed();
+        return;
+    }
+    const std::weak_ptr<bool> alive = FAlive;
+    FDispatcher->Post([this, alive] {
+        if (alive.lock()) NextQuality();
+    });
 }
 
 void TDownloadRunner::NextQuality() {

@@ -95,6 +95,7 @@ class TDownloadRunner {
     void NextQuality();
     void StartAttempt();
     void LinkFailed();
+    void StreamAttemptFailed();
     void Advance();
     void RunEnded();
     void RemoveTempFile();
