@@ -88,6 +88,20 @@ class WinHTTPTest : public ::testing::Test {
         ASSERT_TRUE(PumpUntil(D, [&] { return R.Ended(); }));
         PumpFor(D, 20); // nothing may follow the outcome
     }
+    // A file transfer whose server stalls after the first 10000 bytes; returns once they arrived.
+    std::string StartStalledFileTransfer() {
+        TFakeResponse resp;
+        resp.Body = TFakeVideoSite::MakeBody(100000);
+        resp.StallAfter = 10000;
+        resp.StallMs = 5000;
+        Site.Set("/stall", resp);
+        const std::string out = Dir.Path() + "partial.bin";
+        Http.OutputFileName = out;
+        Http.URL = Site.URL("/stall");
+        EXPECT_TRUE(Http.StartTransfer());
+        EXPECT_TRUE(PumpUntil(D, [&] { return !R.Progress.empty(); }));
+        return out;
+    }
     static std::string ReadFile(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::stringstream ss;
@@ -194,16 +208,7 @@ TEST_F(WinHTTPTest, AConnectionDroppedHalfwayIsReportedAsLost) {
 }
 
 TEST_F(WinHTTPTest, ASoftAbortDuringTheBodyRaisesExactlyOneAborted) {
-    TFakeResponse resp;
-    resp.Body = TFakeVideoSite::MakeBody(100000);
-    resp.StallAfter = 10000;
-    resp.StallMs = 5000;
-    Site.Set("/stall", resp);
-    std::string out = Dir.Path() + "partial.bin";
-    Http.OutputFileName = out;
-    Http.URL = Site.URL("/stall");
-    ASSERT_TRUE(Http.StartTransfer());
-    ASSERT_TRUE(PumpUntil(D, [&] { return !R.Progress.empty(); }));
+    const std::string out = StartStalledFileTransfer();
     Http.AbortTransfer(false, false);
     Http.AbortTransfer(false, false);
     ASSERT_TRUE(PumpUntil(
@@ -215,16 +220,7 @@ TEST_F(WinHTTPTest, ASoftAbortDuringTheBodyRaisesExactlyOneAborted) {
 }
 
 TEST_F(WinHTTPTest, AnImmediateAbortReportsAtOnceAndCanDeleteTheFile) {
-    TFakeResponse resp;
-    resp.Body = TFakeVideoSite::MakeBody(100000);
-    resp.StallAfter = 10000;
-    resp.StallMs = 5000;
-    Site.Set("/stall", resp);
-    std::string out = Dir.Path() + "partial.bin";
-    Http.OutputFileName = out;
-    Http.URL = Site.URL("/stall");
-    ASSERT_TRUE(Http.StartTransfer());
-    ASSERT_TRUE(PumpUntil(D, [&] { return !R.Progress.empty(); }));
+    const std::string out = StartStalledFileTransfer();
     Http.AbortTransfer(true, true);
     EXPECT_EQ(R.Events, Events{"Aborted"});
     EXPECT_FALSE(Http.IsBusy());
