@@ -22,12 +22,14 @@ int main(int argc, char** argv) {
     // These would be stored as CR, LF or NUL and break the file.
     for (unsigned char c : text) {
         if (c == 0xF2 || c == 0xF5 || c == 0xFF) {
-            std::fprintf(stderr, "mw-encode-config: %s holds byte 0x%02X, which cannot be stored\n", argv[1], c);
+            std::fprintf(stderr, "mw-encode-config: %s holds byte 0x%02X, which cannot be stored\n", argv[1],
+                         c);
             return 1;
         }
     }
     std::string out;
-    for (const std::string& line : mw::SplitTextLines(text)) out += mw::DecodeConfigLine(line) + "\r\n";
+    for (const std::string& line : mw::SplitTextLines(text))
+        out += mw::DecodeConfigLine(line) + "\r\n";
     std::ofstream o(argv[2], std::ios::binary | std::ios::trunc);
     o << out;
     if (!o.flush()) {

@@ -56,7 +56,8 @@ std::string IconImage(int size) {
     Put32(bmp, static_cast<uint32_t>(size * 2)); // colour rows plus mask rows
     Put16(bmp, 1);
     Put16(bmp, 32);
-    for (int i = 0; i < 6; ++i) Put32(bmp, 0);
+    for (int i = 0; i < 6; ++i)
+        Put32(bmp, 0);
     const double c = (size - 1) / 2.0, r = size * 0.46;
     for (int y = size - 1; y >= 0; --y) { // bottom-up rows
         for (int x = 0; x < size; ++x) {
@@ -82,7 +83,8 @@ std::string IconImage(int size) {
 std::string Icon() {
     const std::vector<int> sizes = {16, 32, 48};
     std::vector<std::string> images;
-    for (int s : sizes) images.push_back(IconImage(s));
+    for (int s : sizes)
+        images.push_back(IconImage(s));
     std::string ico;
     Put16(ico, 0);
     Put16(ico, 1);
@@ -99,7 +101,8 @@ std::string Icon() {
         Put32(ico, offset);
         offset += static_cast<uint32_t>(images[i].size());
     }
-    for (const std::string& img : images) ico += img;
+    for (const std::string& img : images)
+        ico += img;
     return ico;
 }
 
@@ -117,7 +120,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok = Write(dir + "/icon.ico", Icon()) && Write(dir + "/sounds/done.wav", Tone(523.0, 1046.0, 0.45)) &&
+    const bool ok = Write(dir + "/icon.ico", Icon()) &&
+                    Write(dir + "/sounds/done.wav", Tone(523.0, 1046.0, 0.45)) &&
                     Write(dir + "/sounds/fail.wav", Tone(660.0, 220.0, 0.6));
     if (!ok) std::fprintf(stderr, "mw-make-assets: cannot write into %s\n", argv[1]);
     return ok ? 0 : 1;

@@ -10,8 +10,12 @@ namespace {
 std::atomic<IMainThreadDispatcher*> GDispatcher{nullptr};
 }
 
-IMainThreadDispatcher* MainThreadDispatcher() { return GDispatcher.load(); }
-void SetMainThreadDispatcher(IMainThreadDispatcher* dispatcher) { GDispatcher.store(dispatcher); }
+IMainThreadDispatcher* MainThreadDispatcher() {
+    return GDispatcher.load();
+}
+void SetMainThreadDispatcher(IMainThreadDispatcher* dispatcher) {
+    GDispatcher.store(dispatcher);
+}
 
 TQueueDispatcher::TQueueDispatcher() : FMainThread(std::this_thread::get_id()) {}
 
@@ -52,7 +56,9 @@ void TQueueDispatcher::CallAndWait(std::function<void()> call) {
     if (done->Error) std::rethrow_exception(done->Error);
 }
 
-bool TQueueDispatcher::IsMainThread() const { return std::this_thread::get_id() == FMainThread; }
+bool TQueueDispatcher::IsMainThread() const {
+    return std::this_thread::get_id() == FMainThread;
+}
 
 void TQueueDispatcher::RunPending() {
     std::deque<std::function<void()>> batch;
@@ -60,7 +66,8 @@ void TQueueDispatcher::RunPending() {
         std::lock_guard lock(FMutex);
         batch.swap(FQueue);
     }
-    for (auto& call : batch) call();
+    for (auto& call : batch)
+        call();
 }
 
 bool TQueueDispatcher::WaitAndRunPending(std::chrono::milliseconds timeout) {

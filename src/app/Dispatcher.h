@@ -19,7 +19,7 @@
 namespace mw {
 
 class IMainThreadDispatcher {
-public:
+  public:
     virtual ~IMainThreadDispatcher() = default;
     virtual void Post(std::function<void()> call) = 0;
     virtual void CallAndWait(std::function<void()> call) = 0;
@@ -33,7 +33,7 @@ void SetMainThreadDispatcher(IMainThreadDispatcher* dispatcher);
 
 // A plain queue; the main thread is the thread that constructed it. FMutex guards FQueue.
 class TQueueDispatcher : public IMainThreadDispatcher {
-public:
+  public:
     TQueueDispatcher();
     void Post(std::function<void()> call) override;
     void CallAndWait(std::function<void()> call) override;
@@ -42,7 +42,7 @@ public:
     // Main thread: waits up to timeout for work, then runs what is queued; true when something ran.
     bool WaitAndRunPending(std::chrono::milliseconds timeout);
 
-private:
+  private:
     std::thread::id FMainThread;
     std::mutex FMutex;
     std::condition_variable FQueued;

@@ -16,7 +16,7 @@ enum TPowerActionCode : int {
 };
 
 class IPowerService {
-public:
+  public:
     virtual ~IPowerService() = default;
     virtual void QuitApplication() = 0;
     virtual bool PowerOff() = 0;

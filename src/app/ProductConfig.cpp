@@ -11,11 +11,14 @@ namespace mw {
 
 std::string DecodeConfigLine(const std::string& line) {
     std::string out = line;
-    for (char& c : out) c = static_cast<char>(~static_cast<unsigned char>(c));
+    for (char& c : out)
+        c = static_cast<char>(~static_cast<unsigned char>(c));
     return out;
 }
 
-bool IsYesValue(const std::string& value) { return value == "True" || value == "Yes"; }
+bool IsYesValue(const std::string& value) {
+    return value == "True" || value == "Yes";
+}
 
 TIniText::TIniText(const std::vector<std::string>& lines) {
     std::map<std::string, std::string>* current = nullptr;
@@ -39,7 +42,8 @@ bool TIniText::Has(const std::string& section, const std::string& key) const {
     return s != FSections.end() && s->second.count(LowerCase(key)) > 0;
 }
 
-std::string TIniText::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
+std::string TIniText::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& def) const {
     auto s = FSections.find(LowerCase(section));
     if (s == FSections.end()) return def;
     auto k = s->second.find(LowerCase(key));
@@ -60,14 +64,18 @@ std::vector<std::string> ReadConfigLines(const std::string& path) {
 
 TIniText LoadProductConfigFile(const std::string& path) {
     std::vector<std::string> lines = ReadConfigLines(path);
-    for (std::string& l : lines) l = DecodeConfigLine(l);
+    for (std::string& l : lines)
+        l = DecodeConfigLine(l);
     return TIniText(lines);
 }
 
-std::string ProductConfigFile() { return AddTrailingBackslash(ExecutableFolder()) + ProductConfigFileName; }
+std::string ProductConfigFile() {
+    return AddTrailingBackslash(ExecutableFolder()) + ProductConfigFileName;
+}
 
 std::string ResourceFolder(const TProductConfig& config) {
-    return AddTrailingBackslash(AddTrailingBackslash(ExecutableFolder()) + "sounds" + PathDelim + config.ResFolder);
+    return AddTrailingBackslash(AddTrailingBackslash(ExecutableFolder()) + "sounds" + PathDelim +
+                                config.ResFolder);
 }
 
 namespace {
@@ -98,9 +106,12 @@ TProductConfig ReadProductConfig(const std::string& path) {
     c.HelpMoreFreeToolsLink = ini.ReadString(Section, "HelpMoreFreeToolsLink");
     c.HelpCheckForUpdatesLink = ini.ReadString(Section, "HelpCheckForUpdatesLink");
     c.HelpSupportLink = ini.ReadString(Section, "HelpSupportLink");
-    for (size_t i = 0; i < VideoFormatKeys.size(); ++i) c.VideoFormats[i] = flag(VideoFormatKeys[i]);
-    for (size_t i = 0; i < DeviceFormatKeys.size(); ++i) c.DeviceFormats[i] = flag(DeviceFormatKeys[i]);
-    for (size_t i = 0; i < AudioFormatKeys.size(); ++i) c.AudioFormats[i] = flag(AudioFormatKeys[i]);
+    for (size_t i = 0; i < VideoFormatKeys.size(); ++i)
+        c.VideoFormats[i] = flag(VideoFormatKeys[i]);
+    for (size_t i = 0; i < DeviceFormatKeys.size(); ++i)
+        c.DeviceFormats[i] = flag(DeviceFormatKeys[i]);
+    for (size_t i = 0; i < AudioFormatKeys.size(); ++i)
+        c.AudioFormats[i] = flag(AudioFormatKeys[i]);
     c.DefaultVideo = static_cast<uint8_t>(ReadIntegerKey(ini, "DefaultVideo"));
     c.DefaultDevice = static_cast<uint8_t>(ReadIntegerKey(ini, "DefaultDevice"));
     c.DefaultAudio = static_cast<uint8_t>(ReadIntegerKey(ini, "DefaultAudio"));
@@ -108,6 +119,8 @@ TProductConfig ReadProductConfig(const std::string& path) {
     return c;
 }
 
-std::string ReadProductTitle(const std::string& path) { return LoadProductConfigFile(path).ReadString(Section, "Name"); }
+std::string ReadProductTitle(const std::string& path) {
+    return LoadProductConfigFile(path).ReadString(Section, "Name");
+}
 
 } // namespace mw

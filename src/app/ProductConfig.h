@@ -14,16 +14,16 @@ namespace mw {
 inline constexpr const char* ProductConfigFileName = "lamecore.dll";
 
 class EConfigError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Flag keys of the 25 formats, in class order (Video, Device, Audio), each in its numbering.
-inline constexpr std::array<const char*, 9> VideoFormatKeys = {"AVI", "MP4",  "FLV", "SWF", "MPEG",
+inline constexpr std::array<const char*, 9> VideoFormatKeys = {"AVI", "MP4", "FLV", "SWF", "MPEG",
                                                                "RM",  "WMV", "MOV", "3GP"};
-inline constexpr std::array<const char*, 8> DeviceFormatKeys = {"IPOD",       "IPHONE",      "APPLETV", "PSP",
-                                                                "BLACKBERRY", "MOBILEPHONE", "IPAD",    "ANDROID"};
-inline constexpr std::array<const char*, 8> AudioFormatKeys = {"WAV", "MP3", "WMA", "OGG",
+inline constexpr std::array<const char*, 8> DeviceFormatKeys = {
+    "IPOD", "IPHONE", "APPLETV", "PSP", "BLACKBERRY", "MOBILEPHONE", "IPAD", "ANDROID"};
+inline constexpr std::array<const char*, 8> AudioFormatKeys = {"WAV", "MP3", "WMA",  "OGG",
                                                                "AAC", "M4A", "FLAC", "MP2"};
 
 struct TProductConfig {
@@ -57,12 +57,13 @@ bool IsYesValue(const std::string& value);
 
 // Parsed INI text: trimmed lines, ";" comments, case-insensitive sections and keys, first wins.
 class TIniText {
-public:
+  public:
     explicit TIniText(const std::vector<std::string>& lines);
     bool Has(const std::string& section, const std::string& key) const;
-    std::string ReadString(const std::string& section, const std::string& key, const std::string& def = "") const;
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def = "") const;
 
-private:
+  private:
     std::map<std::string, std::map<std::string, std::string>> FSections; // lower-case names
 };
 
@@ -71,7 +72,7 @@ std::vector<std::string> ReadConfigLines(const std::string& path);
 // Reads and decodes the configuration file.
 TIniText LoadProductConfigFile(const std::string& path);
 
-std::string ProductConfigFile();  // beside the executable
+std::string ProductConfigFile(); // beside the executable
 std::string ResourceFolder(const TProductConfig& config);
 
 // Reads every key; throws EConfigError on a missing file or a non-integer integer key.

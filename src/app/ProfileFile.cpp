@@ -18,7 +18,9 @@ bool IsSectionLine(const std::string& trimmed) {
     return trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']';
 }
 
-std::string SectionName(const std::string& trimmed) { return Trim(trimmed.substr(1, trimmed.size() - 2)); }
+std::string SectionName(const std::string& trimmed) {
+    return Trim(trimmed.substr(1, trimmed.size() - 2));
+}
 
 // Splits "key = value" at its first "="; false for lines that are not key lines.
 bool SplitKeyLine(const std::string& line, std::string& key, std::string& value) {
@@ -57,7 +59,8 @@ int TProfileFile::FindSection(const std::string& section) const {
 
 int TProfileFile::SectionEnd(int header) const {
     size_t i = static_cast<size_t>(header) + 1;
-    while (i < FLines.size() && !IsSectionLine(Trim(FLines[i]))) ++i;
+    while (i < FLines.size() && !IsSectionLine(Trim(FLines[i])))
+        ++i;
     return static_cast<int>(i);
 }
 
@@ -95,10 +98,14 @@ int32_t TProfileFile::ReadInteger(const std::string& section, const std::string&
         for (size_t i = 2; i < s.size(); ++i) {
             const char c = s[i];
             int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return def;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return def;
             v = v * 16 + static_cast<uint32_t>(d);
         }
         return static_cast<int32_t>(v);
@@ -127,7 +134,8 @@ void TProfileFile::WriteString(const std::string& section, const std::string& ke
     }
     // After the section's last non-blank line, so the blank line before the next section stays.
     int at = SectionEnd(header);
-    while (at - 1 > header && Trim(FLines[static_cast<size_t>(at - 1)]).empty()) --at;
+    while (at - 1 > header && Trim(FLines[static_cast<size_t>(at - 1)]).empty())
+        --at;
     FLines.insert(FLines.begin() + at, line);
 }
 
@@ -142,7 +150,8 @@ void TProfileFile::WriteBool(const std::string& section, const std::string& key,
 void TProfileFile::UpdateFile() {
     if (!FDirty) return;
     std::string text;
-    for (const std::string& l : FLines) text += l + "\n";
+    for (const std::string& l : FLines)
+        text += l + "\n";
     const std::string tmp = FPath + ".tmp";
     FILE* f = std::fopen(tmp.c_str(), "wb");
     if (!f) throw EProfileWriteError("Cannot write \"" + FPath + "\": " + std::strerror(errno));

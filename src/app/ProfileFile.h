@@ -13,12 +13,12 @@
 namespace mw {
 
 class EProfileWriteError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class TProfileFile {
-public:
+  public:
     // Longest value a read returns, as the profile-file service's 2048-byte buffer allows.
     static constexpr size_t MaxValueLength = 2047;
     // A file larger than this is not parsed: every key reads as its default.
@@ -45,7 +45,7 @@ public:
     // Throws EProfileWriteError with the system's reason when that fails.
     void UpdateFile();
 
-private:
+  private:
     // Index of the section header line, or -1.
     int FindSection(const std::string& section) const;
     // Index of the key's line within the section starting at header index, or -1.

@@ -9,10 +9,14 @@ namespace mw {
 
 uint8_t* TOutputSelection::FormatOfClass(int formatClass) {
     switch (formatClass) {
-    case fcVideo: return &OutputVideoFormat;
-    case fcDevice: return &OutputDeviceFormat;
-    case fcAudio: return &OutputAudioFormat;
-    default: return nullptr;
+    case fcVideo:
+        return &OutputVideoFormat;
+    case fcDevice:
+        return &OutputDeviceFormat;
+    case fcAudio:
+        return &OutputAudioFormat;
+    default:
+        return nullptr;
     }
 }
 
@@ -40,23 +44,24 @@ struct TPresetKey {
 
 // File order: Audio, Video, Device; within Audio, M4A is stored before AAC.
 constexpr TPresetKey PresetKeys[] = {
-    {"OutputWAVPreset", fcAudio, 0},         {"OutputMP3Preset", fcAudio, 1},
-    {"OutputWMAPreset", fcAudio, 2},         {"OutputOGGPreset", fcAudio, 3},
-    {"OutputM4APreset", fcAudio, 5},         {"OutputAACPreset", fcAudio, 4},
-    {"OutputFLACPreset", fcAudio, 6},        {"OutputMP2Preset", fcAudio, 7},
-    {"OutputAVIPreset", fcVideo, 0},         {"OutputMP4Preset", fcVideo, 1},
-    {"OutputFLVPreset", fcVideo, 2},         {"OutputSWFPreset", fcVideo, 3},
-    {"OutputMPEGPreset", fcVideo, 4},        {"OutputRMPreset", fcVideo, 5},
-    {"OutputWMVPreset", fcVideo, 6},         {"OutputMOVPreset", fcVideo, 7},
-    {"Output3GPPreset", fcVideo, 8},         {"OutputiPodPreset", fcDevice, 0},
-    {"OutputiPhonePreset", fcDevice, 1},     {"OutputAppleTVPreset", fcDevice, 2},
-    {"OutputPSPPreset", fcDevice, 3},        {"OutputBlackBerryPreset", fcDevice, 4},
+    {"OutputWAVPreset", fcAudio, 0},          {"OutputMP3Preset", fcAudio, 1},
+    {"OutputWMAPreset", fcAudio, 2},          {"OutputOGGPreset", fcAudio, 3},
+    {"OutputM4APreset", fcAudio, 5},          {"OutputAACPreset", fcAudio, 4},
+    {"OutputFLACPreset", fcAudio, 6},         {"OutputMP2Preset", fcAudio, 7},
+    {"OutputAVIPreset", fcVideo, 0},          {"OutputMP4Preset", fcVideo, 1},
+    {"OutputFLVPreset", fcVideo, 2},          {"OutputSWFPreset", fcVideo, 3},
+    {"OutputMPEGPreset", fcVideo, 4},         {"OutputRMPreset", fcVideo, 5},
+    {"OutputWMVPreset", fcVideo, 6},          {"OutputMOVPreset", fcVideo, 7},
+    {"Output3GPPreset", fcVideo, 8},          {"OutputiPodPreset", fcDevice, 0},
+    {"OutputiPhonePreset", fcDevice, 1},      {"OutputAppleTVPreset", fcDevice, 2},
+    {"OutputPSPPreset", fcDevice, 3},         {"OutputBlackBerryPreset", fcDevice, 4},
     {"OutputMobilePhonePreset", fcDevice, 5}, {"OutputiPadPreset", fcDevice, 6},
     {"OutputAndroidPreset", fcDevice, 7},
 };
 
-constexpr const char* QualityKeys[8] = {"PreferYouTube1", "PreferYouTube2", "PreferYouTube3", "PreferYouTube4",
-                                        "PreferYouTube5", "PreferYouTube6", "PreferYouTube7", "PreferYouTube18"};
+constexpr const char* QualityKeys[8] = {"PreferYouTube1", "PreferYouTube2", "PreferYouTube3",
+                                        "PreferYouTube4", "PreferYouTube5", "PreferYouTube6",
+                                        "PreferYouTube7", "PreferYouTube18"};
 
 // One walk over the keys in file order, shared by reading and writing so the two cannot drift.
 template <typename Visitor> void VisitSettings(TUserSettings& s, Visitor&& v) {
@@ -67,11 +72,13 @@ template <typename Visitor> void VisitSettings(TUserSettings& s, Visitor&& v) {
     v.Byte("OutputAudioFormat", s.OutputSelection.OutputAudioFormat);
     v.Byte("OutputVideoFormat", s.OutputSelection.OutputVideoFormat);
     v.Byte("OutputDeviceFormat", s.OutputSelection.OutputDeviceFormat);
-    for (const TPresetKey& k : PresetKeys) v.Int(k.Key, *s.OutputSelection.PresetOf(k.Class, k.Format));
+    for (const TPresetKey& k : PresetKeys)
+        v.Int(k.Key, *s.OutputSelection.PresetOf(k.Class, k.Format));
     v.Bool("PlayASoundWhenFinished", s.PlayASoundWhenFinished);
     v.Bool("ShutDownWhenFinished", s.ShutDownWhenFinished);
     v.Bool("PreferYouTubeQuality", s.PreferYouTubeQuality);
-    for (size_t i = 0; i < 8; ++i) v.Byte(QualityKeys[i], s.PreferYouTube[i]);
+    for (size_t i = 0; i < 8; ++i)
+        v.Byte(QualityKeys[i], s.PreferYouTube[i]);
 }
 
 struct TReader {

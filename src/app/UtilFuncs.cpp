@@ -29,9 +29,13 @@ std::string ExtractFileExt(const std::string& path) {
     return path.substr(dot);
 }
 
-std::string ExtractFileName(const std::string& path) { return path.substr(LastComponentStart(path)); }
+std::string ExtractFileName(const std::string& path) {
+    return path.substr(LastComponentStart(path));
+}
 
-std::string ExtractFilePath(const std::string& path) { return path.substr(0, LastComponentStart(path)); }
+std::string ExtractFilePath(const std::string& path) {
+    return path.substr(0, LastComponentStart(path));
+}
 
 std::string StripFileExt(const std::string& path) {
     return path.substr(0, path.size() - ExtractFileExt(path).size());
@@ -69,10 +73,10 @@ std::string MakeSafeFileName(const std::string& name) {
 
 bool IsMediaFileExt(const std::string& ext) {
     static const std::array<const char*, 41> known = {
-        ".mp3", ".aac", ".wav", ".wma", ".cda", ".flac", ".m4a", ".mid", ".mka", ".mp2", ".mpa",
-        ".mpc", ".ape", ".ofr", ".ogg", ".ra",  ".wv",   ".tta", ".ac3", ".dts", ".avi", ".avm",
-        ".asf", ".wmv", ".avs", ".flv", ".mkv", ".mov",  ".3gp", ".mp4", ".mpg", ".dat", ".ogm",
-        ".vob", ".rm",  ".rmvb", ".ts", ".tp",  ".ifo",  ".nsv", ".swf"};
+        ".mp3", ".aac", ".wav",  ".wma", ".cda", ".flac", ".m4a", ".mid", ".mka", ".mp2", ".mpa",
+        ".mpc", ".ape", ".ofr",  ".ogg", ".ra",  ".wv",   ".tta", ".ac3", ".dts", ".avi", ".avm",
+        ".asf", ".wmv", ".avs",  ".flv", ".mkv", ".mov",  ".3gp", ".mp4", ".mpg", ".dat", ".ogm",
+        ".vob", ".rm",  ".rmvb", ".ts",  ".tp",  ".ifo",  ".nsv", ".swf"};
     const std::string lower = LowerCase(ext);
     return std::any_of(known.begin(), known.end(), [&](const char* e) { return lower == e; });
 }
@@ -88,7 +92,8 @@ std::string FormatMicroseconds(int64_t us) {
 }
 
 // XDG user-dirs file: lines such as XDG_DOCUMENTS_DIR="$HOME/Documents".
-static std::string ReadXdgUserDir(const std::string& configHome, const std::string& home, const std::string& key) {
+static std::string ReadXdgUserDir(const std::string& configHome, const std::string& home,
+                                  const std::string& key) {
     std::ifstream in(AddTrailingBackslash(configHome) + "user-dirs.dirs");
     std::string line;
     while (std::getline(in, line)) {
@@ -118,7 +123,8 @@ std::string GetShellFolderPath(const std::string& name) {
         if (result.empty()) result = home;
     }
     // The root folder is this platform's "C:\": the answer when nothing better is known.
-    while (result.size() > 1 && result.back() == PathDelim) result.pop_back();
+    while (result.size() > 1 && result.back() == PathDelim)
+        result.pop_back();
     return result.empty() ? std::string(1, PathDelim) : result;
 }
 
@@ -169,8 +175,10 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -180,7 +188,9 @@ std::string LowerCase(std::string s) {
     return s;
 }
 
-bool SameText(const std::string& a, const std::string& b) { return LowerCase(a) == LowerCase(b); }
+bool SameText(const std::string& a, const std::string& b) {
+    return LowerCase(a) == LowerCase(b);
+}
 
 bool TryStrToInt(const std::string& s, int32_t& value) {
     if (s.empty() || static_cast<unsigned char>(s[0]) <= ' ') return false;

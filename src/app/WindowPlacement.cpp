@@ -36,7 +36,8 @@ bool RestoreWindowPlacement(const std::string& section, IPlacementWindow& window
     return true;
 }
 
-void SaveWindowPlacement(const std::string& section, const IPlacementWindow& window, const std::string& file) {
+void SaveWindowPlacement(const std::string& section, const IPlacementWindow& window,
+                         const std::string& file) {
     TProfileFile f(file);
     const TWindowBounds b = window.Bounds();
     f.WriteInteger(section, "x", b.Left);

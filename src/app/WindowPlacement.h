@@ -20,7 +20,7 @@ struct TScreenSize {
 
 // What placement needs of a window; the GUI adapts its windows, tests use plain objects.
 class IPlacementWindow {
-public:
+  public:
     virtual ~IPlacementWindow() = default;
     virtual TWindowBounds Bounds() const = 0;
     virtual bool IsMaximized() const = 0;

@@ -30,6 +30,6 @@ int UsageError(const std::string& message);
 
 #define MW_CLI_CONCAT2(a, b) a##b
 #define MW_CLI_CONCAT(a, b) MW_CLI_CONCAT2(a, b)
-#define MW_CLI_COMMAND(name, summary, usage, fn)                                                              \
-    static const ::mw::cli::TCliRegistrar MW_CLI_CONCAT(CliRegistrar_, __LINE__)(                              \
+#define MW_CLI_COMMAND(name, summary, usage, fn)                                                             \
+    static const ::mw::cli::TCliRegistrar MW_CLI_CONCAT(CliRegistrar_, __LINE__)(                            \
         ::mw::cli::TCliCommand{name, summary, usage, fn})

@@ -26,11 +26,14 @@ void PrintHelp() {
     auto commands = mw::cli::Commands();
     std::sort(commands.begin(), commands.end(),
               [](const auto& a, const auto& b) { return std::strcmp(a.Name, b.Name) < 0; });
-    for (const auto& c : commands) std::printf("  %-12s %s\n", c.Name, c.Summary);
+    for (const auto& c : commands)
+        std::printf("  %-12s %s\n", c.Name, c.Summary);
     std::printf("\nRun 'mediawizard-cli COMMAND --help' for a command's options.\n");
 }
 
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+bool IsHelp(const std::string& a) {
+    return a == "--help" || a == "-h";
+}
 
 } // namespace
 

@@ -13,12 +13,30 @@ enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom }
 
 // Button set (combine with |) and the dialog results, with the classic values.
 enum TMsgDlgBtn : unsigned {
-    mbYes = 1 << 0, mbNo = 1 << 1, mbOK = 1 << 2, mbCancel = 1 << 3, mbAbort = 1 << 4, mbRetry = 1 << 5,
-    mbIgnore = 1 << 6, mbAll = 1 << 7, mbNoToAll = 1 << 8, mbYesToAll = 1 << 9, mbHelp = 1 << 10,
+    mbYes = 1 << 0,
+    mbNo = 1 << 1,
+    mbOK = 1 << 2,
+    mbCancel = 1 << 3,
+    mbAbort = 1 << 4,
+    mbRetry = 1 << 5,
+    mbIgnore = 1 << 6,
+    mbAll = 1 << 7,
+    mbNoToAll = 1 << 8,
+    mbYesToAll = 1 << 9,
+    mbHelp = 1 << 10,
 };
 enum TModalResult : int {
-    mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
-    mrAll = 8, mrNoToAll = 9, mrYesToAll = 10,
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
 };
 
 // Standard dialog of the kind and buttons; the n-th button gets the n-th non-empty caption.

@@ -16,7 +16,9 @@ TFormLog::TFormLog(QWidget* parent) : QWidget(parent, Qt::Window), FMemo(new QPl
     layout->addWidget(FMemo);
 }
 
-void TFormLog::AppendLogLine(const QString& line) { FMemo->appendPlainText(line); }
+void TFormLog::AppendLogLine(const QString& line) {
+    FMemo->appendPlainText(line);
+}
 
 void TFormLog::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

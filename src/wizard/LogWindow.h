@@ -9,15 +9,15 @@ namespace mw {
 
 class TFormLog : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFormLog(QWidget* parent = nullptr);
     void AppendLogLine(const QString& line);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QPlainTextEdit* FMemo;
 };
 

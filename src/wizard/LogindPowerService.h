@@ -6,7 +6,7 @@
 namespace mw {
 
 class TLogindPowerService : public IPowerService {
-public:
+  public:
     void QuitApplication() override;
     bool PowerOff() override;
     bool Reboot() override;

@@ -13,14 +13,14 @@ class TFormLog;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // configFile: the product configuration to read (beside the executable in the program).
     TFormMain(TFormLog* log, const std::string& configFile, QWidget* parent = nullptr);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void FormCreate(const std::string& configFile);
     void ReportError(const std::string& message);
 

@@ -32,8 +32,12 @@ void TQtDispatcher::CallAndWait(std::function<void()> call) {
     if (error) std::rethrow_exception(error);
 }
 
-bool TQtDispatcher::IsMainThread() const { return QThread::currentThread() == FReceiver.thread(); }
+bool TQtDispatcher::IsMainThread() const {
+    return QThread::currentThread() == FReceiver.thread();
+}
 
-void TQtDispatcher::RunPending() { QCoreApplication::processEvents(); }
+void TQtDispatcher::RunPending() {
+    QCoreApplication::processEvents();
+}
 
 } // namespace mw

@@ -9,14 +9,14 @@
 namespace mw {
 
 class TQtDispatcher : public IMainThreadDispatcher {
-public:
+  public:
     TQtDispatcher();
     void Post(std::function<void()> call) override;
     void CallAndWait(std::function<void()> call) override;
     bool IsMainThread() const override;
     void RunPending() override;
 
-private:
+  private:
     QObject FReceiver; // created on, and bound to, the GUI thread
 };
 

@@ -12,7 +12,9 @@ TWindowBounds TQtPlacementWindow::Bounds() const {
     return {r.x(), r.y(), r.width(), r.height()};
 }
 
-bool TQtPlacementWindow::IsMaximized() const { return FWindow->isMaximized(); }
+bool TQtPlacementWindow::IsMaximized() const {
+    return FWindow->isMaximized();
+}
 
 TScreenSize TQtPlacementWindow::Screen() const {
     const QScreen* s = FWindow->screen() ? FWindow->screen() : QGuiApplication::primaryScreen();
@@ -21,11 +23,15 @@ TScreenSize TQtPlacementWindow::Screen() const {
     return {size.width(), size.height()};
 }
 
-void TQtPlacementWindow::MoveTo(int32_t left, int32_t top) { FWindow->move(left, top); }
+void TQtPlacementWindow::MoveTo(int32_t left, int32_t top) {
+    FWindow->move(left, top);
+}
 
 void TQtPlacementWindow::SetMaximized(bool maximized) {
-    if (maximized) FWindow->setWindowState(FWindow->windowState() | Qt::WindowMaximized);
-    else FWindow->setWindowState(FWindow->windowState() & ~Qt::WindowMaximized);
+    if (maximized)
+        FWindow->setWindowState(FWindow->windowState() | Qt::WindowMaximized);
+    else
+        FWindow->setWindowState(FWindow->windowState() & ~Qt::WindowMaximized);
 }
 
 } // namespace mw

@@ -8,7 +8,7 @@ class QWidget;
 namespace mw {
 
 class TQtPlacementWindow : public IPlacementWindow {
-public:
+  public:
     explicit TQtPlacementWindow(QWidget* window) : FWindow(window) {}
     TWindowBounds Bounds() const override;
     bool IsMaximized() const override;
@@ -16,7 +16,7 @@ public:
     void MoveTo(int32_t left, int32_t top) override;
     void SetMaximized(bool maximized) override;
 
-private:
+  private:
     QWidget* FWindow;
 };
 

@@ -37,7 +37,8 @@ TEST(QueueDispatcher, CallAndWaitBlocksAndReraises) {
             caught = true;
         }
     });
-    while (!caught) d.WaitAndRunPending(std::chrono::milliseconds(50));
+    while (!caught)
+        d.WaitAndRunPending(std::chrono::milliseconds(50));
     worker.join();
     EXPECT_TRUE(returned);
     EXPECT_EQ(ranOn, std::this_thread::get_id());
@@ -58,8 +59,10 @@ struct TRecordingPower : IPowerService {
 
 TEST(PowerActions, CodesMapToServiceCalls) {
     TRecordingPower p;
-    for (int code : {0, 1, 2, 3, 4, 5, 6, -1}) DoPowerAction(code, p);
-    EXPECT_EQ(p.Calls, (std::vector<std::string>{"quit", "poweroff", "poweroff", "reboot", "hibernate", "suspend"}));
+    for (int code : {0, 1, 2, 3, 4, 5, 6, -1})
+        DoPowerAction(code, p);
+    EXPECT_EQ(p.Calls,
+              (std::vector<std::string>{"quit", "poweroff", "poweroff", "reboot", "hibernate", "suspend"}));
 }
 
 } // namespace

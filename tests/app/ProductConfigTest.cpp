@@ -1,7 +1,7 @@
-#include "TempDir.h"
 #include "app/ProductConfig.h"
-#include "app/UtilFuncs.h"
+#include "TempDir.h"
 #include "app/UserSettings.h"
+#include "app/UtilFuncs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,8 @@ namespace {
 // Stores plain INI text the way the product configuration file holds it.
 std::string Encode(const std::string& text) {
     std::string out;
-    for (const std::string& line : SplitTextLines(text)) out += DecodeConfigLine(line) + "\r\n";
+    for (const std::string& line : SplitTextLines(text))
+        out += DecodeConfigLine(line) + "\r\n";
     return out;
 }
 
@@ -23,23 +24,27 @@ TEST(ProductConfig, DecodingIsItsOwnInverse) {
     EXPECT_EQ(stored.find("Name"), std::string::npos);
     EXPECT_EQ(stored.find("SYSTEM"), std::string::npos);
     std::string decoded;
-    for (const std::string& line : SplitTextLines(stored)) decoded += DecodeConfigLine(line) + "\n";
+    for (const std::string& line : SplitTextLines(stored))
+        decoded += DecodeConfigLine(line) + "\n";
     EXPECT_EQ(decoded, text);
     EXPECT_EQ(DecodeConfigLine(""), "");
     EXPECT_EQ(DecodeConfigLine("A"), std::string(1, static_cast<char>(~'A')));
 }
 
 TEST(ProductConfig, YesValuesAreExact) {
-    for (const char* v : {"True", "Yes"}) EXPECT_TRUE(IsYesValue(v)) << v;
-    for (const char* v : {"yes", "TRUE", "1", "", " Yes", "Y"}) EXPECT_FALSE(IsYesValue(v)) << v;
+    for (const char* v : {"True", "Yes"})
+        EXPECT_TRUE(IsYesValue(v)) << v;
+    for (const char* v : {"yes", "TRUE", "1", "", " Yes", "Y"})
+        EXPECT_FALSE(IsYesValue(v)) << v;
 }
 
 TEST(ProductConfig, ReadsEditionKeys) {
     test::TTempDir dir;
-    const std::string file = dir.Write("lamecore.dll", Encode(std::string("[SYSTEM]\nName=Example\nDownload=Yes\n"
-                                                                          "Merge=yes\nAVI=True\nMP3=Yes\nIPAD=1\n"
-                                                                          "ResFolder=skin1\n") +
-                                                              Integers));
+    const std::string file =
+        dir.Write("lamecore.dll", Encode(std::string("[SYSTEM]\nName=Example\nDownload=Yes\n"
+                                                     "Merge=yes\nAVI=True\nMP3=Yes\nIPAD=1\n"
+                                                     "ResFolder=skin1\n") +
+                                         Integers));
     const TProductConfig c = ReadProductConfig(file);
     EXPECT_EQ(c.Name, "Example");
     EXPECT_TRUE(c.Download);
@@ -95,7 +100,8 @@ TEST(ProductConfig, IntegerKeys) {
         EXPECT_EQ(cfg.DefaultClass, c.DefaultClass);
         EXPECT_EQ(cfg.DefaultAudio, c.DefaultAudio);
         // A class outside 0..2 leaves the settings at Video.
-        EXPECT_EQ(DefaultUserSettings(cfg).OutputSelection.OutputFormatClass, c.DefaultClass <= 2 ? c.DefaultClass : 0);
+        EXPECT_EQ(DefaultUserSettings(cfg).OutputSelection.OutputFormatClass,
+                  c.DefaultClass <= 2 ? c.DefaultClass : 0);
     }
 }
 

@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "app/ProfileFile.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@ TEST(ProfileFile, WritesInPlaceAndKeepsForeignLines) {
     test::TTempDir dir;
     const std::string path = dir.Write("s.ini", "; user note\n[Form]\nx=1\nkeep=me\n\n[System]\nA=old\n");
     TProfileFile f(path);
-    f.WriteString("system", "a", "new"); // case-insensitive section and key
-    f.WriteInteger("Form", "y", 7);      // new key appended to its section
+    f.WriteString("system", "a", "new");       // case-insensitive section and key
+    f.WriteInteger("Form", "y", 7);            // new key appended to its section
     f.WriteBool("FormLog", "maximized", true); // new section at the end
     f.UpdateFile();
     EXPECT_EQ(dir.Read("s.ini"), "; user note\n[Form]\nx=1\nkeep=me\ny=7\n\n[System]\na=new\n\n"
@@ -27,10 +27,11 @@ TEST(ProfileFile, ReadsIntegersAsDecimalOrHexWithDefaults) {
                            "empty=\nover=99999999999\nlonghex=0x123456789\nspaced =  5  \n");
     const TProfileFile f(path);
     const std::pair<const char*, int32_t> cases[] = {
-        {"dec", 42},    {"neg", -7},    {"hex", 16},    {"hexu", 255},    {"big", -1},    {"junk", 99},
+        {"dec", 42},   {"neg", -7},   {"hex", 16},  {"hexu", 255},   {"big", -1},   {"junk", 99},
         {"mixed", 99}, {"empty", 99}, {"over", 99}, {"longhex", 99}, {"spaced", 5}, {"absent", 99},
     };
-    for (const auto& [key, value] : cases) EXPECT_EQ(f.ReadInteger("S", key, 99), value) << key;
+    for (const auto& [key, value] : cases)
+        EXPECT_EQ(f.ReadInteger("S", key, 99), value) << key;
     EXPECT_TRUE(f.ReadBool("S", "dec", false));
     EXPECT_FALSE(f.ReadBool("S", "absent", false));
     EXPECT_TRUE(f.ReadBool("S", "junk", true));

@@ -6,7 +6,7 @@
 namespace mw::test {
 
 class TTempDir {
-public:
+  public:
     TTempDir();
     ~TTempDir();
     TTempDir(const TTempDir&) = delete;
@@ -17,7 +17,7 @@ public:
     std::string Write(const std::string& name, const std::string& content) const;
     std::string Read(const std::string& name) const;
 
-private:
+  private:
     std::string FPath;
 };
 

@@ -1,6 +1,6 @@
+#include "app/UserSettings.h"
 #include "TempDir.h"
 #include "app/ProfileFile.h"
-#include "app/UserSettings.h"
 #include "app/UtilFuncs.h"
 
 #include <cstdlib>
@@ -10,7 +10,7 @@ namespace mw {
 namespace {
 
 class UserSettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("HOME", (Dir.Path() + "home").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (Dir.Path() + "config").c_str(), 1);
@@ -47,10 +47,11 @@ TEST_F(UserSettingsTest, FirstStartWritesEveryKeyInFileOrder) {
 }
 
 TEST_F(UserSettingsTest, StoredValuesOverrideDefaultsKeyByKey) {
-    const std::string file = Dir.Write("s.dat", "[system]\noutputwmvpreset=0x10\nOutputAVIPreset=abc\n"
-                                                "OutputMP4Preset=9\nOutputVideoFormat=265\nPreferYouTube18=3\n"
-                                                "PlayASoundWhenFinished=2\nLastOpenDir=/media/x/\n"
-                                                "OutputFileDir=\n");
+    const std::string file =
+        Dir.Write("s.dat", "[system]\noutputwmvpreset=0x10\nOutputAVIPreset=abc\n"
+                           "OutputMP4Preset=9\nOutputVideoFormat=265\nPreferYouTube18=3\n"
+                           "PlayASoundWhenFinished=2\nLastOpenDir=/media/x/\n"
+                           "OutputFileDir=\n");
     TProductConfig config;
     config.DefaultVideo = 4;
     TUserSettings s = DefaultUserSettings(config);
@@ -69,8 +70,8 @@ TEST_F(UserSettingsTest, StoredValuesOverrideDefaultsKeyByKey) {
 
 TEST_F(UserSettingsTest, JunkFilesGiveDefaultsAndAreRewrittenCleanly) {
     const std::string cases[] = {
-        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),  // binary
-        "[System]\nOutputMP3Preset=4\nOutputWAVPre",      // truncated mid-key
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),            // binary
+        "[System]\nOutputMP3Preset=4\nOutputWAVPre",                 // truncated mid-key
         "[System]\n" + std::string(TProfileFile::MaxFileBytes, 'x'), // huge
     };
     for (const std::string& content : cases) {

@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "app/UtilFuncs.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,12 @@ TEST(UtilFuncs, TrailingSeparatorIsAddedOnce) {
 
 TEST(UtilFuncs, StripFileExtTouchesOnlyTheLastComponent) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/a/clip.mp4", "/a/clip"},         {"/a/clip.tar.gz", "/a/clip.tar"}, {"/a.b/noext", "/a.b/noext"},
-        {"noext", "noext"},                 {"/a/.hidden", "/a/"},              {"", ""},
+        {"/a/clip.mp4", "/a/clip"},   {"/a/clip.tar.gz", "/a/clip.tar"},
+        {"/a.b/noext", "/a.b/noext"}, {"noext", "noext"},
+        {"/a/.hidden", "/a/"},        {"", ""},
     };
-    for (const auto& [in, out] : cases) EXPECT_EQ(StripFileExt(in), out) << in;
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(StripFileExt(in), out) << in;
 }
 
 TEST(UtilFuncs, UniqueNameCountsPastExistingFiles) {
@@ -43,19 +45,20 @@ TEST(UtilFuncs, SafeNameReplacesTheNineForbiddenCharacters) {
 }
 
 TEST(UtilFuncs, MediaExtensionsIgnoreCase) {
-    for (const char* ext : {".MP3", ".mp3", ".Rmvb", ".swf", ".ts", ".cda"}) EXPECT_TRUE(IsMediaFileExt(ext)) << ext;
-    for (const char* ext : {".mpeg", ".webm", "mp3", "", ".txt"}) EXPECT_FALSE(IsMediaFileExt(ext)) << ext;
+    for (const char* ext : {".MP3", ".mp3", ".Rmvb", ".swf", ".ts", ".cda"})
+        EXPECT_TRUE(IsMediaFileExt(ext)) << ext;
+    for (const char* ext : {".mpeg", ".webm", "mp3", "", ".txt"})
+        EXPECT_FALSE(IsMediaFileExt(ext)) << ext;
 }
 
 TEST(UtilFuncs, MicrosecondTexts) {
     const std::pair<int64_t, const char*> cases[] = {
-        {0, "00:00:00.000"},
-        {3723004000LL, "01:02:03.004"},
-        {999, "00:00:00.000"},
-        {360000000000LL, "100:00:00.000"}, // hours do not wrap at 24
+        {0, "00:00:00.000"},        {3723004000LL, "01:02:03.004"},
+        {999, "00:00:00.000"},      {360000000000LL, "100:00:00.000"}, // hours do not wrap at 24
         {59999999, "00:00:59.999"},
     };
-    for (const auto& [us, text] : cases) EXPECT_EQ(FormatMicroseconds(us), text) << us;
+    for (const auto& [us, text] : cases)
+        EXPECT_EQ(FormatMicroseconds(us), text) << us;
 }
 
 TEST(UtilFuncs, SplitKeepsInnerAndLeadingEmptyPiecesOnly) {

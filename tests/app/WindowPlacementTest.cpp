@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "app/WindowPlacement.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -20,7 +20,8 @@ TRun RunProgram(const std::string& folder) {
     TRun r{-1, ""};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[512];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) r.Output.append(buf, n);
+    while (size_t n = fread(buf, 1, sizeof buf, p))
+        r.Output.append(buf, n);
     const int status = pclose(p);
     r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;

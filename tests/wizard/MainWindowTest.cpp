@@ -1,9 +1,9 @@
+#include "wizard/MainWindow.h"
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/UtilFuncs.h"
 #include "wizard/GuiUtils.h"
 #include "wizard/LogWindow.h"
-#include "wizard/MainWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
