@@ -119,13 +119,17 @@ duk_ret_t MethodImpl(duk_context* ctx, TCallFailure& failure) {
     return 0;
 }
 
-duk_ret_t MethodCall(duk_context* ctx) {
+// Runs a host call's C++ part to its end (destructors included) before raising the script error,
+// because the engine's error unwinds with a long jump.
+template <duk_ret_t (*Impl)(duk_context*, TCallFailure&), duk_errcode_t Code> duk_ret_t Guarded(duk_context* ctx) {
     TCallFailure failure;
-    const duk_ret_t r = MethodImpl(ctx, failure);
-    if (failure.Failed) RememberCallerLine(ctx);
-    if (failure.Failed) return duk_error(ctx, DUK_ERR_ERROR, "%s", failure.Message);
-    return r;
+    const duk_ret_t r = Impl(ctx, failure);
+    if (!failure.Failed) return r;
+    RememberCallerLine(ctx);
+    return duk_error(ctx, Code, "%s", failure.Message);
 }
+
+duk_ret_t MethodCall(duk_context* ctx) { return Guarded<MethodImpl, DUK_ERR_ERROR>(ctx); }
 
 // Proxy trap get(target, key, receiver).
 duk_ret_t GetImpl(duk_context* ctx, TCallFailure& failure) {
@@ -162,13 +166,7 @@ duk_ret_t GetImpl(duk_context* ctx, TCallFailure& failure) {
     return 0;
 }
 
-duk_ret_t GetTrap(duk_context* ctx) {
-    TCallFailure failure;
-    const duk_ret_t r = GetImpl(ctx, failure);
-    if (failure.Failed) RememberCallerLine(ctx);
-    if (failure.Failed) return duk_error(ctx, DUK_ERR_TYPE_ERROR, "%s", failure.Message);
-    return r;
-}
+duk_ret_t GetTrap(duk_context* ctx) { return Guarded<GetImpl, DUK_ERR_TYPE_ERROR>(ctx); }
 
 // Proxy trap set(target, key, value, receiver).
 duk_ret_t SetImpl(duk_context* ctx, TCallFailure& failure) {
@@ -189,13 +187,7 @@ duk_ret_t SetImpl(duk_context* ctx, TCallFailure& failure) {
     return 0;
 }
 
-duk_ret_t SetTrap(duk_context* ctx) {
-    TCallFailure failure;
-    const duk_ret_t r = SetImpl(ctx, failure);
-    if (failure.Failed) RememberCallerLine(ctx);
-    if (failure.Failed) return duk_error(ctx, DUK_ERR_TYPE_ERROR, "%s", failure.Message);
-    return r;
-}
+duk_ret_t SetTrap(duk_context* ctx) { return Guarded<SetImpl, DUK_ERR_TYPE_ERROR>(ctx); }
 
 void PushScriptlet(duk_context* ctx, const std::shared_ptr<TScriptlet>& s) {
     ScriptOf(ctx)->KeepAlive(s);
