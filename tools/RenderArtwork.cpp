@@ -7,6 +7,7 @@
 // skin's palette, sizes and positions; templates use ${name} for a value and ${include:part} for the text
 // of part.svg. A template "x.skinN.svg" replaces "x.svg" for skin N.
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
@@ -276,6 +277,10 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
     }
 
     const QString font = r.Var("font");
+    // A missing font still renders, in a fallback face; say so, since the pictures will look off.
+    if (const QString used = QFontInfo(QFont(font)).family(); used != font)
+        std::fprintf(stderr, "mw-render-artwork: font '%s' not installed, drawn with '%s'\n",
+                     qPrintable(font), qPrintable(used));
     for (const ClassInfo& c : kClasses)
         for (int n = 1; n <= 4; ++n) {
             Vars v = StateVars(vars, n);
