@@ -107,6 +107,20 @@ struct ClassInfo {
 const ClassInfo kClasses[] = {
     {"video", "Video", "video"}, {"device", "Device", "phone"}, {"audio", "Audio", "audio"}};
 
+// Replaces every match by what fill makes of its first group; a few passes let values refer to values.
+template <typename Fill> void ReplaceAll(QString& text, const QRegularExpression& re, Fill fill) {
+    for (int pass = 0; pass < 4 && re.match(text).hasMatch(); ++pass) {
+        QString out;
+        qsizetype last = 0;
+        for (auto it = re.globalMatch(text); it.hasNext();) {
+            const auto m = it.next();
+            out += text.mid(last, m.capturedStart() - last) + fill(m.captured(1));
+            last = m.capturedEnd();
+        }
+        text = out + text.mid(last);
+    }
+}
+
 class Renderer {
   public:
     Renderer(QString artDir, int skin, Vars vars)
@@ -116,32 +130,13 @@ class Renderer {
     QByteArray Expand(const QString& name, const Vars& extra) const {
         QString text = ReadText(TemplatePath(name));
         static const QRegularExpression include(R"(\$\{include:([A-Za-z0-9_-]+)\})");
-        for (int pass = 0; pass < 4 && text.contains("${include:"); ++pass) {
-            QString out;
-            qsizetype last = 0;
-            for (auto it = include.globalMatch(text); it.hasNext();) {
-                const auto m = it.next();
-                out += text.mid(last, m.capturedStart() - last);
-                // The part may be named directly or through a value (a button's pictogram).
-                const QString part = m.captured(1);
-                const bool named = extra.contains(part) || vars_.contains(part);
-                out += ReadText(TemplatePath(named ? Value(extra, part) : part));
-                last = m.capturedEnd();
-            }
-            text = out + text.mid(last);
-        }
+        ReplaceAll(text, include, [&](const QString& part) {
+            // The part may be named directly or through a value (a button's pictogram).
+            const bool named = extra.contains(part) || vars_.contains(part);
+            return ReadText(TemplatePath(named ? Value(extra, part) : part));
+        });
         static const QRegularExpression var(R"(\$\{([A-Za-z0-9_]+)\})");
-        for (int pass = 0; pass < 4 && text.contains("${"); ++pass) {
-            QString out;
-            qsizetype last = 0;
-            for (auto it = var.globalMatch(text); it.hasNext();) {
-                const auto m = it.next();
-                out += text.mid(last, m.capturedStart() - last);
-                out += Value(extra, m.captured(1));
-                last = m.capturedEnd();
-            }
-            text = out + text.mid(last);
-        }
+        ReplaceAll(text, var, [&](const QString& key) { return Value(extra, key); });
         if (text.contains("${")) throw Fail(name.toStdString() + ": unresolved ${...}");
         return text.toUtf8();
     }
