@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
-#include <QTextStream>
 
 #include <cstdio>
 #include <stdexcept>
