@@ -220,13 +220,21 @@ void SaveOnFrame(const QImage& frame, const QImage& button, QPoint at, const QSt
     Save(base.convertToFormat(QImage::Format_RGB888), path, "BMP");
 }
 
-// Largest pixel size up to maxPx at which the text fits the width.
-int FitSize(const QString& family, bool bold, const QString& text, double width, int maxPx) {
+struct LabelFit {
+    int sizePx;
+    double stretch; // horizontal scale, below 1 only where the smallest size is still too wide
+};
+
+// Largest pixel size from minPx to maxPx at which the text fits the width; a long name keeps minPx,
+// still readable, and is narrowed instead.
+LabelFit FitLabel(const QString& family, const QString& text, double width, int minPx, int maxPx) {
     QFont font(family);
     font.setPixelSize(100);
-    font.setBold(bold);
+    font.setBold(true);
     const double w100 = QFontMetricsF(font).horizontalAdvance(text);
-    return std::max(7, std::min(maxPx, static_cast<int>(width * 100 / w100)));
+    const int size = std::min(maxPx, static_cast<int>(width * 100 / w100));
+    if (size >= minPx) return {size, 1.0};
+    return {minPx, width * 100 / (w100 * minPx)};
 }
 
 void RenderEdition(const QString& artDir, const QString& editionIni, const QString& outDir) {
@@ -287,8 +295,10 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
         for (int n = 1; n <= 4; ++n) {
             Vars v = StateVars(vars, n);
             v["label"] = f.label;
-            v["label_size"] =
-                QString::number(FitSize(font, true, f.label, 54, r.Var("format_label_max").toInt()));
+            const LabelFit fit = FitLabel(font, f.label, 54, r.Var("format_label_min").toInt(),
+                                          r.Var("format_label_max").toInt());
+            v["label_size"] = QString::number(fit.sizePx);
+            v["label_stretch"] = QString::number(fit.stretch, 'f', 3);
             v["glyph"] = QString("glyph_") + f.kind;
             Save(r.Render("format", QSize(62, 57), v),
                  out + "format_" + f.key + "_" + QString::number(n) + ".png", "PNG");
