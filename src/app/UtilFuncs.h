@@ -43,6 +43,9 @@ std::string TextBetween(const std::string& text, const std::string& startMark, c
 // Pieces between delimiters; inner and leading empty pieces stay, a final empty piece is dropped.
 std::vector<std::string> SplitByDelimiter(const std::string& text, const std::string& delimiter);
 
+// Strict UTF-8: no overlong forms, surrogates, values past U+10FFFF or cut sequences.
+bool IsValidUtf8(const std::string& s);
+
 // Lines split at CR LF, LF or CR; a last line without a break counts when not empty.
 std::vector<std::string> SplitTextLines(const std::string& text);
 

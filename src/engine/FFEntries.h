@@ -97,6 +97,7 @@ enum TLibraryIndex : int {
     X(libAVFormat, av_find_input_format)                                                                     \
     X(libAVFormat, av_read_frame)                                                                            \
     X(libAVFormat, av_seek_frame)                                                                            \
+    X(libAVFormat, avio_find_protocol_name)                                                                  \
     X(libAVFormat, avio_alloc_context)                                                                       \
     X(libAVFormat, avio_context_free)                                                                        \
     X(libAVFormat, avio_size)                                                                                \
