@@ -24,6 +24,9 @@ std::string StripFileExt(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Creates the folder and its missing parents, new levels private to the user (mode 0700).
+// True when the folder exists afterwards.
+bool ForceDirectories(const std::string& path);
 
 // A file name (not a path) that does not exist in folder: name, else name(1).ext, name(2).ext ...
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder);
