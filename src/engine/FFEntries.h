@@ -57,6 +57,8 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_free)                                                                                    \
     X(libAVUtil, av_freep)                                                                                   \
     X(libAVUtil, av_dict_get)                                                                                \
+    X(libAVUtil, av_dict_set)                                                                                \
+    X(libAVUtil, av_dict_free)                                                                               \
     X(libAVUtil, av_frame_alloc)                                                                             \
     X(libAVUtil, av_frame_free)                                                                              \
     X(libAVUtil, av_frame_unref)                                                                             \
