@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Probing plus thumbnails: mediawizard-cli against the peer tools, side by side on this machine.
 #
-#   ours: mediawizard-cli probe --thumbnail DIR FILE...            (one process for all files)
+#   ours: mediawizard-cli probe --thumbnail DIR --force FILE...  (one process for all files)
 #   peer: per file, ffprobe (streams and duration) then ffmpeg -ss <middle> -frames:v 1
 #
 # Prints both times and the ratio ours/peer (target: below 0.5). Usage: bench/probe_bench.sh [BUILD]
@@ -38,7 +38,7 @@ done
 now() { date +%s.%N; }
 
 ours() {
-  "$CLI" probe --thumbnail "$WORK/ours" "${FILES[@]}" >/dev/null
+  "$CLI" probe --thumbnail "$WORK/ours" --force "${FILES[@]}" >/dev/null
 }
 
 peer() {

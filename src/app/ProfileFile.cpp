@@ -119,6 +119,12 @@ bool TProfileFile::ReadBool(const std::string& section, const std::string& key, 
 }
 
 void TProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    // One key per line: a line break in any part would create or change other keys on the next read.
+    static const std::string lineEnds("\r\n\0", 3);
+    for (const std::string* part : {&section, &key, &value})
+        if (part->find_first_of(lineEnds) != std::string::npos)
+            throw EProfileValueError("Cannot save \"" + key + "\" in \"" + FPath +
+                                     "\": the value holds a line break; the previous value is kept");
     const std::string line = key + "=" + value;
     FDirty = true;
     int header = FindSection(section);

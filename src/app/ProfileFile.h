@@ -17,6 +17,12 @@ class EProfileWriteError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A value that the line-based file cannot hold (a line break would start another key).
+class EProfileValueError : public EProfileWriteError {
+  public:
+    using EProfileWriteError::EProfileWriteError;
+};
+
 class TProfileFile {
   public:
     // Longest value a read returns, as the profile-file service's 2048-byte buffer allows.
@@ -36,7 +42,8 @@ class TProfileFile {
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
     bool ValueExists(const std::string& section, const std::string& key) const;
 
-    // Writes go to memory; UpdateFile puts them on disk.
+    // Writes go to memory; UpdateFile puts them on disk. A section, key or value holding CR, LF or
+    // NUL is refused with EProfileValueError and changes nothing.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);

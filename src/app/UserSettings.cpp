@@ -93,7 +93,15 @@ struct TReader {
 
 struct TWriter {
     TProfileFile& F;
-    void Text(const char* key, const std::string& value) { F.WriteString(SettingsSection, key, value); }
+    // The first refused value; the other keys are still saved.
+    std::string Refused;
+    void Text(const char* key, const std::string& value) {
+        try {
+            F.WriteString(SettingsSection, key, value);
+        } catch (const EProfileValueError& e) {
+            if (Refused.empty()) Refused = e.what();
+        }
+    }
     void Int(const char* key, int32_t value) { F.WriteInteger(SettingsSection, key, value); }
     void Byte(const char* key, uint8_t value) { F.WriteInteger(SettingsSection, key, value); }
     void Bool(const char* key, bool value) { F.WriteBool(SettingsSection, key, value); }
@@ -102,6 +110,8 @@ struct TWriter {
 } // namespace
 
 std::string FormSettingsFolder(const std::string& title) {
+    // A fresh account has no configuration folder yet; without it nothing could be kept.
+    ForceDirectories(GetShellFolderPath("AppData"));
     const std::string appData = AddTrailingBackslash(GetShellFolderPath("AppData"));
     std::string name = title;
     for (char& c : name)
@@ -139,8 +149,10 @@ bool LoadUserSettings(TUserSettings& settings, const std::string& file) {
 
 void SaveUserSettings(const TUserSettings& settings, const std::string& file) {
     TProfileFile f(file);
-    VisitSettings(const_cast<TUserSettings&>(settings), TWriter{f});
+    TWriter writer{f, {}};
+    VisitSettings(const_cast<TUserSettings&>(settings), writer);
     f.UpdateFile();
+    if (!writer.Refused.empty()) throw EProfileValueError(writer.Refused);
 }
 
 } // namespace mw

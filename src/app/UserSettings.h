@@ -57,7 +57,8 @@ struct TUserSettings {
     std::array<uint8_t, 8> PreferYouTube = DefaultQualityOrder;
 };
 
-// Folder = AppData + title with "/" made blanks; created one level deep; AppData itself on failure.
+// Folder = AppData + title with "/" made blanks; created one level below AppData (which is
+// created with its parents when missing); AppData itself on failure.
 std::string FormSettingsFolder(const std::string& title);
 std::string SettingsFilePath(const std::string& settingsFolder);
 
@@ -68,6 +69,8 @@ TUserSettings DefaultUserSettings(const TProductConfig& config);
 // A missing file gets the defaults written at once (EProfileWriteError when that fails).
 bool LoadUserSettings(TUserSettings& settings, const std::string& file);
 // Writes every field in file order; throws EProfileWriteError when the file cannot be written.
+// A text holding a line break is not written (its stored value stays): the other fields are saved,
+// then EProfileValueError reports it.
 void SaveUserSettings(const TUserSettings& settings, const std::string& file);
 
 } // namespace mw

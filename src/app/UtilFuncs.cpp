@@ -51,6 +51,51 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool ForceDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    // Walk down from the root; levels that exist already keep their mode.
+    for (size_t p = path.find(PathDelim, 1);; p = path.find(PathDelim, p + 1)) {
+        const std::string level = path.substr(0, p);
+        if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (p == std::string::npos) break;
+    }
+    return DirectoryExists(path);
+}
+
+bool IsValidUtf8(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        size_t extra;
+        uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        static const uint32_t MinByLength[4] = {0, 0x80, 0x800, 0x10000};
+        if (cp < MinByLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder) {
     const std::string dir = AddTrailingBackslash(folder);
     if (!FileExists(dir + name)) return name;

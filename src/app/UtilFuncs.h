@@ -24,6 +24,9 @@ std::string StripFileExt(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Creates the folder and its missing parents, new levels private to the user (mode 0700).
+// True when the folder exists afterwards.
+bool ForceDirectories(const std::string& path);
 
 // A file name (not a path) that does not exist in folder: name, else name(1).ext, name(2).ext ...
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder);
@@ -42,6 +45,9 @@ std::string GetShellFolderPath(const std::string& name);
 std::string TextBetween(const std::string& text, const std::string& startMark, const std::string& endMark);
 // Pieces between delimiters; inner and leading empty pieces stay, a final empty piece is dropped.
 std::vector<std::string> SplitByDelimiter(const std::string& text, const std::string& delimiter);
+
+// Strict UTF-8: no overlong forms, surrogates, values past U+10FFFF or cut sequences.
+bool IsValidUtf8(const std::string& s);
 
 // Lines split at CR LF, LF or CR; a last line without a break counts when not empty.
 std::vector<std::string> SplitTextLines(const std::string& text);

@@ -6,13 +6,23 @@
 
 namespace mw {
 
-TWindowBounds ClampPlacement(TWindowBounds b, TScreenSize screen) {
-    b.Width = std::min(b.Width, screen.Width);
-    b.Height = std::min(b.Height, screen.Height);
-    if (b.Left + b.Width > screen.Width) b.Left = screen.Width - b.Width;
-    if (b.Top + b.Height > screen.Height) b.Top = screen.Height - b.Height;
-    b.Left = std::max(b.Left, 0);
-    b.Top = std::max(b.Top, 0);
+namespace {
+
+// One axis: the size within [minimum, screen], then the edge so that the size fits on the screen.
+// 64-bit sums, since the stored values come from a file and may be anything.
+void ClampAxis(int32_t& edge, int32_t& size, int32_t screen, int32_t minimum) {
+    const int64_t s = std::min<int64_t>(std::max<int64_t>({size, minimum, 1}), screen);
+    int64_t e = edge;
+    if (e + s > screen) e = screen - s;
+    edge = static_cast<int32_t>(std::max<int64_t>(e, 0));
+    size = static_cast<int32_t>(s);
+}
+
+} // namespace
+
+TWindowBounds ClampPlacement(TWindowBounds b, TScreenSize screen, TScreenSize minimum) {
+    ClampAxis(b.Left, b.Width, screen.Width, minimum.Width);
+    ClampAxis(b.Top, b.Height, screen.Height, minimum.Height);
     return b;
 }
 
@@ -30,7 +40,7 @@ bool RestoreWindowPlacement(const std::string& section, IPlacementWindow& window
     b.Top = f.ReadInteger(section, "y", b.Top);
     b.Height = f.ReadInteger(section, "height", b.Height);
     b.Width = f.ReadInteger(section, "width", b.Width);
-    b = ClampPlacement(b, window.Screen());
+    b = ClampPlacement(b, window.Screen(), window.MinimumSize());
     window.MoveTo(b.Left, b.Top);
     window.SetMaximized(maximized);
     return true;

@@ -25,12 +25,15 @@ class IPlacementWindow {
     virtual TWindowBounds Bounds() const = 0;
     virtual bool IsMaximized() const = 0;
     virtual TScreenSize Screen() const = 0;
+    // The smallest size the window can take; a stored size below it is not believed.
+    virtual TScreenSize MinimumSize() const { return {1, 1}; }
     virtual void MoveTo(int32_t left, int32_t top) = 0;
     virtual void SetMaximized(bool maximized) = 0;
 };
 
 // Keeps a stored window of the given size on the screen; returns the corrected left/top in b.
-TWindowBounds ClampPlacement(TWindowBounds b, TScreenSize screen);
+// The size is first brought within [minimum (at least 1), screen]; any stored values are safe.
+TWindowBounds ClampPlacement(TWindowBounds b, TScreenSize screen, TScreenSize minimum = {1, 1});
 // Left/top that centre a window of this size (integer division).
 TWindowBounds CenteredPlacement(TWindowBounds b, TScreenSize screen);
 

@@ -8,7 +8,8 @@
 
 namespace mw {
 
-bool SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName, std::string& error) {
+bool SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName, std::string& error,
+                     bool replaceExisting) {
     if (bitmap.BitsPixel() != 24 || bitmap.Width() <= 0 || bitmap.Height() <= 0) {
         error = "only non-empty 24-bit bitmaps can be written as PNG";
         return false;
@@ -58,7 +59,8 @@ bool SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName, std::st
         error = FFErrorText(r);
         return false;
     }
-    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(fileName.c_str(), "wb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(fileName.c_str(), replaceExisting ? "wb" : "wbx"),
+                                              std::fclose);
     if (!out) {
         error = fileName + ": " + std::strerror(errno);
         return false;

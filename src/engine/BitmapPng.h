@@ -8,6 +8,8 @@
 namespace mw {
 
 // 24-bit bitmaps only; false with error set when the picture cannot be encoded or written.
-bool SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName, std::string& error);
+// Without replaceExisting an existing file is left alone (and reported as an error).
+bool SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName, std::string& error,
+                     bool replaceExisting = true);
 
 } // namespace mw

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace mw {
 
@@ -130,6 +133,26 @@ void TFFDecoder::CheckLibraries() const {
         if (!FFLoader().Loaded(r.Library)) throw std::runtime_error(r.Text);
 }
 
+int TFFDecoder::FindStreamInfo(AVFormatContext* ic) {
+    // The pixel limit holds for the pictures decoded while the streams are read, too.
+    std::vector<AVDictionary*> options(ic->nb_streams, nullptr);
+    std::vector<std::pair<int, int>> claimed;
+    const std::string limit = std::to_string(FMaxPicturePixels);
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+        FFApi.av_dict_set(&options[i], "max_pixels", limit.c_str(), 0);
+        claimed.emplace_back(ic->streams[i]->codecpar->width, ic->streams[i]->codecpar->height);
+    }
+    const int result = FFApi.avformat_find_stream_info(ic, options.empty() ? nullptr : options.data());
+    for (AVDictionary*& d : options)
+        FFApi.av_dict_free(&d);
+    // A refused picture size comes back as 0x0; the container's claim is still the best fact.
+    for (unsigned i = 0; i < ic->nb_streams && i < claimed.size(); ++i) {
+        AVCodecParameters* par = ic->streams[i]->codecpar;
+        if (par->width == 0 && par->height == 0) std::tie(par->width, par->height) = claimed[i];
+    }
+    return result;
+}
+
 bool TFFDecoder::LoadFile(const std::string& fileName, const std::string& formatName) {
     CheckLibraries();
     CloseFile();
@@ -171,7 +194,7 @@ bool TFFDecoder::LoadFile(const std::string& fileName, const std::string& format
     FOwned.reset(ic);
     FContext = ic;
     FOwner = true;
-    if (FFApi.avformat_find_stream_info(ic, nullptr) < 0) {
+    if (FindStreamInfo(ic) < 0) {
         const std::string text = fileName + ": could not find codec parameters";
         CloseFile();
         FLastErrorMessage = text;
@@ -421,6 +444,10 @@ bool TFFDecoder::OpenVideoDecoder(int streamIndex) {
         Report(llError, "frame size of codec is invalid.");
         return false;
     }
+    if (static_cast<int64_t>(par->width) * par->height > FMaxPicturePixels) {
+        Report(llError, Format("picture of %dx%d is too large to decode.", par->width, par->height));
+        return false;
+    }
     const AVCodec* codec = FFApi.avcodec_find_decoder(par->codec_id);
     if (!codec) {
         Report(llError, Format("Unsupported codec (id=%d) for input file stream #%d",
@@ -433,6 +460,8 @@ bool TFFDecoder::OpenVideoDecoder(int streamIndex) {
         return false;
     }
     decoder->pkt_timebase = st->time_base;
+    // A stream may grow its pictures later than its header says.
+    decoder->max_pixels = FMaxPicturePixels;
     if (OpenCodecLocked(decoder.get(), codec, nullptr) < 0) {
         FreeCodecLocked(decoder);
         Report(llError, Format("Error while opening codec for input file stream #%d", streamIndex));
@@ -568,6 +597,20 @@ bool TFFDecoder::GetBitmap(TBitmap& bitmap) {
         Report(llError, FConverter.LastError());
     }
     return ok;
+}
+
+bool TFFDecoder::GetThumbnail(TBitmap& bitmap, int maxWidth, int maxHeight) {
+    if (!FPictureReady) {
+        Report(llError, "picture not ready, please decode first");
+        return false;
+    }
+    const AVFrame* p = FPicture.get();
+    if (FConverter.ScaleToBitmap(p->data, p->linesize, static_cast<AVPixelFormat>(p->format), p->height,
+                                 p->width, maxWidth, maxHeight, bitmap))
+        return true;
+    bitmap.SetFormat(maxWidth, maxHeight, FConverter.BitsPixel());
+    Report(llError, FConverter.LastError());
+    return false;
 }
 
 } // namespace mw

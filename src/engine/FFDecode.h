@@ -116,6 +116,15 @@ class TFFDecoder : public TCustomDecoder {
     bool Seek(uint8_t flags, int64_t position);
     bool DecodeVideoFrame(int streamIndex = -1);
     bool GetBitmap(TBitmap& bitmap);
+    // The picture scaled straight into a bitmap that fits maxWidth x maxHeight (aspect kept, never
+    // enlarged), without a full-size copy. On failure a black bitmap of that box and the error.
+    bool GetThumbnail(TBitmap& bitmap, int maxWidth, int maxHeight);
+
+    // Largest picture (width x height) the decoder accepts, also while the streams are read on
+    // open: a probe is interactive, and a tiny file may claim a picture of gigabytes.
+    static constexpr int64_t DefaultMaxPicturePixels = 64LL * 1024 * 1024;
+    void SetMaxPicturePixels(int64_t pixels) { FMaxPicturePixels = pixels; }
+    int64_t MaxPicturePixels() const { return FMaxPicturePixels; }
 
     // Facts of the last decoded picture.
     int64_t PictureTimeUs() const { return FPictureTimeUs; }
@@ -127,6 +136,7 @@ class TFFDecoder : public TCustomDecoder {
   private:
     void CheckLibraries() const;
     int ChooseStream(int streamIndex, AVMediaType kind);
+    int FindStreamInfo(AVFormatContext* ic);
     bool OpenVideoDecoder(int streamIndex);
     void ForgetPicture();
     void StorePicture(AVFrame* frame);
@@ -145,6 +155,7 @@ class TFFDecoder : public TCustomDecoder {
     // position would otherwise give no picture at all).
     int FRetryStage = 0; // 0 none, 1 key frame before FRetryTarget, 2 start
     int64_t FRetryTarget = 0;
+    int64_t FMaxPicturePixels = DefaultMaxPicturePixels;
     TCodecContextPtr FVideoDecoder;
     TFramePtr FPicture;
     TPacketPtr FPacket;

@@ -57,6 +57,8 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_free)                                                                                    \
     X(libAVUtil, av_freep)                                                                                   \
     X(libAVUtil, av_dict_get)                                                                                \
+    X(libAVUtil, av_dict_set)                                                                                \
+    X(libAVUtil, av_dict_free)                                                                               \
     X(libAVUtil, av_frame_alloc)                                                                             \
     X(libAVUtil, av_frame_free)                                                                              \
     X(libAVUtil, av_frame_unref)                                                                             \
@@ -97,6 +99,7 @@ enum TLibraryIndex : int {
     X(libAVFormat, av_find_input_format)                                                                     \
     X(libAVFormat, av_read_frame)                                                                            \
     X(libAVFormat, av_seek_frame)                                                                            \
+    X(libAVFormat, avio_find_protocol_name)                                                                  \
     X(libAVFormat, avio_alloc_context)                                                                       \
     X(libAVFormat, avio_context_free)                                                                        \
     X(libAVFormat, avio_size)                                                                                \

@@ -1,5 +1,6 @@
 #include "engine/FormatConverter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -71,6 +72,39 @@ bool TFormatConverter::ToBitmap(const uint8_t* const data[4], const int lineSize
             std::memcpy(FBitmap.ScanLine(y), FPictureData[0] + static_cast<size_t>(y) * FPictureLineSize[0],
                         rowBytes);
     }
+    return true;
+}
+
+bool TFormatConverter::ScaleToBitmap(const uint8_t* const data[4], const int lineSize[4],
+                                     AVPixelFormat pixelFormat, int height, int width, int maxWidth,
+                                     int maxHeight, TBitmap& target) {
+    if (width <= 0 || height <= 0 || maxWidth <= 0 || maxHeight <= 0 ||
+        FFApi.av_image_check_size(width, height, 0, nullptr) < 0) {
+        FLastError = "Invalid picture size " + std::to_string(width) + "x" + std::to_string(height);
+        return false;
+    }
+    int64_t w = width, h = height;
+    if (w > maxWidth || h > maxHeight) {
+        // The side that overflows more decides the factor.
+        if (w * maxHeight > h * maxWidth) {
+            h = std::max<int64_t>(1, h * maxWidth / w);
+            w = maxWidth;
+        } else {
+            w = std::max<int64_t>(1, w * maxHeight / h);
+            h = maxHeight;
+        }
+    }
+    FScaler.reset(FFApi.sws_getCachedContext(FScaler.release(), width, height, pixelFormat,
+                                             static_cast<int>(w), static_cast<int>(h), FPixelFormat, SWS_AREA,
+                                             nullptr, nullptr, nullptr));
+    if (!FScaler) {
+        FLastError = "Cannot initialize the thumbnail conversion context";
+        return false;
+    }
+    target.SetFormat(static_cast<int>(w), static_cast<int>(h), FBitsPixel);
+    uint8_t* planes[4] = {target.ScanLine(0), nullptr, nullptr, nullptr};
+    const int strides[4] = {target.BytesPerScanLine(), 0, 0, 0};
+    FFApi.sws_scale(FScaler.get(), data, lineSize, 0, height, planes, strides);
     return true;
 }
 

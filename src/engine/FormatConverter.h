@@ -22,6 +22,10 @@ class TFormatConverter {
     // copyToBitmap also copies it into Bitmap().
     bool ToBitmap(const uint8_t* const data[4], const int lineSize[4], AVPixelFormat pixelFormat,
                   bool copyToBitmap, int height, int width);
+    // Scales the picture straight into target, sized to fit maxWidth x maxHeight with its aspect
+    // kept (a smaller picture keeps its size); no full-size copy is made.
+    bool ScaleToBitmap(const uint8_t* const data[4], const int lineSize[4], AVPixelFormat pixelFormat,
+                       int height, int width, int maxWidth, int maxHeight, TBitmap& target);
     // Copies the bitmap's rows back into the converted picture (after the bitmap was changed).
     void BitmapBack();
     // Converts the converted picture (bitmap format) into a target picture of the given format.
@@ -45,6 +49,7 @@ class TFormatConverter {
     int FPictureHeight = 0;
     TSwsContextPtr FToRGB;
     TSwsContextPtr FFromRGB;
+    TSwsContextPtr FScaler;
     std::string FLastError;
 };
 

@@ -1,5 +1,7 @@
 #include "engine/UnicodeProtocol.h"
 
+#include "app/UtilFuncs.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,38 +15,12 @@ const std::string KnownProtocols = ":unicode:stream:gopher:http:pipe:rtp:tcp:udp
 constexpr size_t PrefixLength = 13;
 constexpr int IOBufferSize = 32768;
 
-bool IsValidUtf8(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t extra;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size()) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static const uint32_t MinByLength[4] = {0, 0x80, 0x800, 0x10000};
-        if (cp < MinByLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
+constexpr const char* FileProtocolPrefix = "file:";
+
+// A name whose first component looks like "scheme:" is read by the libraries as a protocol.
+bool LooksAddressedToProtocol(const std::string& name) {
+    const size_t colon = name.find(':');
+    return colon != std::string::npos && name.find('/') > colon;
 }
 
 } // namespace
@@ -58,7 +34,15 @@ bool NeedsUnicodeProtocol(const std::string& name) {
 }
 
 std::string LibraryFileName(const std::string& name) {
-    return NeedsUnicodeProtocol(name) ? UnicodeProtocolPrefix + name : name;
+    if (HasUnicodePrefix(name)) return name;
+    if (NeedsUnicodeProtocol(name)) return UnicodeProtocolPrefix + name;
+    if (!LooksAddressedToProtocol(name)) return name;
+    // "a:b.wav" is the user's file when it exists; a new (output) name is a file too when no
+    // protocol of the libraries would take it. Anything else stays addressed to its protocol.
+    struct stat st;
+    const bool local = ::stat(name.c_str(), &st) == 0;
+    const bool noProtocol = FFApi.avio_find_protocol_name && !FFApi.avio_find_protocol_name(name.c_str());
+    return local || noProtocol ? FileProtocolPrefix + name : name;
 }
 
 bool HasUnicodePrefix(const std::string& libraryName) {
@@ -67,7 +51,9 @@ bool HasUnicodePrefix(const std::string& libraryName) {
 }
 
 std::string WideFileName(const std::string& libraryName) {
-    return HasUnicodePrefix(libraryName) ? libraryName.substr(PrefixLength) : libraryName;
+    if (HasUnicodePrefix(libraryName)) return libraryName.substr(PrefixLength);
+    if (libraryName.compare(0, 5, FileProtocolPrefix) == 0) return libraryName.substr(5);
+    return libraryName;
 }
 
 int UnicodeOpen(const std::string& url, int flags) {

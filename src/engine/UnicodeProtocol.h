@@ -15,9 +15,12 @@ inline constexpr const char* UnicodeProtocolPrefix = "unicode:utf8:";
 
 // True unless the name is addressed to a known protocol or can be passed unchanged.
 bool NeedsUnicodeProtocol(const std::string& name);
-// The name handed to the libraries.
+// The one place that turns a user's file name into the name handed to the libraries (for inputs
+// and outputs alike): a name that is not UTF-8 gets the "unicode:utf8:" prefix; a name the
+// libraries would take as "protocol:..." gets "file:" when it is an existing local file, or when
+// no protocol of the libraries would take it; a name with either prefix already is kept.
 std::string LibraryFileName(const std::string& name);
-// The reverse: the user's file name of a library name.
+// The reverse: the user's file name of a library name (either prefix removed).
 std::string WideFileName(const std::string& libraryName);
 bool HasUnicodePrefix(const std::string& libraryName);
 

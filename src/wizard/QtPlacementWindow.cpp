@@ -23,6 +23,11 @@ TScreenSize TQtPlacementWindow::Screen() const {
     return {size.width(), size.height()};
 }
 
+TScreenSize TQtPlacementWindow::MinimumSize() const {
+    const QSize size = FWindow->minimumSize().expandedTo(FWindow->minimumSizeHint());
+    return {size.width(), size.height()};
+}
+
 void TQtPlacementWindow::MoveTo(int32_t left, int32_t top) {
     FWindow->move(left, top);
 }

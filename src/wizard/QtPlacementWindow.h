@@ -13,6 +13,7 @@ class TQtPlacementWindow : public IPlacementWindow {
     TWindowBounds Bounds() const override;
     bool IsMaximized() const override;
     TScreenSize Screen() const override;
+    TScreenSize MinimumSize() const override;
     void MoveTo(int32_t left, int32_t top) override;
     void SetMaximized(bool maximized) override;
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace mw {
@@ -45,6 +46,22 @@ TEST(ProfileFile, LongValuesAreCutAndNulEndsTheText) {
     EXPECT_EQ(f.ReadString("S", "long", "").size(), TProfileFile::MaxValueLength);
     EXPECT_EQ(f.ReadString("S", "b", ""), "1");
     EXPECT_FALSE(f.ValueExists("S2", "c"));
+}
+
+TEST(ProfileFile, LineBreaksCannotCreateOrChangeOtherKeys) {
+    test::TTempDir dir;
+    const std::string original = "[S]\na=old\nb=keep\n";
+    const std::string path = dir.Write("s.ini", original);
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"S", "a", "/tmp/x\nb=/etc"},         {"S", "a", "/tmp/x\rb=/etc"}, {"S", "a", "/tmp/x\r\n[T]\nb=1"},
+        {"S", "a", std::string("x\0b=1", 5)}, {"S", "a\nb", "1"},           {"S]\n[T", "a", "1"},
+    };
+    for (const auto& [section, key, value] : cases) {
+        TProfileFile f(path);
+        EXPECT_THROW(f.WriteString(section, key, value), EProfileValueError) << value;
+        f.UpdateFile();
+        EXPECT_EQ(dir.Read("s.ini"), original) << value;
+    }
 }
 
 TEST(ProfileFile, FailedWriteIsReportedAndLeavesTheFile) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace mw {
 namespace {
@@ -90,6 +91,21 @@ TEST_F(UserSettingsTest, JunkFilesGiveDefaultsAndAreRewrittenCleanly) {
     }
 }
 
+TEST_F(UserSettingsTest, FolderWithLineBreakIsRefusedAndTheRestIsSaved) {
+    const std::string file = Dir.Write("s.dat", "[System]\nLastOpenDir=/old/\nOutputFileDir=/out/\n");
+    TUserSettings s = DefaultUserSettings(TProductConfig{});
+    ASSERT_TRUE(LoadUserSettings(s, file));
+    s.LastOpenDir = "/tmp/a\nOutputFileDir=/etc/";
+    s.OutputFileDir = "/new/";
+    s.PlayASoundWhenFinished = true;
+    EXPECT_THROW(SaveUserSettings(s, file), EProfileValueError);
+    TUserSettings reread = DefaultUserSettings(TProductConfig{});
+    ASSERT_TRUE(LoadUserSettings(reread, file));
+    EXPECT_EQ(reread.LastOpenDir, "/old/");
+    EXPECT_EQ(reread.OutputFileDir, "/new/");
+    EXPECT_TRUE(reread.PlayASoundWhenFinished);
+}
+
 TEST_F(UserSettingsTest, SettingsFolderFromTitle) {
     const std::string appData = Dir.Path() + "config/";
     EXPECT_EQ(FormSettingsFolder("A/B Tool"), appData + "A B Tool/");
@@ -98,6 +114,38 @@ TEST_F(UserSettingsTest, SettingsFolderFromTitle) {
     // Cannot be created (a file stands in the way): the configuration folder itself.
     Dir.Write("config/Blocked", "file");
     EXPECT_EQ(FormSettingsFolder("Blocked"), appData);
+}
+
+// A new account: neither the home's configuration folder nor its parents exist yet.
+TEST(UserSettingsFreshAccount, FirstStartCreatesTheConfigurationFolder) {
+    struct TCase {
+        const char* Home;
+        const char* ConfigHome; // nullptr: unset, the home's ".config" is used
+        const char* AppData;
+    } cases[] = {
+        {"home", "home/deep/cfg", "home/deep/cfg/"},
+        {"empty", nullptr, "empty/.config/"},
+    };
+    for (const TCase& c : cases) {
+        test::TTempDir dir;
+        setenv("HOME", (dir.Path() + c.Home).c_str(), 1);
+        if (c.ConfigHome)
+            setenv("XDG_CONFIG_HOME", (dir.Path() + c.ConfigHome).c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+        TUserSettings s = DefaultUserSettings(TProductConfig{});
+        const std::string folder = FormSettingsFolder("Example");
+        EXPECT_EQ(folder, dir.Path() + c.AppData + "Example/");
+        EXPECT_FALSE(LoadUserSettings(s, SettingsFilePath(folder)));
+        const std::vector<std::string> lines =
+            SplitTextLines(dir.Read(std::string(c.AppData) + "Example/~system2.dat"));
+        ASSERT_EQ(lines.size(), 44u) << c.AppData; // the section line and 43 keys
+        EXPECT_EQ(lines[0], "[System]");
+        EXPECT_EQ(lines[43], "PreferYouTube18=7");
+        struct stat st {};
+        ASSERT_EQ(stat((dir.Path() + c.AppData).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
 }
 
 TEST(OutputSelection, OutOfRangeLookUpsFindNothing) {

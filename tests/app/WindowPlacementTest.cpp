@@ -1,6 +1,8 @@
 #include "app/WindowPlacement.h"
 #include "TempDir.h"
 
+#include <climits>
+#include <cstdint>
 #include <gtest/gtest.h>
 
 namespace mw {
@@ -26,11 +28,20 @@ TEST(WindowPlacement, ClampingKeepsTheWindowOnScreen) {
         {{10, -40, 780, 560}, 10, 0},
         {{-300, 900, 780, 560}, 0, 520},
         {{500, 0, 4000, 560}, 0, 0}, // wider than the screen: placed at the left edge
+        // Sizes from a damaged file: below the minimum (200x100), or sums past 32 bits.
+        {{100000, 100000, -200000, -200000}, 1720, 980},
+        {{100000, 10, 0, 560}, 1720, 10},
+        {{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, 0, 0},
+        {{INT32_MAX - 10, INT32_MIN, 300, INT32_MIN}, 1620, 0},
+        {{INT32_MIN, 10, INT32_MIN, 560}, 0, 10},
     };
     for (const TCase& c : cases) {
-        const TWindowBounds b = ClampPlacement(c.In, {1920, 1080});
-        EXPECT_EQ(b.Left, c.Left);
-        EXPECT_EQ(b.Top, c.Top);
+        const TWindowBounds b = ClampPlacement(c.In, {1920, 1080}, {200, 100});
+        EXPECT_EQ(b.Left, c.Left) << c.In.Left << " " << c.In.Width;
+        EXPECT_EQ(b.Top, c.Top) << c.In.Top << " " << c.In.Height;
+        // On the screen in both directions.
+        EXPECT_LE(int64_t{b.Left} + b.Width, 1920);
+        EXPECT_LE(int64_t{b.Top} + b.Height, 1080);
     }
     const TWindowBounds centred = CenteredPlacement({0, 0, 781, 560}, {1920, 1080});
     EXPECT_EQ(centred.Left, 569);

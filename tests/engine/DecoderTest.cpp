@@ -276,5 +276,66 @@ TEST_F(DecoderTest, BadInputsAnswerCleanly) {
     }
 }
 
+// A probe bounds the pictures it decodes: a small file may claim (or hold) a picture of gigabytes.
+TEST_F(DecoderTest, PicturesAboveThePixelLimitAreRefusedQuickly) {
+    const struct {
+        const char* Name;
+        int64_t Limit; // 0: the default
+        bool Decodes;
+        const char* Error;
+    } cases[] = {
+        {"av.avi", 2 * 320 * 240, true, ""}, // the libraries pad what they allocate
+        {"av.avi", 320 * 240 - 1, false, "picture of 320x240 is too large to decode."},
+        {"bigframe.mov", 0, false, "picture of 8200x8200 is too large to decode."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(c.Limit));
+        TFFDecoder decoder;
+        if (c.Limit > 0) decoder.SetMaxPicturePixels(c.Limit);
+        ASSERT_TRUE(decoder.LoadFile(test::Fixture(c.Name))) << decoder.LastErrorMessage();
+        TVideoStreamInfo video;
+        ASSERT_TRUE(decoder.GetVideoStreamInfo(-1, video));
+        EXPECT_GT(video.Width, 0); // the facts are still known
+        EXPECT_EQ(decoder.DecodeVideoFrame(), c.Decodes) << decoder.LastErrorMessage();
+        if (!c.Decodes) {
+            EXPECT_EQ(decoder.LastErrorMessage(), c.Error);
+        }
+    }
+}
+
+TEST_F(DecoderTest, ThumbnailFitsItsBoxWithTheAspectKept) {
+    ASSERT_TRUE(FDecoder.LoadFile(test::Fixture("av.avi")));
+    TBitmap bitmap;
+    EXPECT_FALSE(FDecoder.GetThumbnail(bitmap, 128, 88));
+    EXPECT_EQ(FDecoder.LastErrorMessage(), "picture not ready, please decode first");
+    ASSERT_TRUE(FDecoder.DecodeVideoFrame());
+    const struct {
+        int BoxWidth, BoxHeight, Width, Height;
+    } cases[] = {
+        {128, 88, 117, 88},     // height decides
+        {64, 480, 64, 48},      // width decides
+        {1000, 1000, 320, 240}, // never enlarged
+        {320, 240, 320, 240},   {1, 1, 1, 1},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(FDecoder.GetThumbnail(bitmap, c.BoxWidth, c.BoxHeight));
+        EXPECT_EQ(bitmap.Width(), c.Width) << c.BoxWidth << "x" << c.BoxHeight;
+        EXPECT_EQ(bitmap.Height(), c.Height) << c.BoxWidth << "x" << c.BoxHeight;
+    }
+    // The scaled picture is the same picture: its mean colour matches the full-size bitmap's.
+    const auto mean = [](const TBitmap& b, int channel) {
+        double sum = 0;
+        for (int y = 0; y < b.Height(); ++y)
+            for (int x = 0; x < b.Width(); ++x)
+                sum += b.ScanLine(y)[x * 3 + channel];
+        return sum / (static_cast<double>(b.Width()) * b.Height());
+    };
+    TBitmap full;
+    ASSERT_TRUE(FDecoder.GetBitmap(full));
+    ASSERT_TRUE(FDecoder.GetThumbnail(bitmap, 160, 120));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(mean(bitmap, k), mean(full, k), 4.0) << k;
+}
+
 } // namespace
 } // namespace mw

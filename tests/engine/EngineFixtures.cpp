@@ -2,6 +2,8 @@
 
 #include "engine/FFLoad.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -56,6 +58,48 @@ void MakeCorrupted(const std::string& out) {
     for (size_t i = 6000; i + 4000 < data.size(); i += 7)
         data[i] = static_cast<char>(0xFF);
     WriteAll(out, data);
+}
+
+uint32_t Crc32(const std::string& data) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char c : data) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::string BigEndian32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+std::string PngChunk(const std::string& type, const std::string& body) {
+    return BigEndian32(static_cast<uint32_t>(body.size())) + type + body + BigEndian32(Crc32(type + body));
+}
+
+// A black 1-bit PNG of 8200 x 8200 (67 megapixels) in 8 MB, written directly: the ffmpeg tool
+// would need half a minute and gigabytes to make a picture this large.
+void MakeBigFramePng(const std::string& out) {
+    constexpr uint32_t Side = 8200;
+    const size_t rowBytes = 1 + (Side + 7) / 8; // filter byte + pixels
+    const std::string raw(rowBytes * Side, '\0');
+    // zlib stream of stored (uncompressed) blocks.
+    std::string z = "\x78\x01";
+    for (size_t at = 0; at < raw.size(); at += 65535) {
+        const size_t n = std::min<size_t>(65535, raw.size() - at);
+        z += static_cast<char>(at + n == raw.size() ? 1 : 0);
+        z += {static_cast<char>(n & 0xFF), static_cast<char>(n >> 8), static_cast<char>(~n & 0xFF),
+              static_cast<char>((~n >> 8) & 0xFF)};
+        z.append(raw, at, n);
+    }
+    uint32_t a = 1, b = 0; // Adler-32 of the zero bytes
+    for (size_t i = 0; i < raw.size(); ++i)
+        b = (b + a) % 65521;
+    z += BigEndian32((b << 16) | a);
+    const std::string ihdr = BigEndian32(Side) + BigEndian32(Side) + std::string("\x01\x00\x00\x00\x00", 5);
+    WriteAll(out, "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) + PngChunk("IEND", ""));
 }
 
 struct TFixtureRow {
@@ -113,6 +157,11 @@ const std::vector<TFixtureRow>& FixtureTable() {
          }},
         {"corrupted.avi", MakeCorrupted},
         {"huge.avi", MakeHugeDimensions},
+        {"bigframe.png", MakeBigFramePng},
+        {"bigframe.mov",
+         [](const std::string& o) {
+             Ffmpeg("-i " + ShellQuote(Fixture("bigframe.png")) + " -c copy -f mov", o);
+         }},
     };
     return rows;
 }

@@ -37,6 +37,41 @@ TEST(UnicodeProtocolTest, WhichNamesAreWrapped) {
     EXPECT_EQ(WideFileName("unicode:utf8:"), "unicode:utf8:"); // the prefix alone names nothing
 }
 
+// The libraries read "a:b.wav" as protocol "a"; the user's local file of that name must win.
+TEST(UnicodeProtocolTest, LocalNamesWithAColonAreFiles) {
+    test::LoadEngineLibraries();
+    test::TTempDir dir;
+    std::filesystem::copy_file(test::Fixture("a.mp3"), dir.Path() + "a:b.mp3");
+    std::filesystem::copy_file(test::Fixture("a.mp3"), dir.Path() + "http:x.mp3");
+    const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    const struct {
+        std::string Name;
+        std::string Library;
+    } cases[] = {
+        {"a:b.mp3", "file:a:b.mp3"},
+        {"http:x.mp3", "file:http:x.mp3"},   // exists: the file, not the protocol
+        {"new:out.wav", "file:new:out.wav"}, // no such protocol: a file to be made
+        {"http://127.0.0.1:1/x.mp3", "http://127.0.0.1:1/x.mp3"},
+        {"pipe:0", "pipe:0"},
+        {"file:a.mp3", "file:a.mp3"},
+        {dir.Path() + "a:b.mp3", dir.Path() + "a:b.mp3"}, // a path is never read as a protocol
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LibraryFileName(c.Name), c.Library) << c.Name;
+        if (c.Name.compare(0, 5, "file:") != 0) {
+            EXPECT_EQ(WideFileName(c.Library), c.Name);
+        }
+    }
+    TFFDecoder decoder;
+    for (const char* name : {"a:b.mp3", "http:x.mp3"}) {
+        EXPECT_TRUE(decoder.LoadFile(name)) << name << ": " << decoder.LastErrorMessage();
+        EXPECT_EQ(decoder.FileName(), name);
+        EXPECT_EQ(decoder.AudioStreamCount(), 1);
+    }
+    std::filesystem::current_path(cwd);
+}
+
 TEST(UnicodeProtocolTest, PrefixedAndUnrepresentableNamesOpenAndReportTheSameName) {
     test::LoadEngineLibraries();
     test::TTempDir dir;
