@@ -146,6 +146,7 @@ struct TOptionState {
     // Legacy x264 settings collected from old option names until they are handed on together.
     int DeblockAlpha = 0;
     int DeblockBeta = 0;
+    unsigned LegacyPartitions = 0; // the old partition flags as switched on so far
 
     TOptionState();
 };

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace mw {
@@ -14,7 +13,7 @@ struct TTranscodeJob;
 
 struct TBuiltinPreset {
     const char* Name; // "libx264-default"
-    std::string_view Text;
+    std::string Text; // "name=value" lines separated by line feeds
 };
 
 const std::vector<TBuiltinPreset>& BuiltinPresets();
