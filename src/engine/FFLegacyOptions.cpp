@@ -18,22 +18,24 @@ const struct {
     {"rc_lookahead", "rc-lookahead"}, {"psy_rd", "psy-rd"},   {"cqp", "qp"},
 };
 
-// "flags2" bits that became options of their own.
+// Flag bits that became options of their own.
 const struct {
+    const char* Owner; // the flags option the bit belonged to
     const char* Flag;
     const char* Option;
     const char* On;
     const char* Off;
-} Flags2[] = {
-    {"mixed_refs", "mixed-refs", "1", "0"},
-    {"wpred", "weightb", "1", "0"},
-    {"dct8x8", "8x8dct", "1", "0"},
-    {"fastpskip", "fast-pskip", "1", "0"},
-    {"mbtree", "mbtree", "1", "0"},
-    {"bpyramid", "b-pyramid", "normal", "none"},
-    {"aud", "aud", "1", "0"},
-    {"psy", "psy", "1", "0"},
-    {"ssim", "ssim", "1", "0"},
+} LegacyFlags[] = {
+    {"flags2", "mixed_refs", "mixed-refs", "1", "0"},
+    {"flags2", "wpred", "weightb", "1", "0"},
+    {"flags2", "dct8x8", "8x8dct", "1", "0"},
+    {"flags2", "fastpskip", "fast-pskip", "1", "0"},
+    {"flags2", "mbtree", "mbtree", "1", "0"},
+    {"flags2", "bpyramid", "b-pyramid", "normal", "none"},
+    {"flags2", "aud", "aud", "1", "0"},
+    {"flags2", "psy", "psy", "1", "0"},
+    {"flags2", "ssim", "ssim", "1", "0"},
+    {"flags", "scan_offset", "scan_offset", "1", "0"},
 };
 
 // Old partition flags and today's names, in the order x264 lists them.
@@ -71,19 +73,20 @@ std::string JoinFlags(const std::vector<TFlagToken>& tokens) {
     return out;
 }
 
-std::vector<TOptionPair> TranslateFlags2(const std::string& value) {
+// Bits of the owner's value that are options today come out as those options; the rest stays.
+std::vector<TOptionPair> TranslateFlags(const std::string& owner, const std::string& value) {
     std::vector<TOptionPair> out;
     std::vector<TFlagToken> rest;
     for (const auto& token : SplitFlags(value)) {
         bool legacy = false;
-        for (const auto& row : Flags2)
-            if (token.Name == row.Flag) {
+        for (const auto& row : LegacyFlags)
+            if (owner == row.Owner && token.Name == row.Flag) {
                 out.push_back({row.Option, token.Sign == '-' ? row.Off : row.On});
                 legacy = true;
             }
         if (!legacy) rest.push_back(token);
     }
-    if (!rest.empty()) out.insert(out.begin(), {"flags2", JoinFlags(rest)});
+    if (!rest.empty()) out.insert(out.begin(), {owner, JoinFlags(rest)});
     return out;
 }
 
@@ -120,7 +123,7 @@ std::vector<TOptionPair> TranslateLegacyOption(TTranscodeJob& job, const std::st
     auto& state = job.Options;
     for (const auto& row : Renamed)
         if (name == row.Old) return {{row.New, value}};
-    if (name == "flags2") return TranslateFlags2(value);
+    if (name == "flags" || name == "flags2") return TranslateFlags(name, value);
     if (name == "partitions") {
         std::vector<TOptionPair> out;
         if (TranslatePartitions(state, value, out)) return out;
