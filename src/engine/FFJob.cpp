@@ -23,6 +23,11 @@ TTranscodeJob::TTranscodeJob(int capacity) : Capacity(std::clamp(capacity, 1, 51
 
 TTranscodeJob::~TTranscodeJob() = default;
 
+bool BuildError(TTranscodeJob& job, const std::string& text) {
+    job.BuildErrorText = text;
+    return false;
+}
+
 std::string FFFileUrl(const std::string& fileName) {
     return LibraryFileName(fileName);
 }

@@ -123,6 +123,9 @@ struct TTranscodeJob {
     std::atomic<bool> InterruptLogged{false};
 };
 
+// Sets job.BuildErrorText and answers false, so a failing step can end with `return BuildError(...)`.
+bool BuildError(TTranscodeJob& job, const std::string& text);
+
 // The name the libraries are given for a user's file name (local names that need it go through
 // the unicode protocol). One place, so every input and output opening agrees.
 std::string FFFileUrl(const std::string& fileName);

@@ -1,5 +1,6 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
+#include "LogCapture.h"
 #include "engine/FFInputFile.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
@@ -21,29 +22,11 @@ using ::testing::HasSubstr;
 
 class TranscodeJobTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        test::LoadEngineLibraries();
-        FLogger.SetLogLevel(llVerbose);
-        FLogger.TriggerEventInMainThread = false;
-        FLogger.OnLog = [this](const void*, uint32_t, TLogLevel level, const std::string& text) {
-            FLines.emplace_back(level, text);
-        };
-    }
-    bool Logged(TLogLevel level, const std::string& text) const {
-        for (const auto& l : FLines)
-            if (l.first == level && l.second == text) return true;
-        return false;
-    }
-    bool LoggedPart(const std::string& part) const {
-        for (const auto& l : FLines)
-            if (l.second.find(part) != std::string::npos) return true;
-        return false;
-    }
+    void SetUp() override { test::LoadEngineLibraries(); }
     void Apply(const char* name, const std::string& value) {
         ASSERT_TRUE(ParseOption(FJob, name, value)) << FJob.BuildErrorText;
     }
-    TFFLogger FLogger;
-    std::vector<std::pair<TLogLevel, std::string>> FLines;
+    test::TLogCapture FLog{llVerbose};
     test::TTempDir FDir;
     TTranscodeJob FJob;
 };
@@ -132,7 +115,7 @@ TEST_F(TranscodeJobTest, MissingDefaultEncoderFallsBackToOneTheMuxerTakes) {
     EXPECT_EQ(
         FFApi.avformat_query_codec(FJob.Outputs[0].Context->oformat, stream.Codec->id, FF_COMPLIANCE_NORMAL),
         1);
-    EXPECT_TRUE(LoggedPart("Default audio encoder amr_nb is not available, using "));
+    EXPECT_TRUE(FLog.LoggedPart("Default audio encoder amr_nb is not available, using "));
 }
 
 TEST_F(TranscodeJobTest, SampleRateSnapsToTheClosestSupported) {
@@ -143,15 +126,15 @@ TEST_F(TranscodeJobTest, SampleRateSnapsToTheClosestSupported) {
     } Cases[] = {{"aac", "22500", 22050}, {"aac", "44800", 44100}, {"libfaac", "48000", 48000}};
     ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
     for (const auto& c : Cases) {
-        FLines.clear();
+        FLog.Lines.clear();
         Apply("acodec", c.Codec);
         Apply("ar", c.Requested);
         ASSERT_GT(OpenOutputFile(FJob, FDir.Path() + c.Requested + ".m4a"), 0) << FJob.BuildErrorText;
         const auto& stream = FJob.Outputs.back().Streams.at(0);
         EXPECT_STREQ(stream.Codec->name, "aac"); // "libfaac" is served by the native encoder
         EXPECT_EQ(stream.Encoder->sample_rate, c.Expected);
-        EXPECT_EQ(Logged(llWarning, "Requested sampling rate unsupported using closest supported (" +
-                                        std::to_string(c.Expected) + ")"),
+        EXPECT_EQ(FLog.Logged(llWarning, "Requested sampling rate unsupported using closest supported (" +
+                                             std::to_string(c.Expected) + ")"),
                   std::to_string(c.Expected) != c.Requested);
     }
 }
@@ -188,7 +171,7 @@ TEST_F(TranscodeJobTest, Targets) {
     EXPECT_EQ(FJob.Options.CodecName[skVideo], "mpeg2video");
     EXPECT_EQ(FJob.Options.CodecName[skAudio], "ac3");
     EXPECT_EQ(FJob.Options.AudioSampleRate, 48000);
-    EXPECT_TRUE(Logged(llInfo, "Assuming 16:9 for aspect ratio"));
+    EXPECT_TRUE(FLog.Logged(llInfo, "Assuming 16:9 for aspect ratio"));
 
     // An NTSC input decides "auto".
     int status = 0;
@@ -204,7 +187,7 @@ TEST_F(TranscodeJobTest, Targets) {
     EXPECT_EQ(job.Options.FrameWidth, 720);
     EXPECT_EQ(job.Options.FrameHeight, 480);
     EXPECT_EQ(job.Options.FrameRate.num, 30000);
-    EXPECT_TRUE(Logged(llVerbose, "Assuming NTSC for target."));
+    EXPECT_TRUE(FLog.Logged(llVerbose, "Assuming NTSC for target."));
     ASSERT_EQ(OpenOutputFile(job, FDir.Path() + "dvd.vob"), 1) << job.BuildErrorText;
     EXPECT_EQ(job.Outputs[0].Streams.at(0).Encoder->bit_rate, 6000000);
     EXPECT_EQ(job.Outputs[0].Streams.at(0).Encoder->gop_size, 18);
@@ -230,7 +213,7 @@ TEST_F(TranscodeJobTest, UnansweringNetworkInputTimesOut) {
     FJob.TimeLimitMs = 300;
     EXPECT_FALSE(OpenInputFile(FJob, url));
     EXPECT_EQ(FJob.BuildErrorText, url + ": Immediate exit requested");
-    EXPECT_TRUE(Logged(llInfo, "connecting/reading/writing timeout"));
+    EXPECT_TRUE(FLog.Logged(llInfo, "connecting/reading/writing timeout"));
     ::close(server);
 }
 

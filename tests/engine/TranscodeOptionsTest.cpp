@@ -1,5 +1,6 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
+#include "LogCapture.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
 #include "engine/FFOptionParser.h"
@@ -19,21 +20,8 @@ using ::testing::HasSubstr;
 
 class TranscodeOptionsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        test::LoadEngineLibraries();
-        FLogger.SetLogLevel(llDebug);
-        FLogger.TriggerEventInMainThread = false;
-        FLogger.OnLog = [this](const void*, uint32_t, TLogLevel level, const std::string& text) {
-            FLines.emplace_back(level, text);
-        };
-    }
-    bool Logged(TLogLevel level, const std::string& text) const {
-        for (const auto& l : FLines)
-            if (l.first == level && l.second == text) return true;
-        return false;
-    }
-    TFFLogger FLogger;
-    std::vector<std::pair<TLogLevel, std::string>> FLines;
+    void SetUp() override { test::LoadEngineLibraries(); }
+    test::TLogCapture FLog{llDebug};
     TTranscodeJob FJob;
 };
 
@@ -126,11 +114,11 @@ TEST_F(TranscodeOptionsTest, BitRateBelowOneThousandWarns) {
     ASSERT_TRUE(ParseOption(FJob, "ab", "128")) << FJob.BuildErrorText;
     const std::string warning =
         "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s";
-    EXPECT_TRUE(Logged(llWarning, warning));
+    EXPECT_TRUE(FLog.Logged(llWarning, warning));
     EXPECT_EQ(FJob.Options.Generic.Reference(AVMEDIA_TYPE_AUDIO)->bit_rate, 128);
-    FLines.clear();
+    FLog.Lines.clear();
     ASSERT_TRUE(ParseOption(FJob, "ab", "128000"));
-    EXPECT_FALSE(Logged(llWarning, warning));
+    EXPECT_FALSE(FLog.Logged(llWarning, warning));
     EXPECT_EQ(FJob.Options.Generic.Reference(AVMEDIA_TYPE_AUDIO)->bit_rate, 128000);
     // "vb" sets the video context only.
     ASSERT_TRUE(ParseOption(FJob, "vb", "2000000"));
@@ -213,10 +201,10 @@ TEST_F(TranscodeOptionsTest, IgnoredNamesAndTimeLimitOnlyLog) {
     for (const char* name :
          {"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y", "benchmark"}) {
         EXPECT_TRUE(ParseOption(FJob, name, ""));
-        EXPECT_TRUE(Logged(llInfo, std::string("Do nothing: option - ") + name)) << name;
+        EXPECT_TRUE(FLog.Logged(llInfo, std::string("Do nothing: option - ") + name)) << name;
     }
     EXPECT_TRUE(ParseOption(FJob, "timelimit", "10"));
-    EXPECT_TRUE(Logged(llWarning, "Warning: -timelimit not implemented on Windows"));
+    EXPECT_TRUE(FLog.Logged(llWarning, "Warning: -timelimit not implemented on Windows"));
 }
 
 TEST_F(TranscodeOptionsTest, SwitchesMapsAndCodecs) {
