@@ -1,6 +1,7 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
 #include "LogCapture.h"
+#include "engine/FFBlockingCall.h"
 #include "engine/FFInputFile.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
@@ -13,6 +14,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace mw {
@@ -198,8 +200,9 @@ TEST_F(TranscodeJobTest, Targets) {
     EXPECT_EQ(audioOnly.Options.FrameHeight, 240); // "auto" falls back to NTSC
 }
 
-// A server that accepts the connection but never answers: the open ends after the time limit.
-TEST_F(TranscodeJobTest, UnansweringNetworkInputTimesOut) {
+// A server that accepts the connection but never answers: the open ends after the time limit, or
+// at once when the job is stopped from another thread.
+TEST_F(TranscodeJobTest, UnansweringNetworkInputEndsOnTimeLimitOrStop) {
     const int server = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(server, 0);
     sockaddr_in address{};
@@ -214,6 +217,17 @@ TEST_F(TranscodeJobTest, UnansweringNetworkInputTimesOut) {
     EXPECT_FALSE(OpenInputFile(FJob, url));
     EXPECT_EQ(FJob.BuildErrorText, url + ": Immediate exit requested");
     EXPECT_TRUE(FLog.Logged(llInfo, "connecting/reading/writing timeout"));
+
+    TTranscodeJob stopped;
+    stopped.TimeLimitMs = 60000;
+    std::thread stopper([&stopped] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RequestStopBlocking(stopped);
+    });
+    EXPECT_FALSE(OpenInputFile(stopped, url));
+    stopper.join();
+    EXPECT_EQ(stopped.BuildErrorText, url + ": Immediate exit requested");
+    EXPECT_TRUE(FLog.Logged(llInfo, "connecting/reading/writing canceled"));
     ::close(server);
 }
 

@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
+#include "engine/FFOptionHandlers.h"
 #include "engine/FFOptionParser.h"
 #include "engine/FFOptionTable.h"
 #include "engine/FFPresets.h"
@@ -104,6 +105,17 @@ TEST_F(TranscodeOptionsTest, TableHasTheVocabularyOnceEach) {
     for (const auto& row : OptionTable()) {
         EXPECT_TRUE(names.insert(row.Name).second) << row.Name;
         EXPECT_TRUE(row.Handler) << row.Name;
+        // Plain rows write their target field, which must be there.
+        const struct {
+            TOptionHandler Handler;
+            bool Has;
+        } Plain[] = {{HandleSwitch, row.Target.Bool != nullptr},
+                     {HandleInteger, row.Target.Int != nullptr},
+                     {HandlePositiveInteger, row.Target.Int != nullptr},
+                     {HandleFloat, row.Target.Float != nullptr},
+                     {HandleText, row.Target.Text != nullptr}};
+        for (const auto& p : Plain)
+            if (row.Handler == p.Handler) EXPECT_TRUE(p.Has) << row.Name;
     }
     for (const char* name :
          {"L", "y", "map", "ab", "aspect", "vpre", "target", "newaudio", "tvstd", "directpred"})
