@@ -114,8 +114,11 @@ TEST_F(TranscodeOptionsTest, TableHasTheVocabularyOnceEach) {
                      {HandlePositiveInteger, row.Target.Int != nullptr},
                      {HandleFloat, row.Target.Float != nullptr},
                      {HandleText, row.Target.Text != nullptr}};
-        for (const auto& p : Plain)
-            if (row.Handler == p.Handler) EXPECT_TRUE(p.Has) << row.Name;
+        for (const auto& p : Plain) {
+            if (row.Handler == p.Handler) {
+                EXPECT_TRUE(p.Has) << row.Name;
+            }
+        }
     }
     for (const char* name :
          {"L", "y", "map", "ab", "aspect", "vpre", "target", "newaudio", "tvstd", "directpred"})
