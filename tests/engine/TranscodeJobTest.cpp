@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <filesystem>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -163,6 +164,22 @@ TEST_F(TranscodeJobTest, VideoStreamParameters) {
     Apply("vcodec", "mpeg4");
     EXPECT_EQ(OpenOutputFile(FJob, FDir.Path() + "bad.avi"), -1);
     EXPECT_EQ(FJob.BuildErrorText, "error parsing rc_override");
+}
+
+// A name that is not UTF-8 goes through the engine's own I/O; metadata reaches the output.
+TEST_F(TranscodeJobTest, OutputNamesAndMetadata) {
+    ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
+    Apply("metadata", "title=Caf\xc3\xa9");
+    Apply("timestamp", "2020-01-02 03:04:05Z");
+    const std::string latin1 = FDir.Path() + "caf\xe9.mkv";
+    ASSERT_EQ(OpenOutputFile(FJob, latin1), 1) << FJob.BuildErrorText;
+    EXPECT_TRUE(FJob.Outputs[0].IO);
+    EXPECT_TRUE(std::filesystem::exists(latin1));
+    const AVDictionary* metadata = FJob.Outputs[0].Context->metadata;
+    EXPECT_STREQ(FFApi.av_dict_get(metadata, "title", nullptr, 0)->value, "Caf\xc3\xa9");
+    EXPECT_STREQ(FFApi.av_dict_get(metadata, "creation_time", nullptr, 0)->value,
+                 "2020-01-02T03:04:05.000000Z");
+    EXPECT_TRUE(FJob.Options.Metadata.empty()); // cleared with the output
 }
 
 TEST_F(TranscodeJobTest, Targets) {
