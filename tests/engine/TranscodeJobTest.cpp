@@ -92,6 +92,26 @@ TEST_F(TranscodeJobTest, InputRefillsTheOptionStateAndClearsPerFileValues) {
     EXPECT_NEAR(FJob.ExpectedTotalUs, 2000000, 100000);
 }
 
+TEST_F(TranscodeJobTest, ProgramIdAndTheBeforeFindStreamInfoCallback) {
+    int status = 0;
+    const std::string ts = FDir.Path() + "program.ts";
+    test::RunCommand(
+        "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video "
+        "-mpegts_service_id 7 " +
+            test::ShellQuote(ts),
+        status);
+    ASSERT_EQ(status, 0);
+    AVFormatContext* seen = nullptr;
+    FJob.Callbacks.BeforeFindStreamInfo = [&seen](AVFormatContext* context) { seen = context; };
+    Apply("programid", "8");
+    EXPECT_FALSE(OpenInputFile(FJob, ts));
+    EXPECT_EQ(FJob.BuildErrorText, "Specified program id not found");
+    Apply("programid", "7");
+    ASSERT_TRUE(OpenInputFile(FJob, ts)) << FJob.BuildErrorText;
+    EXPECT_EQ(seen, FJob.Inputs[0].Context.get());
+    EXPECT_FALSE(FJob.Inputs[0].Streams.at(0).Discard);
+}
+
 TEST_F(TranscodeJobTest, AudioOnlyInputIntoVideoContainerMakesOnlyAudio) {
     ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
     ASSERT_EQ(OpenOutputFile(FJob, FDir.Path() + "out.avi"), 1) << FJob.BuildErrorText;
