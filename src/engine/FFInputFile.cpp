@@ -145,6 +145,7 @@ const AVCodec* FindNamedCodec(TTranscodeJob& job, const std::string& name, int m
 }
 
 bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
+    if (!LibrariesReady(job)) return false;
     auto& state = job.Options;
     if (static_cast<int>(job.Inputs.size()) >= job.Capacity)
         return BuildError(job, "max input files " + std::to_string(job.Capacity) + " reached");

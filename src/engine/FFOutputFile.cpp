@@ -347,6 +347,7 @@ bool OpenFile(TTranscodeJob& job, TOutputFile& output) {
 } // namespace
 
 int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
+    if (!LibrariesReady(job)) return -1;
     auto& state = job.Options;
     if (job.Join) return BuildError(job, "Cannot join more than one output file."), -1;
     if (static_cast<int>(job.Outputs.size()) >= job.Capacity)
