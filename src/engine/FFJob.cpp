@@ -1,0 +1,49 @@
+#include "engine/FFJob.h"
+
+#include "engine/FFFrameHook.h"
+#include "engine/FFLoad.h"
+
+#include <algorithm>
+
+namespace mw {
+
+TInputFile::~TInputFile() {
+    // The context reads through IO until it is closed.
+    Context.reset();
+    IO.reset();
+}
+
+TOutputFile::~TOutputFile() {
+    Streams.clear();
+    Context.reset();
+    if (IO) IO->Close();
+    IO.reset();
+}
+
+TTranscodeJob::TTranscodeJob(int capacity) : Capacity(std::clamp(capacity, 1, 512)) {}
+
+TTranscodeJob::~TTranscodeJob() = default;
+
+bool BuildError(TTranscodeJob& job, const std::string& text) {
+    job.BuildErrorText = text;
+    return false;
+}
+
+bool LibrariesReady(TTranscodeJob& job) {
+    static const struct {
+        TLibraryIndex Library;
+        const char* Text;
+    } Required[] = {{libAVCodec, "LibAVCodec not loaded."},
+                    {libAVFormat, "LibAVFormat not loaded."},
+                    {libAVUtil, "LibAVUtil not loaded."},
+                    {libSwScale, "LibSwScale not loaded."}};
+    for (const auto& r : Required)
+        if (!FFLoader().Loaded(r.Library)) return BuildError(job, r.Text);
+    return true;
+}
+
+std::string FFFileUrl(const std::string& fileName) {
+    return LibraryFileName(fileName);
+}
+
+} // namespace mw
