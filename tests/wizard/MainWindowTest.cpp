@@ -2,7 +2,7 @@
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/UtilFuncs.h"
-#include "wizard/GuiUtils.h"
+#include "wizard/platform/GuiUtils.h"
 #include "wizard/LogWindow.h"
 
 #include <QApplication>
