@@ -7,7 +7,8 @@ packages=(
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev
   libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libcurl4-openssl-dev duktape-dev nlohmann-json3-dev
-  qt6-base-dev qt6-multimedia-dev
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev
+  fonts-dejavu-core fonts-dejavu-extra fonts-cantarell
   libgtest-dev libgmock-dev
   xvfb xauth
   nginx curl

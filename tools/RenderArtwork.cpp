@@ -1,0 +1,322 @@
+// Build step: renders one edition's window pictures from the SVG sources in resources/artwork, so the
+// repository holds editable text instead of opaque bitmaps.
+//
+//   mw-render-artwork <artwork folder> <edition.ini> <output folder>
+//
+// The edition file gives the product name, the skin and the picture folder name. skins.ini gives each
+// skin's palette, sizes and positions; templates use ${name} for a value and ${include:part} for the text
+// of part.svg. A template "x.skinN.svg" replaces "x.svg" for skin N.
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMap>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QTextStream>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+using Vars = QMap<QString, QString>;
+
+struct Fail : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+QString ReadText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) throw Fail("cannot read " + path.toStdString());
+    return QString::fromUtf8(f.readAll());
+}
+
+// INI sections as maps; keys keep their case. Lines starting with '#' or ';' are comments.
+QMap<QString, Vars> ReadIni(const QString& path) {
+    QMap<QString, Vars> sections;
+    QString section;
+    const QStringList lines = ReadText(path).split('\n');
+    for (QString line : lines) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || line.startsWith(';')) continue;
+        if (line.startsWith('[') && line.endsWith(']')) {
+            section = line.mid(1, line.size() - 2).trimmed().toLower();
+            continue;
+        }
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0) sections[section][line.left(eq).trimmed()] = line.mid(eq + 1).trimmed();
+    }
+    return sections;
+}
+
+QSize ParseSize(const QString& text) {
+    const QStringList p = text.split('x');
+    if (p.size() != 2) throw Fail("bad size '" + text.toStdString() + "'");
+    return {p[0].toInt(), p[1].toInt()};
+}
+
+QPoint ParsePoint(const QString& text) {
+    const QStringList p = text.split(',');
+    if (p.size() != 2) throw Fail("bad position '" + text.toStdString() + "'");
+    return {p[0].trimmed().toInt(), p[1].trimmed().toInt()};
+}
+
+struct FormatInfo {
+    const char* key;   // file name part
+    const char* label; // large type on the button
+    const char* kind;  // pictogram: video, device or audio
+};
+
+const FormatInfo kFormats[] = {
+    {"avi", "AVI", "video"},
+    {"mp4", "MP4", "video"},
+    {"flv", "FLV", "video"},
+    {"swf", "SWF", "video"},
+    {"mpeg", "MPEG", "video"},
+    {"rm", "RM", "video"},
+    {"wmv", "WMV", "video"},
+    {"mov", "MOV", "video"},
+    {"3gp", "3GP", "video"},
+    {"ipod", "iPod", "device"},
+    {"iphone", "iPhone", "phone"},
+    {"appletv", "AppleTV", "tv"},
+    {"psp", "PSP", "handheld"},
+    {"blackberry", "BlackBerry", "qwerty"},
+    {"mobilephone", "Mobile", "keypad"},
+    {"ipad", "iPad", "tablet"},
+    {"android", "Android", "phone"},
+    {"wav", "WAV", "audio"},
+    {"mp3", "MP3", "audio"},
+    {"wma", "WMA", "audio"},
+    {"ogg", "OGG", "audio"},
+    {"aac", "AAC", "audio"},
+    {"m4a", "M4A", "audio"},
+    {"flac", "FLAC", "audio"},
+    {"mp2", "MP2", "audio"},
+};
+
+struct ClassInfo {
+    const char* key;
+    const char* label;
+    const char* kind;
+};
+
+const ClassInfo kClasses[] = {
+    {"video", "Video", "video"}, {"device", "Device", "phone"}, {"audio", "Audio", "audio"}};
+
+class Renderer {
+  public:
+    Renderer(QString artDir, int skin, Vars vars)
+        : dir_(std::move(artDir)), skin_(skin), vars_(std::move(vars)) {}
+
+    // Template text with includes and values filled in; unknown names stop the build.
+    QByteArray Expand(const QString& name, const Vars& extra) const {
+        QString text = ReadText(TemplatePath(name));
+        static const QRegularExpression include(R"(\$\{include:([A-Za-z0-9_-]+)\})");
+        for (int pass = 0; pass < 4 && text.contains("${include:"); ++pass) {
+            QString out;
+            qsizetype last = 0;
+            for (auto it = include.globalMatch(text); it.hasNext();) {
+                const auto m = it.next();
+                out += text.mid(last, m.capturedStart() - last);
+                // The part may be named directly or through a value (a button's pictogram).
+                const QString part = m.captured(1);
+                const bool named = extra.contains(part) || vars_.contains(part);
+                out += ReadText(TemplatePath(named ? Value(extra, part) : part));
+                last = m.capturedEnd();
+            }
+            text = out + text.mid(last);
+        }
+        static const QRegularExpression var(R"(\$\{([A-Za-z0-9_]+)\})");
+        for (int pass = 0; pass < 4 && text.contains("${"); ++pass) {
+            QString out;
+            qsizetype last = 0;
+            for (auto it = var.globalMatch(text); it.hasNext();) {
+                const auto m = it.next();
+                out += text.mid(last, m.capturedStart() - last);
+                out += Value(extra, m.captured(1));
+                last = m.capturedEnd();
+            }
+            text = out + text.mid(last);
+        }
+        if (text.contains("${")) throw Fail(name.toStdString() + ": unresolved ${...}");
+        return text.toUtf8();
+    }
+
+    QImage Render(const QString& name, QSize size, const Vars& extra) const {
+        Vars all = extra;
+        all["w"] = QString::number(size.width());
+        all["h"] = QString::number(size.height());
+        // Inner sizes for a 1-pixel border drawn on the half pixel, and for an inset highlight.
+        all["wi"] = QString::number(size.width() - 1);
+        all["hi"] = QString::number(size.height() - 1);
+        all["wg"] = QString::number(size.width() - 4);
+        QSvgRenderer svg(Expand(name, all));
+        if (!svg.isValid()) throw Fail(name.toStdString() + ": invalid SVG");
+        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                         QPainter::SmoothPixmapTransform);
+        svg.render(&p, QRectF(QPointF(0, 0), size));
+        return img;
+    }
+
+    QString Var(const QString& key) const { return Value({}, key); }
+
+  private:
+    QString TemplatePath(const QString& name) const {
+        const QString own = dir_ + "/" + name + ".skin" + QString::number(skin_) + ".svg";
+        return QFile::exists(own) ? own : dir_ + "/" + name + ".svg";
+    }
+
+    QString Value(const Vars& extra, const QString& key) const {
+        if (extra.contains(key)) return extra[key];
+        if (vars_.contains(key)) return vars_[key];
+        throw Fail("no value for '" + key.toStdString() + "' in skin " + std::to_string(skin_));
+    }
+
+    QString dir_;
+    int skin_;
+    Vars vars_;
+};
+
+// The values of state n: every key "x_n" also answers as "x".
+Vars StateVars(const Vars& skinVars, int n) {
+    Vars v;
+    const QString suffix = "_" + QString::number(n);
+    for (auto it = skinVars.begin(); it != skinVars.end(); ++it)
+        if (it.key().endsWith(suffix)) v[it.key().chopped(suffix.size())] = it.value();
+    v["state"] = QString::number(n);
+    return v;
+}
+
+// The frame becomes opaque: mostly transparent pixels turn into the magenta key, the rest keep their
+// colour at full strength so no pink fringe shows along the shaped edge.
+QImage KeyedFrame(const QImage& rendered) {
+    QImage argb = rendered.convertToFormat(QImage::Format_ARGB32);
+    QImage out(argb.size(), QImage::Format_RGB888);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb c = src[x];
+            QColor colour = qAlpha(c) < 128 ? QColor(255, 0, 255) : QColor(qRed(c), qGreen(c), qBlue(c));
+            // A drawn pixel that happens to be the key colour would punch a hole in the window.
+            if (qAlpha(c) >= 128 && colour == QColor(255, 0, 255)) colour = QColor(254, 0, 254);
+            out.setPixelColor(x, y, colour);
+        }
+    }
+    return out;
+}
+
+void Save(const QImage& img, const QString& path, const char* format) {
+    if (!img.save(path, format)) throw Fail("cannot write " + path.toStdString());
+}
+
+// Bitmap buttons sit on the frame: their background is the frame under them, drawn with the button on
+// top, so rounded button shapes blend into the window.
+void SaveOnFrame(const QImage& frame, const QImage& button, QPoint at, const QString& path) {
+    QImage base = frame.copy(QRect(at, button.size())).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&base);
+    p.drawImage(0, 0, button);
+    p.end();
+    Save(base.convertToFormat(QImage::Format_RGB888), path, "BMP");
+}
+
+// Largest pixel size up to maxPx at which the text fits the width.
+int FitSize(const QString& family, bool bold, const QString& text, double width, int maxPx) {
+    QFont font(family);
+    font.setPixelSize(100);
+    font.setBold(bold);
+    const double w100 = QFontMetricsF(font).horizontalAdvance(text);
+    return std::max(7, std::min(maxPx, static_cast<int>(width * 100 / w100)));
+}
+
+void RenderEdition(const QString& artDir, const QString& editionIni, const QString& outDir) {
+    const Vars edition = ReadIni(editionIni).value("system");
+    const QString name = edition.value("Name");
+    const int skin = edition.value("Skin").toInt();
+    const auto skins = ReadIni(artDir + "/skins.ini");
+    const QString section = "skin" + QString::number(skin);
+    if (!skins.contains(section)) throw Fail("skins.ini has no [" + section.toStdString() + "]");
+    Vars vars = skins.value("common");
+    const Vars own = skins.value(section);
+    for (auto it = own.begin(); it != own.end(); ++it)
+        vars[it.key()] = it.value();
+    // "Kestrel Media Wizard": the first word is the maker's mark, the rest the product.
+    vars["name"] = name.toHtmlEscaped();
+    vars["brand"] = name.section(' ', 0, 0).toHtmlEscaped();
+    vars["product"] = name.section(' ', 1).toHtmlEscaped();
+    vars["brand_upper"] = name.section(' ', 0, 0).toUpper().toHtmlEscaped();
+    vars["product1"] = name.section(' ', 1, 1).toHtmlEscaped();
+    vars["product2"] = name.section(' ', 2).toHtmlEscaped();
+    const Renderer r(artDir, skin, vars);
+    const QString out = outDir + "/";
+
+    const QImage frame = KeyedFrame(r.Render("frame", ParseSize(r.Var("frame_size")), {}));
+    for (const char* logo : {"toplogo", "leftlogo"})
+        Save(r.Render(logo, ParseSize(r.Var(QString(logo) + "_size")), {}), out + logo + ".png", "PNG");
+    Save(r.Render("mode_download", ParseSize(r.Var("mode_size")), {}), out + "downloadyoutube.png", "PNG");
+    Save(r.Render("mode_convert", ParseSize(r.Var("mode_size")), {}), out + "youtubeconvert.png", "PNG");
+    Save(r.Render("audioicon", QSize(118, 78), {}), out + "audioicon.png", "PNG");
+
+    struct FrameButton {
+        const char* file;
+        int states;
+    };
+    for (const FrameButton& b : {FrameButton{"min", 3}, FrameButton{"close", 3}, FrameButton{"bottom", 4}}) {
+        const QString key = b.file;
+        for (int n = 1; n <= b.states; ++n) {
+            const QImage img = r.Render("button_" + key, ParseSize(r.Var(key + "_size")), StateVars(vars, n));
+            SaveOnFrame(frame, img, ParsePoint(r.Var(key + "_pos")),
+                        out + key + "_" + QString::number(n) + ".bmp");
+        }
+    }
+
+    const QString font = r.Var("font");
+    // A missing font still renders, in a fallback face; say so, since the pictures will look off.
+    if (const QString used = QFontInfo(QFont(font)).family(); used != font)
+        std::fprintf(stderr, "mw-render-artwork: font '%s' not installed, drawn with '%s'\n",
+                     qPrintable(font), qPrintable(used));
+    for (const ClassInfo& c : kClasses)
+        for (int n = 1; n <= 4; ++n) {
+            Vars v = StateVars(vars, n);
+            v["label"] = c.label;
+            v["glyph"] = QString("glyph_") + c.kind;
+            Save(r.Render("class", QSize(165, 32), v),
+                 out + "class_" + c.key + "_" + QString::number(n) + ".png", "PNG");
+        }
+    for (const FormatInfo& f : kFormats)
+        for (int n = 1; n <= 4; ++n) {
+            Vars v = StateVars(vars, n);
+            v["label"] = f.label;
+            v["label_size"] =
+                QString::number(FitSize(font, true, f.label, 54, r.Var("format_label_max").toInt()));
+            v["glyph"] = QString("glyph_") + f.kind;
+            Save(r.Render("format", QSize(62, 57), v),
+                 out + "format_" + f.key + "_" + QString::number(n) + ".png", "PNG");
+        }
+    // Written last: the build treats it as the mark that the folder is complete.
+    Save(frame, out + "main.bmp", "BMP");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s <artwork folder> <edition.ini> <output folder>\n", argv[0]);
+        return 2;
+    }
+    QGuiApplication app(argc, argv);
+    try {
+        RenderEdition(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+                      QString::fromLocal8Bit(argv[3]));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mw-render-artwork: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
