@@ -39,7 +39,12 @@ void TPictureButton::paintEvent(QPaintEvent*) {
     f.setUnderline(FPictures.empty() && FHover && isEnabled());
     p.setFont(f);
     QColor color = FTextColor.isValid() ? FTextColor : palette().buttonText().color();
-    if (!isEnabled()) color.setAlpha(110);
+    if (!isEnabled()) {
+        if (FDisabledTextColor.isValid())
+            color = FDisabledTextColor;
+        else
+            color.setAlpha(110);
+    }
     p.setPen(color);
     const QRect r = rect().translated(isDown() ? QPoint(1, 1) : QPoint());
     p.drawText(r, Qt::AlignCenter | Qt::TextShowMnemonic, text());

@@ -16,8 +16,10 @@ class TPictureButton : public QAbstractButton {
   public:
     explicit TPictureButton(QWidget* parent = nullptr);
     void SetPictures(std::vector<QPixmap> pictures);
-    void SetTextColor(const QColor& color) {
+    // disabled: the caption's colour while disabled (default: the normal one, faded).
+    void SetTextColor(const QColor& color, const QColor& disabled = QColor()) {
         FTextColor = color;
+        FDisabledTextColor = disabled;
         update();
     }
     QSize sizeHint() const override;
@@ -30,7 +32,7 @@ class TPictureButton : public QAbstractButton {
   private:
     const QPixmap* StatePicture() const;
     std::vector<QPixmap> FPictures;
-    QColor FTextColor;
+    QColor FTextColor, FDisabledTextColor;
     bool FHover = false;
 };
 

@@ -37,19 +37,21 @@ namespace mw {
 
 namespace {
 
-// Colours Qt draws over each skin's pictures: the title line, the page texts, the bottom captions.
-struct TSkinColours {
-    QColor Title, PageText, Caption;
+// What Qt draws over each skin's pictures: the title line, the page texts, the bottom captions
+// (enabled and disabled), and where the left logo sits in the frame's left column.
+struct TSkinDecor {
+    QColor Title, PageText, Caption, CaptionDisabled;
+    QPoint LeftLogo;
 };
-const TSkinColours SkinColours[] = {
-    {QColor("#ffffff"), QColor("#1f2933"), QColor("#1f2933")},
-    {QColor("#1d3b36"), QColor("#1f2d2b"), QColor("#1f2d2b")},
-    {QColor("#f2f4f7"), QColor("#1c2026"), QColor("#1c2026")},
-    {QColor("#ffffff"), QColor("#eef1f8"), QColor("#ffffff")},
+const TSkinDecor SkinDecors[] = {
+    {QColor("#ffffff"), QColor("#1e2935"), QColor("#ffffff"), QColor("#9fb0c2"), {8, 74}},
+    {QColor("#1b2a28"), QColor("#1b2a28"), QColor("#1b2a28"), QColor("#9aa9a6"), {14, 108}},
+    {QColor("#edf0f4"), QColor("#1a1e24"), QColor("#edf0f4"), QColor("#7d8693"), {8, 74}},
+    {QColor("#ffffff"), QColor("#161a2c"), QColor("#ffffff"), QColor("#6f7aa0"), {10, 200}},
 };
 
-const TSkinColours& ColoursOf(int skin) {
-    return SkinColours[skin >= 0 && skin < 4 ? skin : 0];
+const TSkinDecor& DecorOf(int skin) {
+    return SkinDecors[skin >= 0 && skin < 4 ? skin : 0];
 }
 
 // Editions whose window has neither Help nor Log.
@@ -210,14 +212,15 @@ bool TFormMain::LoadPictures() {
     ImageTopLogo->setPixmap(QPixmap::fromImage(FLogos[0]));
     ImageTopLogo->setGeometry(0, 0, FLogos[0].width(), FLogos[0].height());
     ImageLeftLogo->setPixmap(QPixmap::fromImage(FLogos[1]));
-    ImageLeftLogo->setGeometry(0, FLogos[0].height(), FLogos[1].width(), FLogos[1].height());
+    const QPoint left = DecorOf(GlobalVars.ProductConfig.Skin).LeftLogo;
+    ImageLeftLogo->setGeometry(left.x(), left.y(), FLogos[1].width(), FLogos[1].height());
     return true;
 }
 
 void TFormMain::ApplySkinLayout() {
     const int skin = GlobalVars.ProductConfig.Skin;
     const TSkinLayout& l = SkinLayout(skin);
-    const TSkinColours& colours = ColoursOf(skin);
+    const TSkinDecor& colours = DecorOf(skin);
     ButtonMin->move(l.Minimise.Left, l.Minimise.Top);
     ButtonClose->move(l.Close.Left, l.Close.Top);
     ButtonMin->setVisible(l.HasMinimiseAndClose);
@@ -228,11 +231,8 @@ void TFormMain::ApplySkinLayout() {
                                                              {ButtonNext, l.Next},
                                                              {ButtonExit, l.Exit}};
     for (const auto& [b, at] : bottom) {
-        if (l.TransparentBottomButtons) {
-            b->SetPictures({});
-            b->resize(90, 30);
-        }
-        b->SetTextColor(colours.Caption);
+        // The see-through buttons of one skin come as pictures of the frame under them.
+        b->SetTextColor(colours.Caption, colours.CaptionDisabled);
         b->move(at.Left, at.Top);
     }
     QFont title = LabelTitle->font();
@@ -448,11 +448,15 @@ void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
     event->acceptProposedAction();
-    FilePage->DropFiles(paths);
+    DropMimeData(event->mimeData());
+}
+
+void TFormMain::DropMimeData(const QMimeData* data) {
+    QStringList paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    if (FilePage) FilePage->DropFiles(paths);
 }
 
 } // namespace mw

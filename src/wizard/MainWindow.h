@@ -15,6 +15,7 @@
 #include <string>
 
 class QLabel;
+class QMimeData;
 class QMenu;
 class QStackedWidget;
 
@@ -60,6 +61,8 @@ class TFormMain : public QWidget, public IWizardWindow {
     // Where the help menu opens (screen coordinates).
     QPoint HelpMenuPosition() const;
     void ShowAbout();
+    // Files dropped from a file manager (text/uri-list): local files go to the file list.
+    void DropMimeData(const QMimeData* data);
 
     // Filled by the conversion run: start it (queued after the page change) and stop the encoder.
     std::function<void()> OnStartConversion;

@@ -19,8 +19,6 @@ struct TSkinLayout {
     TSkinPoint Log, Back, Next, Exit, PageArea, TitleLine;
     bool TitleBold;
     TSkinPoint Promotion, PromotionProgress;
-    // The bottom buttons are caption-only (white text on the frame).
-    bool TransparentBottomButtons;
 };
 
 // The layout of a skin; any other value gets the designed positions (those of skin 0).

@@ -76,7 +76,6 @@ INSTANTIATE_TEST_SUITE_P(Flags, ClassButtons,
 TEST(SkinLayout, SkinsDifferWhereTheTableSays) {
     EXPECT_FALSE(SkinLayout(3).HasMinimiseAndClose);
     EXPECT_FALSE(SkinLayout(3).TitleBold);
-    EXPECT_TRUE(SkinLayout(3).TransparentBottomButtons);
     EXPECT_EQ(SkinLayout(2).HelpMenuOffset - SkinLayout(0).HelpMenuOffset, 5);
     EXPECT_EQ(SkinLayout(1).Close.Left, 794);
     EXPECT_EQ(SkinLayout(1).Exit.Top, 566);

@@ -45,8 +45,8 @@ int ShowMessageWithButtons(const std::string& message, const std::string& captio
                            const std::vector<std::string>& captions, unsigned buttons);
 
 // Answers every message dialog instead of showing it (tests and screenshot runs); empty = show.
-using TMessageHook = std::function<int(const std::string& message, const std::string& caption, TMsgDlgType kind,
-                                       unsigned buttons)>;
+using TMessageHook = std::function<int(const std::string& message, const std::string& caption,
+                                       TMsgDlgType kind, unsigned buttons)>;
 void SetMessageHook(TMessageHook hook);
 
 // Folder picker; true and folder set when the user confirmed one. Flags and root are accepted

@@ -59,8 +59,13 @@ void TSignalCloseRequest::SetWindow(QWidget* window) {
 void TSignalCloseRequest::Deliver() {
     if (!FWindow) return;
     FPending = false;
-    // The same close request as the close button; a window that was never shown would not end the loop.
-    if (FWindow->close()) QCoreApplication::quit();
+    // The same close request as the close button. The signal may come while a message box of the
+    // window's creation runs its own loop: the queued quit then ends the main loop once it starts.
+    if (FWindow->close()) {
+        QCoreApplication::quit();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    }
 }
 
 } // namespace mw
