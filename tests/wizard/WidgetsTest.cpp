@@ -7,6 +7,7 @@
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
 #include "widgets/PictureButton.h"
+#include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
@@ -93,6 +94,7 @@ class WidgetsTest : public QObject {
     void DeleteKeepsASelection();
     void DropsKeepMediaFilesOnly();
     void LogWindow();
+    void FrameShapeLeavesOutMagentaOnly();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -279,6 +281,25 @@ void WidgetsTest::LogWindow() {
         QCOMPARE(ok.left(), panel / 2 - (save.right() + 1 - ok.left()) / 2);
     }
     log.hide();
+}
+
+void WidgetsTest::FrameShapeLeavesOutMagentaOnly() {
+    QImage frame(20, 10, QImage::Format_RGB888);
+    frame.fill(QColor(40, 60, 80));
+    frame.setPixel(0, 0, qRgb(255, 0, 255));
+    frame.setPixel(19, 9, qRgb(255, 0, 255));
+    frame.setPixel(5, 5, qRgb(254, 0, 255)); // close to magenta is still opaque
+    const QRegion shape = OpaqueRegion(frame);
+    QVERIFY(!shape.contains(QPoint(0, 0)));
+    QVERIFY(!shape.contains(QPoint(19, 9)));
+    QVERIFY(shape.contains(QPoint(1, 0)));
+    QVERIFY(shape.contains(QPoint(5, 5)));
+    QVERIFY(shape.contains(QPoint(10, 9)));
+
+    // The real window: its corners are cut, its middle is not.
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
+    QVERIFY(w.Main->mask().contains(QPoint(386, 270)));
+    QVERIFY(!w.Main->mask().contains(QPoint(0, 0)));
 }
 
 QTEST_MAIN(WidgetsTest)
