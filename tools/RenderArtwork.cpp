@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
-#include <QTextStream>
 
 #include <cstdio>
 #include <stdexcept>
@@ -107,6 +106,20 @@ struct ClassInfo {
 const ClassInfo kClasses[] = {
     {"video", "Video", "video"}, {"device", "Device", "phone"}, {"audio", "Audio", "audio"}};
 
+// Replaces every match by what fill makes of its first group; a few passes let values refer to values.
+template <typename Fill> void ReplaceAll(QString& text, const QRegularExpression& re, Fill fill) {
+    for (int pass = 0; pass < 4 && re.match(text).hasMatch(); ++pass) {
+        QString out;
+        qsizetype last = 0;
+        for (auto it = re.globalMatch(text); it.hasNext();) {
+            const auto m = it.next();
+            out += text.mid(last, m.capturedStart() - last) + fill(m.captured(1));
+            last = m.capturedEnd();
+        }
+        text = out + text.mid(last);
+    }
+}
+
 class Renderer {
   public:
     Renderer(QString artDir, int skin, Vars vars)
@@ -116,32 +129,13 @@ class Renderer {
     QByteArray Expand(const QString& name, const Vars& extra) const {
         QString text = ReadText(TemplatePath(name));
         static const QRegularExpression include(R"(\$\{include:([A-Za-z0-9_-]+)\})");
-        for (int pass = 0; pass < 4 && text.contains("${include:"); ++pass) {
-            QString out;
-            qsizetype last = 0;
-            for (auto it = include.globalMatch(text); it.hasNext();) {
-                const auto m = it.next();
-                out += text.mid(last, m.capturedStart() - last);
-                // The part may be named directly or through a value (a button's pictogram).
-                const QString part = m.captured(1);
-                const bool named = extra.contains(part) || vars_.contains(part);
-                out += ReadText(TemplatePath(named ? Value(extra, part) : part));
-                last = m.capturedEnd();
-            }
-            text = out + text.mid(last);
-        }
+        ReplaceAll(text, include, [&](const QString& part) {
+            // The part may be named directly or through a value (a button's pictogram).
+            const bool named = extra.contains(part) || vars_.contains(part);
+            return ReadText(TemplatePath(named ? Value(extra, part) : part));
+        });
         static const QRegularExpression var(R"(\$\{([A-Za-z0-9_]+)\})");
-        for (int pass = 0; pass < 4 && text.contains("${"); ++pass) {
-            QString out;
-            qsizetype last = 0;
-            for (auto it = var.globalMatch(text); it.hasNext();) {
-                const auto m = it.next();
-                out += text.mid(last, m.capturedStart() - last);
-                out += Value(extra, m.captured(1));
-                last = m.capturedEnd();
-            }
-            text = out + text.mid(last);
-        }
+        ReplaceAll(text, var, [&](const QString& key) { return Value(extra, key); });
         if (text.contains("${")) throw Fail(name.toStdString() + ": unresolved ${...}");
         return text.toUtf8();
     }
@@ -226,13 +220,21 @@ void SaveOnFrame(const QImage& frame, const QImage& button, QPoint at, const QSt
     Save(base.convertToFormat(QImage::Format_RGB888), path, "BMP");
 }
 
-// Largest pixel size up to maxPx at which the text fits the width.
-int FitSize(const QString& family, bool bold, const QString& text, double width, int maxPx) {
+struct LabelFit {
+    int sizePx;
+    double stretch; // horizontal scale, below 1 only where the smallest size is still too wide
+};
+
+// Largest pixel size from minPx to maxPx at which the text fits the width; a long name keeps minPx,
+// still readable, and is narrowed instead.
+LabelFit FitLabel(const QString& family, const QString& text, double width, int minPx, int maxPx) {
     QFont font(family);
     font.setPixelSize(100);
-    font.setBold(bold);
+    font.setBold(true);
     const double w100 = QFontMetricsF(font).horizontalAdvance(text);
-    return std::max(7, std::min(maxPx, static_cast<int>(width * 100 / w100)));
+    const int size = std::min(maxPx, static_cast<int>(width * 100 / w100));
+    if (size >= minPx) return {size, 1.0};
+    return {minPx, width * 100 / (w100 * minPx)};
 }
 
 void RenderEdition(const QString& artDir, const QString& editionIni, const QString& outDir) {
@@ -293,8 +295,10 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
         for (int n = 1; n <= 4; ++n) {
             Vars v = StateVars(vars, n);
             v["label"] = f.label;
-            v["label_size"] =
-                QString::number(FitSize(font, true, f.label, 54, r.Var("format_label_max").toInt()));
+            const LabelFit fit = FitLabel(font, f.label, 54, r.Var("format_label_min").toInt(),
+                                          r.Var("format_label_max").toInt());
+            v["label_size"] = QString::number(fit.sizePx);
+            v["label_stretch"] = QString::number(fit.stretch, 'f', 3);
             v["glyph"] = QString("glyph_") + f.kind;
             Save(r.Render("format", QSize(62, 57), v),
                  out + "format_" + f.key + "_" + QString::number(n) + ".png", "PNG");
