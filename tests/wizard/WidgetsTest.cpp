@@ -9,6 +9,7 @@
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
+#include "wizard/AboutWindow.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
@@ -16,9 +17,11 @@
 #include "wizard/platform/GuiUtils.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QUrl>
 #include <QtTest>
 #include <fstream>
@@ -95,6 +98,7 @@ class WidgetsTest : public QObject {
     void DropsKeepMediaFilesOnly();
     void LogWindow();
     void FrameShapeLeavesOutMagentaOnly();
+    void AboutWindowBySkin();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -300,6 +304,24 @@ void WidgetsTest::FrameShapeLeavesOutMagentaOnly() {
     TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
     QVERIFY(w.Main->mask().contains(QPoint(386, 270)));
     QVERIFY(!w.Main->mask().contains(QPoint(0, 0)));
+}
+
+void WidgetsTest::AboutWindowBySkin() {
+    TWindow w(
+        Join({Flags(AllVideo), {"Skin=0", "ResFolder=full", "HelpHomePageLink=https://home.example/"}}));
+    TFormAbout about(w.Main.get(), GlobalVars.ProductConfig, 2031);
+    QCOMPARE(about.LabalTitle->text(), QString("Widget Test 2.1"));
+    QVERIFY(about.LabelCopyright->text().contains("2031 Test Holder"));
+    QCOMPARE(about.LabelWeb->text(), QString("https://home.example/"));
+    QCOMPARE(about.PageControl->count(), 2);
+    QVERIFY(about.ImageLeft && !about.ImageLeft->pixmap().isNull());
+
+    TWindow dark(Join({Flags(AllVideo), {"Skin=3", "ResFolder=audio"}}));
+    TFormAbout plain(dark.Main.get(), GlobalVars.ProductConfig, 2031);
+    QVERIFY(!plain.ImageLeft);
+    QCOMPARE(plain.PageControl->x(), 10);
+    QCOMPARE(plain.width(), plain.PageControl->geometry().right() + 1 + 15);
+    QCOMPARE(plain.ButtonOK->geometry().right(), plain.PageControl->geometry().right());
 }
 
 QTEST_MAIN(WidgetsTest)
