@@ -109,6 +109,13 @@ const char* const FileTitle =
     "Select the file(s) you want to convert. Use \"Move Up\" and \"Move Down\" to change the order.";
 const char* const OutputTitle = "Select an output mode and specify a path for the output files.";
 
+std::string CaptionRowName(const testing::TestParamInfo<TCaptionRow>& info) {
+    static const char* const Pages[] = {"Mode",    "Files", "Output",      "Converting",
+                                        "Summary", "Links", "Downloading", "DownloadSummary"};
+    return std::string(Pages[static_cast<int>(info.param.Page)]) + (info.param.Download ? "_Download" : "") +
+           (info.param.Merge ? "_Join" : "");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, PageCaptions,
     testing::Values(
@@ -123,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         TCaptionRow{P::Step5, true, false, "Copy a YouTube link from your browser address bar and Paste here",
                     true, "Download", true, "Cancel"},
         TCaptionRow{P::Step6, true, false, "Downloading information.", false, "Next", false, "Cancel"},
-        TCaptionRow{P::Step7, true, false, "The downloading is finished.", false, "Finish", true, "Exit"}));
+        TCaptionRow{P::Step7, true, false, "The downloading is finished.", false, "Finish", true, "Exit"}),
+    CaptionRowName);
 
 TEST(PageController, StartPageByEdition) {
     TWizard convertOnly(false);
