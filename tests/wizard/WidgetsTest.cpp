@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -99,6 +100,7 @@ class WidgetsTest : public QObject {
     void LogWindow();
     void FrameShapeLeavesOutMagentaOnly();
     void AboutWindowBySkin();
+    void HelpMenuAndShortcuts();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -322,6 +324,22 @@ void WidgetsTest::AboutWindowBySkin() {
     QCOMPARE(plain.PageControl->x(), 10);
     QCOMPARE(plain.width(), plain.PageControl->geometry().right() + 1 + 15);
     QCOMPARE(plain.ButtonOK->geometry().right(), plain.PageControl->geometry().right());
+}
+
+void WidgetsTest::HelpMenuAndShortcuts() {
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
+    QStringList items;
+    for (QAction* a : w.Main->PopupMenuHelp->actions())
+        items << (a->isSeparator() ? QString("-") : a->text());
+    QCOMPARE(items, (QStringList{"Help Content", "How Tos && Tutorial Videos...", "-", "Home Page...",
+                                 "More Free Tools...", "-", "Check for Updates...",
+                                 "Contact Technical Support...", "-", "About"}));
+    QStringList keys;
+    for (QAction* a : w.Main->actions())
+        if (!a->shortcut().isEmpty()) keys << a->objectName() + "=" + a->shortcut().toString();
+    for (const char* expected : {"ActionHelpContent=F1", "ActionExit=Alt+F4", "ActionAdd=Ctrl+O",
+                                 "ActionDelete=Del", "ActionClear=Shift+Del", "ActionPlay=Ctrl+P"})
+        QVERIFY2(keys.contains(expected), qPrintable(keys.join(", ")));
 }
 
 QTEST_MAIN(WidgetsTest)
