@@ -51,12 +51,12 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ForceDirectories(const std::string& path) {
+bool ForceDirectories(const std::string& path, mode_t mode) {
     if (path.empty()) return false;
     // Walk down from the root; levels that exist already keep their mode.
     for (size_t p = path.find(PathDelim, 1);; p = path.find(PathDelim, p + 1)) {
         const std::string level = path.substr(0, p);
-        if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (!level.empty() && ::mkdir(level.c_str(), mode) != 0 && errno != EEXIST) return false;
         if (p == std::string::npos) break;
     }
     return DirectoryExists(path);

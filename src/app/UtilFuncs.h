@@ -2,6 +2,8 @@
 // Paths use the native separator; texts are UTF-8. Positions in texts count from 0 here.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,9 +26,9 @@ std::string StripFileExt(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
-// Creates the folder and its missing parents, new levels private to the user (mode 0700).
-// True when the folder exists afterwards.
-bool ForceDirectories(const std::string& path);
+// Creates the folder and its missing parents; new levels get mode (less the umask), private to the
+// user by default. True when the folder exists afterwards.
+bool ForceDirectories(const std::string& path, mode_t mode = 0700);
 
 // A file name (not a path) that does not exist in folder: name, else name(1).ext, name(2).ext ...
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder);

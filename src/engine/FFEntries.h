@@ -71,8 +71,6 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_get_pix_fmt_name)                                                                        \
     X(libAVUtil, av_parse_time)                                                                              \
     X(libAVUtil, av_rescale_q)                                                                               \
-    X(libAVUtil, av_dict_set)                                                                                \
-    X(libAVUtil, av_dict_free)                                                                               \
     X(libAVUtil, av_dict_copy)                                                                               \
     X(libAVUtil, av_fifo_freep2)                                                                             \
     X(libAVUtil, av_opt_find)                                                                                \

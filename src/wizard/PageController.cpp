@@ -1,5 +1,7 @@
 #include "wizard/PageController.h"
 
+#include "app/UtilFuncs.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -51,14 +53,14 @@ std::string Substitute(const std::string& text, const std::string& title) {
 
 } // namespace
 
-bool ForceDirectories(const std::string& folder) {
-    namespace fs = std::filesystem;
-    // A relative folder would land wherever the program happened to start: refuse it like a bad name.
-    if (folder.empty() || !fs::path(folder).is_absolute()) return false;
-    std::error_code ec;
-    fs::create_directories(fs::path(folder), ec);
-    return fs::is_directory(fs::path(folder), ec);
+namespace {
+
+// A relative folder would land wherever the program happened to start: refuse it like a bad name.
+bool CreateOutputFolder(const std::string& folder) {
+    return std::filesystem::path(folder).is_absolute() && ForceDirectories(folder, 0777);
 }
+
+} // namespace
 
 TPageController::TPageController(IWizardWindow& window, const TProductConfig& config, TUserSettings& settings,
                                  TOutputPageModel& outputPage, TWizardRunHooks hooks)
@@ -176,7 +178,7 @@ void TPageController::QuitQuestion() {
 
 void TPageController::OutputNext() {
     StoreStep2Settings();
-    if (!ForceDirectories(FSettings.OutputFileDir)) {
+    if (!CreateOutputFolder(FSettings.OutputFileDir)) {
         FWindow.ShowNotice("Fail to create directory! Please check if output folder have the right format!");
         return;
     }

@@ -119,7 +119,4 @@ class TPageController {
     std::vector<TCloseStep> FCloseSteps;
 };
 
-// Creates the folder together with its missing parents; true when it exists afterwards.
-bool ForceDirectories(const std::string& folder);
-
 } // namespace mw
