@@ -93,6 +93,7 @@ struct TTransfer {
     bool ExceptionRaised = false;
     bool Stopped = false;
     bool Completed = false; // the completion dispatch or the stop processing has run
+    bool BodyRan = false;   // the worker began the body (a stop before the start skips it)
     std::unique_ptr<TMemoryStream> Memory;
     int OutputFd = -1;
     int LocalFd = -1; // file: URL
@@ -530,6 +531,7 @@ void TCustomWinHTTP::RaiseProgress(TTransfer& t) {
 
 void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
     TTransfer& t = *tp;
+    t.BodyRan = true;
     t.Status = -1;
     t.ContentType.clear();
     t.StartTime = std::chrono::steady_clock::now();
@@ -774,6 +776,12 @@ void TCustomWinHTTP::CompletionDispatch(const std::shared_ptr<TTransfer>& tp) {
     TTransfer& t = *tp;
     if (t.Completed || t.Stopped) return;
     t.Completed = true;
+    if (!t.BodyRan) {
+        // The stop came before the worker began: the transfer still ends, as aborted.
+        FBusy = false;
+        if (!FDestroying && OnAborted) OnAborted(this);
+        return;
+    }
     t.CloseLocal();
     if (t.Memory) t.Memory->Position = 0;
     const auto cleanUp = [&] {

@@ -16,6 +16,7 @@
 #include "download/HttpDate.h"
 #include "download/WinThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -217,7 +218,8 @@ class TCustomWinHTTP : public TWinLoginComponent {
 
     std::shared_ptr<TTransfer> FTransfer;
     bool FBusy = false;
-    bool FDestroying = false;
+    // Written by the destructor, read by an abandoned worker still finishing.
+    std::atomic<bool> FDestroying{false};
     // Last, so that it is destroyed first: its destructor joins a worker that may still read the above.
     TCustomWinThread FThread;
 };

@@ -219,13 +219,38 @@ TEST_F(WinHTTPTest, ASoftAbortDuringTheBodyRaisesExactlyOneAborted) {
     EXPECT_TRUE(std::ifstream(out).good()); // kept: the abort did not ask to delete it
 }
 
+// Cancel repeated at a random moment must never leave the component busy without an outcome.
+TEST_F(WinHTTPTest, ASoftAbortAtAnyMomentEndsWithExactlyOneOutcome) {
+    TFakeResponse resp;
+    resp.Body = TFakeVideoSite::MakeBody(5000);
+    Site.Set("/small", resp);
+    Http.URL = Site.URL("/small");
+    for (int i = 0; i < 120; ++i) {
+        R.Events.clear();
+        ASSERT_TRUE(Http.StartTransfer());
+        if (i % 3 == 1) std::this_thread::yield();
+        if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::microseconds(200 + 20 * i));
+        Http.AbortTransfer(false, false);
+        ASSERT_TRUE(PumpUntil(
+            D, [&] { return R.Ended(); }, 5000))
+            << "run " << i;
+        PumpFor(D, 2);
+        const auto outcomes = std::count_if(R.Events.begin(), R.Events.end(), [](const std::string& e) {
+            return e == "Done" || e == "AnyError" || e == "Aborted";
+        });
+        EXPECT_EQ(outcomes, 1) << "run " << i;
+        EXPECT_FALSE(Http.IsBusy());
+    }
+}
+
 TEST_F(WinHTTPTest, AnImmediateAbortReportsAtOnceAndCanDeleteTheFile) {
     const std::string out = StartStalledFileTransfer();
     Http.AbortTransfer(true, true);
     EXPECT_EQ(R.Events, Events{"Aborted"});
     EXPECT_FALSE(Http.IsBusy());
     // The abandoned worker removes the file when it notices the stop, raising nothing.
-    EXPECT_TRUE(PumpUntil(D, [&] { return !std::ifstream(out).good(); }, 5000));
+    EXPECT_TRUE(PumpUntil(
+        D, [&] { return !std::ifstream(out).good(); }, 5000));
     PumpFor(D, 50);
     EXPECT_EQ(R.Events, Events{"Aborted"});
 }
