@@ -2,12 +2,12 @@
 
 #include "app/UtilFuncs.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <stdio.h>
-#include <thread>
 #include <unistd.h>
 
 namespace mw {
@@ -119,14 +119,11 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
             LinkFailed();
             return;
         }
-        if (ScriptWaitMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ScriptWaitMs));
-        ShowLinkProgress("Analyzing finished, ready to download...");
-        Panel.ProgressBar = 0;
-        Panel.Percentage = "0%";
-        DownloadRun.Attempt = FSettings.PreferYouTubeQuality ? 1 : 0;
-        Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
-        FView.PanelChanged();
-        StartAttempt();
+        // The pause after the script is a delayed step, never a sleep: the window stays alive.
+        const std::weak_ptr<bool> alive = FAlive;
+        FDispatcher->PostDelayed(std::chrono::milliseconds(std::max(ScriptWaitMs, 0)), [this, alive] {
+            if (alive.lock()) StartFirstAttempt();
+        });
     };
     WinHTTPDownloadInfoFile.OnAnyError = [this](TCustomWinHTTP*) { LinkFailed(); };
 
@@ -191,6 +188,7 @@ void TDownloadRunner::StartDownloadRun() {
     DownloadRun = TDownloadRun{};
     DownloadRun.Total = static_cast<int>(Rows.size());
     FRunning = true;
+    FCancelled = false;
     const std::weak_ptr<bool> alive = FAlive;
     FDispatcher->Post([this, alive] {
         if (alive.lock()) NextLink();
@@ -198,6 +196,7 @@ void TDownloadRunner::StartDownloadRun() {
 }
 
 void TDownloadRunner::Cancel() {
+    FCancelled = true;
     WinHTTPGetInfoFileURL.AbortTransfer(false, false);
     WinHTTPDownloadInfoFile.AbortTransfer(false, false);
     WinHTTPDownload.AbortTransfer(false, false);
@@ -207,6 +206,7 @@ void TDownloadRunner::NextLink() {
     StreamTable.Clear();
     TDownloadRow* row = CurrentRow();
     if (!row || !FRunning) return;
+    FCancelled = false; // a cancel between two links has no effect
     Panel.CurrentFile = row->Name;
     FView.PanelChanged();
     WinHTTPGetInfoFileURL.URL = row->Name;
@@ -237,6 +237,27 @@ void TDownloadRunner::StreamAttemptFailed() {
     FDispatcher->Post([this, alive] {
         if (alive.lock()) NextQuality();
     });
+}
+
+void TDownloadRunner::StartFirstAttempt() {
+    if (StepCancelled()) return;
+    ShowLinkProgress("Analyzing finished, ready to download...");
+    Panel.ProgressBar = 0;
+    Panel.Percentage = "0%";
+    DownloadRun.Attempt = FSettings.PreferYouTubeQuality ? 1 : 0;
+    Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
+    FView.PanelChanged();
+    StartAttempt();
+}
+
+// The pause after the script runs no transfer, but belongs to the link: a cancel given during it
+// ends the run when the pause is over.
+bool TDownloadRunner::StepCancelled() {
+    if (!FRunning) return true;
+    if (!FCancelled) return false;
+    RemoveTempFile();
+    RunEnded();
+    return true;
 }
 
 void TDownloadRunner::NextQuality() {

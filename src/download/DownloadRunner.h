@@ -77,12 +77,14 @@ class TDownloadRunner {
     TDownloadRun DownloadRun;
     std::vector<std::string> DownloadedFiles;
     TStreamTable StreamTable;
-    // The pause after the stream-map script (the script itself runs synchronously).
+    // The pause after the stream-map script before the first stream (the script itself runs
+    // synchronously); a delayed step on the dispatcher, the main thread stays free meanwhile.
     int ScriptWaitMs = 1500;
 
     void BuildDownloadList(const std::vector<std::string>& links);
     void StartDownloadRun();
-    // Soft-aborts the three transfers; only a running one reports, which ends the run.
+    // Soft-aborts the three transfers; a running one reports, which ends the run. During the
+    // pause after the script the run ends when the pause is over; between links it has no effect.
     void Cancel();
     bool Running() const { return FRunning; }
 
@@ -93,6 +95,8 @@ class TDownloadRunner {
   private:
     void NextLink();
     void NextQuality();
+    void StartFirstAttempt();
+    bool StepCancelled();
     void StartAttempt();
     void LinkFailed();
     void StreamAttemptFailed();
@@ -106,6 +110,7 @@ class TDownloadRunner {
     TUserSettings& FSettings;
     IDownloadView& FView;
     bool FRunning = false;
+    bool FCancelled = false;
     std::string FTempFile;
     // Posted steps check this token so that they do nothing once the runner is gone.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

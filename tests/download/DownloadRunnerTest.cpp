@@ -180,6 +180,37 @@ TEST_F(DownloadRunnerTest, ACancelBetweenLinksHasNoEffect) {
     EXPECT_EQ(Runner->DownloadRun.Succeeded, 2);
 }
 
+// The pause after the stream-map script must leave the main thread free: a call posted while the
+// script runs is served before the pause ends, not after a blocking sleep.
+TEST_F(DownloadRunnerTest, ThePauseAfterTheScriptDoesNotBlockTheMainThread) {
+    Runner->ScriptWaitMs = 300;
+    const auto link = Site.AddVideo("p1", "Paused", {{18, Stream(1000, 1)}});
+    std::string statusWhenServed;
+    const auto echo = Runner->Host->OnEcho;
+    Runner->Host->OnEcho = [&](THostScriptlet* host, const std::string& text) {
+        echo(host, text);
+        D.Post([&] { statusWhenServed = Runner->Panel.Status; });
+    };
+    Run({link});
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 1);
+    EXPECT_FALSE(statusWhenServed.empty());
+    EXPECT_EQ(statusWhenServed.find("Analyzing finished"), std::string::npos) << statusWhenServed;
+    EXPECT_NE(statusWhenServed, "Downloading...");
+}
+
+TEST_F(DownloadRunnerTest, ACancelDuringThePauseAfterTheScriptEndsTheRun) {
+    Runner->ScriptWaitMs = 200;
+    const auto link = Site.AddVideo("p2", "Paused", {{18, Stream(1000, 1)}});
+    const auto echo = Runner->Host->OnEcho;
+    Runner->Host->OnEcho = [&](THostScriptlet* host, const std::string& text) {
+        echo(host, text);
+        D.Post([&] { Runner->Cancel(); });
+    };
+    Run({link});
+    EXPECT_EQ(Runner->DownloadRun.Succeeded, 0);
+    EXPECT_EQ(Site.CountRequests("/videoplayback"), 0);
+}
+
 TEST_F(DownloadRunnerTest, AScriptErrorIsShownAndTheEntriesStoredBeforeItAreUsed) {
     // The second stream list item has a format number that is not one: the parse stops there.
     TFakeResponse info;
