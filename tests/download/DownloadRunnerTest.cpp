@@ -120,13 +120,13 @@ TEST_F(DownloadRunnerTest, WithThePreferenceOffOnlyTheDefaultQualityIsTried) {
     EXPECT_EQ(Site.CountRequests("/videoplayback?id=n5"), 0);
 }
 
-TEST_F(DownloadRunnerTest, PagesWithoutTitleAreSavedUnderTheExtensionAlone) {
+TEST_F(DownloadRunnerTest, PagesWithoutTitleAreSavedUnderAVisibleName) {
     Settings.PreferYouTubeQuality = false;
     const auto a = Site.AddVideo("t1", "", {{5, Stream(100, 1)}}, false);
     const auto b = Site.AddVideo("t2", "", {{5, Stream(200, 2)}}, false);
     Run({a, b});
     EXPECT_EQ(Runner->DownloadedFiles,
-              (std::vector<std::string>{Dir.Path() + ".flv", Dir.Path() + "(1).flv"}));
+              (std::vector<std::string>{Dir.Path() + "_.flv", Dir.Path() + "_(1).flv"}));
 }
 
 TEST_F(DownloadRunnerTest, ThreeLinksWithTheSecondFailingCountTwoOfThree) {
