@@ -44,6 +44,9 @@ class TCustomScript {
     std::vector<std::string> Lines;
     void* WindowHandle = nullptr;
     int QueryContinueIntervalMs = 1000;
+    // Most bytes the engine may hold at once (0 = no limit); beyond it an allocation fails and
+    // the script ends with an error instead of exhausting the process.
+    size_t MaxHeapBytes = 0;
 
     std::function<void(TCustomScript*, const TScriptError&)> OnError;
     std::function<void(TCustomScript*)> OnEnter;
@@ -64,6 +67,8 @@ class TCustomScript {
     bool QueryContinue();
     void KeepAlive(const std::shared_ptr<TScriptlet>& object) { FLiveObjects.push_back(object); }
     void SetHostErrorLine(int line) { FHostErrorLine = line; }
+    bool ReserveHeap(size_t bytes);
+    void ReleaseHeap(size_t bytes) { FHeapUsed -= bytes; }
 
   private:
     void SetState(TScriptState state);
@@ -75,6 +80,7 @@ class TCustomScript {
     std::chrono::steady_clock::time_point FLastQuery;
     bool FRunning = false;
     int FHostErrorLine = -1; // line (from 0) of the call whose host error is being raised
+    size_t FHeapUsed = 0;
 };
 
 // The JavaScript engine.
