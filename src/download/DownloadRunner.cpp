@@ -286,8 +286,8 @@ std::string TDownloadRunner::KeepDownload(const TMemoryStream* stream, std::stri
     TDownloadRow* row = CurrentRow();
     const std::string extension = QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube);
     if (stream) {
-        // The temporary file could not be made while the stream arrived; one more try, exclusively.
-        RemoveTempFile();
+        // The temporary file could not be made while the stream arrived (what is at its name is
+        // not ours to remove); one more try under a new name, exclusively.
         FTempFile = NewTempFileName();
         if (!WriteNewFile(FTempFile, stream->Data)) {
             reason = std::strerror(errno);

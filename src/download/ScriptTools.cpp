@@ -288,6 +288,9 @@ void TCustomScript::Close() {
 }
 
 bool TCustomScript::ReserveHeap(size_t bytes) {
+    // A script that allocates much runs few instructions, and the engine's instruction-count check
+    // comes too seldom: its allocations ask too, and fail once the answer was no.
+    if (FRunning && (FDenied || ((++FAllocations & 1023u) == 0 && !QueryContinue()))) return false;
     if (MaxHeapBytes && (bytes > MaxHeapBytes || FHeapUsed > MaxHeapBytes - bytes)) return false;
     FHeapUsed += bytes;
     return true;
@@ -295,6 +298,7 @@ bool TCustomScript::ReserveHeap(size_t bytes) {
 
 bool TCustomScript::QueryContinue() {
     if (!FRunning) return true;
+    if (FDenied) return false;
     const auto now = std::chrono::steady_clock::now();
     if (now - FLastQuery < std::chrono::milliseconds(QueryContinueIntervalMs)) return true;
     FLastQuery = now;
@@ -304,6 +308,7 @@ bool TCustomScript::QueryContinue() {
     } catch (...) {
         allow = false; // nothing may unwind through the engine
     }
+    FDenied = !allow;
     return allow;
 }
 
@@ -323,6 +328,8 @@ void TCustomScript::ReportError(duk_context* ctx) {
         const char* text = duk_safe_to_lstring(ctx, -1, &len);
         error.Description.assign(text, len);
     }
+    // Once stopped, even the error object may fail to be made: say why the script ended.
+    if (FDenied) error.Description = "execution timeout";
     if (FHostErrorLine >= 0) error.Line = FHostErrorLine;
     FHostErrorLine = -1;
     if (error.Line < 0) error.Line = 0;
@@ -331,6 +338,7 @@ void TCustomScript::ReportError(duk_context* ctx) {
 
 void TCustomScript::Execute() {
     Close();
+    FDenied = false;
     FContext = duk_create_heap(DukAlloc, DukRealloc, DukFree, this, DukFatal);
     if (!FContext) throw EScriptEngineError("The script engine could not be created");
     SetState(ssInitialized);

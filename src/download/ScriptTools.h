@@ -4,7 +4,8 @@
 // Threading: everything runs on the thread that calls Execute (the main thread). The engine runs
 // the global code synchronously inside Execute; every host call and notification arrives there
 // before Execute returns. A long-running script asks OnQueryContinue about once per
-// QueryContinueIntervalMs and stops when the answer is no.
+// QueryContinueIntervalMs (from its instructions and from its allocations) and stops when the
+// answer is no: the answer holds for the rest of the run.
 #pragma once
 
 #include "download/ScriptIntf.h"
@@ -81,6 +82,8 @@ class TCustomScript {
     bool FRunning = false;
     int FHostErrorLine = -1; // line (from 0) of the call whose host error is being raised
     size_t FHeapUsed = 0;
+    unsigned FAllocations = 0;
+    bool FDenied = false; // OnQueryContinue said no during this run
 };
 
 // The JavaScript engine.
