@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace mw {
 namespace {
@@ -241,6 +242,80 @@ TEST_F(WinHTTPTest, ASoftAbortAtAnyMomentEndsWithExactlyOneOutcome) {
         EXPECT_EQ(outcomes, 1) << "run " << i;
         EXPECT_FALSE(Http.IsBusy());
     }
+}
+
+// A partial answer is kept only when it is the piece that was asked for.
+TEST_F(WinHTTPTest, APartialAnswerMustMatchTheRangeAskedFor) {
+    struct TCase {
+        uint32_t AskedFrom;
+        std::string ContentRange;
+        bool Kept;
+    };
+    const TCase cases[] = {
+        {0, "bytes 100000-199999/200000", false}, // nothing asked: the second half is no whole
+        {0, "bytes 0-99999/100000", true},        // nothing asked, but the piece is the whole
+        {0, "bytes 0-99999/*", false},
+        {0, "garbage", false},
+        {100000, "bytes 100000-199999/200000", true},
+        {100000, "bytes 0-99999/200000", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ContentRange + " for a request from " + std::to_string(c.AskedFrom));
+        TFakeResponse resp;
+        resp.Status = 206;
+        resp.Body = TFakeVideoSite::MakeBody(100000);
+        resp.ExtraHeaders = {"Content-Range: " + c.ContentRange};
+        Site.Set("/part", resp);
+        R = TRecorder{};
+        R.Attach(Http);
+        Http.Range.StartRange = c.AskedFrom;
+        Run(Site.URL("/part"));
+        if (c.Kept)
+            EXPECT_EQ(R.Events, Events{"Done"});
+        else
+            EXPECT_EQ(R.Events, (Events{"HTTPError", "AnyError"}));
+    }
+}
+
+// Without a Content-Length only the end of the connection tells that the body is whole.
+TEST_F(WinHTTPTest, ABodyWithoutLengthThatStallsOrBreaksIsALostConnection) {
+    TFakeResponse stalled;
+    stalled.Body = TFakeVideoSite::MakeBody(20000);
+    stalled.NoContentLength = true;
+    stalled.StallAfter = 5000;
+    stalled.StallMs = 10000;
+    Site.Set("/stalled", stalled);
+    Http.Timeouts.ReceiveTimeout = 300;
+    Run(Site.URL("/stalled"));
+    EXPECT_EQ(R.Events, (Events{"ConnLost", "AnyError"}));
+}
+
+TEST_F(WinHTTPTest, AnExclusiveOutputNeverWritesThroughAPlantedLink) {
+    TFakeResponse resp;
+    resp.Body = TFakeVideoSite::MakeBody(5000);
+    Site.Set("/x", resp);
+    const std::string victim = Dir.Write("victim.txt", "user data");
+    const std::string out = Dir.Path() + "planted.part";
+    ASSERT_EQ(::symlink(victim.c_str(), out.c_str()), 0);
+    Http.OutputFileName = out;
+    Http.OutputFileExclusive = true;
+    Run(Site.URL("/x"));
+    EXPECT_EQ(R.Events, (Events{"AnyError", "OutputFileError"}));
+    EXPECT_EQ(ReadFile(victim), "user data");
+}
+
+TEST_F(WinHTTPTest, LongQueriesAreSentWholeUpToTheCap) {
+    const std::string query(5000, 'q');
+    EXPECT_TRUE(SplitURL("http://h/p?" + query).Valid);
+    EXPECT_FALSE(SplitURL("http://h/p?" + std::string(MaxURLPartSize + 1, 'q')).Valid);
+    TFakeResponse resp;
+    resp.Body = "ok";
+    Site.Set("/long", resp);
+    Run(Site.URL("/long?" + query));
+    EXPECT_EQ(R.Events, Events{"Done"});
+    const auto requests = Site.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Target, "/long?" + query);
 }
 
 TEST_F(WinHTTPTest, AnImmediateAbortReportsAtOnceAndCanDeleteTheFile) {
