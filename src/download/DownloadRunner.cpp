@@ -213,6 +213,7 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         Advance();
     };
     WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { StreamAttemptFailed(); };
+    WinHTTPDownload.OnOutputFileError = [this](TCustomWinHTTP*) { FOutputFailed = true; };
 
     const auto aborted = [this](TCustomWinHTTP*) {
         RemoveTempFile();
@@ -310,6 +311,7 @@ std::string TDownloadRunner::KeepDownload(const TMemoryStream* stream, std::stri
 }
 
 void TDownloadRunner::StartAttempt() {
+    FOutputFailed = false;
     const std::string address =
         QualityStreamAddress(DownloadRun.Attempt, FSettings.PreferYouTube, StreamTable);
     if (!IsWebAddress(address)) {
@@ -327,15 +329,22 @@ void TDownloadRunner::StartAttempt() {
 
 // A stream that failed or could not be saved: the next quality when falling back, else the link fails.
 // The next quality is posted so the transfer that raised the event is idle again when it starts.
+// The decision is posted also because the transfer raises OnOutputFileError after OnAnyError.
 void TDownloadRunner::StreamAttemptFailed() {
     RemoveTempFile();
-    if (!FSettings.PreferYouTubeQuality) {
-        LinkFailed();
-        return;
-    }
     const std::weak_ptr<bool> alive = FAlive;
     FDispatcher->Post([this, alive] {
-        if (alive.lock()) NextQuality();
+        if (!alive.lock() || !FRunning) return;
+        if (FOutputFailed) {
+            // The download folder refused the file: the next quality would fail the same way.
+            FView.LogLine("The download could not be written to the folder \"" + FSettings.OutputURLDir +
+                          "\".");
+            LinkFailed();
+        } else if (!FSettings.PreferYouTubeQuality) {
+            LinkFailed();
+        } else {
+            NextQuality();
+        }
     });
 }
 

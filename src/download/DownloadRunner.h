@@ -125,6 +125,7 @@ class TDownloadRunner {
     IDownloadView& FView;
     bool FRunning = false;
     bool FCancelled = false;
+    bool FOutputFailed = false; // the attempt's temporary file could not be made or written
     std::chrono::steady_clock::time_point FScriptStart;
     std::string FTempFile;
     // Posted steps check this token so that they do nothing once the runner is gone.

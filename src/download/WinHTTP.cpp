@@ -103,9 +103,10 @@ struct TTransfer {
     std::string Pending;   // the first block of a resume, gathered for the overlap check
     size_t Unreported = 0; // bytes of the block in work (a progress event follows each full one)
     uint64_t MaxMemorySize = 0;
-    bool StoreFailed = false;    // the body could not be kept whole (disk full, memory limit)
-    bool UnaskedPartial = false; // a 206 answer whose range is not the one asked for
-    bool Truncated = false;      // the connection failed (or stalled) after the headers
+    bool StoreFailed = false;       // the body could not be kept whole (disk full, memory limit)
+    bool UnaskedPartial = false;    // a 206 answer whose range is not the one asked for
+    bool OutputWriteFailed = false; // the output file refused a write (disk full, I/O error)
+    bool Truncated = false;         // the connection failed (or stalled) after the headers
     bool ExclusiveOutput = false;
 
     bool HasStream() const { return Memory || OutputFd >= 0; }
@@ -390,6 +391,7 @@ bool TTransferDriver::Store(TTransfer& t, const char* p, size_t n) {
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
                 t.StoreFailed = true;
+                t.OutputWriteFailed = true;
                 return false;
             }
             done += static_cast<size_t>(w);
@@ -841,7 +843,8 @@ void TCustomWinHTTP::CompletionDispatch(const std::shared_ptr<TTransfer>& tp) {
         if (OnDoneInterrupted) OnDoneInterrupted(this);
         return;
     }
-    if (t.Success && !t.HasStream()) {
+    // A file that cannot be written is the output file's fault, not the connection's.
+    if ((t.Success && !t.HasStream()) || t.OutputWriteFailed) {
         if (OnAnyError) OnAnyError(this);
         if (OnOutputFileError) OnOutputFileError(this);
         cleanUp();

@@ -315,25 +315,40 @@ TEST_F(DownloadRunnerTest, ABodyKeptInMemoryNeverReplacesAnExistingFile) {
     EXPECT_EQ(Dir.Read(planted), "planted");
 }
 
-// When the stream arrived but cannot be kept, the other qualities cannot do better.
+// When the folder refuses the stream (before it arrives, or when it is to be moved to its name),
+// the other qualities cannot do better: the link ends with the reason in the log.
 TEST_F(DownloadRunnerTest, ADownloadThatCannotBeKeptEndsTheLinkWithTheReason) {
-    TFakeResponse slow = Stream(300000, 18);
-    slow.StallAfter = 100000;
-    slow.StallMs = 300;
-    const auto link = Site.AddVideo("k1", "Kept", {{18, slow}, {22, Stream(1000, 22)}});
-    const std::string moved = Dir.Path().substr(0, Dir.Path().size() - 1) + "-moved";
-    bool renamed = false;
-    View.OnPanel = [&] {
-        if (!renamed && Runner->Panel.Status == "Downloading...")
-            renamed = ::rename(Dir.Path().c_str(), moved.c_str()) == 0;
+    struct TCase {
+        const char* RemoveFolderAt;
+        const char* Reason;
     };
-    Run({link});
-    if (renamed) ::rename(moved.c_str(), Dir.Path().c_str());
-    ASSERT_TRUE(renamed);
-    EXPECT_EQ(Runner->Rows[0].Status, "Failed.");
-    EXPECT_EQ(Site.CountRequests("/videoplayback?id=k1&itag=22"), 0);
-    ASSERT_EQ(View.LogLines.size(), 1u);
-    EXPECT_NE(View.LogLines[0].find("could not be saved"), std::string::npos) << View.LogLines[0];
+    const TCase cases[] = {{"Analyzing finished, ready to download...", "could not be written"},
+                           {"Downloading...", "could not be saved"}};
+    int video = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.RemoveFolderAt);
+        TFakeResponse slow = Stream(300000, 18);
+        slow.StallAfter = 100000;
+        slow.StallMs = 300;
+        const std::string id = "k" + std::to_string(++video);
+        const auto link = Site.AddVideo(id, "Kept", {{18, slow}, {22, Stream(1000, 22)}});
+        const std::string moved = Dir.Path().substr(0, Dir.Path().size() - 1) + "-moved";
+        bool renamed = false;
+        View.Ended = false;
+        View.LogLines.clear();
+        View.OnPanel = [&] {
+            if (!renamed && Runner->Panel.Status == c.RemoveFolderAt)
+                renamed = ::rename(Dir.Path().c_str(), moved.c_str()) == 0;
+        };
+        Run({link});
+        View.OnPanel = nullptr;
+        if (renamed) ::rename(moved.c_str(), Dir.Path().c_str());
+        ASSERT_TRUE(renamed);
+        EXPECT_EQ(Runner->Rows[0].Status, "Failed.");
+        EXPECT_EQ(Site.CountRequests("/videoplayback?id=" + id + "&itag=22"), 0);
+        ASSERT_EQ(View.LogLines.size(), 1u);
+        EXPECT_NE(View.LogLines[0].find(c.Reason), std::string::npos) << View.LogLines[0];
+    }
 }
 
 // A stream that stalls after its headers ends as a lost connection; the next quality follows.

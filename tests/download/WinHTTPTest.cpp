@@ -572,7 +572,7 @@ TEST_F(WinHTTPTest, ABodyThatCannotBeKeptWholeIsNotReportedAsDone) {
     Http.MaxMemorySize = 0;
     Http.OutputFileName = "/dev/full";
     Run(Site.URL("/big"));
-    EXPECT_EQ(R.Events, (Events{"ConnLost", "AnyError"}));
+    EXPECT_EQ(R.Events, (Events{"AnyError", "OutputFileError"}));
 }
 
 TEST_F(WinHTTPTest, AnOutputFileThatCannotBeCreatedIsAnOutputFileError) {
