@@ -16,7 +16,7 @@ struct TQueueFrontEnd {
     void ProcessForeignEvents() {}
 };
 using QueueFrontEnds = ::testing::Types<TQueueFrontEnd>;
-INSTANTIATE_TYPED_TEST_SUITE_P(Queue, DispatcherContract, QueueFrontEnds);
+INSTANTIATE_TYPED_TEST_SUITE_P(QueueDispatcher, DispatcherContract, QueueFrontEnds);
 
 } // namespace mw::test
 

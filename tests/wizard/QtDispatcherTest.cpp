@@ -48,7 +48,7 @@ struct TQtFrontEnd {
     void ProcessForeignEvents() { QCoreApplication::processEvents(); }
 };
 using QtFrontEnds = ::testing::Types<TQtFrontEnd>;
-INSTANTIATE_TYPED_TEST_SUITE_P(Qt, DispatcherContract, QtFrontEnds);
+INSTANTIATE_TYPED_TEST_SUITE_P(QtDispatcher, DispatcherContract, QtFrontEnds);
 
 // The event loop alone (nobody calls RunPending) serves posted and delayed calls.
 TEST(QtDispatcher, TheEventLoopRunsPostedAndDelayedCalls) {
