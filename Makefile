@@ -2,9 +2,13 @@
 EDITION ?= full
 BUILD   ?= build
 ASAN    ?= build-asan
+TSAN    ?= build-tsan
+# The threaded components: dispatcher, worker thread, transfers, download runner, logger.
+TSAN_TESTS   = app_tests download_tests engine_tests
+TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|Logger
 JOBS    ?= $(shell nproc)
 
-.PHONY: setup configure build run test test-asan screenshots clean
+.PHONY: setup configure build run test test-asan test-tsan screenshots clean
 
 setup:
 	@bash scripts/setup.sh
@@ -25,6 +29,7 @@ screenshots: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
 
 # Core tests again under AddressSanitizer and UndefinedBehaviorSanitizer (no GUI).
 test-asan: setup
@@ -32,5 +37,12 @@ test-asan: setup
 	@cmake --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
+# The threaded components' tests again under ThreadSanitizer (no GUI; only their programs are built).
+test-tsan: setup
+	@cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMW_TSAN=ON -DMW_GUI=OFF >/dev/null
+	@cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_FILTER)'
+
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) $(TSAN)

@@ -1,5 +1,6 @@
 #include "app/Dispatcher.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -24,7 +25,26 @@ void TQueueDispatcher::Post(std::function<void()> call) {
         std::lock_guard lock(FMutex);
         FQueue.push_back(std::move(call));
     }
-    FQueued.notify_all();
+    FQueueChanged.notify_all();
+    Queued(std::chrono::milliseconds(0));
+}
+
+void TQueueDispatcher::PostDelayed(std::chrono::milliseconds delay, std::function<void()> call) {
+    if (delay.count() < 0) delay = std::chrono::milliseconds(0);
+    {
+        std::lock_guard lock(FMutex);
+        FDelayed.emplace(TClock::now() + delay, std::move(call));
+    }
+    FQueueChanged.notify_all();
+    Queued(delay);
+}
+
+void TQueueDispatcher::MoveDueCalls(TClock::time_point now) {
+    // Equal keys keep their insertion order, so calls due together run in posting order.
+    while (!FDelayed.empty() && FDelayed.begin()->first <= now) {
+        FQueue.push_back(std::move(FDelayed.begin()->second));
+        FDelayed.erase(FDelayed.begin());
+    }
 }
 
 void TQueueDispatcher::CallAndWait(std::function<void()> call) {
@@ -64,6 +84,7 @@ void TQueueDispatcher::RunPending() {
     std::deque<std::function<void()>> batch;
     {
         std::lock_guard lock(FMutex);
+        MoveDueCalls(TClock::now());
         batch.swap(FQueue);
     }
     for (auto& call : batch)
@@ -71,9 +92,17 @@ void TQueueDispatcher::RunPending() {
 }
 
 bool TQueueDispatcher::WaitAndRunPending(std::chrono::milliseconds timeout) {
+    const auto end = TClock::now() + timeout;
     {
         std::unique_lock lock(FMutex);
-        if (!FQueued.wait_for(lock, timeout, [&] { return !FQueue.empty(); })) return false;
+        while (true) {
+            const auto now = TClock::now();
+            MoveDueCalls(now);
+            if (!FQueue.empty()) break;
+            if (now >= end) return false;
+            const auto until = FDelayed.empty() ? end : std::min(end, FDelayed.begin()->first);
+            FQueueChanged.wait_until(lock, until);
+        }
     }
     RunPending();
     return true;

@@ -24,6 +24,24 @@ extern "C" void OnInterrupt(int) {
     GInterrupted = true;
 }
 
+// Titles and addresses come from the site: control characters are shown escaped, so that no
+// escape sequence reaches the terminal.
+std::string Printable(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 // Refused links are reported and skipped (OK), never asked about.
 struct TStderrPrompt : ILinkListPrompt {
     int Refused = 0;
@@ -31,7 +49,7 @@ struct TStderrPrompt : ILinkListPrompt {
         std::string line = text;
         const size_t gap = line.find("\n\r\n\r");
         if (gap != std::string::npos) line = line.substr(0, gap) + ": " + line.substr(gap + 4);
-        std::fprintf(stderr, "mediawizard-cli: %s\n", line.c_str());
+        std::fprintf(stderr, "mediawizard-cli: %s\n", Printable(line).c_str());
         // A link given twice is downloaded once; only links that are not video links count as failed.
         if (text.find(AlreadyInListText) == std::string::npos) ++Refused;
         return true;
@@ -52,19 +70,19 @@ class TTerminalView : public IDownloadView {
             FRow = row;
             FStatus.clear();
             FName.clear();
-            std::printf("[%d/%d] %s\n", row + 1, Runner->DownloadRun.Total, r.Name.c_str());
+            std::printf("[%d/%d] %s\n", row + 1, Runner->DownloadRun.Total, Printable(r.Name).c_str());
         }
         if (r.Name != FName && !FName.empty())
-            Say("Title: " + (r.Name.empty() ? std::string("(none)") : r.Name));
+            Say("Title: " + (r.Name.empty() ? std::string("(none)") : Printable(r.Name)));
         FName = r.Name;
         if (r.Status != FStatus) {
             FStatus = r.Status;
             if (r.Status == "Finish.") {
                 const std::string path =
                     Runner->DownloadedFiles.empty() ? "" : Runner->DownloadedFiles.back();
-                Say("Finish. " + r.Size + " -> " + path);
+                Say("Finish. " + r.Size + " -> " + Printable(path));
             } else if (r.Status != "Downloading...") {
-                Say(r.Status);
+                Say(Printable(r.Status));
             }
         }
         if (r.Status == "Downloading..." && FTty) {
@@ -87,7 +105,11 @@ class TTerminalView : public IDownloadView {
     }
     void ScriptError(const std::string& message) override {
         EndProgressLine();
-        std::fprintf(stderr, "mediawizard-cli: %s\n", message.c_str());
+        std::fprintf(stderr, "mediawizard-cli: %s\n", Printable(message).c_str());
+    }
+    void LogLine(const std::string& text) override {
+        EndProgressLine();
+        std::fprintf(stderr, "mediawizard-cli: %s\n", Printable(text).c_str());
     }
     void DownloadRunEnded() override {
         EndProgressLine();
@@ -170,7 +192,7 @@ int RunDownload(const TCliArgs& args) {
     std::printf("Total: %d, succeeded: %d, failed: %d\n", run.Total + prompt.Refused, run.Succeeded,
                 run.Failed() + prompt.Refused);
     for (const auto& f : runner.DownloadedFiles)
-        std::printf("Saved: %s\n", f.c_str());
+        std::printf("Saved: %s\n", Printable(f).c_str());
     return run.Failed() == 0 && prompt.Refused == 0 ? 0 : 1;
 }
 

@@ -2,12 +2,15 @@
 
 #include "app/UtilFuncs.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <stdio.h>
-#include <thread>
+#include <sys/random.h>
 #include <unistd.h>
 
 namespace mw {
@@ -17,13 +20,21 @@ namespace {
 // The program's transfers read bigger blocks than the component's default, so that handing each
 // block's progress to the main thread does not limit the speed.
 constexpr uint32_t StreamBlockSize = 1024 * 1024;
-constexpr uint64_t MaxPageSize = 64ull << 20;
+// Far above what a real watch page or information answer needs; anything longer is hostile.
+constexpr uint64_t MaxPageSize = 4ull << 20;
+constexpr uint64_t MaxInfoSize = 1ull << 20;
+// A stream body is kept in memory only when its temporary file could not be made.
+constexpr uint64_t MaxStreamMemorySize = 64ull << 20;
+constexpr size_t MaxScriptHeap = 64u << 20;
+// Tries of the next free name when one is taken between choosing and moving.
+constexpr int MaxNameRaces = 8;
 
 void ConfigureTransfer(TWinHTTP& h) {
     h.AcceptTypes = "*/*";
     h.Agent = "[Vantrel]";
-    // Certificates are verified: no ignore-invalid-certificate option here.
-    h.InternetOptions = TInternetOptions{ioKeepConnection};
+    // Certificates are verified: no ignore-invalid-certificate option here. A site that moves to
+    // https is followed; a move from https to http is not.
+    h.InternetOptions = TInternetOptions{ioKeepConnection, ioIgnoreRedirectToHTTPS};
     h.ShowGoOnlineMessage = true;
 }
 
@@ -36,7 +47,45 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
     return true;
 }
 
-std::atomic<unsigned> GTempCounter{0};
+// Sixteen hex digits nobody can guess ahead.
+std::string RandomHex() {
+    uint64_t value = 0;
+    if (getrandom(&value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) {
+        std::random_device rd;
+        value = (static_cast<uint64_t>(rd()) << 32) ^ rd();
+    }
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(value));
+    return buf;
+}
+
+// Writes a body kept in memory to a new file of its own (never an existing one).
+bool WriteNewFile(const std::string& path, const std::string& data) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < data.size();) {
+        const ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        ok = w > 0;
+        if (ok) done += static_cast<size_t>(w);
+    }
+    const int saved = errno;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) {
+        ::unlink(path.c_str());
+        errno = saved ? saved : EIO;
+    }
+    return ok;
+}
+
+// http and https only: a site may not make the program read a local file or speak another protocol.
+bool IsWebAddress(const std::string& address) {
+    const size_t sep = address.find("://");
+    if (sep == std::string::npos) return true; // taken as http
+    const std::string scheme = LowerCase(address.substr(0, sep));
+    return scheme == "http" || scheme == "https";
+}
 
 } // namespace
 
@@ -65,10 +114,20 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
     ConfigureTransfer(WinHTTPDownloadInfoFile);
     ConfigureTransfer(WinHTTPDownload);
     WinHTTPDownload.TransferBufferSize = StreamBlockSize;
+    WinHTTPDownload.OutputFileExclusive = true;
     // Pages and information are small; a server that sends without end must not exhaust memory.
     WinHTTPGetInfoFileURL.MaxMemorySize = MaxPageSize;
-    WinHTTPDownloadInfoFile.MaxMemorySize = MaxPageSize;
-    WinHTTPDownload.MaxMemorySize = MaxPageSize;
+    WinHTTPDownloadInfoFile.MaxMemorySize = MaxInfoSize;
+    WinHTTPDownload.MaxMemorySize = MaxStreamMemorySize;
+
+    // A crafted stream map ends with the script error, within bounds of memory and time.
+    Script.MaxHeapBytes = MaxScriptHeap;
+    Script.QueryContinueIntervalMs = 100;
+    Script.OnEnter = [this](TCustomScript*) { FScriptStart = std::chrono::steady_clock::now(); };
+    Script.OnQueryContinue = [this](TCustomScript*, bool& allow) {
+        allow =
+            std::chrono::steady_clock::now() - FScriptStart < std::chrono::milliseconds(ScriptTimeLimitMs);
+    };
 
     const auto parse = [this](THostScriptlet*, const std::string& text) {
         ParseStreamList(text, StreamTable);
@@ -102,7 +161,7 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         FView.RowChanged(DownloadRun.CurrentIndex);
         FView.PanelChanged();
         WinHTTPDownloadInfoFile.URL = row->URL;
-        WinHTTPDownloadInfoFile.StartTransfer();
+        StartTransfer(WinHTTPDownloadInfoFile);
     };
     WinHTTPGetInfoFileURL.OnAnyError = [this](TCustomWinHTTP*) { LinkFailed(); };
 
@@ -119,14 +178,11 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
             LinkFailed();
             return;
         }
-        if (ScriptWaitMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ScriptWaitMs));
-        ShowLinkProgress("Analyzing finished, ready to download...");
-        Panel.ProgressBar = 0;
-        Panel.Percentage = "0%";
-        DownloadRun.Attempt = FSettings.PreferYouTubeQuality ? 1 : 0;
-        Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
-        FView.PanelChanged();
-        StartAttempt();
+        // The pause after the script is a delayed step, never a sleep: the window stays alive.
+        const std::weak_ptr<bool> alive = FAlive;
+        FDispatcher->PostDelayed(std::chrono::milliseconds(std::max(ScriptWaitMs, 0)), [this, alive] {
+            if (alive.lock()) StartFirstAttempt();
+        });
     };
     WinHTTPDownloadInfoFile.OnAnyError = [this](TCustomWinHTTP*) { LinkFailed(); };
 
@@ -140,13 +196,14 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
     WinHTTPDownload.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t, TMemoryStream* stream) {
         TDownloadRow* row = CurrentRow();
         if (!row) return;
-        const std::string folder = FSettings.OutputURLDir;
-        const std::string path = MakeDownloadFileName(
-            row->Name, QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube), folder);
-        // Without a Content-Length a file that could not be created leaves the body in memory.
-        const bool saved = stream ? stream->SaveToFile(path) : MoveWithoutReplacing(FTempFile, path);
-        if (!saved) {
-            StreamAttemptFailed();
+        std::string reason;
+        const std::string path = KeepDownload(stream, reason);
+        if (path.empty()) {
+            // The next quality would be downloaded in full only to fail the same way.
+            FView.LogLine("The download of \"" + SafeTitleStem(row->Name) +
+                          "\" could not be saved: " + reason);
+            RemoveTempFile();
+            LinkFailed();
             return;
         }
         FTempFile.clear();
@@ -156,6 +213,7 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         Advance();
     };
     WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { StreamAttemptFailed(); };
+    WinHTTPDownload.OnOutputFileError = [this](TCustomWinHTTP*) { FOutputFailed = true; };
 
     const auto aborted = [this](TCustomWinHTTP*) {
         RemoveTempFile();
@@ -191,6 +249,7 @@ void TDownloadRunner::StartDownloadRun() {
     DownloadRun = TDownloadRun{};
     DownloadRun.Total = static_cast<int>(Rows.size());
     FRunning = true;
+    FCancelled = false;
     const std::weak_ptr<bool> alive = FAlive;
     FDispatcher->Post([this, alive] {
         if (alive.lock()) NextLink();
@@ -198,6 +257,7 @@ void TDownloadRunner::StartDownloadRun() {
 }
 
 void TDownloadRunner::Cancel() {
+    FCancelled = true;
     WinHTTPGetInfoFileURL.AbortTransfer(false, false);
     WinHTTPDownloadInfoFile.AbortTransfer(false, false);
     WinHTTPDownload.AbortTransfer(false, false);
@@ -207,36 +267,106 @@ void TDownloadRunner::NextLink() {
     StreamTable.Clear();
     TDownloadRow* row = CurrentRow();
     if (!row || !FRunning) return;
+    FCancelled = false; // a cancel between two links has no effect
     Panel.CurrentFile = row->Name;
     FView.PanelChanged();
     WinHTTPGetInfoFileURL.URL = row->Name;
-    WinHTTPGetInfoFileURL.StartTransfer();
+    StartTransfer(WinHTTPGetInfoFileURL);
+}
+
+void TDownloadRunner::StartTransfer(TWinHTTP& h) {
+    h.Timeouts.ReceiveTimeout = StallTimeoutMs;
+    h.StartTransfer();
 }
 
 std::string TDownloadRunner::NewTempFileName() {
-    return AddTrailingBackslash(FSettings.OutputURLDir) + ".mediawizard-" + std::to_string(::getpid()) + "-" +
-           std::to_string(++GTempCounter) + ".part";
+    return AddTrailingBackslash(FSettings.OutputURLDir) + ".mediawizard-" + RandomHex() + ".part";
+}
+
+std::string TDownloadRunner::KeepDownload(const TMemoryStream* stream, std::string& reason) {
+    TDownloadRow* row = CurrentRow();
+    const std::string extension = QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube);
+    if (stream) {
+        // The temporary file could not be made while the stream arrived (what is at its name is
+        // not ours to remove); one more try under a new name, exclusively.
+        FTempFile = NewTempFileName();
+        if (!WriteNewFile(FTempFile, stream->Data)) {
+            reason = std::strerror(errno);
+            FTempFile.clear();
+            return "";
+        }
+    }
+    for (int i = 0; i < MaxNameRaces; ++i) {
+        const std::string path =
+            MakeDownloadFileName(row ? row->Name : "", extension, FSettings.OutputURLDir);
+        if (path.empty()) {
+            reason = "no free file name";
+            return "";
+        }
+        if (MoveWithoutReplacing(FTempFile, path)) return path;
+        if (errno != EEXIST) break; // else the name was taken meanwhile: the next one
+    }
+    reason = std::strerror(errno);
+    return "";
 }
 
 void TDownloadRunner::StartAttempt() {
+    FOutputFailed = false;
+    const std::string address =
+        QualityStreamAddress(DownloadRun.Attempt, FSettings.PreferYouTube, StreamTable);
+    if (!IsWebAddress(address)) {
+        FView.LogLine("The stream address of " +
+                      QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube) +
+                      " is neither http nor https; it is not followed.");
+        StreamAttemptFailed();
+        return;
+    }
     FTempFile = NewTempFileName();
     WinHTTPDownload.OutputFileName = FTempFile;
-    WinHTTPDownload.URL = QualityStreamAddress(DownloadRun.Attempt, FSettings.PreferYouTube, StreamTable);
-    WinHTTPDownload.StartTransfer();
+    WinHTTPDownload.URL = address;
+    StartTransfer(WinHTTPDownload);
 }
 
 // A stream that failed or could not be saved: the next quality when falling back, else the link fails.
 // The next quality is posted so the transfer that raised the event is idle again when it starts.
+// The decision is posted also because the transfer raises OnOutputFileError after OnAnyError.
 void TDownloadRunner::StreamAttemptFailed() {
     RemoveTempFile();
-    if (!FSettings.PreferYouTubeQuality) {
-        LinkFailed();
-        return;
-    }
     const std::weak_ptr<bool> alive = FAlive;
     FDispatcher->Post([this, alive] {
-        if (alive.lock()) NextQuality();
+        if (!alive.lock() || !FRunning) return;
+        if (FOutputFailed) {
+            // The download folder refused the file: the next quality would fail the same way.
+            FView.LogLine("The download could not be written to the folder \"" + FSettings.OutputURLDir +
+                          "\".");
+            LinkFailed();
+        } else if (!FSettings.PreferYouTubeQuality) {
+            LinkFailed();
+        } else {
+            NextQuality();
+        }
     });
+}
+
+void TDownloadRunner::StartFirstAttempt() {
+    if (StepCancelled()) return;
+    ShowLinkProgress("Analyzing finished, ready to download...");
+    Panel.ProgressBar = 0;
+    Panel.Percentage = "0%";
+    DownloadRun.Attempt = FSettings.PreferYouTubeQuality ? 1 : 0;
+    Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
+    FView.PanelChanged();
+    StartAttempt();
+}
+
+// The pause after the script runs no transfer, but belongs to the link: a cancel given during it
+// ends the run when the pause is over.
+bool TDownloadRunner::StepCancelled() {
+    if (!FRunning) return true;
+    if (!FCancelled) return false;
+    RemoveTempFile();
+    RunEnded();
+    return true;
 }
 
 void TDownloadRunner::NextQuality() {

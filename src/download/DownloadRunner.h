@@ -7,8 +7,10 @@
 // events there; the next-link and next-quality steps are posted through the dispatcher so that the
 // component that raised the current event is idle again when they run. No lock.
 //
-// A stream is written to a temporary file in the download folder while it arrives and moved to
-// its final name only when complete; a failed or cancelled attempt removes it.
+// A stream is written to a new temporary file (unpredictable name, created exclusively) in the
+// download folder while it arrives and moved to its final name only when complete, never over an
+// existing file; a failed or cancelled attempt removes it. Addresses from the site are followed
+// only over http and https.
 #pragma once
 
 #include "app/Dispatcher.h"
@@ -18,6 +20,7 @@
 #include "download/VideoInfo.h"
 #include "download/WinHTTP.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -54,6 +57,8 @@ class IDownloadView {
     // The script host's error message ("Error: Line number %d, %s").
     virtual void ScriptError(const std::string& /*message*/) {}
     virtual void DownloadRunEnded() {}
+    // A line for the log: why a stream was refused or a download could not be kept.
+    virtual void LogLine(const std::string& /*text*/) {}
 };
 
 // "%0.2d:%0.2d:%0.2d" of hours (not wrapped), minutes, seconds; a negative count gets a leading "-".
@@ -77,12 +82,19 @@ class TDownloadRunner {
     TDownloadRun DownloadRun;
     std::vector<std::string> DownloadedFiles;
     TStreamTable StreamTable;
-    // The pause after the stream-map script (the script itself runs synchronously).
+    // The pause after the stream-map script before the first stream (the script itself runs
+    // synchronously); a delayed step on the dispatcher, the main thread stays free meanwhile.
     int ScriptWaitMs = 1500;
+    // Longest time the stream-map script may run before it is ended with an error.
+    int ScriptTimeLimitMs = 5000;
+    // A transfer that receives nothing for this long ends as a lost connection (the next quality
+    // follows); applied at each start.
+    uint32_t StallTimeoutMs = 60000;
 
     void BuildDownloadList(const std::vector<std::string>& links);
     void StartDownloadRun();
-    // Soft-aborts the three transfers; only a running one reports, which ends the run.
+    // Soft-aborts the three transfers; a running one reports, which ends the run. During the
+    // pause after the script the run ends when the pause is over; between links it has no effect.
     void Cancel();
     bool Running() const { return FRunning; }
 
@@ -93,6 +105,8 @@ class TDownloadRunner {
   private:
     void NextLink();
     void NextQuality();
+    void StartFirstAttempt();
+    bool StepCancelled();
     void StartAttempt();
     void LinkFailed();
     void StreamAttemptFailed();
@@ -100,12 +114,19 @@ class TDownloadRunner {
     void RunEnded();
     void RemoveTempFile();
     std::string NewTempFileName();
+    void StartTransfer(TWinHTTP& h);
+    // Moves the finished download (the temporary file, or a body kept in memory) to a free name;
+    // never replaces anything. The path, or "" with the reason set.
+    std::string KeepDownload(const TMemoryStream* stream, std::string& reason);
     TDownloadRow* CurrentRow();
 
     IMainThreadDispatcher* FDispatcher;
     TUserSettings& FSettings;
     IDownloadView& FView;
     bool FRunning = false;
+    bool FCancelled = false;
+    bool FOutputFailed = false; // the attempt's temporary file could not be made or written
+    std::chrono::steady_clock::time_point FScriptStart;
     std::string FTempFile;
     // Posted steps check this token so that they do nothing once the runner is gone.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -121,7 +122,8 @@ duk_ret_t MethodImpl(duk_context* ctx, TCallFailure& failure) {
 
 // Runs a host call's C++ part to its end (destructors included) before raising the script error,
 // because the engine's error unwinds with a long jump.
-template <duk_ret_t (*Impl)(duk_context*, TCallFailure&), duk_errcode_t Code> duk_ret_t Guarded(duk_context* ctx) {
+template <duk_ret_t (*Impl)(duk_context*, TCallFailure&), duk_errcode_t Code>
+duk_ret_t Guarded(duk_context* ctx) {
     TCallFailure failure;
     const duk_ret_t r = Impl(ctx, failure);
     if (!failure.Failed) return r;
@@ -129,7 +131,9 @@ template <duk_ret_t (*Impl)(duk_context*, TCallFailure&), duk_errcode_t Code> du
     return duk_error(ctx, Code, "%s", failure.Message);
 }
 
-duk_ret_t MethodCall(duk_context* ctx) { return Guarded<MethodImpl, DUK_ERR_ERROR>(ctx); }
+duk_ret_t MethodCall(duk_context* ctx) {
+    return Guarded<MethodImpl, DUK_ERR_ERROR>(ctx);
+}
 
 // Proxy trap get(target, key, receiver).
 duk_ret_t GetImpl(duk_context* ctx, TCallFailure& failure) {
@@ -166,7 +170,9 @@ duk_ret_t GetImpl(duk_context* ctx, TCallFailure& failure) {
     return 0;
 }
 
-duk_ret_t GetTrap(duk_context* ctx) { return Guarded<GetImpl, DUK_ERR_TYPE_ERROR>(ctx); }
+duk_ret_t GetTrap(duk_context* ctx) {
+    return Guarded<GetImpl, DUK_ERR_TYPE_ERROR>(ctx);
+}
 
 // Proxy trap set(target, key, value, receiver).
 duk_ret_t SetImpl(duk_context* ctx, TCallFailure& failure) {
@@ -187,7 +193,9 @@ duk_ret_t SetImpl(duk_context* ctx, TCallFailure& failure) {
     return 0;
 }
 
-duk_ret_t SetTrap(duk_context* ctx) { return Guarded<SetImpl, DUK_ERR_TYPE_ERROR>(ctx); }
+duk_ret_t SetTrap(duk_context* ctx) {
+    return Guarded<SetImpl, DUK_ERR_TYPE_ERROR>(ctx);
+}
 
 void PushScriptlet(duk_context* ctx, const std::shared_ptr<TScriptlet>& s) {
     ScriptOf(ctx)->KeepAlive(s);
@@ -202,14 +210,45 @@ void PushScriptlet(duk_context* ctx, const std::shared_ptr<TScriptlet>& s) {
     duk_push_proxy(ctx, 0);
 }
 
-void* DukAlloc(void*, duk_size_t size) {
-    return std::malloc(size);
+// Every block carries its size in front, so that the heap's total can be kept against its limit.
+struct alignas(std::max_align_t) TBlockHeader {
+    size_t Size;
+};
+void* DukAlloc(void* udata, duk_size_t size) {
+    auto* script = static_cast<TCustomScript*>(udata);
+    if (size == 0 || !script->ReserveHeap(size)) return nullptr;
+    auto* h = static_cast<TBlockHeader*>(std::malloc(sizeof(TBlockHeader) + size));
+    if (!h) {
+        script->ReleaseHeap(size);
+        return nullptr;
+    }
+    h->Size = size;
+    return h + 1;
 }
-void* DukRealloc(void*, void* p, duk_size_t size) {
-    return std::realloc(p, size);
+void DukFree(void* udata, void* p) {
+    if (!p) return;
+    auto* h = static_cast<TBlockHeader*>(p) - 1;
+    static_cast<TCustomScript*>(udata)->ReleaseHeap(h->Size);
+    std::free(h);
 }
-void DukFree(void*, void* p) {
-    std::free(p);
+void* DukRealloc(void* udata, void* p, duk_size_t size) {
+    if (!p) return DukAlloc(udata, size);
+    if (size == 0) {
+        DukFree(udata, p);
+        return nullptr;
+    }
+    auto* script = static_cast<TCustomScript*>(udata);
+    auto* h = static_cast<TBlockHeader*>(p) - 1;
+    const size_t old = h->Size;
+    if (size > old && !script->ReserveHeap(size - old)) return nullptr;
+    auto* moved = static_cast<TBlockHeader*>(std::realloc(h, sizeof(TBlockHeader) + size));
+    if (!moved) {
+        if (size > old) script->ReleaseHeap(size - old);
+        return nullptr;
+    }
+    if (size < old) script->ReleaseHeap(old - size);
+    moved->Size = size;
+    return moved + 1;
 }
 void DukFatal(void*, const char* msg) {
     std::fprintf(stderr, "script engine: fatal error: %s\n", msg ? msg : "");
@@ -248,8 +287,18 @@ void TCustomScript::Close() {
     SetState(ssClosed);
 }
 
+bool TCustomScript::ReserveHeap(size_t bytes) {
+    // A script that allocates much runs few instructions, and the engine's instruction-count check
+    // comes too seldom: its allocations ask too, and fail once the answer was no.
+    if (FRunning && (FDenied || ((++FAllocations & 1023u) == 0 && !QueryContinue()))) return false;
+    if (MaxHeapBytes && (bytes > MaxHeapBytes || FHeapUsed > MaxHeapBytes - bytes)) return false;
+    FHeapUsed += bytes;
+    return true;
+}
+
 bool TCustomScript::QueryContinue() {
     if (!FRunning) return true;
+    if (FDenied) return false;
     const auto now = std::chrono::steady_clock::now();
     if (now - FLastQuery < std::chrono::milliseconds(QueryContinueIntervalMs)) return true;
     FLastQuery = now;
@@ -259,6 +308,7 @@ bool TCustomScript::QueryContinue() {
     } catch (...) {
         allow = false; // nothing may unwind through the engine
     }
+    FDenied = !allow;
     return allow;
 }
 
@@ -278,6 +328,8 @@ void TCustomScript::ReportError(duk_context* ctx) {
         const char* text = duk_safe_to_lstring(ctx, -1, &len);
         error.Description.assign(text, len);
     }
+    // Once stopped, even the error object may fail to be made: say why the script ended.
+    if (FDenied) error.Description = "execution timeout";
     if (FHostErrorLine >= 0) error.Line = FHostErrorLine;
     FHostErrorLine = -1;
     if (error.Line < 0) error.Line = 0;
@@ -286,6 +338,7 @@ void TCustomScript::ReportError(duk_context* ctx) {
 
 void TCustomScript::Execute() {
     Close();
+    FDenied = false;
     FContext = duk_create_heap(DukAlloc, DukRealloc, DukFree, this, DukFatal);
     if (!FContext) throw EScriptEngineError("The script engine could not be created");
     SetState(ssInitialized);

@@ -4,7 +4,8 @@
 // Threading: everything runs on the thread that calls Execute (the main thread). The engine runs
 // the global code synchronously inside Execute; every host call and notification arrives there
 // before Execute returns. A long-running script asks OnQueryContinue about once per
-// QueryContinueIntervalMs and stops when the answer is no.
+// QueryContinueIntervalMs (from its instructions and from its allocations) and stops when the
+// answer is no: the answer holds for the rest of the run.
 #pragma once
 
 #include "download/ScriptIntf.h"
@@ -44,6 +45,9 @@ class TCustomScript {
     std::vector<std::string> Lines;
     void* WindowHandle = nullptr;
     int QueryContinueIntervalMs = 1000;
+    // Most bytes the engine may hold at once (0 = no limit); beyond it an allocation fails and
+    // the script ends with an error instead of exhausting the process.
+    size_t MaxHeapBytes = 0;
 
     std::function<void(TCustomScript*, const TScriptError&)> OnError;
     std::function<void(TCustomScript*)> OnEnter;
@@ -64,6 +68,8 @@ class TCustomScript {
     bool QueryContinue();
     void KeepAlive(const std::shared_ptr<TScriptlet>& object) { FLiveObjects.push_back(object); }
     void SetHostErrorLine(int line) { FHostErrorLine = line; }
+    bool ReserveHeap(size_t bytes);
+    void ReleaseHeap(size_t bytes) { FHeapUsed -= bytes; }
 
   private:
     void SetState(TScriptState state);
@@ -75,6 +81,9 @@ class TCustomScript {
     std::chrono::steady_clock::time_point FLastQuery;
     bool FRunning = false;
     int FHostErrorLine = -1; // line (from 0) of the call whose host error is being raised
+    size_t FHeapUsed = 0;
+    unsigned FAllocations = 0;
+    bool FDenied = false; // OnQueryContinue said no during this run
 };
 
 // The JavaScript engine.

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <stdexcept>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mw {
 
@@ -132,16 +136,20 @@ std::string ExtractTitle(const std::string& pageText) {
     static const std::string Prefix = "<meta name=\"title\" content=\"";
     static const std::string Suffix = "\">";
     // The pattern <meta name="title" content="([^<]+)">: the greedy run of non-"<" characters
-    // backs off to the last "\">" inside it.
-    for (size_t p = pageText.find(Prefix); p != std::string::npos; p = pageText.find(Prefix, p + 1)) {
+    // backs off to the last "\">" inside it. The run ends before the next "<", where the next
+    // prefix can begin at the earliest, so each byte is looked at a bounded number of times.
+    const std::string_view page(pageText);
+    for (size_t p = page.find(Prefix); p != std::string_view::npos; p = page.find(Prefix, p + 1)) {
         const size_t runStart = p + Prefix.size();
-        size_t runEnd = pageText.find('<', runStart);
-        if (runEnd == std::string::npos) runEnd = pageText.size();
+        size_t runEnd = page.find('<', runStart);
+        if (runEnd == std::string_view::npos) runEnd = page.size();
         if (runEnd < runStart + 1 + Suffix.size()) continue;
-        const size_t close = pageText.rfind(Suffix, runEnd - Suffix.size());
-        if (close == std::string::npos || close < runStart + 1) continue;
-        std::string match = pageText.substr(p, close + Suffix.size() - p);
-        match.erase(match.find(Prefix), Prefix.size());
+        // The title has at least one character: the closing quote is searched after it only.
+        const std::string_view run = page.substr(runStart + 1, runEnd - runStart - 1);
+        const size_t close = run.rfind(Suffix);
+        if (close == std::string_view::npos) continue;
+        // The match loses its first "\">", which is inside the title when the title holds one.
+        std::string match(page.substr(runStart, close + 1 + Suffix.size()));
         match.erase(match.find(Suffix), Suffix.size());
         return DecodeEntities(match);
     }
@@ -304,10 +312,54 @@ void ParseStreamList(const std::string& listText, TStreamTable& table) {
     }
 }
 
+namespace {
+
+// Characters the name may not hold: path separators, characters other file systems refuse, and
+// every control character (a NUL would cut the name, an escape sequence would reach a terminal).
+bool IsUnsafeNameByte(unsigned char c) {
+    static const std::string Forbidden = "\\/:*?\"<>|";
+    return c < 0x20 || c == 0x7F || Forbidden.find(static_cast<char>(c)) != std::string::npos;
+}
+
+// The longest prefix of text of at most limit bytes that does not end inside a UTF-8 sequence.
+std::string CutAtCharacterBoundary(const std::string& text, size_t limit) {
+    if (text.size() <= limit) return text;
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+size_t NameMaxOf(const std::string& folder) {
+    const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<size_t>(max) : 255;
+}
+
+} // namespace
+
+std::string SafeTitleStem(const std::string& title) {
+    std::string stem = title;
+    for (char& c : stem)
+        if (IsUnsafeNameByte(static_cast<unsigned char>(c))) c = '_';
+    return stem;
+}
+
 std::string MakeDownloadFileName(const std::string& title, const std::string& extension,
                                  const std::string& folder) {
-    const std::string name = MakeSafeFileName(title + extension);
-    return AddTrailingBackslash(folder) + MakeUniqueFileName(name, folder);
+    const std::string dir = AddTrailingBackslash(folder);
+    const size_t nameMax = NameMaxOf(folder);
+    std::string stem = SafeTitleStem(title);
+    // A leading dot would hide the file (and "." or ".." are no names at all).
+    if (stem.empty() || stem[0] == '.') stem.insert(stem.begin(), '_');
+    for (int n = 0; n <= MaxNameNumber; ++n) {
+        const std::string suffix = (n ? "(" + std::to_string(n) + ")" : "") + extension;
+        if (suffix.size() >= nameMax) return "";
+        const std::string name = CutAtCharacterBoundary(stem, nameMax - suffix.size()) + suffix;
+        // Anything at the path (file, folder, symbolic link, dangling or not) makes the name taken.
+        struct stat st {};
+        if (::lstat((dir + name).c_str(), &st) != 0 && errno == ENOENT) return dir + name;
+    }
+    return "";
 }
 
 } // namespace mw

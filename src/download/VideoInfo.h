@@ -44,7 +44,14 @@ std::string EscapeJavaScriptString(const std::string& text);
 // format replaces an earlier one. Throws std::invalid_argument for a format number that is not one.
 void ParseStreamList(const std::string& listText, TStreamTable& table);
 
-// The full path a stream is saved under: folder + a safe, unique name from title and extension.
+// The title as a file name stem: NUL, control characters and characters file systems refuse
+// become "_" (the length is kept; nothing is cut).
+std::string SafeTitleStem(const std::string& title);
+// Highest "(n)" tried for a free name.
+inline constexpr int MaxNameNumber = 32767;
+// The full path a stream is saved under: folder + a safe name from the title, "(n)" when taken
+// (anything at the path counts), then the extension. Never starts with "."; shortened at a UTF-8
+// character boundary to the folder's name length limit. "" when no free name exists.
 std::string MakeDownloadFileName(const std::string& title, const std::string& extension,
                                  const std::string& folder);
 

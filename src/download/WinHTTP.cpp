@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -93,6 +94,7 @@ struct TTransfer {
     bool ExceptionRaised = false;
     bool Stopped = false;
     bool Completed = false; // the completion dispatch or the stop processing has run
+    bool BodyRan = false;   // the worker began the body (a stop before the start skips it)
     std::unique_ptr<TMemoryStream> Memory;
     int OutputFd = -1;
     int LocalFd = -1; // file: URL
@@ -101,7 +103,11 @@ struct TTransfer {
     std::string Pending;   // the first block of a resume, gathered for the overlap check
     size_t Unreported = 0; // bytes of the block in work (a progress event follows each full one)
     uint64_t MaxMemorySize = 0;
-    bool StoreFailed = false; // the body could not be kept whole (disk full, memory limit)
+    bool StoreFailed = false;       // the body could not be kept whole (disk full, memory limit)
+    bool UnaskedPartial = false;    // a 206 answer whose range is not the one asked for
+    bool OutputWriteFailed = false; // the output file refused a write (disk full, I/O error)
+    bool Truncated = false;         // the connection failed (or stalled) after the headers
+    bool ExclusiveOutput = false;
 
     bool HasStream() const { return Memory || OutputFd >= 0; }
     void CloseOutput() {
@@ -248,9 +254,35 @@ int PrereqCallback(void* userData, char*, char*, int, int) {
 
 } // namespace
 
+// A 206 answer is usable only when its Content-Range starts where the request asked; without a
+// range in the request only a piece that is the whole resource is.
+static bool PartialAnswerFits(const TTransfer& t, const std::string& contentRange) {
+    unsigned long long first = 0, last = 0, total = 0;
+    char star = 0;
+    const bool known = std::sscanf(contentRange.c_str(), "bytes %llu-%llu/%llu", &first, &last, &total) == 3;
+    if (!known && std::sscanf(contentRange.c_str(), "bytes %llu-%llu/%c", &first, &last, &star) != 3)
+        return false;
+    if (last < first) return false;
+    uint64_t askedFrom = 0, askedTo = 0;
+    bool asked = true;
+    if (t.S || t.E) {
+        askedFrom = t.S;
+        askedTo = t.E;
+    } else if (t.Range.StartRange || t.Range.EndRange) {
+        askedFrom = t.Range.StartRange;
+        askedTo = t.Range.EndRange;
+    } else {
+        asked = false;
+    }
+    if (!asked) return first == 0 && known && last + 1 == total;
+    return first == askedFrom && (askedTo == 0 || last <= askedTo);
+}
+
 bool TTransferDriver::OpenBodyStream(TTransfer& t) {
     if ((t.Status == 200 || t.Status == 206) && !t.OutputFileName.empty()) {
-        const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (t.S == 0 ? O_TRUNC : 0);
+        int flags = O_RDWR | O_CREAT | O_CLOEXEC | (t.S == 0 ? O_TRUNC : 0);
+        // An exclusive output is a new file, never one planted (or linked) under its name.
+        if (t.ExclusiveOutput) flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
         t.OutputFd = ::open(t.OutputFileName.c_str(), flags, 0666);
         if (t.OutputFd >= 0) {
             if (t.S != 0) {
@@ -315,6 +347,11 @@ TOutcome TTransferDriver::HeadersComplete(TCustomWinHTTP* self, TRequest& r) {
     t.DataSize =
         t.HasContentLength ? std::strtoull(HeaderValue(r.Headers, "Content-Length").c_str(), nullptr, 10) : 0;
     if (!HasHeader(r.Headers, "Content-Range")) t.S = 0;
+    if (t.Status == 206 && !PartialAnswerFits(t, HeaderValue(r.Headers, "Content-Range"))) {
+        // A piece other than the one asked for would be kept as if it were the whole.
+        t.UnaskedPartial = true;
+        return TOutcome::EndBody;
+    }
     if (t.WantsHeaderInfo) {
         for (size_t i = 0; i < r.Headers.size(); ++i)
             t.RawHeaders += r.Headers[i] + "\r\n";
@@ -354,6 +391,7 @@ bool TTransferDriver::Store(TTransfer& t, const char* p, size_t n) {
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
                 t.StoreFailed = true;
+                t.OutputWriteFailed = true;
                 return false;
             }
             done += static_cast<size_t>(w);
@@ -469,6 +507,7 @@ bool TCustomWinHTTP::StartRangeTransfer(uint32_t fromPos, uint32_t toPos, bool f
     t->Timeouts = Timeouts;
     t->BufferSize = std::max<uint32_t>(TransferBufferSize, 255);
     t->MaxMemorySize = MaxMemorySize;
+    t->ExclusiveOutput = OutputFileExclusive;
     t->WorkOffline = WorkOffline;
     t->Method = RequestMethod;
     t->BeforeSend = OnBeforeSendRequest;
@@ -530,6 +569,7 @@ void TCustomWinHTTP::RaiseProgress(TTransfer& t) {
 
 void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
     TTransfer& t = *tp;
+    t.BodyRan = true;
     t.Status = -1;
     t.ContentType.clear();
     t.StartTime = std::chrono::steady_clock::now();
@@ -705,6 +745,8 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
             r.Outcome = TTransferDriver::HeadersComplete(this, r);
         }
         if (r.Outcome == TOutcome::Continue && code != CURLE_OK && !r.HeadersDone) t.Status = -1;
+        // Without a Content-Length a broken or stalled body would otherwise pass for a whole one.
+        if (r.Outcome == TOutcome::Continue && code != CURLE_OK && r.HeadersDone) t.Truncated = true;
         // The last, shorter block (also when the connection broke: what arrived counts).
         if (r.Outcome == TOutcome::Continue) r.Outcome = TTransferDriver::Flush(this, t);
         t.Pending.clear();
@@ -749,7 +791,7 @@ void TCustomWinHTTP::TransferBody(const std::shared_ptr<TTransfer>& tp) {
         }
         break;
     }
-    t.Success = (t.Status == 200 || t.Status == 206) && !t.StoreFailed;
+    t.Success = (t.Status == 200 || t.Status == 206) && !t.StoreFailed && !t.UnaskedPartial && !t.Truncated;
     if (t.Success && t.DataSize != 0 && t.HasStream()) t.Success = t.DataSize == t.BytesRead;
 }
 
@@ -774,6 +816,12 @@ void TCustomWinHTTP::CompletionDispatch(const std::shared_ptr<TTransfer>& tp) {
     TTransfer& t = *tp;
     if (t.Completed || t.Stopped) return;
     t.Completed = true;
+    if (!t.BodyRan) {
+        // The stop came before the worker began: the transfer still ends, as aborted.
+        FBusy = false;
+        if (!FDestroying && OnAborted) OnAborted(this);
+        return;
+    }
     t.CloseLocal();
     if (t.Memory) t.Memory->Position = 0;
     const auto cleanUp = [&] {
@@ -795,7 +843,8 @@ void TCustomWinHTTP::CompletionDispatch(const std::shared_ptr<TTransfer>& tp) {
         if (OnDoneInterrupted) OnDoneInterrupted(this);
         return;
     }
-    if (t.Success && !t.HasStream()) {
+    // A file that cannot be written is the output file's fault, not the connection's.
+    if ((t.Success && !t.HasStream()) || t.OutputWriteFailed) {
         if (OnAnyError) OnAnyError(this);
         if (OnOutputFileError) OnOutputFileError(this);
         cleanUp();
@@ -810,7 +859,9 @@ void TCustomWinHTTP::CompletionDispatch(const std::shared_ptr<TTransfer>& tp) {
         }
         if (OnDone) OnDone(this, t.ContentType, t.BytesRead + t.S, t.Memory.get());
     } else {
-        if (t.Status == 200 || t.Status == 206) {
+        if (t.UnaskedPartial) {
+            if (OnHTTPError) OnHTTPError(this, t.Status, t.Memory.get());
+        } else if (t.Status == 200 || t.Status == 206) {
             if (OnConnLost) OnConnLost(this, t.ContentType, t.DataSize, t.BytesRead, t.Memory.get());
         } else if (t.Status == -1) {
             if (OnHostUnreachable) OnHostUnreachable(this);

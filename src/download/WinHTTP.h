@@ -16,6 +16,7 @@
 #include "download/HttpDate.h"
 #include "download/WinThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -108,7 +109,9 @@ struct TURLParts {
     int Port = 0;
     bool Valid = false;
 };
-// Puts "http://" in front of a URL without "://", then splits it.
+// Longest path, and longest query, an address may have (bytes, before decoding).
+inline constexpr size_t MaxURLPartSize = 64 * 1024;
+// Puts "http://" in front of a URL without "://", then splits it; invalid beyond the caps.
 TURLParts SplitURL(const std::string& url);
 // The query part as sent: control bytes, bytes from 0x80, space # % * + < > as %XX.
 std::string EncodeExtraInfo(const std::string& extra);
@@ -156,6 +159,8 @@ class TCustomWinHTTP : public TWinLoginComponent {
     TWinHTTPTimeouts Timeouts;
     uint32_t TransferBufferSize = 4096; // 255 .. 2147483647
     bool WorkOffline = false;
+    // Create the output file as a new file (O_EXCL, no symbolic link followed); no resume then.
+    bool OutputFileExclusive = false;
     // Largest body kept in memory (0 = no limit); a longer one ends the transfer as a lost connection.
     uint64_t MaxMemorySize = 0;
 
@@ -217,7 +222,8 @@ class TCustomWinHTTP : public TWinLoginComponent {
 
     std::shared_ptr<TTransfer> FTransfer;
     bool FBusy = false;
-    bool FDestroying = false;
+    // Written by the destructor, read by an abandoned worker still finishing.
+    std::atomic<bool> FDestroying{false};
     // Last, so that it is destroyed first: its destructor joins a worker that may still read the above.
     TCustomWinThread FThread;
 };

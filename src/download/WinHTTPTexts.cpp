@@ -101,6 +101,7 @@ bool TMemoryStream::SaveToFile(const std::string& path) const {
 
 TURLParts SplitURL(const std::string& url) {
     TURLParts parts;
+    if (url.size() > 2 * MaxURLPartSize) return parts;
     const std::string u = url.find("://") == std::string::npos ? "http://" + url : url;
     const size_t schemeEnd = u.find("://");
     parts.Scheme = u.substr(0, schemeEnd);
@@ -138,8 +139,10 @@ TURLParts SplitURL(const std::string& url) {
     const size_t extraStart = tail.find_first_of("?#");
     parts.Path = PercentDecode(tail.substr(0, extraStart));
     if (extraStart != std::string::npos) parts.ExtraInfo = PercentDecode(tail.substr(extraStart));
+    // Stream addresses of real sites carry long queries; the cap only keeps a hostile one bounded.
     if (parts.Scheme.size() > 32 || parts.Host.size() > 256 || parts.UserName.size() > 128 ||
-        parts.Password.size() > 128 || parts.Path.size() > 2048 || parts.ExtraInfo.size() > 2048)
+        parts.Password.size() > 128 || parts.Path.size() > MaxURLPartSize ||
+        parts.ExtraInfo.size() > MaxURLPartSize)
         return TURLParts{};
     parts.Valid = true;
     return parts;

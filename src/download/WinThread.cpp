@@ -187,29 +187,25 @@ void TCustomWinThread::ThreadBody(std::shared_ptr<TEventWinThread> t) {
     GThisThread = t.get();
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)),
                 PriorityNice[static_cast<size_t>(t->Priority)]);
-    if (!t->StopRequested) {
-        t->Executing = true;
-        const auto report = [&](std::exception_ptr error) {
-            if (HandleExceptions && !FDestroying)
-                CallInMainThread([&t, error] {
-                    if (t->JobException) t->JobException(error);
-                });
-        };
-        try {
-            if (t->Job && !FDestroying) t->Job();
-        } catch (...) {
-            if (!HandleExceptions) {
-                t->Executing = false;
-                {
-                    std::lock_guard lock(t->M);
-                    t->Ended = true;
-                }
-                t->Wake.notify_all();
-                GThisThread = nullptr;
-                return; // the exception ends the thread
-            }
+    t->Executing = true;
+    const auto report = [&](std::exception_ptr error) {
+        if (HandleExceptions && !FDestroying)
+            CallInMainThread([&t, error] {
+                if (t->JobException) t->JobException(error);
+            });
+    };
+    // A stop that came before the start skips the job, but never the finish: the owner waits for
+    // it to learn that the run is over.
+    bool ended = false;
+    try {
+        if (t->Job && !FDestroying && !t->StopRequested) t->Job();
+    } catch (...) {
+        if (!HandleExceptions)
+            ended = true; // the exception ends the thread
+        else
             report(std::current_exception());
-        }
+    }
+    if (!ended) {
         try {
             CallInMainThread([&t] {
                 if (t->JobFinished) t->JobFinished();
@@ -217,8 +213,8 @@ void TCustomWinThread::ThreadBody(std::shared_ptr<TEventWinThread> t) {
         } catch (...) {
             report(std::current_exception());
         }
-        t->Executing = false;
     }
+    t->Executing = false;
     {
         std::lock_guard lock(t->M);
         t->Ended = true;

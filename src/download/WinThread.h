@@ -9,6 +9,9 @@
 //   running thread object abandoned (its pending and later main-thread calls are skipped, so it
 //   can finish on its own) and puts a fresh one in its place. Abandoned threads are joined by the
 //   next run or by the destructor.
+// - Every started run ends with one OnJobFinished on the main thread (unless it was abandoned or
+//   the component is being destroyed), also when a stop came before the worker began: the job is
+//   then skipped, the finish is not.
 // - TEventWinThread::M guards PendingCalls and the wake-up of a waiting run; the flags are atomics.
 #pragma once
 

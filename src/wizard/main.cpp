@@ -4,7 +4,7 @@
 #include "app/UtilFuncs.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
-#include "wizard/QtDispatcher.h"
+#include "wizard/platform/QtDispatcher.h"
 #include "wizard/platform/SignalCloseRequest.h"
 
 #include <QApplication>

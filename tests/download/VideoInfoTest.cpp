@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <ostream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mw {
 namespace {
@@ -86,7 +90,65 @@ TEST(VideoInfo, DownloadFileNamesAreSafeAndUnique) {
     EXPECT_EQ(MakeDownloadFileName("100% fun", ".flv", dir.Path()), dir.Path() + "100% fun(1).flv");
     dir.Write("100% fun(1).flv", "x");
     EXPECT_EQ(MakeDownloadFileName("100% fun", ".flv", dir.Path()), dir.Path() + "100% fun(2).flv");
-    EXPECT_EQ(MakeDownloadFileName("", ".flv", dir.Path()), dir.Path() + ".flv");
+}
+
+// Titles are the site's bytes: none of them may pick the place, hide the file or reach a terminal.
+TEST(VideoInfo, HostileTitlesGiveSafeNamesWithTheQualitysExtension) {
+    using namespace std::string_literals;
+    struct TCase {
+        std::string Title, Name;
+    };
+    const TCase cases[] = {
+        {".bash_login\0"s, "_.bash_login_.mp4"},
+        {"abc\0def"s, "abc_def.mp4"},
+        {"\0abc"s, "_abc.mp4"},
+        {"\x1b]0;owned\x07 \r\n\x7f", "_]0;owned_ ___.mp4"},
+        {"", "_.mp4"},
+        {".", "_..mp4"},
+        {"..", "_...mp4"},
+        {"../../etc/x", "_.._.._etc_x.mp4"},
+        {"clip.flv", "clip.flv.mp4"},
+    };
+    test::TTempDir dir;
+    for (const auto& c : cases)
+        EXPECT_EQ(MakeDownloadFileName(c.Title, ".mp4", dir.Path()), dir.Path() + c.Name) << c.Title;
+}
+
+TEST(VideoInfo, AnythingAtTheNameIsTakenAndLongTitlesAreShortenedAtACharacterBoundary) {
+    test::TTempDir dir;
+    ASSERT_EQ(::mkdir((dir.Path() + "Folder.mp4").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink((dir.Path() + "nowhere").c_str(), (dir.Path() + "Link.mp4").c_str()), 0);
+    EXPECT_EQ(MakeDownloadFileName("Folder", ".mp4", dir.Path()), dir.Path() + "Folder(1).mp4");
+    EXPECT_EQ(MakeDownloadFileName("Link", ".mp4", dir.Path()), dir.Path() + "Link(1).mp4");
+
+    std::string title;
+    for (int i = 0; i < 300; ++i)
+        title += "\xc3\xa9"; // two bytes each
+    const std::string first = MakeDownloadFileName(title, ".mp4", dir.Path());
+    const std::string name = first.substr(dir.Path().size());
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_GE(name.size(), 250u);
+    EXPECT_EQ(name.substr(name.size() - 4), ".mp4");
+    EXPECT_EQ((name.size() - 4) % 2, 0u) << "cut inside a character";
+    dir.Write(name, "x");
+    const std::string second = MakeDownloadFileName(title, ".mp4", dir.Path()).substr(dir.Path().size());
+    EXPECT_LE(second.size(), 255u);
+    EXPECT_EQ(second.substr(second.size() - 7), "(1).mp4");
+    dir.Write(second, "x"); // both names can really be created
+    EXPECT_TRUE(std::ifstream(dir.Path() + second).good());
+}
+
+// The title search must stay linear: a page of repeated title openings once took minutes (the
+// program's TIMEOUT ends the case if it ever does again).
+TEST(VideoInfo, TitleSearchOverAHugePageOfRepeatedOpeningsIsLinear) {
+    const std::string opening = "<meta name=\"title\" content=\"";
+    std::string page;
+    page.reserve(16u << 20);
+    while (page.size() < (16u << 20))
+        page += opening + "xyz";
+    EXPECT_EQ(ExtractTitle(page), "");
+    page += opening + "Real\">";
+    EXPECT_EQ(ExtractTitle(page), "Real");
 }
 
 // The stream-map script run through the script host.

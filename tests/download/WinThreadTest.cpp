@@ -78,6 +78,43 @@ TEST(WinThread, ARunWhileAJobRunsEndsItAndStartsAFreshThread) {
     EXPECT_NE(ids[0], ids[1]);
 }
 
+// A stop can arrive before the worker looks at it, while the job runs, or after it ended; in
+// every case the run ends with exactly one finish, so an owner waiting for it never hangs.
+TEST(WinThread, AStopAtAnyMomentStillEndsTheRunWithOneFinish) {
+    TQueueDispatcher d;
+    TCustomWinThread t(&d);
+    std::atomic<int> jobs{0};
+    int finished = 0;
+    t.OnJob = [&] {
+        ++jobs;
+        CooperativeSleep(t, 2);
+    };
+    t.OnJobFinished = [&] { ++finished; };
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_TRUE(t.RunJob());
+        switch (i % 4) {
+        case 0:
+            break; // before the worker starts, most of the time
+        case 1:
+            std::this_thread::yield();
+            break;
+        case 2:
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            break;
+        default:
+            std::this_thread::sleep_for(3ms);
+            break;
+        }
+        t.StopJob(false);
+        ASSERT_TRUE(PumpUntil(
+            d, [&] { return finished == i + 1; }, 3000))
+            << "run " << i;
+        PumpFor(d, 0);
+        ASSERT_EQ(finished, i + 1);
+    }
+    EXPECT_GT(jobs, 0);
+}
+
 struct TWaitCase {
     bool Terminate;
     bool ExpectedResult;
