@@ -4,7 +4,7 @@ BUILD   ?= build
 ASAN    ?= build-asan
 JOBS    ?= $(shell nproc)
 
-.PHONY: setup configure build run test test-asan clean
+.PHONY: setup configure build run test test-asan screenshots clean
 
 setup:
 	@bash scripts/setup.sh
@@ -17,6 +17,10 @@ build: configure
 
 run: build
 	cd $(BUILD)/run && ./mediawizard
+
+# Every page of every edition, offscreen, into $(BUILD)/screenshots/<edition>/; refreshes docs/screenshot.png.
+screenshots: build
+	cmake --build $(BUILD) --target screenshots
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -1,7 +1,8 @@
 // Small engine helpers: owning wrappers for FFmpeg objects (each with its own free function from
-// the loaded table), the engine's error-text table and its bitmap type.
+// the loaded table), the engine's error-text table.
 #pragma once
 
+#include "engine/Bitmap.h"
 #include "engine/FFEntries.h"
 
 #include <cstdint>
@@ -39,26 +40,5 @@ using TInputContextPtr = std::unique_ptr<AVFormatContext, TInputContextClose>;
 // Opens a codec context under the process codec mutex; closes (frees) it under the same mutex.
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options);
 void FreeCodecLocked(TCodecContextPtr& context);
-
-// The engine's device-independent bitmap: rows top to bottom, each padded to 32 bits.
-class TBitmap {
-  public:
-    // 8, 15, 16, 24 or 32; 15 is stored in 16 bits per pixel.
-    void SetFormat(int width, int height, int bitsPixel);
-    int Width() const { return FWidth; }
-    int Height() const { return FHeight; }
-    int BitsPixel() const { return FBitsPixel; }
-    int BytesPerScanLine() const { return FStride; }
-    uint8_t* ScanLine(int row) { return FData.data() + static_cast<size_t>(row) * FStride; }
-    const uint8_t* ScanLine(int row) const { return FData.data() + static_cast<size_t>(row) * FStride; }
-    void FillBlack();
-
-  private:
-    int FWidth = 0;
-    int FHeight = 0;
-    int FBitsPixel = 24;
-    int FStride = 0;
-    std::vector<uint8_t> FData;
-};
 
 } // namespace mw

@@ -1,30 +1,117 @@
 #include "wizard/LogWindow.h"
 
 #include "app/Globals.h"
-#include "wizard/QtPlacementWindow.h"
+#include "wizard/platform/GuiUtils.h"
+#include "wizard/platform/QtPlacementWindow.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QVBoxLayout>
 
 namespace mw {
 
-TFormLog::TFormLog(QWidget* parent) : QWidget(parent, Qt::Window), FMemo(new QPlainTextEdit(this)) {
+TFormLog::TFormLog(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      FMemo(new QPlainTextEdit(this)), FPanelBottom(new QWidget(this)),
+      FButtonOK(new QPushButton("&OK", FPanelBottom)),
+      FButtonDelete(new QPushButton("&Delete Log", FPanelBottom)),
+      FButtonSave(new QPushButton("&Save Log...", FPanelBottom)) {
     setObjectName("FormLog");
-    resize(640, 400);
+    setWindowTitle("Log");
+    setMinimumSize(265, 125);
+    resize(455, 182);
+    FMemo->setObjectName("MemoLog");
     FMemo->setReadOnly(true);
+    FMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    FMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FPanelBottom->setObjectName("PanelBottom");
+    FPanelBottom->setFixedHeight(40);
+    for (QPushButton* b : {FButtonOK, FButtonDelete, FButtonSave}) {
+        b->resize(b->sizeHint().expandedTo(QSize(90, 26)));
+        b->move(b->x(), 7);
+    }
+    FButtonOK->setDefault(true);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     layout->addWidget(FMemo);
+    layout->addWidget(FPanelBottom);
+    connect(FButtonOK, &QPushButton::clicked, this, &QDialog::close);
+    connect(FButtonDelete, &QPushButton::clicked, this, &TFormLog::DeleteClick);
+    connect(FButtonSave, &QPushButton::clicked, this, &TFormLog::SaveClick);
+    CentreButtons();
 }
 
 void TFormLog::AppendLogLine(const QString& line) {
     FMemo->appendPlainText(line);
 }
 
+void TFormLog::FFLoggerLog(uint32_t threadId, int level, const std::string& text) {
+    AppendLogLine(QString("#%1.%2: %3").arg(threadId).arg(level).arg(QString::fromStdString(text)));
+}
+
+QString TFormLog::Text() const {
+    return FMemo->toPlainText();
+}
+
+bool TFormLog::SaveLogTo(const QString& file, QString& error) const {
+    // Written beside and renamed over: a failed save never leaves a half-written file.
+    QSaveFile out(file);
+    QByteArray text = FMemo->toPlainText().toUtf8();
+    if (!text.isEmpty()) text += '\n';
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
+        error = QString("Cannot create file \"%1\". %2").arg(file, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+void TFormLog::DeleteClick() {
+    if (ShowMessageWithButtons("Really delete log file?", "Delete log?", mtConfirmation, {},
+                               mbYes | mbNo | mbCancel) != mrYes)
+        return;
+    FMemo->clear();
+    FButtonSave->setEnabled(false);
+}
+
+void TFormLog::SaveClick() {
+    QFileDialog dialog(this, QString(), QString(), "Log-Files (*.log);;Text-Files (*.txt);;All Files (*.*)");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix("log");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QString error;
+    if (!SaveLogTo(dialog.selectedFiles().first(), error))
+        ShowMessageWithButtons(error.toStdString(), QApplication::applicationName().toStdString(), mtError,
+                               {}, mbOK);
+}
+
+void TFormLog::CentreButtons() {
+    const int group = FButtonSave->geometry().right() + 1 - FButtonOK->x();
+    FButtonOK->move(FPanelBottom->width() / 2 - group / 2, FButtonOK->y());
+    FButtonDelete->move(FButtonOK->geometry().right() + 1 + 8, FButtonDelete->y());
+    FButtonSave->move(FButtonDelete->geometry().right() + 1 + 8, FButtonSave->y());
+}
+
+void TFormLog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    layout()->activate();
+    CentreButtons();
+}
+
 void TFormLog::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (GlobalVars.SettingsFolder.empty()) return;
-    TQtPlacementWindow w(this);
-    RestoreWindowPlacement("FormLog", w, GlobalVars.SettingsFile());
+    QDialog::showEvent(event);
+    if (!GlobalVars.SettingsFolder.empty()) {
+        TQtPlacementWindow w(this);
+        RestoreWindowPlacement("FormLog", w, GlobalVars.SettingsFile());
+    }
+    CentreButtons();
 }
 
 void TFormLog::closeEvent(QCloseEvent* event) {
@@ -36,7 +123,7 @@ void TFormLog::closeEvent(QCloseEvent* event) {
             // The main window's close reports write failures; the log window just closes.
         }
     }
-    QWidget::closeEvent(event);
+    QDialog::closeEvent(event);
 }
 
 } // namespace mw

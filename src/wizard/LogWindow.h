@@ -1,24 +1,47 @@
-// The log window: program and engine lines; hidden until the user asks for it.
+// The log window: program lines and the engine's messages, always on top, hidden until the user
+// asks for it. Lines can be saved to a file or deleted. GUI thread only.
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
+#include <cstdint>
+#include <string>
 
 class QPlainTextEdit;
+class QPushButton;
+class QWidget;
 
 namespace mw {
 
-class TFormLog : public QWidget {
+class TFormLog : public QDialog {
     Q_OBJECT
   public:
     explicit TFormLog(QWidget* parent = nullptr);
     void AppendLogLine(const QString& line);
+    // The engine logger's handler: "#" thread "." level ": " text.
+    void FFLoggerLog(uint32_t threadId, int level, const std::string& text);
+    // Writes the lines to file; false with the error text when it cannot be written.
+    bool SaveLogTo(const QString& file, QString& error) const;
+    QString Text() const;
+
+    QPushButton* ButtonOK() const { return FButtonOK; }
+    QPushButton* ButtonDelete() const { return FButtonDelete; }
+    QPushButton* ButtonSave() const { return FButtonSave; }
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void DeleteClick();
+    void SaveClick();
+    void CentreButtons();
+
     QPlainTextEdit* FMemo;
+    QWidget* FPanelBottom;
+    QPushButton* FButtonOK;
+    QPushButton* FButtonDelete;
+    QPushButton* FButtonSave;
 };
 
 } // namespace mw

@@ -2,36 +2,294 @@
 
 #include "app/Globals.h"
 #include "app/ProfileFile.h"
-#include "wizard/GuiUtils.h"
+#include "app/UtilFuncs.h"
+#include "engine/FFLoad.h"
+#include "engine/FFLog.h"
+#include "widgets/PictureButton.h"
+#include "widgets/SkinPicture.h"
+#include "wizard/AboutWindow.h"
+#include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
-#include "wizard/QtPlacementWindow.h"
+#include "wizard/OutputPageView.h"
+#include "wizard/Pages.h"
+#include "wizard/SkinLayout.h"
+#include "wizard/platform/GuiUtils.h"
+#include "wizard/platform/QtPlacementWindow.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QDate>
 #include <QLabel>
-#include <QVBoxLayout>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QWindow>
+#include <map>
 
 namespace mw {
 
+namespace {
+
+// What Qt draws over each skin's pictures: the title line, the page texts, the bottom captions
+// (enabled and disabled), and where the left logo sits in the frame's left column.
+struct TSkinDecor {
+    QColor Title, PageText, Caption, CaptionDisabled;
+    QPoint LeftLogo;
+};
+const TSkinDecor SkinDecors[] = {
+    {QColor("#ffffff"), QColor("#1e2935"), QColor("#ffffff"), QColor("#9fb0c2"), {8, 74}},
+    {QColor("#1b2a28"), QColor("#1b2a28"), QColor("#1b2a28"), QColor("#9aa9a6"), {14, 108}},
+    {QColor("#edf0f4"), QColor("#1a1e24"), QColor("#edf0f4"), QColor("#7d8693"), {8, 74}},
+    {QColor("#ffffff"), QColor("#161a2c"), QColor("#ffffff"), QColor("#6f7aa0"), {10, 200}},
+};
+
+const TSkinDecor& DecorOf(int skin) {
+    return SkinDecors[skin >= 0 && skin < 4 ? skin : 0];
+}
+
+// Editions whose window has neither Help nor Log.
+const char* const TitlesWithoutHelp[] = {"Pelmarint", "Corvadue"};
+
+const char* const FramePictures[] = {
+    "toplogo.png", "leftlogo.png", "downloadyoutube.png", "youtubeconvert.png", "main.bmp",
+    "min_1.bmp",   "min_2.bmp",    "min_3.bmp",           "close_1.bmp",        "close_2.bmp",
+    "close_3.bmp", "bottom_1.bmp", "bottom_2.bmp",        "bottom_3.bmp",       "bottom_4.bmp"};
+
+} // namespace
+
 TFormMain::TFormMain(TFormLog* log, const std::string& configFile, QWidget* parent)
-    : QMainWindow(parent), FLog(log) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), FLog(log) {
     setObjectName("FormMain");
     setWindowTitle(QApplication::applicationName());
-    resize(780, 560);
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
-    FLabelTitle = new QLabel(central);
-    FLabelTitle->setAlignment(Qt::AlignCenter);
-    QFont f = FLabelTitle->font();
-    f.setPointSize(f.pointSize() * 2);
-    FLabelTitle->setFont(f);
-    layout->addWidget(FLabelTitle);
-    setCentralWidget(central);
+    setFixedSize(772, 547);
+    LabelTitle = new QLabel(this);
+    LabelTitle->setObjectName("LabelTitle");
+    ImageTopLogo = new QLabel(this);
+    ImageLeftLogo = new QLabel(this);
+    ImageTopLogo->lower();
+    ImageLeftLogo->lower();
+    for (QLabel* logo : {ImageTopLogo, ImageLeftLogo})
+        logo->installEventFilter(this);
+    PageControlMain = new QStackedWidget(this);
+    PageControlMain->setObjectName("PageControlMain");
+    auto button = [this](const char* name, const char* caption) {
+        auto* b = new TPictureButton(this);
+        b->setObjectName(name);
+        b->setText(caption);
+        return b;
+    };
+    ButtonMin = button("ButtonMin", "");
+    ButtonClose = button("ButtonClose", "");
+    ButtonHelp = button("ButtonHelp", "Help");
+    ButtonLog = button("ButtonLog", "Log");
+    ButtonBack = button("ButtonBack", "Back");
+    ButtonNext = button("ButtonNext", "Next");
+    ButtonExit = button("ButtonExit", "Exit");
+    ButtonMin->setToolTip("Minimise");
+    ButtonClose->setToolTip("Close");
+    connect(ButtonMin, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+    connect(ButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(ButtonLog, &QAbstractButton::clicked, this, [this] {
+        FLog->show();
+        FLog->raise();
+    });
+    connect(ButtonBack, &QAbstractButton::clicked, this, [this] {
+        if (FController) FController->Back();
+    });
+    connect(ButtonNext, &QAbstractButton::clicked, this, [this] {
+        if (FController) FController->Next();
+    });
+    auto* actionExit = new QAction("Exit", this);
+    actionExit->setObjectName("ActionExit");
+    actionExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(actionExit, &QAction::triggered, this, [this] {
+        if (FController)
+            FController->Exit();
+        else
+            close();
+    });
+    addAction(actionExit);
+    connect(ButtonExit, &QAbstractButton::clicked, actionExit, &QAction::trigger);
+    CreateHelpMenu();
+    connect(ButtonHelp, &QAbstractButton::clicked, this,
+            [this] { PopupMenuHelp->popup(HelpMenuPosition()); });
     FormCreate(configFile);
 }
 
+TFormMain::~TFormMain() = default;
+
 void TFormMain::ReportError(const std::string& message) {
     ShowMessageWithButtons(message, QApplication::applicationName().toStdString(), mtError, {}, mbOK);
+}
+
+void TFormMain::CreateHelpMenu() {
+    PopupMenuHelp = new QMenu(this);
+    struct TItem {
+        const char* Name;
+        const char* Caption;
+        std::string TProductConfig::*Link; // nullptr: separator, or About for the last item
+    };
+    const TItem items[] = {
+        {"ActionHelpContent", "Help Content", &TProductConfig::HelpContectLink},
+        {"ActionHowTosTutorialVideos", "How Tos && Tutorial Videos...",
+         &TProductConfig::HelpHowTosTutorialVideosLink},
+        {nullptr, nullptr, nullptr},
+        {"ActionHomePage", "Home Page...", &TProductConfig::HelpHomePageLink},
+        {"ActionMoreFreeTools", "More Free Tools...", &TProductConfig::HelpMoreFreeToolsLink},
+        {nullptr, nullptr, nullptr},
+        {"ActionCheckforUpdates", "Check for Updates...", &TProductConfig::HelpCheckForUpdatesLink},
+        {"ActionContactTechnicalSupport", "Contact Technical Support...", &TProductConfig::HelpSupportLink},
+        {nullptr, nullptr, nullptr},
+        {"ActionAbout", "About", nullptr},
+    };
+    for (const TItem& item : items) {
+        if (!item.Name) {
+            PopupMenuHelp->addSeparator();
+            continue;
+        }
+        QAction* a = PopupMenuHelp->addAction(item.Caption);
+        a->setObjectName(item.Name);
+        if (item.Link) {
+            const auto link = item.Link;
+            connect(a, &QAction::triggered, this, [link] { ShellOpen(GlobalVars.ProductConfig.*link); });
+        } else {
+            connect(a, &QAction::triggered, this, &TFormMain::ShowAbout);
+        }
+        if (a->objectName() == "ActionHelpContent") {
+            a->setShortcut(QKeySequence(Qt::Key_F1));
+            a->setShortcutContext(Qt::WindowShortcut);
+            addAction(a);
+        }
+    }
+}
+
+QPoint TFormMain::HelpMenuPosition() const {
+    const TSkinLayout& layout = SkinLayout(GlobalVars.ProductConfig.Skin);
+    return {ButtonHelp->x() + geometry().left() + layout.HelpMenuOffset,
+            ButtonHelp->y() + geometry().top() + ButtonHelp->height()};
+}
+
+void TFormMain::ShowAbout() {
+    TFormAbout about(this, GlobalVars.ProductConfig, QDate::currentDate().year());
+    about.exec();
+}
+
+bool TFormMain::LoadPictures() {
+    const std::string folder = ResourceFolder(GlobalVars.ProductConfig);
+    std::map<std::string, QImage> pictures;
+    for (const char* name : FramePictures) {
+        std::string error;
+        if (!LoadSkinPicture(folder + name, pictures[name], error)) {
+            ReportError(error);
+            return false;
+        }
+    }
+    FFrame = pictures["main.bmp"];
+    FLogos = {pictures["toplogo.png"], pictures["leftlogo.png"], pictures["downloadyoutube.png"],
+              pictures["youtubeconvert.png"]};
+    std::string ignored;
+    LoadSkinPicture(folder + "audioicon.png", FAudioIcon, ignored); // a missing one leaves the slide blank
+    auto states = [&](const char* stem, int count) {
+        std::vector<QPixmap> list;
+        for (int n = 1; n <= count; ++n)
+            list.push_back(
+                QPixmap::fromImage(pictures[std::string(stem) + "_" + std::to_string(n) + ".bmp"]));
+        return list;
+    };
+    ButtonMin->SetPictures(states("min", 3));
+    ButtonClose->SetPictures(states("close", 3));
+    for (TPictureButton* b : {ButtonHelp, ButtonLog, ButtonBack, ButtonNext, ButtonExit})
+        b->SetPictures(states("bottom", 4));
+    setFixedSize(FFrame.size());
+    setMask(OpaqueRegion(FFrame));
+    ImageTopLogo->setPixmap(QPixmap::fromImage(FLogos[0]));
+    ImageTopLogo->setGeometry(0, 0, FLogos[0].width(), FLogos[0].height());
+    ImageLeftLogo->setPixmap(QPixmap::fromImage(FLogos[1]));
+    const QPoint left = DecorOf(GlobalVars.ProductConfig.Skin).LeftLogo;
+    ImageLeftLogo->setGeometry(left.x(), left.y(), FLogos[1].width(), FLogos[1].height());
+    return true;
+}
+
+void TFormMain::ApplySkinLayout() {
+    const int skin = GlobalVars.ProductConfig.Skin;
+    const TSkinLayout& l = SkinLayout(skin);
+    const TSkinDecor& colours = DecorOf(skin);
+    ButtonMin->move(l.Minimise.Left, l.Minimise.Top);
+    ButtonClose->move(l.Close.Left, l.Close.Top);
+    ButtonMin->setVisible(l.HasMinimiseAndClose);
+    ButtonClose->setVisible(l.HasMinimiseAndClose);
+    const std::pair<TPictureButton*, TSkinPoint> bottom[] = {{ButtonHelp, l.Help},
+                                                             {ButtonLog, l.Log},
+                                                             {ButtonBack, l.Back},
+                                                             {ButtonNext, l.Next},
+                                                             {ButtonExit, l.Exit}};
+    for (const auto& [b, at] : bottom) {
+        // The see-through buttons of one skin come as pictures of the frame under them.
+        b->SetTextColor(colours.Caption, colours.CaptionDisabled);
+        b->move(at.Left, at.Top);
+    }
+    QFont title = LabelTitle->font();
+    title.setBold(l.TitleBold);
+    title.setPointSizeF(title.pointSizeF() * 1.25);
+    LabelTitle->setFont(title);
+    QPalette tp = LabelTitle->palette();
+    tp.setColor(QPalette::WindowText, colours.Title);
+    LabelTitle->setPalette(tp);
+    LabelTitle->setGeometry(l.TitleLine.Left, l.TitleLine.Top - 4, width() - l.TitleLine.Left - 24, 26);
+    const int bottomTop = l.Exit.Top;
+    PageControlMain->setGeometry(l.PageArea.Left, l.PageArea.Top, width() - l.PageArea.Left - 16,
+                                 std::max(100, bottomTop - l.PageArea.Top - 14));
+    QPalette pp = PageControlMain->palette();
+    pp.setColor(QPalette::WindowText, colours.PageText);
+    PageControlMain->setPalette(pp);
+}
+
+void TFormMain::CreatePages() {
+    TGlobalVars& g = GlobalVars;
+    const QString title = QString::fromStdString(g.ProductConfig.Name);
+    FOutputModel = std::make_unique<TOutputPageModel>(g.UserSettings);
+    ModePage = new TModePage(PageControlMain, FLogos[2], FLogos[3]);
+    FilePage = new TFilePage(PageControlMain, FLog, FAudioIcon);
+    OutputPage = new TOutputPageView(PageControlMain, *FOutputModel, g.UserSettings, g.ProductConfig,
+                                     ResourceFolder(g.ProductConfig));
+    ConvertingPage = new TConvertingPage(PageControlMain);
+    ConversionSummaryPage = new TSummaryPage(PageControlMain, TSummaryPage::skConversion, title);
+    LinkPage = new TLinkPage(PageControlMain);
+    DownloadingPage = new TDownloadingPage(PageControlMain);
+    DownloadSummaryPage = new TSummaryPage(PageControlMain, TSummaryPage::skDownload, title);
+    for (QWidget* page : std::initializer_list<QWidget*>{ModePage, FilePage, OutputPage, ConvertingPage,
+                                                         ConversionSummaryPage, LinkPage, DownloadingPage,
+                                                         DownloadSummaryPage})
+        PageControlMain->addWidget(page);
+    addActions({FilePage->ActionAdd, FilePage->ActionDelete, FilePage->ActionClear, FilePage->ActionPlay});
+
+    connect(ConvertingPage->CheckBoxPlayASound, &QCheckBox::clicked, this,
+            [](bool on) { GlobalVars.UserSettings.PlayASoundWhenFinished = on; });
+    connect(ConvertingPage->CheckBoxShutdown, &QCheckBox::clicked, this,
+            [](bool on) { GlobalVars.UserSettings.ShutDownWhenFinished = on; });
+    connect(ConversionSummaryPage, &TSummaryPage::OpenFolderClicked, this,
+            [] { ShellOpen(GlobalVars.UserSettings.OutputFileDir); });
+
+    TWizardRunHooks hooks;
+    hooks.SourceCount = [this] { return FilePage->RowCount(); };
+    hooks.ClearSources = [this] { FilePage->Clear(); };
+    hooks.ClearConversionList = [this] { ConvertingPage->ListViewConverting->clear(); };
+    hooks.StartConversion = [this] {
+        if (OnStartConversion) OnStartConversion();
+    };
+    hooks.StopEncoder = [this](bool detach) {
+        if (OnStopEncoder) OnStopEncoder(detach);
+    };
+    FController =
+        std::make_unique<TPageController>(*this, g.ProductConfig, g.UserSettings, *FOutputModel, hooks);
+    PageControlMain->setCurrentIndex(static_cast<int>(FController->StartPage()));
 }
 
 void TFormMain::FormCreate(const std::string& configFile) {
@@ -42,7 +300,14 @@ void TFormMain::FormCreate(const std::string& configFile) {
         ReportError(e.what());
         return;
     }
-    FLabelTitle->setText(QString::fromStdString(g.ProductConfig.Name));
+    if (!LoadPictures()) return;
+    ApplySkinLayout();
+    for (const char* name : TitlesWithoutHelp)
+        if (g.ProductConfig.Name == name) {
+            ButtonHelp->hide();
+            ButtonLog->hide();
+        }
+
     g.SettingsFolder = FormSettingsFolder(g.ProductConfig.Name);
     g.UserSettings = DefaultUserSettings(g.ProductConfig);
     try {
@@ -56,11 +321,112 @@ void TFormMain::FormCreate(const std::string& configFile) {
         return;
     }
     FSettingsReady = true;
-    TQtPlacementWindow w(this);
-    RestoreWindowPlacement("Form", w, g.SettingsFile());
+
+    CreatePages();
+    setAcceptDrops(true);
+    {
+        TQtPlacementWindow w(this);
+        RestoreWindowPlacement("Form", w, g.SettingsFile());
+    }
+    FController->RefreshPageCaptions();
+
+    try {
+        FLogger = std::make_unique<TFFLogger>();
+        FLogger->SetLogLevel(llError);
+        FLogger->OnLog = [this](const void*, uint32_t threadId, TLogLevel level, const std::string& text) {
+            FLog->FFLoggerLog(threadId, static_cast<int>(level), text);
+        };
+    } catch (const std::exception& e) {
+        FLog->AppendLogLine(QString::fromStdString(e.what()));
+    }
+    std::string error;
+    if (!LoadLibrariesBesideExecutable(error)) {
+        FLog->AppendLogLine(QString::fromStdString(error));
+        return;
+    }
+    FController->GoToStartPage();
+    FCreationCompleted = true;
+}
+
+void TFormMain::ShowPage(TWizardPage page) {
+    PageControlMain->setCurrentIndex(static_cast<int>(page));
+}
+
+TWizardPage TFormMain::CurrentPage() const {
+    return static_cast<TWizardPage>(std::max(0, PageControlMain->currentIndex()));
+}
+
+void TFormMain::SetTitleText(const std::string& text) {
+    LabelTitle->setText(QString::fromStdString(text));
+}
+
+void TFormMain::SetCommands(const TCommandState& back, const TCommandState& next, const TCommandState& exit) {
+    const std::pair<TPictureButton*, const TCommandState*> rows[] = {
+        {ButtonBack, &back}, {ButtonNext, &next}, {ButtonExit, &exit}};
+    for (const auto& [button, state] : rows) {
+        button->setText(QString::fromStdString(state->Caption));
+        button->setEnabled(state->Enabled);
+    }
+}
+
+bool TFormMain::AskYesNo(const std::string& question) {
+    return ShowMessageWithButtons(question, GlobalVars.ProductConfig.Name, mtConfirmation, {},
+                                  mbYes | mbNo) == mrYes;
+}
+
+void TFormMain::ShowNotice(const std::string& text) {
+    ShowMessageWithButtons(text, GlobalVars.ProductConfig.Name, mtInformation, {}, mbOK);
+}
+
+void TFormMain::QueueStep(std::function<void()> step) {
+    QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+}
+
+void TFormMain::ProcessPendingEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TFormMain::CloseWindow() {
+    close();
+}
+
+void TFormMain::SetFinishOptions(bool playSound, bool shutDown) {
+    ConvertingPage->CheckBoxPlayASound->setChecked(playSound);
+    ConvertingPage->CheckBoxShutdown->setChecked(shutDown);
+}
+
+void TFormMain::SetConversionSummary(int total, int succeeded, int failed, const std::string& errors) {
+    ConversionSummaryPage->SetCounts(total, succeeded, failed);
+    ConversionSummaryPage->MemoErrorLog->setPlainText(QString::fromStdString(errors));
+    ConversionSummaryPage->MemoErrorLog->setVisible(!errors.empty());
+}
+
+void TFormMain::OutputPageApplied() {
+    OutputPage->Sync();
+}
+
+void TFormMain::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (FFrame.isNull())
+        p.fillRect(rect(), palette().window());
+    else
+        p.drawImage(0, 0, FFrame);
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    // The logos are the title bar: pressing any button on them moves the window.
+    if ((watched == ImageTopLogo || watched == ImageLeftLogo) && event->type() == QEvent::MouseButtonPress) {
+        if (QWindow* w = windowHandle()) w->startSystemMove();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    if (FController && !FController->CloseQuery()) {
+        event->ignore();
+        return;
+    }
     if (FSettingsReady) {
         const std::string file = GlobalVars.SettingsFile();
         try {
@@ -75,6 +441,22 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
     FLog->close();
     event->accept();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && FilePage) event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    DropMimeData(event->mimeData());
+}
+
+void TFormMain::DropMimeData(const QMimeData* data) {
+    QStringList paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    if (FilePage) FilePage->DropFiles(paths);
 }
 
 } // namespace mw

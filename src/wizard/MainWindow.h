@@ -1,33 +1,114 @@
-// The main window. Its creation reads the edition, forms the settings folder, loads the user's
-// settings and restores the placement; its close saves them again.
+// The main window: a frameless window shaped by its skin's frame picture, the wizard's pages in
+// the page area, the title line, the bottom commands and the window's own commands (help menu,
+// log, About, minimise, close, moving by the logos). Its creation applies the edition, loads the
+// user's settings and the engine and opens the start page; its close saves the settings.
+// GUI thread only.
 #pragma once
 
-#include <QMainWindow>
+#include "wizard/PageController.h"
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
 #include <string>
 
 class QLabel;
+class QMimeData;
+class QMenu;
+class QStackedWidget;
 
 namespace mw {
 
+class TFFLogger;
+class TFilePage;
 class TFormLog;
+class TOutputPageView;
+class TPictureButton;
+class TModePage;
+class TConvertingPage;
+class TSummaryPage;
+class TLinkPage;
+class TDownloadingPage;
 
-class TFormMain : public QMainWindow {
+class TFormMain : public QWidget, public IWizardWindow {
     Q_OBJECT
   public:
     // configFile: the product configuration to read (beside the executable in the program).
     TFormMain(TFormLog* log, const std::string& configFile, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // IWizardWindow
+    void ShowPage(TWizardPage page) override;
+    TWizardPage CurrentPage() const override;
+    void SetTitleText(const std::string& text) override;
+    void SetCommands(const TCommandState& back, const TCommandState& next,
+                     const TCommandState& exit) override;
+    bool AskYesNo(const std::string& question) override;
+    void ShowNotice(const std::string& text) override;
+    void QueueStep(std::function<void()> step) override;
+    void ProcessPendingEvents() override;
+    void CloseWindow() override;
+    void SetFinishOptions(bool playSound, bool shutDown) override;
+    void SetConversionSummary(int total, int succeeded, int failed, const std::string& errors) override;
+    void OutputPageApplied() override;
+
+    // nullptr until the creation got that far.
+    TPageController* Controller() const { return FController.get(); }
+    // True when every step of the creation ran.
+    bool CreationCompleted() const { return FCreationCompleted; }
+    // Where the help menu opens (screen coordinates).
+    QPoint HelpMenuPosition() const;
+    void ShowAbout();
+    // Files dropped from a file manager (text/uri-list): local files go to the file list.
+    void DropMimeData(const QMimeData* data);
+
+    // Filled by the conversion run: start it (queued after the page change) and stop the encoder.
+    std::function<void()> OnStartConversion;
+    std::function<void(bool detachEvents)> OnStopEncoder;
+
+    QLabel* LabelTitle = nullptr;
+    QLabel* ImageTopLogo = nullptr;
+    QLabel* ImageLeftLogo = nullptr;
+    TPictureButton *ButtonMin = nullptr, *ButtonClose = nullptr;
+    TPictureButton *ButtonHelp = nullptr, *ButtonLog = nullptr, *ButtonBack = nullptr, *ButtonNext = nullptr,
+                   *ButtonExit = nullptr;
+    QMenu* PopupMenuHelp = nullptr;
+    QStackedWidget* PageControlMain = nullptr;
+    TModePage* ModePage = nullptr;
+    TFilePage* FilePage = nullptr;
+    TOutputPageView* OutputPage = nullptr;
+    TConvertingPage* ConvertingPage = nullptr;
+    TSummaryPage* ConversionSummaryPage = nullptr;
+    TLinkPage* LinkPage = nullptr;
+    TDownloadingPage* DownloadingPage = nullptr;
+    TSummaryPage* DownloadSummaryPage = nullptr;
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void FormCreate(const std::string& configFile);
+    bool LoadPictures();
+    void ApplySkinLayout();
+    void CreatePages();
+    void CreateHelpMenu();
     void ReportError(const std::string& message);
 
     TFormLog* FLog;
-    QLabel* FLabelTitle = nullptr;
-    // Settings are written at close only when they were formed and read at creation.
+    std::unique_ptr<TFFLogger> FLogger;
+    std::unique_ptr<TOutputPageModel> FOutputModel;
+    std::unique_ptr<TPageController> FController;
+    QImage FFrame;
+    std::array<QImage, 4> FLogos; // top, left, download, convert
+    QImage FAudioIcon;
     bool FSettingsReady = false;
+    bool FCreationCompleted = false;
 };
 
 } // namespace mw

@@ -5,6 +5,7 @@
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
 #include "wizard/QtDispatcher.h"
+#include "wizard/platform/SignalCloseRequest.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -40,12 +41,14 @@ int main(int argc, char** argv) {
         return Fatal("Cannot open file \"" + iconFile + "\". No such file or directory");
     QApplication::setWindowIcon(QIcon(QString::fromStdString(iconFile)));
 
+    // From here on SIGTERM and SIGINT close the window the regular way, saving the settings.
+    mw::TSignalCloseRequest signalClose;
     mw::TQtDispatcher dispatcher;
     mw::SetMainThreadDispatcher(&dispatcher);
 
     mw::TFormLog log;
     mw::TFormMain main(&log, mw::ProductConfigFile());
-    log.setWindowTitle(QString::fromStdString(title) + " - Log");
+    signalClose.SetWindow(&main);
     // Shown after the creation has finished, as a queued step.
     QTimer::singleShot(0, &main, [&main] { main.show(); });
     const int rc = QApplication::exec();

@@ -1,10 +1,17 @@
 // The desktop program started for real from a copy of the run folder.
 #include "TempDir.h"
+#include "app/ProductConfig.h"
+#include "app/UtilFuncs.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace mw {
 namespace {
@@ -43,6 +50,48 @@ TEST(Entry, MissingConfigurationOrIconEndsWithAMessage) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Output.find("icon.ico"), std::string::npos) << r.Output;
     EXPECT_FALSE(fs::exists(dir.Path() + "cfg")) << "no settings may be written before the window exists";
+}
+
+// Logging out sends SIGTERM; Ctrl+C in a terminal SIGINT. Both must save like the close button.
+TEST(Entry, TerminationSignalsCloseTheWindowAndSaveTheSettings) {
+    const std::string run = MW_TEST_RUN_DIR;
+    const std::string title = ReadProductTitle(run + "/lamecore.dll");
+    for (int sig : {SIGTERM, SIGINT}) {
+        test::TTempDir dir;
+        const std::string settings = dir.Path() + "cfg/" + title + "/~system2.dat";
+        dir.Write("cfg/.keep", "");
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            setenv("XDG_CONFIG_HOME", (dir.Path() + "cfg").c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (chdir(run.c_str()) == 0) execl("./mediawizard", "mediawizard", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // The settings file appears while the window is being created (defaults on a first start).
+        for (int i = 0; i < 300 && !FileExists(settings); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(pid, sig);
+        int status = 0;
+        pid_t done = 0;
+        for (int i = 0; i < 300 && done == 0; ++i) {
+            done = waitpid(pid, &status, WNOHANG);
+            if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (done == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "signal " << sig << " did not end the program";
+        }
+        EXPECT_TRUE(WIFEXITED(status)) << "signal " << sig << " killed the program instead of closing it";
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+        EXPECT_NE(dir.Read("cfg/" + title + "/~system2.dat").find("[Form]"), std::string::npos)
+            << "the window placement is written only by the close";
+    }
 }
 
 } // namespace

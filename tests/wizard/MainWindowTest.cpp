@@ -2,8 +2,8 @@
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/UtilFuncs.h"
-#include "wizard/GuiUtils.h"
 #include "wizard/LogWindow.h"
+#include "wizard/platform/GuiUtils.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -26,13 +26,13 @@ TEST(MainWindow, FirstStartWritesDefaultsCentresAndCloseSavesPlacements) {
     test::TTempDir dir;
     setenv("XDG_CONFIG_HOME", (dir.Path() + "cfg").c_str(), 1);
     dir.Write("cfg/.keep", "");
-    const std::string config = std::string(MW_TEST_BINARY_DIR) + "/editions/convert/lamecore.dll";
-    QApplication::setApplicationName("Kestrel Video Converter");
-    const std::string settings = dir.Path() + "cfg/Kestrel Video Converter/~system2.dat";
+    const std::string config = std::string(MW_TEST_BINARY_DIR) + "/editions/full/lamecore.dll";
+    QApplication::setApplicationName("Kestrel Media Wizard");
+    const std::string settings = dir.Path() + "cfg/Kestrel Media Wizard/~system2.dat";
     {
         TFormLog log;
         TFormMain main(&log, config);
-        EXPECT_EQ(main.windowTitle(), "Kestrel Video Converter");
+        EXPECT_EQ(main.windowTitle(), "Kestrel Media Wizard");
         EXPECT_TRUE(FileExists(settings));
         const QSize screen = QGuiApplication::primaryScreen()->size();
         EXPECT_EQ(main.pos().x(), (screen.width() - main.width()) / 2);
@@ -40,7 +40,7 @@ TEST(MainWindow, FirstStartWritesDefaultsCentresAndCloseSavesPlacements) {
         GlobalVars.UserSettings.OutputSelection.OutputFormatClass = 2;
         main.close();
     }
-    const std::string text = dir.Read("cfg/Kestrel Video Converter/~system2.dat");
+    const std::string text = dir.Read("cfg/Kestrel Media Wizard/~system2.dat");
     EXPECT_NE(text.find("OutputFormatClass=2"), std::string::npos);
     EXPECT_NE(text.find("[Form]\nx=10\ny=30\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[FormLog]\nx="), std::string::npos) << text;

@@ -1,4 +1,4 @@
-#include "wizard/GuiUtils.h"
+#include "wizard/platform/GuiUtils.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -50,11 +50,13 @@ QMessageBox::Icon IconOf(TMsgDlgType kind) {
 }
 
 int GWaitDepth = 0;
+TMessageHook GMessageHook;
 
 } // namespace
 
 int ShowMessageWithButtons(const std::string& message, const std::string& caption, TMsgDlgType kind,
                            const std::vector<std::string>& captions, unsigned buttons) {
+    if (GMessageHook) return GMessageHook(message, caption, kind, buttons);
     QMessageBox box(IconOf(kind), QString::fromStdString(caption), QString::fromStdString(message));
     std::vector<std::pair<QAbstractButton*, TModalResult>> added;
     for (const TButtonMap& m : ButtonMap) {
@@ -84,6 +86,10 @@ void ShellOpen(const std::string& target) {
     const QString t = QString::fromStdString(target);
     const QUrl url = QFileInfo::exists(t) ? QUrl::fromLocalFile(t) : QUrl(t);
     QDesktopServices::openUrl(url);
+}
+
+void SetMessageHook(TMessageHook hook) {
+    GMessageHook = std::move(hook);
 }
 
 void BeginWaitCursor() {

@@ -2,6 +2,7 @@
 // and the nesting busy cursor. GUI thread only.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ enum TModalResult : int {
 // Standard dialog of the kind and buttons; the n-th button gets the n-th non-empty caption.
 int ShowMessageWithButtons(const std::string& message, const std::string& caption, TMsgDlgType kind,
                            const std::vector<std::string>& captions, unsigned buttons);
+
+// Answers every message dialog instead of showing it (tests and screenshot runs); empty = show.
+using TMessageHook = std::function<int(const std::string& message, const std::string& caption,
+                                       TMsgDlgType kind, unsigned buttons)>;
+void SetMessageHook(TMessageHook hook);
 
 // Folder picker; true and folder set when the user confirmed one. Flags and root are accepted
 // for the callers' sake; the picker shows only file-system folders anyway.

@@ -1,4 +1,4 @@
-#include "wizard/LogindPowerService.h"
+#include "wizard/platform/LogindPowerService.h"
 
 #include <QApplication>
 #include <QDBusInterface>

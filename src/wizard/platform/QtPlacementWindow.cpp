@@ -1,4 +1,4 @@
-#include "wizard/QtPlacementWindow.h"
+#include "wizard/platform/QtPlacementWindow.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,0 +1,64 @@
+// The source file list's rows without the grid: the columns, their texts, and the probe of one
+// file as the list adds it (facts, then the thumbnail from the middle of the first video stream).
+// GUI thread (or the command-line tool's thread); one probe decoder at a time.
+#pragma once
+
+#include "engine/Bitmap.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace mw {
+
+class TFFDecoder;
+struct TFileStreamInfo;
+struct TVideoStreamInfo;
+struct TAudioStreamInfo;
+
+// Column positions; 0..4 are shown, the rest are read by the conversion run.
+enum TSourceColumn : int {
+    scMainImage,
+    scFileMinName,
+    scDuration,
+    scBitrate,
+    scDimension,
+    scFileFullName,
+    scFileSize,
+    scVideoEncoder,
+    scAudioChannels,
+    scAudioSampleRate,
+    scAudioBitrate,
+    scAudioEncoder,
+    scFrameRate,
+    scRealDuration,
+    scWidth,
+    scHeight,
+    scAspectRatio,
+    SourceColumnCount
+};
+
+struct TSourceRow {
+    // The cell texts; the picture cell stays empty and the shortened name is the view's to make
+    // (it depends on the font), so scFileMinName holds the full path until then.
+    std::array<std::string, SourceColumnCount> Cells;
+    bool AudioOnly = false;
+    int64_t RealDuration = 0; // microseconds, 0 when unknown
+    int32_t Width = -1;
+    int32_t Height = -1;
+    double AspectRatio = -1.0;
+};
+
+std::string BitRateText(int32_t bitRate);     // "%d Kbps" or "Bit rate is not preseted"
+std::string DurationText(int64_t durationUs); // "HH:MM:SS.mmm" or "Duration is not preseted"
+
+// A file is audio-only when the probe found no video stream (videoStream < 0).
+TSourceRow BuildSourceRow(const std::string& path, int64_t fileSize, const TFileStreamInfo& file,
+                          const TVideoStreamInfo& video, const TAudioStreamInfo& audio, bool audioOnly);
+
+// Loads, reads and closes one file. false: error holds the probe's text (it begins with the
+// file's name). thumbnail stays empty for audio-only files and when no picture could be decoded.
+bool ProbeSourceFile(TFFDecoder& decoder, const std::string& path, TSourceRow& row, TBitmap& thumbnail,
+                     std::string& error);
+
+} // namespace mw

@@ -1,0 +1,39 @@
+// A button drawn from its state pictures: normal, hover, pressed and (optionally) disabled. It
+// takes the size of its pictures; a caption, when set, is drawn centred on top. A checked button
+// keeps its pressed picture (the format and class buttons). Without pictures only the caption is
+// drawn, underlined while the mouse is over it (the transparent bottom buttons of one skin).
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPixmap>
+#include <vector>
+
+namespace mw {
+
+class TPictureButton : public QAbstractButton {
+    Q_OBJECT
+  public:
+    explicit TPictureButton(QWidget* parent = nullptr);
+    void SetPictures(std::vector<QPixmap> pictures);
+    // disabled: the caption's colour while disabled (default: the normal one, faded).
+    void SetTextColor(const QColor& color, const QColor& disabled = QColor()) {
+        FTextColor = color;
+        FDisabledTextColor = disabled;
+        update();
+    }
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    const QPixmap* StatePicture() const;
+    std::vector<QPixmap> FPictures;
+    QColor FTextColor, FDisabledTextColor;
+    bool FHover = false;
+};
+
+} // namespace mw

@@ -1,0 +1,66 @@
+#include "wizard/Pages.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace mw {
+
+TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TabSheetStep3");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    ListViewConverting = new QTreeWidget(this);
+    ListViewConverting->setObjectName("ListViewConverting");
+    ListViewConverting->setRootIsDecorated(false);
+    ListViewConverting->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListViewConverting->setHeaderLabels({"Name", "Duration", "Status", "Progress", "Path"});
+    const int widths[] = {240, 80, 95, 95, 300};
+    for (int c = 0; c < 5; ++c)
+        ListViewConverting->setColumnWidth(c, widths[c]);
+    layout->addWidget(ListViewConverting, 1);
+
+    auto* status = new QGroupBox("Status", this);
+    auto* grid = new QGridLayout(status);
+    LabelCurrentFileCaption = new QLabel("Current file:", status);
+    LabelCurrentFile = new QLabel("...", status);
+    LabelEstimated = new QLabel("...", status);
+    LabelElapsed = new QLabel("...", status);
+    LabelTimeLeft = new QLabel("...", status);
+    LabelProgress = new QLabel("0%", status);
+    ProgressBar = new QProgressBar(status);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setTextVisible(false);
+    LabelCurrentFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(LabelCurrentFileCaption, 0, 0);
+    grid->addWidget(LabelCurrentFile, 0, 1, 1, 3);
+    grid->addWidget(new QLabel("Estimated overall time:", status), 1, 0);
+    grid->addWidget(LabelEstimated, 1, 1);
+    grid->addWidget(new QLabel("Elapsed time:", status), 1, 2);
+    grid->addWidget(LabelElapsed, 1, 3);
+    grid->addWidget(new QLabel("Time left:", status), 2, 2);
+    grid->addWidget(LabelTimeLeft, 2, 3);
+    grid->addWidget(new QLabel("Overall Progress:", status), 3, 0);
+    grid->addWidget(ProgressBar, 3, 1, 1, 2);
+    grid->addWidget(LabelProgress, 3, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    layout->addWidget(status);
+
+    auto* options = new QGroupBox("Post-Progress Options", this);
+    auto* box = new QVBoxLayout(options);
+    CheckBoxPlayASound = new QCheckBox("&Play a sound when conversion is finished", options);
+    CheckBoxShutdown = new QCheckBox("&Shut down the computer after all tasks are finished", options);
+    CheckBoxPlayASound->setObjectName("CheckBoxPlayASound");
+    CheckBoxShutdown->setObjectName("CheckBoxShutdown");
+    box->addWidget(CheckBoxPlayASound);
+    box->addWidget(CheckBoxShutdown);
+    layout->addWidget(options);
+}
+
+} // namespace mw

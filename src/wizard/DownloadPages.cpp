@@ -1,0 +1,86 @@
+#include "wizard/Pages.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace mw {
+
+TLinkPage::TLinkPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TabSheetStep5");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    ListBoxURL = new QListWidget(this);
+    ListBoxURL->setObjectName("ListBoxURL");
+    ListBoxURL->setContextMenuPolicy(Qt::ActionsContextMenu);
+    layout->addWidget(ListBoxURL, 1);
+
+    layout->addWidget(new QLabel("Output directory:", this));
+    auto* folder = new QHBoxLayout;
+    EditURLOutput = new QLineEdit(this);
+    EditURLOutput->setObjectName("EditURLOutput");
+    ButtonURLOutputSelect = new QPushButton("Select...", this);
+    folder->addWidget(EditURLOutput, 1);
+    folder->addWidget(ButtonURLOutputSelect);
+    layout->addLayout(folder);
+
+    auto* quality = new QHBoxLayout;
+    CheckBoxYouTubeQuality = new QCheckBox("Prefer YouTube high quality", this);
+    CheckBoxYouTubeQuality->setObjectName("CheckBoxYouTubeQuality");
+    ButtonYouTubeQualityConfig = new QPushButton("Config...", this);
+    LabelYouTubeQuality = new QLabel(this);
+    quality->addWidget(CheckBoxYouTubeQuality);
+    quality->addWidget(ButtonYouTubeQualityConfig);
+    quality->addWidget(LabelYouTubeQuality, 1);
+    layout->addLayout(quality);
+}
+
+TDownloadingPage::TDownloadingPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TabSheetStep6");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    ListViewURLDownload = new QTreeWidget(this);
+    ListViewURLDownload->setObjectName("ListViewURLDownload");
+    ListViewURLDownload->setRootIsDecorated(false);
+    ListViewURLDownload->setHeaderLabels({"Name", "Status", "Size", "Speed", "Progress", "URL", ""});
+    layout->addWidget(ListViewURLDownload, 1);
+
+    auto* status = new QGroupBox("Status", this);
+    auto* grid = new QGridLayout(status);
+    auto value = [status] { return new QLabel("...", status); };
+    LabelCurrentFile = value();
+    LabelStatus = value();
+    LabelSpeed = value();
+    LabelElapsed = value();
+    LabelTimeLeft = value();
+    LabelQuality = value();
+    LabelProgress = new QLabel("0%", status);
+    ProgressBar = new QProgressBar(status);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setTextVisible(false);
+    const std::pair<const char*, QLabel*> rows[] = {
+        {"Current file:", LabelCurrentFile}, {"Status:", LabelStatus},      {"Speed:", LabelSpeed},
+        {"Elapsed time:", LabelElapsed},     {"Time left:", LabelTimeLeft}, {"Quality:", LabelQuality}};
+    int r = 0;
+    for (const auto& [caption, label] : rows) {
+        grid->addWidget(new QLabel(caption, status), r / 2, (r % 2) * 2);
+        grid->addWidget(label, r / 2, (r % 2) * 2 + 1);
+        ++r;
+    }
+    grid->addWidget(new QLabel("Progress:", status), 3, 0);
+    grid->addWidget(ProgressBar, 3, 1, 1, 2);
+    grid->addWidget(LabelProgress, 3, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    layout->addWidget(status);
+}
+
+} // namespace mw

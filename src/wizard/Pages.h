@@ -1,0 +1,93 @@
+// The wizard's simple pages: controls laid out, no logic of their own. Their run logic (the
+// conversion's progress, the download runner) is filled in by the components that own it; each
+// page exposes its controls under their designer names for that.
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+namespace mw {
+
+// Mode page: the two jobs, each with its picture; clicking a picture chooses its option.
+class TModePage : public QWidget {
+    Q_OBJECT
+  public:
+    TModePage(QWidget* parent, const QImage& downloadPicture, const QImage& convertPicture);
+    QRadioButton* RadioButtonDownloadVideo;
+    QRadioButton* RadioButtonConvertVideo;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QLabel* FImageDownloadVideo;
+    QLabel* FImageConvertVideo;
+};
+
+// Converting page: status list, status group, after-conversion options.
+class TConvertingPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TConvertingPage(QWidget* parent);
+    QTreeWidget* ListViewConverting;
+    QLabel* LabelCurrentFileCaption;
+    QLabel *LabelCurrentFile, *LabelEstimated, *LabelElapsed, *LabelTimeLeft, *LabelProgress;
+    QProgressBar* ProgressBar;
+    QCheckBox* CheckBoxPlayASound;
+    QCheckBox* CheckBoxShutdown;
+};
+
+// The two summary pages: conversion (with the error box) and download (with the convert button).
+class TSummaryPage : public QWidget {
+    Q_OBJECT
+  public:
+    enum TKind { skConversion, skDownload };
+    TSummaryPage(QWidget* parent, TKind kind, const QString& title);
+    void SetCounts(int total, int succeeded, int failed);
+    QLabel *LabelFinishTitle1, *LabelFinishTitle2;
+    QLabel *LabelFinishTotalFiles, *LabelFinishSuccessed, *LabelFinishFailed;
+    QLabel* LabelOpenFolder;
+    QPlainTextEdit* MemoErrorLog = nullptr;         // conversion summary
+    QPushButton* ButtonConvertDownloaded = nullptr; // download summary
+
+  signals:
+    void OpenFolderClicked();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// Link page: link list, download folder, quality preference.
+class TLinkPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TLinkPage(QWidget* parent);
+    QListWidget* ListBoxURL;
+    QLineEdit* EditURLOutput;
+    QPushButton* ButtonURLOutputSelect;
+    QCheckBox* CheckBoxYouTubeQuality;
+    QPushButton* ButtonYouTubeQualityConfig;
+    QLabel* LabelYouTubeQuality;
+};
+
+// Downloading page: download list and status.
+class TDownloadingPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TDownloadingPage(QWidget* parent);
+    QTreeWidget* ListViewURLDownload;
+    QLabel *LabelCurrentFile, *LabelStatus, *LabelSpeed, *LabelElapsed, *LabelTimeLeft, *LabelQuality,
+        *LabelProgress;
+    QProgressBar* ProgressBar;
+};
+
+} // namespace mw

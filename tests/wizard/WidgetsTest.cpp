@@ -1,0 +1,285 @@
+// The desktop window's widgets under the offscreen platform: layout by edition, the file list,
+// drops, and the log window.
+#include "EngineFixtures.h"
+#include "TempDir.h"
+#include "app/Globals.h"
+#include "app/ProductConfig.h"
+#include "app/UtilFuncs.h"
+#include "convert/SourceList.h"
+#include "widgets/PictureButton.h"
+#include "widgets/SlideGrid.h"
+#include "wizard/FilePage.h"
+#include "wizard/LogWindow.h"
+#include "wizard/MainWindow.h"
+#include "wizard/OutputPageView.h"
+#include "wizard/platform/GuiUtils.h"
+
+#include <QAction>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QUrl>
+#include <QtTest>
+#include <fstream>
+
+using namespace mw;
+
+namespace {
+
+// A product configuration file from INI lines (complemented as the program stores it).
+std::string WriteConfig(const test::TTempDir& dir, const std::vector<std::string>& extra) {
+    std::vector<std::string> lines = {
+        "[SYSTEM]",       "Name=Widget Test", "Version=2.1",    "Copyright=Test Holder",
+        "DefaultVideo=0", "DefaultDevice=0",  "DefaultAudio=0", "DefaultClass=0"};
+    lines.insert(lines.end(), extra.begin(), extra.end());
+    const std::string path = dir.Path() + "lamecore.dll";
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string& l : lines)
+        out << DecodeConfigLine(l) << "\n";
+    return path;
+}
+
+std::vector<std::string> Flags(const std::vector<std::string>& keys) {
+    std::vector<std::string> lines;
+    for (const std::string& k : keys)
+        lines.push_back(k + "=Yes");
+    return lines;
+}
+
+const std::vector<std::string> AllVideo = {"AVI", "MP4", "FLV", "SWF", "MPEG", "RM", "WMV", "MOV", "3GP"};
+const std::vector<std::string> AllDevice = {"IPOD",       "IPHONE",      "APPLETV", "PSP",
+                                            "BLACKBERRY", "MOBILEPHONE", "IPAD",    "ANDROID"};
+const std::vector<std::string> AllAudio = {"WAV", "MP3", "WMA", "OGG", "AAC", "M4A", "FLAC", "MP2"};
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// A window over a fresh settings folder; message boxes are answered by Answer and recorded.
+struct TWindow {
+    explicit TWindow(std::vector<std::string> lines) {
+        setenv("XDG_CONFIG_HOME", (Dir.Path() + "cfg").c_str(), 1);
+        Dir.Write("cfg/.keep", "");
+        GlobalVars = TGlobalVars{};
+        SetMessageHook([this](const std::string& message, const std::string&, TMsgDlgType, unsigned) {
+            Messages.push_back(message);
+            return Answer;
+        });
+        Main = std::make_unique<TFormMain>(&Log, WriteConfig(Dir, lines));
+        if (Main->FilePage) Main->FilePage->OnFailedAdd = [this] { ++FailedDialogs; };
+    }
+    ~TWindow() { SetMessageHook({}); }
+    test::TTempDir Dir;
+    TFormLog Log;
+    std::unique_ptr<TFormMain> Main;
+    std::vector<std::string> Messages;
+    int Answer = mrYes;
+    int FailedDialogs = 0;
+};
+
+} // namespace
+
+class WidgetsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void ClassAndFormatButtonsFollowTheFlags_data();
+    void ClassAndFormatButtonsFollowTheFlags();
+    void SkinDecidesMinimiseCloseAndHelpMenu();
+    void MissingPictureStopsTheSetUp();
+    void AddingFilesProbesEachAndReportsTheFailed();
+    void DeleteKeepsASelection();
+    void DropsKeepMediaFilesOnly();
+    void LogWindow();
+};
+
+void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QList<int>>("classLefts"); // -1 hidden
+    QTest::addColumn<int>("tabsTop");
+    auto keys = [](const std::vector<std::string>& v) {
+        QStringList l;
+        for (const auto& k : v)
+            l << QString::fromStdString(k);
+        return l;
+    };
+    QTest::newRow("all") << keys(Join({AllVideo, AllDevice, AllAudio})) << QList<int>{18, 189, 360} << 172;
+    QTest::newRow("no video") << keys(Join({AllDevice, AllAudio})) << QList<int>{-1, 18, 189} << 172;
+    QTest::newRow("audio only") << keys(AllAudio) << QList<int>{-1, -1, -1} << 120;
+    QTest::newRow("AVI and MOV") << QStringList{"AVI", "MOV", "MP3"} << QList<int>{18, -1, 189} << 172;
+}
+
+void WidgetsTest::ClassAndFormatButtonsFollowTheFlags() {
+    QFETCH(QStringList, keys);
+    QFETCH(QList<int>, classLefts);
+    QFETCH(int, tabsTop);
+    std::vector<std::string> lines = {"Skin=0", "ResFolder=full"};
+    for (const QString& k : keys)
+        lines.push_back(k.toStdString() + "=Yes");
+    TWindow w(lines);
+    QVERIFY(w.Main->CreationCompleted());
+    TOutputPageView* page = w.Main->OutputPage;
+    for (int c = 0; c < 3; ++c) {
+        QCOMPARE(!page->ClassButtons[c]->isHidden(), classLefts[c] >= 0);
+        if (classLefts[c] >= 0) QCOMPARE(page->ClassButtons[c]->pos(), QPoint(classLefts[c], 135));
+    }
+    QCOMPARE(page->PageControlFormats->y(), tabsTop);
+    if (keys.contains("MOV") && !keys.contains("MP4"))
+        QCOMPARE(page->FormatButtons[0][7]->pos(), QPoint(74, 5));
+    if (keys.contains("3GP") && keys.contains("MP4"))
+        QCOMPARE(page->FormatButtons[0][8]->pos(), QPoint(10, 65));
+    QCOMPARE(page->FormatButtons[0][1]->isHidden(), !keys.contains("MP4"));
+    QCOMPARE(page->FormatButtons[0][0]->size(), QSize(62, 57));
+}
+
+void WidgetsTest::SkinDecidesMinimiseCloseAndHelpMenu() {
+    const auto flags = Flags(AllVideo);
+    TWindow skin0(Join({flags, {"Skin=0", "ResFolder=full"}}));
+    QVERIFY(!skin0.Main->ButtonMin->isHidden());
+    QCOMPARE(skin0.Main->ButtonClose->pos(), QPoint(728, 4));
+    QCOMPARE(skin0.Main->ButtonHelp->pos(), QPoint(40, 510));
+    QCOMPARE(skin0.Main->size(), QSize(772, 547));
+    const QPoint menu0 = skin0.Main->HelpMenuPosition() - skin0.Main->pos();
+    QCOMPARE(menu0, QPoint(40, 510 + skin0.Main->ButtonHelp->height()));
+
+    TWindow skin2(Join({flags, {"Skin=2", "ResFolder=join"}}));
+    QCOMPARE(skin2.Main->HelpMenuPosition() - skin2.Main->pos(),
+             QPoint(45, 513 + skin2.Main->ButtonHelp->height()));
+
+    TWindow skin3(Join({flags, {"Skin=3", "ResFolder=audio"}}));
+    QVERIFY(skin3.Main->ButtonMin->isHidden());
+    QVERIFY(skin3.Main->ButtonClose->isHidden());
+
+    // Skin 1 places parts outside 772x547: the window takes its frame picture's size.
+    TWindow skin1(Join({flags, {"Skin=1", "ResFolder=convert"}}));
+    QVERIFY(skin1.Main->width() > 794 + skin1.Main->ButtonClose->width() - 1);
+    QVERIFY(skin1.Main->height() >= 566 + skin1.Main->ButtonExit->height());
+}
+
+void WidgetsTest::MissingPictureStopsTheSetUp() {
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=no-such-folder"}}));
+    QVERIFY(!w.Main->CreationCompleted());
+    QCOMPARE(w.Messages.size(), size_t(1));
+    QVERIFY2(w.Messages[0].find("toplogo.png") != std::string::npos, w.Messages[0].c_str());
+    QVERIFY(!w.Main->Controller());
+}
+
+void WidgetsTest::AddingFilesProbesEachAndReportsTheFailed() {
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
+    TFilePage* page = w.Main->FilePage;
+    const QString avi = QString::fromStdString(test::Fixture("av.avi"));
+    const QString text = QString::fromStdString(test::Fixture("text.avi"));
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    page->AddSourceFiles({mp3, text, avi});
+    QCOMPARE(page->RowCount(), 2);
+    QCOMPARE(w.FailedDialogs, 1);
+    QCOMPARE(GlobalVars.AddFailedFiles.size(), size_t(1));
+    QVERIFY(GlobalVars.AddFailedFiles[0].rfind("text.avi", 0) == 0 ||
+            GlobalVars.AddFailedFiles[0].rfind(text.toStdString(), 0) == 0);
+    QCOMPARE(w.Log.Text().count("File load error: "), 1);
+
+    TSlideGrid* grid = page->NextGrid;
+    QCOMPARE(grid->Cell(0, scFileFullName), mp3);
+    QCOMPARE(grid->Cell(0, scBitrate), QString("Audio Bit rate: 128 Kbps"));
+    QVERIFY(grid->Cell(0, scDimension).startsWith("Audio Encoder: mp3"));
+    QCOMPARE(grid->Cell(0, scWidth), QString("-1"));
+    QCOMPARE(grid->Cell(0, scHeight), QString("-1"));
+    QCOMPARE(grid->Cell(1, scFileFullName), avi);
+    QVERIFY(grid->Cell(1, scBitrate).startsWith("Bit rate: "));
+    QCOMPARE(grid->Cell(1, scDimension), QString("Dimension: 320 x 240"));
+    const QImage thumbnail = grid->item(1)->data(Qt::DecorationRole).value<QImage>();
+    QCOMPARE(thumbnail.size(), QSize(320, 240));
+    QVERIFY(grid->Cell(1, scDuration).startsWith("Duration: 00:00:0"));
+    QVERIFY(QFontMetrics(grid->font()).horizontalAdvance(grid->Cell(1, scFileMinName)) <= 300);
+}
+
+void WidgetsTest::DeleteKeepsASelection() {
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
+    TFilePage* page = w.Main->FilePage;
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    page->AddSourceFiles({mp3, mp3, mp3}); // the same file twice or more gives a row each
+    QCOMPARE(page->RowCount(), 3);
+    QVERIFY(!page->ActionDelete->isEnabled());
+    page->NextGrid->SelectRow(2);
+    QVERIFY(page->ActionMoveUp->isEnabled());
+    QVERIFY(!page->ActionMoveDown->isEnabled());
+    page->ActionDelete->trigger();
+    QCOMPARE(page->RowCount(), 2);
+    QCOMPARE(page->NextGrid->SelectedRow(), 1);
+    page->ActionClear->trigger();
+    page->AddSourceFiles({mp3});
+    page->NextGrid->SelectRow(0);
+    QVERIFY(!page->ActionMoveUp->isEnabled());
+    page->ActionDelete->trigger();
+    QCOMPARE(page->RowCount(), 0);
+    QCOMPARE(page->NextGrid->SelectedRow(), -1);
+    QVERIFY(!page->ActionClear->isEnabled());
+}
+
+void WidgetsTest::DropsKeepMediaFilesOnly() {
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
+    const QString avi = QString::fromStdString(test::Fixture("av.avi"));
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    const QString webm = QString::fromStdString(w.Dir.Path()) + "clip.webm";
+    QFile::copy(avi, webm);
+    auto drop = [&](const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        w.Main->DropMimeData(&mime);
+    };
+    drop({QString::fromStdString(w.Dir.Path()), avi, mp3});
+    QCOMPARE(w.Main->FilePage->RowCount(), 2);
+    drop({webm});
+    QCOMPARE(w.Main->FilePage->RowCount(), 2);
+    QCOMPARE(w.FailedDialogs, 0);
+    QCOMPARE(WaitCursorDepth(), 0);
+}
+
+void WidgetsTest::LogWindow() {
+    test::TTempDir dir;
+    TFormLog log;
+    log.FFLoggerLog(1234, 6, "Stream mapping:");
+    QCOMPARE(log.Text(), QString("#1234.6: Stream mapping:"));
+    QString error;
+    const QString file = QString::fromStdString(dir.Path()) + "saved.log";
+    QVERIFY(log.SaveLogTo(file, error));
+    QCOMPARE(QString::fromStdString(dir.Read("saved.log")), QString("#1234.6: Stream mapping:\n"));
+    QVERIFY(!log.SaveLogTo(QString::fromStdString(dir.Path()) + "no/such/folder/x.log", error));
+    QVERIFY(error.contains("no/such/folder"));
+
+    int answer = mrNo;
+    SetMessageHook([&](const std::string& message, const std::string& caption, TMsgDlgType, unsigned) {
+        if (message != "Really delete log file?" || caption != "Delete log?") return int(mrNone);
+        return answer;
+    });
+    log.ButtonDelete()->click();
+    QCOMPARE(log.Text(), QString("#1234.6: Stream mapping:"));
+    answer = mrYes;
+    log.ButtonDelete()->click();
+    SetMessageHook({});
+    QCOMPARE(log.Text(), QString());
+    QVERIFY(!log.ButtonSave()->isEnabled());
+    log.AppendLogLine("later line");
+    QVERIFY(!log.ButtonSave()->isEnabled());
+
+    log.show();
+    for (int width : {455, 900}) {
+        log.resize(width, 300);
+        QCoreApplication::processEvents();
+        const QRect ok = log.ButtonOK()->geometry(), del = log.ButtonDelete()->geometry(),
+                    save = log.ButtonSave()->geometry();
+        QCOMPARE(del.left(), ok.right() + 1 + 8);
+        QCOMPARE(save.left(), del.right() + 1 + 8);
+        const int panel = log.ButtonOK()->parentWidget()->width();
+        QCOMPARE(ok.left(), panel / 2 - (save.right() + 1 - ok.left()) / 2);
+    }
+    log.hide();
+}
+
+QTEST_MAIN(WidgetsTest)
+#include "WidgetsTest.moc"

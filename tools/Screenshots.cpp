@@ -1,0 +1,167 @@
+// Renders every page of every edition, the About, log and failed-add windows with the offscreen
+// platform: mediawizard-screenshots OUTDIR EDITIONSDIR MEDIA...
+// Runs from the run folder (the pictures are found beside the executable). Each edition starts
+// with fresh settings in a temporary folder; message boxes are answered Yes without showing.
+#include "app/Globals.h"
+#include "app/ProductConfig.h"
+#include "convert/SourceList.h"
+#include "widgets/SlideGrid.h"
+#include "wizard/AboutWindow.h"
+#include "wizard/FailedAddDialog.h"
+#include "wizard/FilePage.h"
+#include "wizard/LogWindow.h"
+#include "wizard/MainWindow.h"
+#include "wizard/Pages.h"
+#include "wizard/platform/GuiUtils.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using namespace mw;
+
+void Settle() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+// The window as the desktop shows it: transparent outside its shape.
+bool Save(QWidget* w, const QString& file) {
+    Settle();
+    QImage image = w->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (!w->mask().isEmpty()) {
+        QPainter p(&image);
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setClipRegion(QRegion(image.rect()).subtracted(w->mask()));
+        p.fillRect(image.rect(), Qt::transparent);
+    }
+    const bool ok = image.save(file);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+    return ok;
+}
+
+struct TShot {
+    TWizardPage Page;
+    const char* Name;
+};
+
+bool ShootEdition(const QString& outDir, const QString& edition, const std::string& config,
+                  const QStringList& media, const QString& brokenFile) {
+    QDir().mkpath(outDir);
+    QTemporaryDir settings;
+    setenv("XDG_CONFIG_HOME", qPrintable(settings.path()), 1);
+    GlobalVars = TGlobalVars{};
+    QApplication::setApplicationName(QString::fromStdString(ReadProductTitle(config)));
+    bool ok = true;
+
+    TFormLog log;
+    TFormMain main(&log, config);
+    if (!main.Controller()) {
+        std::fprintf(stderr, "%s: the window could not be set up\n", qPrintable(edition));
+        return false;
+    }
+    main.move(0, 0);
+    main.show();
+    TPageController& c = *main.Controller();
+    if (GlobalVars.ProductConfig.Download) {
+        c.ShowPage(TWizardPage::Mode);
+        ok &= Save(&main, outDir + "/1-mode.png");
+    }
+    c.ShowPage(TWizardPage::Step1);
+    ok &= Save(&main, outDir + "/2-files-empty.png");
+    main.FilePage->OnFailedAdd = [&] {
+        TFormFailedAddFile dialog(&main);
+        dialog.show();
+        ok &= Save(&dialog, outDir + "/failed-add.png");
+    };
+    QStringList files = media;
+    files.insert(std::min<int>(2, files.size()), brokenFile);
+    main.FilePage->AddSourceFiles(files);
+    main.FilePage->NextGrid->SelectRow(0);
+    ok &= Save(&main, outDir + "/3-files.png");
+
+    GlobalVars.UserSettings.OutputFileDir = QDir::homePath().toStdString() + "/Videos/Converted/";
+    c.Next();
+    ok &= Save(&main, outDir + "/4-output.png");
+
+    // The converting page as a run shows it right after the start.
+    c.ShowPage(TWizardPage::Step3);
+    for (int r = 0; r < main.FilePage->RowCount(); ++r) {
+        const QString path = main.FilePage->NextGrid->Cell(r, scFileFullName);
+        const QString duration = main.FilePage->NextGrid->Cell(r, scDuration).section(": ", 1);
+        new QTreeWidgetItem(main.ConvertingPage->ListViewConverting,
+                            {QFileInfo(path).fileName(), duration.left(8),
+                             r == 0 ? "Converting" : "Waiting...", r == 0 ? "37%" : "0%", path});
+    }
+    main.ConvertingPage->LabelCurrentFile->setText(
+        QFileInfo(main.FilePage->NextGrid->Cell(0, scFileFullName)).fileName());
+    ok &= Save(&main, outDir + "/5-converting.png");
+
+    const int total = main.FilePage->RowCount();
+    c.ShowConversionSummary(
+        GlobalVars.ProductConfig.Merge ? 1 : total, GlobalVars.ProductConfig.Merge ? 1 : total - 1,
+        GlobalVars.ProductConfig.Merge
+            ? std::vector<std::string>{}
+            : std::vector<std::string>{"bear_vorbis.ogg: Conversion was cancelled by the user."});
+    ok &= Save(&main, outDir + "/6-conversion-summary.png");
+
+    if (GlobalVars.ProductConfig.Download) {
+        c.ShowPage(TWizardPage::Step5);
+        main.LinkPage->EditURLOutput->setText(QDir::homePath() + "/Videos/Downloads/");
+        ok &= Save(&main, outDir + "/7-links.png");
+        c.ShowPage(TWizardPage::Step6);
+        ok &= Save(&main, outDir + "/8-downloading.png");
+        main.DownloadSummaryPage->SetCounts(2, 2, 0);
+        c.ShowPage(TWizardPage::Step7);
+        ok &= Save(&main, outDir + "/9-download-summary.png");
+    }
+
+    TFormAbout about(&main, GlobalVars.ProductConfig, QDate::currentDate().year());
+    about.show();
+    ok &= Save(&about, outDir + "/about.png");
+    about.close();
+    log.FFLoggerLog(1234, 6, "Stream mapping:");
+    log.show();
+    ok &= Save(&log, outDir + "/log.png");
+    log.hide();
+    main.hide();
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: mediawizard-screenshots OUTDIR EDITIONSDIR MEDIA...\n");
+        return 2;
+    }
+    SetMessageHook([](const std::string& message, const std::string&, TMsgDlgType, unsigned buttons) {
+        std::printf("message: %s\n", message.c_str());
+        return (buttons & mbYes) ? mrYes : mrOk;
+    });
+    QTemporaryDir scratch;
+    const QString broken = scratch.path() + "/holiday notes.avi";
+    QFile f(broken);
+    if (f.open(QIODevice::WriteOnly)) f.write("These are notes, not a movie.\n");
+    f.close();
+    QStringList media;
+    for (int i = 3; i < argc; ++i)
+        if (QFileInfo(argv[i]).isFile()) media << QString::fromLocal8Bit(argv[i]);
+    bool ok = true;
+    for (const char* edition : {"full", "convert", "join", "audio"}) {
+        const std::string config = std::string(argv[2]) + "/" + edition + "/lamecore.dll";
+        ok &= ShootEdition(QString(argv[1]) + "/" + edition, edition, config, media, broken);
+    }
+    return ok ? 0 : 1;
+}
