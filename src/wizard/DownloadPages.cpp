@@ -21,7 +21,18 @@ TLinkPage::TLinkPage(QWidget* parent) : QWidget(parent) {
     ListBoxURL = new QListWidget(this);
     ListBoxURL->setObjectName("ListBoxURL");
     ListBoxURL->setContextMenuPolicy(Qt::ActionsContextMenu);
-    layout->addWidget(ListBoxURL, 1);
+    ListBoxURL->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto* links = new QHBoxLayout;
+    links->addWidget(ListBoxURL, 1);
+    auto* linkButtons = new QVBoxLayout;
+    ButtonURLPaste = new QPushButton("&Paste", this);
+    ButtonURLRemove = new QPushButton("&Remove", this);
+    ButtonURLEmpty = new QPushButton("&Empty", this);
+    for (QPushButton* b : {ButtonURLPaste, ButtonURLRemove, ButtonURLEmpty})
+        linkButtons->addWidget(b);
+    linkButtons->addStretch(1);
+    links->addLayout(linkButtons);
+    layout->addLayout(links, 1);
 
     layout->addWidget(new QLabel("Output directory:", this));
     auto* folder = new QHBoxLayout;

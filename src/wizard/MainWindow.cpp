@@ -8,10 +8,12 @@
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "wizard/AboutWindow.h"
+#include "wizard/DownloadPagesView.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
+#include "wizard/PromotionPanel.h"
 #include "wizard/SkinLayout.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/QtPlacementWindow.h"
@@ -329,6 +331,10 @@ void TFormMain::FormCreate(const std::string& configFile) {
         RestoreWindowPlacement("Form", w, g.SettingsFile());
     }
     FController->RefreshPageCaptions();
+    if (g.ProductConfig.Download)
+        new TDownloadPagesView(this,
+                               {this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
+                               *this, *FController, g.UserSettings);
 
     try {
         FLogger = std::make_unique<TFFLogger>();
@@ -344,6 +350,7 @@ void TFormMain::FormCreate(const std::string& configFile) {
         FLog->AppendLogLine(QString::fromStdString(error));
         return;
     }
+    new TPromotionPanel(this, g.ProductConfig.Skin, ProgramPromotionsSetup(), FController.get());
     FController->GoToStartPage();
     FCreationCompleted = true;
 }
