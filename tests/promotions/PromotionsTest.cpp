@@ -209,6 +209,8 @@ TEST_F(PromotionsTest, RunningProgramDownloadGivesNoticeAndVetoesClose) {
     ASSERT_TRUE(p->ProgramDownloadRunning());
     p->Click();
     EXPECT_EQ(View.Notices, std::vector<std::string>{ProgramDownloadNotice});
+    ASSERT_TRUE(test::PumpUntil(Dispatcher, [&] { return Site.CountRequests("/setup.bin") > 0; }));
+    test::PumpFor(Dispatcher, 100);
     EXPECT_EQ(Site.CountRequests("/setup.bin"), 1);
 
     View.StopAnswer = false;
