@@ -332,9 +332,10 @@ void TFormMain::FormCreate(const std::string& configFile) {
     }
     FController->RefreshPageCaptions();
     if (g.ProductConfig.Download)
-        new TDownloadPagesView(this,
-                               {this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
-                               *this, *FController, g.UserSettings);
+        FDownloadPages = std::make_unique<TDownloadPagesView>(
+            this,
+            TDownloadPageWidgets{this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
+            *this, *FController, g.UserSettings);
 
     try {
         FLogger = std::make_unique<TFFLogger>();
@@ -350,7 +351,8 @@ void TFormMain::FormCreate(const std::string& configFile) {
         FLog->AppendLogLine(QString::fromStdString(error));
         return;
     }
-    new TPromotionPanel(this, g.ProductConfig.Skin, ProgramPromotionsSetup(), FController.get());
+    FPromotions = std::make_unique<TPromotionPanel>(this, g.ProductConfig.Skin, ProgramPromotionsSetup(),
+                                                    FController.get());
     FController->GoToStartPage();
     FCreationCompleted = true;
 }
