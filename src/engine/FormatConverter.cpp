@@ -36,6 +36,8 @@ void TFormatConverter::SetBitsPixel(int bits) {
     FBitmap.SetFormat(FBitmap.Width(), FBitmap.Height(), bits);
 }
 
+constexpr size_t ScalerSlack = 256;
+
 bool TFormatConverter::ToBitmap(const uint8_t* const data[4], const int lineSize[4],
                                 AVPixelFormat pixelFormat, bool copyToBitmap, int height, int width) {
     if (width <= 0 || height <= 0 || FFApi.av_image_check_size(width, height, 0, nullptr) < 0) {
@@ -51,7 +53,8 @@ bool TFormatConverter::ToBitmap(const uint8_t* const data[4], const int lineSize
         FPictureData[0] = const_cast<uint8_t*>(data[0]);
         FPictureLineSize[0] = lineSize[0];
     } else {
-        const size_t need = static_cast<size_t>(stride) * height;
+        // The scaler's vector code may store a little past the last row: leave it room.
+        const size_t need = static_cast<size_t>(stride) * height + ScalerSlack;
         if (FBuffer.size() < need) FBuffer.resize(need);
         FToRGB.reset(FFApi.sws_getCachedContext(FToRGB.release(), width, height, pixelFormat, width, height,
                                                 FPixelFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));

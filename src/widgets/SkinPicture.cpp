@@ -1,6 +1,5 @@
 #include "widgets/SkinPicture.h"
 
-#include <QBitmap>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -24,8 +23,23 @@ bool LoadSkinPicture(const std::string& file, QImage& image, std::string& error)
 }
 
 QRegion OpaqueRegion(const QImage& frame) {
+    // Runs of non-magenta pixels per row: explicit, whatever bit order a mono mask would use.
     const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
-    return QRegion(QBitmap::fromImage(rgb.createMaskFromColor(qRgb(255, 0, 255), Qt::MaskOutColor)));
+    const QRgb magenta = qRgb(255, 0, 255);
+    QRegion region;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        int x = 0;
+        while (x < rgb.width()) {
+            while (x < rgb.width() && (row[x] & 0xffffff) == (magenta & 0xffffff))
+                ++x;
+            const int start = x;
+            while (x < rgb.width() && (row[x] & 0xffffff) != (magenta & 0xffffff))
+                ++x;
+            if (x > start) region += QRect(start, y, x - start, 1);
+        }
+    }
+    return region;
 }
 
 } // namespace mw

@@ -2,6 +2,7 @@
 
 #include <QDragEnterEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace mw {
 
@@ -14,6 +15,9 @@ TSlideGrid::TSlideGrid(QWidget* parent) : QListWidget(parent) {
     setDefaultDropAction(Qt::MoveAction);
     setUniformItemSizes(true);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Slides take the grid's width; long lines are elided instead of scrolled.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setResizeMode(QListView::Adjust);
 }
 
 void TSlideGrid::AppendRow(const QImage& picture, const QStringList& texts) {
@@ -67,7 +71,7 @@ void TSlideGrid::dropEvent(QDropEvent* event) {
 }
 
 QSize TSlideDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    return {option.rect.width(), SlideHeight};
+    return {std::max(1, option.rect.width()), SlideHeight};
 }
 
 void TSlideDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const {
@@ -100,8 +104,9 @@ void TSlideDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
         p->setFont(f);
         p->setPen(line == 0 ? text : (selected ? text : pal.placeholderText().color()));
         const QRect lineRect(left, r.top() + 5 + line * lineHeight, r.right() - left - 4, lineHeight);
-        p->drawText(lineRect, Qt::AlignLeft | Qt::AlignVCenter,
-                    index.data(SlideColumnRole + 1 + line).toString());
+        const QString text = p->fontMetrics().elidedText(index.data(SlideColumnRole + 1 + line).toString(),
+                                                         Qt::ElideRight, lineRect.width());
+        p->drawText(lineRect, Qt::AlignLeft | Qt::AlignVCenter, text);
     }
     p->restore();
 }

@@ -11,15 +11,22 @@
 
 namespace mw {
 
+QTreeWidget* NewReportList(QWidget* parent, const char* name, const QStringList& headers) {
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(name);
+    list->setRootIsDecorated(false);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setHeaderLabels(headers);
+    return list;
+}
+
 TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TabSheetStep3");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    ListViewConverting = new QTreeWidget(this);
-    ListViewConverting->setObjectName("ListViewConverting");
-    ListViewConverting->setRootIsDecorated(false);
-    ListViewConverting->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListViewConverting->setHeaderLabels({"Name", "Duration", "Status", "Progress", "Path"});
+    ListViewConverting =
+        NewReportList(this, "ListViewConverting", {"Name", "Duration", "Status", "Progress", "Path"});
     const int widths[] = {240, 80, 95, 95, 300};
     for (int c = 0; c < 5; ++c)
         ListViewConverting->setColumnWidth(c, widths[c]);

@@ -58,10 +58,8 @@ TDownloadingPage::TDownloadingPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TabSheetStep6");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    ListViewURLDownload = new QTreeWidget(this);
-    ListViewURLDownload->setObjectName("ListViewURLDownload");
-    ListViewURLDownload->setRootIsDecorated(false);
-    ListViewURLDownload->setHeaderLabels({"Name", "Status", "Size", "Speed", "Progress", "URL", ""});
+    ListViewURLDownload = NewReportList(this, "ListViewURLDownload",
+                                        {"Name", "Status", "Size", "Speed", "Progress", "URL", ""});
     layout->addWidget(ListViewURLDownload, 1);
 
     auto* status = new QGroupBox("Status", this);

@@ -43,6 +43,14 @@ std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+// The busy cursor for one add operation, also when an error escapes it.
+struct TWaitCursor {
+    TWaitCursor() { BeginWaitCursor(); }
+    ~TWaitCursor() { EndWaitCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
 QString DisplayPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
@@ -191,20 +199,14 @@ void TFilePage::AddSourceFiles(const QStringList& paths) {
 }
 
 void TFilePage::DropFiles(const QStringList& paths) {
-    BeginWaitCursor();
+    const TWaitCursor wait;
     QStringList kept;
     for (const QString& p : paths) {
         const QFileInfo info(p);
         if (info.isDir()) continue;
         if (IsMediaFileExt(ExtractFileExt(NativePath(p)))) kept << p;
     }
-    try {
-        AddSourceFiles(kept);
-    } catch (...) {
-        EndWaitCursor();
-        throw;
-    }
-    EndWaitCursor();
+    AddSourceFiles(kept);
 }
 
 void TFilePage::ShowFailedAddDialog() {
@@ -221,14 +223,10 @@ void TFilePage::AddClick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return;
-    BeginWaitCursor();
-    try {
+    {
+        const TWaitCursor wait;
         AddSourceFiles(files);
-    } catch (...) {
-        EndWaitCursor();
-        throw;
     }
-    EndWaitCursor();
     GlobalVars.UserSettings.LastOpenDir = ExtractFilePath(NativePath(files.first()));
 }
 

@@ -239,7 +239,8 @@ void TFormMain::ApplySkinLayout() {
     }
     QFont title = LabelTitle->font();
     title.setBold(l.TitleBold);
-    title.setPointSizeF(title.pointSizeF() * 1.25);
+    FTitlePointSize = title.pointSizeF() * 1.2;
+    title.setPointSizeF(FTitlePointSize);
     LabelTitle->setFont(title);
     QPalette tp = LabelTitle->palette();
     tp.setColor(QPalette::WindowText, colours.Title);
@@ -366,7 +367,14 @@ TWizardPage TFormMain::CurrentPage() const {
 }
 
 void TFormMain::SetTitleText(const std::string& text) {
-    LabelTitle->setText(QString::fromStdString(text));
+    // Long titles shrink to the line rather than being cut off.
+    const QString title = QString::fromStdString(text);
+    QFont f = LabelTitle->font();
+    f.setPointSizeF(FTitlePointSize);
+    while (f.pointSizeF() > 7 && QFontMetrics(f).horizontalAdvance(title) > LabelTitle->width())
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    LabelTitle->setFont(f);
+    LabelTitle->setText(title);
 }
 
 void TFormMain::SetCommands(const TCommandState& back, const TCommandState& next, const TCommandState& exit) {

@@ -109,6 +109,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     QImage FFrame;
     std::array<QImage, 4> FLogos; // top, left, download, convert
     QImage FAudioIcon;
+    qreal FTitlePointSize = 11;
     bool FSettingsReady = false;
     bool FCreationCompleted = false;
     // Members, so that they go before the pages they update.

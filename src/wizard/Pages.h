@@ -3,6 +3,7 @@
 // page exposes its controls under their designer names for that.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 class QCheckBox;
@@ -16,6 +17,9 @@ class QRadioButton;
 class QTreeWidget;
 
 namespace mw {
+
+// A read-only report list with whole-row selection, as the run and download pages use.
+QTreeWidget* NewReportList(QWidget* parent, const char* name, const QStringList& headers);
 
 // Mode page: the two jobs, each with its picture; clicking a picture chooses its option.
 class TModePage : public QWidget {

@@ -7,7 +7,9 @@
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
 #include "widgets/PictureButton.h"
+#include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
+#include "wizard/AboutWindow.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
@@ -15,9 +17,11 @@
 #include "wizard/platform/GuiUtils.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QUrl>
 #include <QtTest>
 #include <fstream>
@@ -93,6 +97,8 @@ class WidgetsTest : public QObject {
     void DeleteKeepsASelection();
     void DropsKeepMediaFilesOnly();
     void LogWindow();
+    void FrameShapeLeavesOutMagentaOnly();
+    void AboutWindowBySkin();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -279,6 +285,43 @@ void WidgetsTest::LogWindow() {
         QCOMPARE(ok.left(), panel / 2 - (save.right() + 1 - ok.left()) / 2);
     }
     log.hide();
+}
+
+void WidgetsTest::FrameShapeLeavesOutMagentaOnly() {
+    QImage frame(20, 10, QImage::Format_RGB888);
+    frame.fill(QColor(40, 60, 80));
+    frame.setPixel(0, 0, qRgb(255, 0, 255));
+    frame.setPixel(19, 9, qRgb(255, 0, 255));
+    frame.setPixel(5, 5, qRgb(254, 0, 255)); // close to magenta is still opaque
+    const QRegion shape = OpaqueRegion(frame);
+    QVERIFY(!shape.contains(QPoint(0, 0)));
+    QVERIFY(!shape.contains(QPoint(19, 9)));
+    QVERIFY(shape.contains(QPoint(1, 0)));
+    QVERIFY(shape.contains(QPoint(5, 5)));
+    QVERIFY(shape.contains(QPoint(10, 9)));
+
+    // The real window: its corners are cut, its middle is not.
+    TWindow w(Join({Flags(AllVideo), {"Skin=0", "ResFolder=full"}}));
+    QVERIFY(w.Main->mask().contains(QPoint(386, 270)));
+    QVERIFY(!w.Main->mask().contains(QPoint(0, 0)));
+}
+
+void WidgetsTest::AboutWindowBySkin() {
+    TWindow w(
+        Join({Flags(AllVideo), {"Skin=0", "ResFolder=full", "HelpHomePageLink=https://home.example/"}}));
+    TFormAbout about(w.Main.get(), GlobalVars.ProductConfig, 2031);
+    QCOMPARE(about.LabalTitle->text(), QString("Widget Test 2.1"));
+    QVERIFY(about.LabelCopyright->text().contains("2031 Test Holder"));
+    QCOMPARE(about.LabelWeb->text(), QString("https://home.example/"));
+    QCOMPARE(about.PageControl->count(), 2);
+    QVERIFY(about.ImageLeft && !about.ImageLeft->pixmap().isNull());
+
+    TWindow dark(Join({Flags(AllVideo), {"Skin=3", "ResFolder=audio"}}));
+    TFormAbout plain(dark.Main.get(), GlobalVars.ProductConfig, 2031);
+    QVERIFY(!plain.ImageLeft);
+    QCOMPARE(plain.PageControl->x(), 10);
+    QCOMPARE(plain.width(), plain.PageControl->geometry().right() + 1 + 15);
+    QCOMPARE(plain.ButtonOK->geometry().right(), plain.PageControl->geometry().right());
 }
 
 QTEST_MAIN(WidgetsTest)
