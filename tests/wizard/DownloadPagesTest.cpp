@@ -19,12 +19,12 @@
 #include <QAction>
 #include <QBuffer>
 #include <QCheckBox>
-#include <QProgressBar>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
