@@ -7,11 +7,13 @@
 #include "convert/SourceList.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/AboutWindow.h"
+#include "wizard/DownloadPagesView.h"
 #include "wizard/FailedAddDialog.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
 #include "wizard/Pages.h"
+#include "wizard/QualityDialog.h"
 #include "wizard/platform/GuiUtils.h"
 
 #include <QApplication>
@@ -116,12 +118,57 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     ok &= Save(&main, outDir + "/6-conversion-summary.png");
 
     if (GlobalVars.ProductConfig.Download) {
+        TDownloadPagesView* view = main.findChild<TDownloadPagesView*>();
+        const std::vector<std::string> links = {"https://www.youtube.com/watch?v=kestrel01",
+                                                "https://www.youtube.com/watch?v=harbour22",
+                                                "https://www.youtube.com/watch?v=sunrise33"};
+        GlobalVars.UserSettings.OutputURLDir = QDir::homePath().toStdString() + "/Videos/Downloads/";
         c.ShowPage(TWizardPage::Step5);
-        main.LinkPage->EditURLOutput->setText(QDir::homePath() + "/Videos/Downloads/");
+        if (view) {
+            view->Logic().ApplyStep5Settings();
+            view->Logic().LinkList.Links = links;
+            view->LinksChanged(1);
+        }
         ok &= Save(&main, outDir + "/7-links.png");
+
+        TFormYouTubeHQ quality(&main, GlobalVars.UserSettings.PreferYouTube);
+        quality.show();
+        quality.ListViewYouTubeHQ->setCurrentItem(quality.ListViewYouTubeHQ->topLevelItem(0));
+        ok &= Save(&quality, outDir + "/quality.png");
+        quality.hide();
+
+        // The downloading page as a run shows it during its second link.
         c.ShowPage(TWizardPage::Step6);
+        if (view) {
+            TDownloadRunner& runner = view->Logic().Runner();
+            runner.BuildDownloadList(links);
+            runner.Rows[0] = {"Harbour at dawn",
+                              "Finish.",
+                              "12.40MB",
+                              "812.55 KB/s",
+                              "100%",
+                              "https://www.youtube.com/get_video_info?video_id=kestrel01",
+                              ""};
+            runner.Rows[1] = {"Kestrel in flight",
+                              "Downloading...",
+                              "24.73MB",
+                              "1024.18 KB/s",
+                              "42%",
+                              "https://www.youtube.com/get_video_info?video_id=harbour22",
+                              ""};
+            runner.Panel = {"Kestrel in flight",
+                            "Downloading...",
+                            "1024.18 KB/s",
+                            "00:00:10",
+                            "00:00:14",
+                            "[HQ18] - (MP4(H.264), 640 x 360, Stereo 44KHz AAC)",
+                            42,
+                            "42%"};
+            view->DownloadRowsChanged();
+            view->DownloadPanelChanged();
+        }
         ok &= Save(&main, outDir + "/8-downloading.png");
-        main.DownloadSummaryPage->SetCounts(2, 2, 0);
+        main.DownloadSummaryPage->SetCounts(3, 2, 1);
         c.ShowPage(TWizardPage::Step7);
         ok &= Save(&main, outDir + "/9-download-summary.png");
     }

@@ -106,6 +106,7 @@ TProductConfig ReadProductConfig(const std::string& path) {
     c.HelpMoreFreeToolsLink = ini.ReadString(Section, "HelpMoreFreeToolsLink");
     c.HelpCheckForUpdatesLink = ini.ReadString(Section, "HelpCheckForUpdatesLink");
     c.HelpSupportLink = ini.ReadString(Section, "HelpSupportLink");
+    c.PromotionsBase = ini.ReadString(Section, "PromotionsBase");
     for (size_t i = 0; i < VideoFormatKeys.size(); ++i)
         c.VideoFormats[i] = flag(VideoFormatKeys[i]);
     for (size_t i = 0; i < DeviceFormatKeys.size(); ++i)

@@ -40,6 +40,8 @@ struct TProductConfig {
     std::string HelpMoreFreeToolsLink;
     std::string HelpCheckForUpdatesLink;
     std::string HelpSupportLink;
+    // The promotions server (https); empty: no offers are asked for.
+    std::string PromotionsBase;
     std::array<bool, 9> VideoFormats{};
     std::array<bool, 8> DeviceFormats{};
     std::array<bool, 8> AudioFormats{};

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,7 +22,18 @@ TLinkPage::TLinkPage(QWidget* parent) : QWidget(parent) {
     ListBoxURL = new QListWidget(this);
     ListBoxURL->setObjectName("ListBoxURL");
     ListBoxURL->setContextMenuPolicy(Qt::ActionsContextMenu);
-    layout->addWidget(ListBoxURL, 1);
+    ListBoxURL->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto* links = new QHBoxLayout;
+    links->addWidget(ListBoxURL, 1);
+    auto* linkButtons = new QVBoxLayout;
+    ButtonURLPaste = new QPushButton("&Paste", this);
+    ButtonURLRemove = new QPushButton("&Remove", this);
+    ButtonURLEmpty = new QPushButton("&Empty", this);
+    for (QPushButton* b : {ButtonURLPaste, ButtonURLRemove, ButtonURLEmpty})
+        linkButtons->addWidget(b);
+    linkButtons->addStretch(1);
+    links->addLayout(linkButtons);
+    layout->addLayout(links, 1);
 
     layout->addWidget(new QLabel("Output directory:", this));
     auto* folder = new QHBoxLayout;
@@ -37,10 +49,14 @@ TLinkPage::TLinkPage(QWidget* parent) : QWidget(parent) {
     CheckBoxYouTubeQuality->setObjectName("CheckBoxYouTubeQuality");
     ButtonYouTubeQualityConfig = new QPushButton("Config...", this);
     LabelYouTubeQuality = new QLabel(this);
+    LabelYouTubeQuality->setObjectName("LabelYouTubeQuality");
+    // The eight preferred qualities need more than the rest of the line.
+    LabelYouTubeQuality->setWordWrap(true);
     quality->addWidget(CheckBoxYouTubeQuality);
     quality->addWidget(ButtonYouTubeQualityConfig);
-    quality->addWidget(LabelYouTubeQuality, 1);
+    quality->addStretch(1);
     layout->addLayout(quality);
+    layout->addWidget(LabelYouTubeQuality);
 }
 
 TDownloadingPage::TDownloadingPage(QWidget* parent) : QWidget(parent) {
@@ -49,6 +65,9 @@ TDownloadingPage::TDownloadingPage(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     ListViewURLDownload = NewReportList(this, "ListViewURLDownload",
                                         {"Name", "Status", "Size", "Speed", "Progress", "URL", ""});
+    const int widths[] = {170, 95, 70, 90, 60, 250};
+    for (int c = 0; c < 6; ++c)
+        ListViewURLDownload->header()->resizeSection(c, widths[c]);
     layout->addWidget(ListViewURLDownload, 1);
 
     auto* status = new QGroupBox("Status", this);
@@ -64,18 +83,23 @@ TDownloadingPage::TDownloadingPage(QWidget* parent) : QWidget(parent) {
     ProgressBar = new QProgressBar(status);
     ProgressBar->setRange(0, 100);
     ProgressBar->setTextVisible(false);
-    const std::pair<const char*, QLabel*> rows[] = {
-        {"Current file:", LabelCurrentFile}, {"Status:", LabelStatus},      {"Speed:", LabelSpeed},
-        {"Elapsed time:", LabelElapsed},     {"Time left:", LabelTimeLeft}, {"Quality:", LabelQuality}};
+    const std::pair<const char*, QLabel*> rows[] = {{"Current file:", LabelCurrentFile},
+                                                    {"Status:", LabelStatus},
+                                                    {"Speed:", LabelSpeed},
+                                                    {"Elapsed time:", LabelElapsed},
+                                                    {"Time left:", LabelTimeLeft}};
     int r = 0;
     for (const auto& [caption, label] : rows) {
         grid->addWidget(new QLabel(caption, status), r / 2, (r % 2) * 2);
         grid->addWidget(label, r / 2, (r % 2) * 2 + 1);
         ++r;
     }
-    grid->addWidget(new QLabel("Progress:", status), 3, 0);
-    grid->addWidget(ProgressBar, 3, 1, 1, 2);
-    grid->addWidget(LabelProgress, 3, 3);
+    // The long quality label gets a line of its own.
+    grid->addWidget(new QLabel("Quality:", status), 3, 0);
+    grid->addWidget(LabelQuality, 3, 1, 1, 3);
+    grid->addWidget(new QLabel("Progress:", status), 4, 0);
+    grid->addWidget(ProgressBar, 4, 1, 1, 2);
+    grid->addWidget(LabelProgress, 4, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     layout->addWidget(status);

@@ -8,10 +8,12 @@
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "wizard/AboutWindow.h"
+#include "wizard/DownloadPagesView.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
+#include "wizard/PromotionPanel.h"
 #include "wizard/SkinLayout.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/QtPlacementWindow.h"
@@ -330,6 +332,11 @@ void TFormMain::FormCreate(const std::string& configFile) {
         RestoreWindowPlacement("Form", w, g.SettingsFile());
     }
     FController->RefreshPageCaptions();
+    if (g.ProductConfig.Download)
+        FDownloadPages = std::make_unique<TDownloadPagesView>(
+            this,
+            TDownloadPageWidgets{this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
+            *this, *FController, g.UserSettings);
 
     try {
         FLogger = std::make_unique<TFFLogger>();
@@ -345,6 +352,8 @@ void TFormMain::FormCreate(const std::string& configFile) {
         FLog->AppendLogLine(QString::fromStdString(error));
         return;
     }
+    FPromotions = std::make_unique<TPromotionPanel>(this, g.ProductConfig.Skin, ProgramPromotionsSetup(),
+                                                    FController.get());
     FController->GoToStartPage();
     FCreationCompleted = true;
 }

@@ -31,6 +31,8 @@ class TConvertingPage;
 class TSummaryPage;
 class TLinkPage;
 class TDownloadingPage;
+class TDownloadPagesView;
+class TPromotionPanel;
 
 class TFormMain : public QWidget, public IWizardWindow {
     Q_OBJECT
@@ -110,6 +112,9 @@ class TFormMain : public QWidget, public IWizardWindow {
     qreal FTitlePointSize = 11;
     bool FSettingsReady = false;
     bool FCreationCompleted = false;
+    // Members, so that they go before the pages they update.
+    std::unique_ptr<TDownloadPagesView> FDownloadPages;
+    std::unique_ptr<TPromotionPanel> FPromotions;
 };
 
 } // namespace mw

@@ -134,6 +134,8 @@ void TPageController::Command(TWizardCommand command) {
     };
     for (const TAction& a : Actions)
         if (a.Page == page && a.Command == command) return (this->*a.Run)();
+    for (const TPageAction& a : FPageActions)
+        if (a.Page == page && a.Command == command) return a.Run();
 }
 
 void TPageController::FileBack() {

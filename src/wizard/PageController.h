@@ -90,6 +90,11 @@ class TPageController {
     // The run's end: total tasks, how many succeeded, the run's error lines.
     void ShowConversionSummary(int total, int succeeded, const std::vector<std::string>& errors);
 
+    // Commands of other page groups' pages; the conversion path's own table is consulted first.
+    void AddPageAction(TWizardPage page, TWizardCommand command, std::function<void()> run) {
+        FPageActions.push_back({page, command, std::move(run)});
+    }
+
     // Close steps of other page groups, run in the order added.
     void AddCloseStep(TCloseStep step) { FCloseSteps.push_back(std::move(step)); }
     // The close query: stop the encoder (events detached), then every close step; false = veto.
@@ -117,6 +122,12 @@ class TPageController {
     TOutputPageModel& FOutputPage;
     TWizardRunHooks FHooks;
     std::vector<TCloseStep> FCloseSteps;
+    struct TPageAction {
+        TWizardPage Page;
+        TWizardCommand Command;
+        std::function<void()> Run;
+    };
+    std::vector<TPageAction> FPageActions;
 };
 
 } // namespace mw

@@ -76,6 +76,7 @@ class TLinkPage : public QWidget {
   public:
     explicit TLinkPage(QWidget* parent);
     QListWidget* ListBoxURL;
+    QPushButton *ButtonURLPaste, *ButtonURLRemove, *ButtonURLEmpty;
     QLineEdit* EditURLOutput;
     QPushButton* ButtonURLOutputSelect;
     QCheckBox* CheckBoxYouTubeQuality;

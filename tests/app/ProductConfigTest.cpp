@@ -40,11 +40,11 @@ TEST(ProductConfig, YesValuesAreExact) {
 
 TEST(ProductConfig, ReadsEditionKeys) {
     test::TTempDir dir;
-    const std::string file =
-        dir.Write("lamecore.dll", Encode(std::string("[SYSTEM]\nName=Example\nDownload=Yes\n"
-                                                     "Merge=yes\nAVI=True\nMP3=Yes\nIPAD=1\n"
-                                                     "ResFolder=skin1\n") +
-                                         Integers));
+    const std::string file = dir.Write(
+        "lamecore.dll", Encode(std::string("[SYSTEM]\nName=Example\nDownload=Yes\n"
+                                           "Merge=yes\nAVI=True\nMP3=Yes\nIPAD=1\n"
+                                           "ResFolder=skin1\nPromotionsBase=https://ads.example\n") +
+                               Integers));
     const TProductConfig c = ReadProductConfig(file);
     EXPECT_EQ(c.Name, "Example");
     EXPECT_TRUE(c.Download);
@@ -60,6 +60,7 @@ TEST(ProductConfig, ReadsEditionKeys) {
     EXPECT_EQ(c.DefaultAudio, 4);
     EXPECT_EQ(c.DefaultClass, 1);
     EXPECT_EQ(c.HelpHomePageLink, "");
+    EXPECT_EQ(c.PromotionsBase, "https://ads.example");
 }
 
 TEST(ProductConfig, LookUpIgnoresCaseAndBlanksAndTakesTheFirstOccurrence) {
@@ -126,6 +127,7 @@ TEST(ProductConfig, ShippedEditionsDecode) {
         const TProductConfig c = ReadProductConfig(file);
         EXPECT_FALSE(c.Name.empty()) << edition;
         EXPECT_FALSE(c.ResFolder.empty()) << edition;
+        EXPECT_TRUE(c.PromotionsBase.empty() || c.PromotionsBase.rfind("https://", 0) == 0) << edition;
     }
 }
 

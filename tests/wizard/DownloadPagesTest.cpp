@@ -1,0 +1,262 @@
+// The download pages of the desktop window against the fake video site on 127.0.0.1: pasting,
+// a download run with the quality fall-back, the summary and its hand-over to the file list,
+// cancel, Finish, and the notices.
+#include "EngineFixtures.h"
+#include "FakeVideoSite.h"
+#include "TempDir.h"
+#include "app/Globals.h"
+#include "app/ProductConfig.h"
+#include "download/VideoInfo.h"
+#include "wizard/DownloadPagesView.h"
+#include "wizard/FilePage.h"
+#include "wizard/LogWindow.h"
+#include "wizard/MainWindow.h"
+#include "wizard/Pages.h"
+#include "wizard/PromotionPanel.h"
+#include "wizard/platform/QtDispatcher.h"
+#include "wizard/platform/GuiUtils.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+using namespace mw;
+using test::TFakeResponse;
+using test::TFakeVideoSite;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TFakeResponse Stream(const std::string& body) {
+    TFakeResponse r;
+    r.Body = body;
+    r.ContentType = "video/x-flv";
+    return r;
+}
+
+// A download edition's window over a fresh settings folder; questions are answered Yes, link
+// messages OK, and every message is recorded.
+struct TDownloadWindow {
+    TDownloadWindow() {
+        SetMainThreadDispatcher(&Dispatcher);
+        SetVideoSiteDomain(Site.Domain());
+        setenv("XDG_CONFIG_HOME", (Dir.Path() + "cfg").c_str(), 1);
+        Dir.Write("cfg/.keep", "");
+        GlobalVars = TGlobalVars{};
+        SetMessageHook([this](const std::string& message, const std::string&, TMsgDlgType, unsigned buttons) {
+            Messages.push_back(message);
+            return (buttons & mbYes) ? mrYes : mrOk;
+        });
+        std::ofstream out(Dir.Path() + "lamecore.dll", std::ios::binary);
+        for (const char* l :
+             {"[SYSTEM]", "Name=Download Test", "Version=1", "Download=Yes", "Skin=0", "ResFolder=full",
+              "AVI=Yes", "MP4=Yes", "DefaultVideo=0", "DefaultDevice=0", "DefaultAudio=0", "DefaultClass=0"})
+            out << DecodeConfigLine(l) << "\n";
+        out.close();
+        Main = std::make_unique<TFormMain>(&Log, Dir.Path() + "lamecore.dll");
+        View = Main->findChild<TDownloadPagesView*>();
+        if (View) View->Logic().Runner().ScriptWaitMs = 0;
+    }
+    ~TDownloadWindow() {
+        Main.reset();
+        SetMessageHook({});
+        SetVideoSiteDomain("youtube.com");
+        SetMainThreadDispatcher(nullptr);
+    }
+    TWizardPage Page() const { return Main->CurrentPage(); }
+    void Paste(const std::string& text) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+        QTRY_VERIFY(View->ActionURLPaste->isEnabled());
+        View->ActionURLPaste->trigger();
+    }
+    // From the mode page to the link page with the download folder set.
+    void ToLinkPage(const std::string& folder) {
+        QCOMPARE(Page(), TWizardPage::Mode);
+        Main->Controller()->Next();
+        QCOMPARE(Page(), TWizardPage::Step5);
+        Main->LinkPage->EditURLOutput->setText(QString::fromStdString(folder));
+    }
+
+    TQtDispatcher Dispatcher;
+    TFakeVideoSite Site;
+    test::TTempDir Dir;
+    TFormLog Log;
+    std::unique_ptr<TFormMain> Main;
+    TDownloadPagesView* View = nullptr;
+    std::vector<std::string> Messages;
+};
+
+} // namespace
+
+class DownloadPagesTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() { test::LoadEngineLibraries(); }
+    void PasteDownloadSummaryAndConvert();
+    void CancelDuringADownloadCountsWhatWasSaved();
+    void NoticesKeepTheLinkPage();
+    void PromotionPictureAppearsAfterShow();
+};
+
+void DownloadPagesTest::PasteDownloadSummaryAndConvert() {
+    TDownloadWindow w;
+    QVERIFY(w.View);
+    const std::string avi = ReadAll(test::Fixture("av.avi"));
+    const std::string mp3 = ReadAll(test::Fixture("a.mp3"));
+    TFakeResponse missing;
+    missing.Status = 404;
+    // The first video lacks the first preferred quality: the second one is saved.
+    const std::string one = w.Site.AddVideo("v1", "First clip", {{18, missing}, {35, Stream(avi)}});
+    const std::string two = w.Site.AddVideo("v2", "Second clip", {{18, Stream(mp3)}});
+    const std::string folder = w.Dir.Path() + "downloads/new/";
+    w.ToLinkPage(folder);
+    QVERIFY(w.Main->LinkPage->CheckBoxYouTubeQuality->isChecked());
+    QVERIFY(w.Main->LinkPage->ButtonYouTubeQualityConfig->isEnabled());
+    QVERIFY(w.Main->LinkPage->LabelYouTubeQuality->text().startsWith("Prefer: [HQ18] > [HQ35]"));
+
+    w.Paste(one + "\r\nhttp://elsewhere.example/watch?v=1\n" + two + "\n" + one);
+    const std::vector<std::string> expected = {
+        "http://elsewhere.example/watch?v=1\n\r\n\rThis is not a YouTube video link.",
+        one + "\n\r\n\rThis video is already in the download list."};
+    QCOMPARE(w.Messages, expected);
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 2);
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->item(1)->text().toStdString(), two);
+
+    w.Messages.clear();
+    w.Main->Controller()->Next();
+    QCOMPARE(w.Page(), TWizardPage::Step6);
+    QCOMPARE(w.Main->DownloadingPage->ListViewURLDownload->topLevelItemCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Page(), TWizardPage::Step7, 20000);
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishTotalFiles->text(), QString("2"));
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishSuccessed->text(), QString("2"));
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishFailed->text(), QString("0"));
+    QCOMPARE(ReadAll(folder + "First clip.flv"), avi);
+    QCOMPARE(ReadAll(folder + "Second clip.mp4"), mp3);
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 0);
+    QCOMPARE(w.Main->DownloadingPage->LabelProgress->text(), QString("0%"));
+    QCOMPARE(GlobalVars.UserSettings.OutputURLDir, folder);
+
+    w.Main->DownloadSummaryPage->ButtonConvertDownloaded->click();
+    QCOMPARE(w.Page(), TWizardPage::Step1);
+    QCOMPARE(w.Main->FilePage->RowCount(), 2);
+    QVERIFY(w.Messages.empty());
+}
+
+void DownloadPagesTest::CancelDuringADownloadCountsWhatWasSaved() {
+    TDownloadWindow w;
+    QVERIFY(w.View);
+    TFakeResponse slow = Stream(TFakeVideoSite::MakeBody(400000, 9));
+    slow.ChunkSize = 4000;
+    slow.StallAfter = 8000;
+    slow.StallMs = 20000;
+    const std::string one = w.Site.AddVideo("c1", "Quick", {{18, Stream("quick body")}});
+    const std::string two = w.Site.AddVideo("c2", "Slow", {{18, slow}});
+    const std::string three = w.Site.AddVideo("c3", "Never", {{18, Stream("never")}});
+    w.ToLinkPage(w.Dir.Path() + "dl");
+    w.Paste(one + "\n" + two + "\n" + three);
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Site.CountRequests("/videoplayback?id=c2"), 1, 20000);
+    QCOMPARE(w.Main->DownloadingPage->ListViewURLDownload->topLevelItem(0)->text(1), QString("Finish."));
+    QTest::qWait(200); // the slow stream has begun and stalls
+
+    w.Main->Controller()->Exit();
+    QCOMPARE(w.Messages.back(), std::string("Do you really want to cancel the downloading?"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.Page(), TWizardPage::Step7, 10000);
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishTotalFiles->text(), QString("3"));
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishSuccessed->text(), QString("1"));
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishFailed->text(), QString("2"));
+    QCOMPARE(w.Site.CountRequests("/videoplayback?id=c3"), 0);
+
+    // Finish: back to the mode page with both lists empty.
+    w.Main->Controller()->Next();
+    QCOMPARE(w.Page(), TWizardPage::Mode);
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 0);
+    QCOMPARE(w.Main->DownloadingPage->ListViewURLDownload->topLevelItemCount(), 0);
+}
+
+void DownloadPagesTest::NoticesKeepTheLinkPage() {
+    TDownloadWindow w;
+    QVERIFY(w.View);
+    const std::string blocker = w.Dir.Write("a file", "not a folder");
+    w.ToLinkPage(blocker + "/sub");
+    w.Main->Controller()->Next();
+    QCOMPARE(w.Messages.back(), std::string(NoLinksText));
+    QCOMPARE(w.Page(), TWizardPage::Step5);
+
+    w.Paste(w.Site.AddVideo("n1", "Clip", {}));
+    w.Main->Controller()->Next();
+    QCOMPARE(w.Messages.back(),
+             std::string("Fail to create directory! Please check if output folder have the right format!"));
+    QCOMPARE(w.Page(), TWizardPage::Step5);
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 1);
+
+    // Nothing downloaded: the summary's convert command says so.
+    w.View->Logic().ConvertDownloaded();
+    QCOMPARE(w.Messages.back(), std::string("No file downloaded! Please try again."));
+
+    // Remove selects the new last row; Back empties the list after its question.
+    w.Paste(w.Site.AddVideo("n2", "Other", {}));
+    QListWidget* list = w.Main->LinkPage->ListBoxURL;
+    list->item(1)->setSelected(true);
+    w.View->ActionURLRemove->trigger();
+    QCOMPARE(list->count(), 1);
+    QVERIFY(list->item(0)->isSelected());
+    w.Main->Controller()->Back();
+    QCOMPARE(w.Messages.back(), std::string("Are you sure to cancel and go back?"));
+    QCOMPARE(w.Page(), TWizardPage::Mode);
+    QCOMPARE(list->count(), 0);
+}
+
+void DownloadPagesTest::PromotionPictureAppearsAfterShow() {
+    TQtDispatcher dispatcher;
+    SetMainThreadDispatcher(&dispatcher);
+    TFakeVideoSite site;
+    test::TTempDir settings;
+    QImage picture(120, 60, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    TFakeResponse pictureResponse;
+    pictureResponse.Body = png.toStdString();
+    site.Set("/ad/bundleCO/site.example.png", pictureResponse);
+    TFakeResponse offer;
+    offer.Body = "https://offer.example/\nOur other tools\nWEBPAGE\n";
+    site.Set("/ad/bundleCO/site.example.dat", offer);
+
+    QWidget window;
+    window.resize(772, 547);
+    TPromotionPanel* panel = new TPromotionPanel(
+        &window, 0, {site.URL(""), settings.Path(), settings.Path(), "http://www.site.example/"}, nullptr);
+    QVERIFY(!panel->ImagePromotion->isVisible());
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(panel->ImagePromotion->isVisible(), 10000);
+    QCOMPARE(panel->ImagePromotion->toolTip(), QString("Our other tools"));
+    QCOMPARE(panel->ImagePromotion->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(panel->ImagePromotion->pixmap().size(), QSize(120, 60));
+    QCOMPARE(panel->ImagePromotion->pos(), QPoint(26, 352));
+    QVERIFY(!panel->ProgressBarPromotion->isVisible());
+    delete panel;
+    SetMainThreadDispatcher(nullptr);
+}
+
+QTEST_MAIN(DownloadPagesTest)
+#include "DownloadPagesTest.moc"
