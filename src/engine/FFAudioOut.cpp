@@ -71,7 +71,11 @@ void OffsetPlanes(const AVFrame* frame, int skip, uint8_t** planes) {
 // (Re)sizes frame for `samples` samples in the encoder's format.
 void PrepareEncoderFrame(TFramePtr& frame, const AVCodecContext* enc, int samples) {
     if (!frame) frame.reset(FFApi.av_frame_alloc());
-    if (frame->nb_samples >= samples && frame->buf[0] && FFApi.av_frame_make_writable(frame.get()) >= 0) {
+    // linesize[0] keeps the plane's capacity while nb_samples follows the block.
+    const bool planar = FFApi.av_sample_fmt_is_planar(enc->sample_fmt);
+    const int64_t bytes = int64_t(samples) * FFApi.av_get_bytes_per_sample(enc->sample_fmt) *
+                          (planar ? 1 : enc->ch_layout.nb_channels);
+    if (frame->buf[0] && frame->linesize[0] >= bytes && FFApi.av_frame_make_writable(frame.get()) >= 0) {
         frame->nb_samples = samples;
         return;
     }
@@ -281,8 +285,8 @@ void DoAudioOut(TRunState& run, TOutputStream& ost, TInputStream& ist, const AVF
     if (step.SilenceSamples > 0) WriteSilence(ost, step.SilenceSamples);
 
     const AVFrame* block = decoded;
-    TFramePtr converted;
     if (ost.Resampler) {
+        TFramePtr& converted = ost.Converted;
         const int room = FFApi.swr_get_out_samples(ost.Resampler.get(), decoded->nb_samples);
         PrepareEncoderFrame(converted, enc, std::max(room, 1));
         const int got =

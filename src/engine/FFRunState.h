@@ -73,6 +73,7 @@ struct TOutputStream {
     AVSampleFormat InSampleFmt = AV_SAMPLE_FMT_NONE;
     TAudioFifoPtr Fifo;
     TFramePtr AudioFrame; // encoder-side samples handed to the encoder
+    TFramePtr Converted;  // the resampler's output block
 
     std::vector<TBsfContextPtr> Bsfs;
 
