@@ -11,20 +11,20 @@ namespace mw::cli {
 
 namespace {
 
-std::atomic<bool> GStopRequested{false};
+// The running job's stop flag (lock-free atomic: safe to set from the signal handler).
+std::atomic<bool>* GStopFlag = nullptr;
 
 extern "C" void OnTranscodeInterrupt(int) {
-    GStopRequested = true;
+    if (GStopFlag) GStopFlag->store(true);
 }
 
 } // namespace
 
-int RunTranscodeJob(TRunJob& job) {
+int RunTranscodeJob(TTranscodeJob& job) {
     const bool terminal = isatty(STDERR_FILENO);
     bool lineOpen = false;
     TRunHooks hooks;
-    GStopRequested = false;
-    hooks.StopRequested = &GStopRequested;
+    GStopFlag = &job.StopRequested;
     hooks.OnProgress = [&](const TRunProgress& p) {
         if (terminal && !p.Final) {
             std::fprintf(stderr, "\r%s\033[K", p.Line.c_str());
@@ -39,6 +39,7 @@ int RunTranscodeJob(TRunJob& job) {
     TRunResult result;
     RunJob(job, hooks, result);
     std::signal(SIGINT, previous);
+    GStopFlag = nullptr;
     if (lineOpen) std::fputc('\n', stderr);
     if (result.Failed) std::fprintf(stderr, "%s\n", result.ErrorText.c_str());
     return result.Finished ? 0 : 1;

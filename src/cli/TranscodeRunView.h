@@ -7,6 +7,6 @@
 namespace mw::cli {
 
 // Exit status: 0 when the job ran to its end, 1 when it failed or was stopped.
-int RunTranscodeJob(TRunJob& job);
+int RunTranscodeJob(TTranscodeJob& job);
 
 } // namespace mw::cli

@@ -87,7 +87,7 @@ void PrepareEncoderFrame(TFramePtr& frame, const AVCodecContext* enc, int sample
     if (FFApi.av_frame_get_buffer(frame.get(), 0) < 0) RaiseRunError("Out of memory in do_audio_out");
 }
 
-void WriteSilence(TOutputStream& ost, int64_t samples) {
+void WriteSilence(TRunOutputStream& ost, int64_t samples) {
     const AVCodecContext* enc = ost.Encoder;
     TFramePtr silence;
     while (samples > 0) {
@@ -107,7 +107,7 @@ bool EncoderTakesAnyFrameSize(const AVCodecContext* enc) {
 }
 
 // Encodes one frame of `samples` samples from the FIFO (padding with silence up to padTo).
-void EncodeFromFifo(TRunState& run, TOutputStream& ost, int samples, int padTo) {
+void EncodeFromFifo(TRunState& run, TRunOutputStream& ost, int samples, int padTo) {
     AVCodecContext* enc = ost.Encoder;
     PrepareEncoderFrame(ost.AudioFrame, enc, std::max(samples, padTo));
     AVFrame* frame = ost.AudioFrame.get();
@@ -123,7 +123,7 @@ void EncodeFromFifo(TRunState& run, TOutputStream& ost, int samples, int padTo) 
     ++ost.FrameNumber;
 }
 
-void EncodeWholeFrames(TRunState& run, TOutputStream& ost) {
+void EncodeWholeFrames(TRunState& run, TRunOutputStream& ost) {
     const AVCodecContext* enc = ost.Encoder;
     if (EncoderTakesAnyFrameSize(enc)) {
         // Sample-based encoders take the block as it is.
@@ -140,7 +140,7 @@ bool SameAudioFormat(int rateA, AVSampleFormat fmtA, int channelsA, int rateB, A
     return rateA == rateB && fmtA == fmtB && channelsA == channelsB;
 }
 
-void MakeResampler(TOutputStream& ost, int syncMethod) {
+void MakeResampler(TRunOutputStream& ost, int syncMethod) {
     const AVCodecContext* enc = ost.Encoder;
     AVChannelLayout inLayout{};
     if (ost.InLayout.order == AV_CHANNEL_ORDER_UNSPEC)
@@ -163,7 +163,7 @@ void MakeResampler(TOutputStream& ost, int syncMethod) {
 }
 
 // Notices a decoder whose output format changed and decides whether a resampler is needed.
-void UpdateResampling(TRunState& run, TOutputStream& ost, const TInputStream& ist, const AVFrame* frame) {
+void UpdateResampling(TRunState& run, TRunOutputStream& ost, const TRunInputStream& ist, const AVFrame* frame) {
     const AVCodecContext* enc = ost.Encoder;
     const AVSampleFormat fmt = static_cast<AVSampleFormat>(frame->format);
     const int channels = FrameChannels(frame);
@@ -191,7 +191,7 @@ void UpdateResampling(TRunState& run, TOutputStream& ost, const TInputStream& is
     }
 }
 
-double SyncTimeSec(const TRunState& run, const TOutputStream& ost) {
+double SyncTimeSec(const TRunState& run, const TRunOutputStream& ost) {
     return static_cast<double>(ost.Sync->CurTimeUs - run.Options.StartTimeUs) / 1000000.0;
 }
 
@@ -237,7 +237,7 @@ TAudioSyncStep DecideAudioSync(const TAudioSyncInput& in) {
     return step;
 }
 
-void SetUpAudioOutput(TOutputStream& ost) {
+void SetUpAudioOutput(TRunOutputStream& ost) {
     const AVCodecContext* dec = ost.Source->Decoder.get();
     const AVCodecContext* enc = ost.Encoder;
     ost.InSampleRate = dec->sample_rate;
@@ -248,7 +248,7 @@ void SetUpAudioOutput(TOutputStream& ost) {
     if (!ost.Fifo) RaiseRunError("av_fifo_alloc fail");
 }
 
-void DoAudioOut(TRunState& run, TOutputStream& ost, TInputStream& ist, const AVFrame* decoded) {
+void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, const AVFrame* decoded) {
     AVCodecContext* enc = ost.Encoder;
     if (decoded->nb_samples <= 0) return;
     UpdateResampling(run, ost, ist, decoded);
@@ -306,7 +306,7 @@ void DoAudioOut(TRunState& run, TOutputStream& ost, TInputStream& ist, const AVF
     EncodeWholeFrames(run, ost);
 }
 
-void FlushAudioOutput(TRunState& run, TOutputStream& ost) {
+void FlushAudioOutput(TRunState& run, TRunOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder;
     if (ost.EncoderFlushed || enc->frame_size <= 1) return; // sample-based encoders hold nothing back
     if (ost.Resampler) {

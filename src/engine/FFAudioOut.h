@@ -37,10 +37,10 @@ struct TAudioSyncStep {
 TAudioSyncStep DecideAudioSync(const TAudioSyncInput& in);
 
 // Records the decoder's format for the stream and makes its FIFO.
-void SetUpAudioOutput(TOutputStream& ost);
+void SetUpAudioOutput(TRunOutputStream& ost);
 // One decoded block from the stream's source.
-void DoAudioOut(TRunState& run, TOutputStream& ost, TInputStream& ist, const AVFrame* decoded);
+void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, const AVFrame* decoded);
 // End of input: the FIFO's remainder as a last frame, then the encoder's delayed data.
-void FlushAudioOutput(TRunState& run, TOutputStream& ost);
+void FlushAudioOutput(TRunState& run, TRunOutputStream& ost);
 
 } // namespace mw

@@ -18,12 +18,13 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/fifo.h>
+#include <libavutil/opt.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/intreadwrite.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
-#include <libavutil/opt.h>
 #include <libavutil/parseutils.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/samplefmt.h>
@@ -96,7 +97,6 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_dict_set)                                                                                \
     X(libAVUtil, av_dict_free)                                                                               \
     X(libAVUtil, av_pix_fmt_desc_get)                                                                        \
-    X(libAVUtil, av_reduce          )                                                                        \
     X(libSwResample, swresample_version)                                                                     \
     X(libSwResample, swr_free)                                                                               \
     X(libSwResample, swr_alloc_set_opts2)                                                                    \
@@ -104,6 +104,24 @@ enum TLibraryIndex : int {
     X(libSwResample, swr_convert)                                                                            \
     X(libSwResample, swr_set_compensation)                                                                   \
     X(libSwResample, swr_get_out_samples)                                                                    \
+    X(libAVUtil, av_fifo_freep2)                                                                             \
+    X(libAVUtil, av_opt_find)                                                                                \
+    X(libAVUtil, av_opt_find2)                                                                               \
+    X(libAVUtil, av_opt_set)                                                                                 \
+    X(libAVUtil, av_opt_get)                                                                                 \
+    X(libAVUtil, av_opt_get_int)                                                                             \
+    X(libAVUtil, av_opt_next)                                                                                \
+    X(libAVUtil, av_parse_video_rate)                                                                        \
+    X(libAVUtil, av_parse_video_size)                                                                        \
+    X(libAVUtil, av_get_pix_fmt)                                                                             \
+    X(libAVUtil, av_get_sample_fmt)                                                                          \
+    X(libAVUtil, av_pix_fmt_desc_next)                                                                       \
+    X(libAVUtil, av_pix_fmt_desc_get_id)                                                                     \
+    X(libAVUtil, av_reduce)                                                                                  \
+    X(libAVUtil, av_set_options_string)                                                                      \
+    X(libAVUtil, av_strerror)                                                                                \
+    X(libSwScale, sws_get_class)                                                                             \
+    X(libSwScale, sws_alloc_context)                                                                         \
     X(libSwScale, swscale_version)                                                                           \
     X(libSwScale, sws_getCachedContext)                                                                      \
     X(libSwScale, sws_freeContext)                                                                           \
@@ -111,6 +129,15 @@ enum TLibraryIndex : int {
     X(libAVCodec, avcodec_version)                                                                           \
     X(libAVCodec, avcodec_find_decoder)                                                                      \
     X(libAVCodec, avcodec_find_encoder)                                                                      \
+    X(libAVCodec, avcodec_find_encoder_by_name)                                                              \
+    X(libAVCodec, avcodec_find_decoder_by_name)                                                              \
+    X(libAVCodec, av_codec_iterate)                                                                          \
+    X(libAVCodec, av_codec_is_encoder)                                                                       \
+    X(libAVCodec, av_codec_is_decoder)                                                                       \
+    X(libAVCodec, avcodec_get_class)                                                                         \
+    X(libAVCodec, avcodec_parameters_from_context)                                                           \
+    X(libAVCodec, av_bsf_get_by_name)                                                                        \
+    X(libAVCodec, av_bsf_free)                                                                               \
     X(libAVCodec, avcodec_get_name)                                                                          \
     X(libAVCodec, avcodec_alloc_context3)                                                                    \
     X(libAVCodec, avcodec_free_context)                                                                      \
@@ -125,20 +152,27 @@ enum TLibraryIndex : int {
     X(libAVCodec, av_packet_free)                                                                            \
     X(libAVCodec, av_packet_unref)                                                                           \
     X(libAVCodec, avcodec_parameters_copy)                                                                   \
-    X(libAVCodec, avcodec_parameters_from_context)                                                           \
     X(libAVCodec, av_packet_ref)                                                                             \
     X(libAVCodec, av_packet_rescale_ts)                                                                      \
     X(libAVCodec, av_packet_get_side_data)                                                                   \
-    X(libAVCodec, av_bsf_get_by_name)                                                                        \
     X(libAVCodec, av_bsf_alloc)                                                                              \
     X(libAVCodec, av_bsf_init)                                                                               \
     X(libAVCodec, av_bsf_send_packet)                                                                        \
     X(libAVCodec, av_bsf_receive_packet)                                                                     \
-    X(libAVCodec, av_bsf_free)                                                                               \
-    X(libAVCodec, avcodec_find_encoder_by_name)                                                              \
     X(libAVFormat, avformat_version)                                                                         \
     X(libAVFormat, avformat_alloc_context)                                                                   \
     X(libAVFormat, avformat_free_context)                                                                    \
+    X(libAVFormat, avformat_alloc_output_context2)                                                           \
+    X(libAVFormat, avformat_new_stream)                                                                      \
+    X(libAVFormat, avformat_get_class)                                                                       \
+    X(libAVFormat, av_guess_format)                                                                          \
+    X(libAVFormat, av_guess_codec)                                                                           \
+    X(libAVFormat, av_muxer_iterate)                                                                         \
+    X(libAVFormat, av_filename_number_test)                                                                  \
+    X(libAVFormat, avformat_query_codec)                                                                     \
+    X(libAVFormat, av_dump_format)                                                                           \
+    X(libAVFormat, avio_open2)                                                                               \
+    X(libAVFormat, avio_closep)                                                                              \
     X(libAVFormat, avformat_open_input)                                                                      \
     X(libAVFormat, avformat_close_input)                                                                     \
     X(libAVFormat, avformat_find_stream_info)                                                                \
@@ -156,12 +190,8 @@ enum TLibraryIndex : int {
     X(libAVFormat, avformat_write_header)                                                                    \
     X(libAVFormat, av_interleaved_write_frame)                                                               \
     X(libAVFormat, av_write_trailer)                                                                         \
-    X(libAVFormat, avio_closep)                                                                              \
     X(libAVFormat, av_codec_get_id)                                                                          \
     X(libAVFormat, av_codec_get_tag2)                                                                        \
-    X(libAVFormat, avformat_alloc_output_context2)                                                           \
-    X(libAVFormat, avformat_new_stream)                                                                      \
-    X(libAVFormat, avio_open2)                                                                               \
     X(libAVFilter, avfilter_version)                                                                         \
     X(libAVFilter, avfilter_get_by_name)                                                                     \
     X(libAVFilter, avfilter_graph_alloc)                                                                     \

@@ -2,15 +2,14 @@
 
 #include "engine/FFLog.h"
 
-#include <sstream>
-
 namespace mw {
 
-void OpenBitstreamFilters(TOutputStream& ost, AVRational sourceTimeBase) {
-    std::stringstream names(ost.Spec ? ost.Spec->BitstreamFilters : std::string());
-    std::string name;
+void OpenBitstreamFilters(TRunOutputStream& ost, AVRational sourceTimeBase) {
     AVCodecParameters* par = ost.Stream->codecpar;
-    while (std::getline(names, name, ',')) {
+    for (const std::string& entry : ost.Spec->Bsf) {
+        // "name" or "name=options" (options as "key=value:key=value").
+        const size_t equals = entry.find('=');
+        const std::string name = entry.substr(0, equals);
         if (name.empty()) continue;
         const AVBitStreamFilter* filter = FFApi.av_bsf_get_by_name(name.c_str());
         if (!filter) RaiseRunError("Unknown bitstream filter %s", name.c_str());
@@ -19,7 +18,10 @@ void OpenBitstreamFilters(TOutputStream& ost, AVRational sourceTimeBase) {
         TBsfContextPtr bsf(raw);
         FFApi.avcodec_parameters_copy(bsf->par_in, par);
         bsf->time_base_in = sourceTimeBase;
-        const int error = FFApi.av_bsf_init(bsf.get());
+        int error = 0;
+        if (equals != std::string::npos && bsf->priv_data)
+            error = FFApi.av_set_options_string(bsf->priv_data, entry.c_str() + equals + 1, "=", ":");
+        if (error >= 0) error = FFApi.av_bsf_init(bsf.get());
         if (error < 0)
             RaiseRunError("%s failed for stream %d, codec %s: %s", name.c_str(), ost.Index,
                           ost.Encoder ? ost.Encoder->codec->name : "copy", FFErrorText(error).c_str());
@@ -31,7 +33,7 @@ void OpenBitstreamFilters(TOutputStream& ost, AVRational sourceTimeBase) {
 
 namespace {
 
-void MuxPacket(TRunState& run, TOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase) {
+void MuxPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase) {
     packet->stream_index = ost.Index;
     FFApi.av_packet_rescale_ts(packet, sourceTimeBase, ost.Stream->time_base);
     const int error = FFApi.av_interleaved_write_frame(run.OutputContext(ost.FileIndex), packet);
@@ -39,7 +41,7 @@ void MuxPacket(TRunState& run, TOutputStream& ost, AVPacket* packet, AVRational 
 }
 
 // Runs the packet through filters [from, end); filters can split or hold packets.
-void FilterAndMux(TRunState& run, TOutputStream& ost, size_t from, AVPacket* packet, AVRational tb) {
+void FilterAndMux(TRunState& run, TRunOutputStream& ost, size_t from, AVPacket* packet, AVRational tb) {
     if (from == ost.Bsfs.size()) {
         if (packet) MuxPacket(run, ost, packet, tb);
         return;
@@ -69,7 +71,7 @@ void FilterAndMux(TRunState& run, TOutputStream& ost, size_t from, AVPacket* pac
 
 } // namespace
 
-void WriteOutputPacket(TRunState& run, TOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase) {
+void WriteOutputPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase) {
     if (ost.Bsfs.empty())
         MuxPacket(run, ost, packet, sourceTimeBase);
     else
@@ -77,7 +79,7 @@ void WriteOutputPacket(TRunState& run, TOutputStream& ost, AVPacket* packet, AVR
     FFApi.av_packet_unref(packet);
 }
 
-int64_t EncodeAndWrite(TRunState& run, TOutputStream& ost, const AVFrame* frame, const char* failText) {
+int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText) {
     AVCodecContext* enc = ost.Encoder;
     int error = FFApi.avcodec_send_frame(enc, frame);
     if (error == AVERROR_EOF) return 0; // already drained

@@ -11,14 +11,14 @@ namespace mw {
 namespace {
 
 bool StopCheck(void* data, void*) {
-    return static_cast<const TRunHooks*>(data)->Stopping();
+    return static_cast<const TTranscodeJob*>(data)->StopRequested.load(std::memory_order_relaxed);
 }
 
 // Blocking reads of this thread give up when the owner asks the run to stop.
 class TStopInterrupt {
   public:
-    TStopInterrupt(const TRunHooks& hooks) : FThread(CurrentThreadId()), FHooks(hooks) {
-        TInterruptCB::Add(FThread, this, StopCheck, const_cast<TRunHooks*>(&FHooks));
+    explicit TStopInterrupt(TTranscodeJob& job) : FThread(CurrentThreadId()) {
+        TInterruptCB::Add(FThread, this, StopCheck, &job);
     }
     ~TStopInterrupt() { Release(); }
     // The trailers must still be written after a stop, so the check goes before them.
@@ -29,7 +29,6 @@ class TStopInterrupt {
 
   private:
     uint32_t FThread;
-    const TRunHooks& FHooks;
     bool FActive = true;
 };
 
@@ -40,13 +39,20 @@ void Fail(TRunResult& result, const std::string& text) {
     EngineLog(nullptr, llQuiet, text);
 }
 
-// Progress total of a join that was not given one: the inputs' durations together.
-void JoinTotal(TRunJob& job) {
-    if (!job.Join || job.ExpectedTotalUs > 0) return;
+// The progress total of a join is the inputs' durations together.
+void JoinTotal(TTranscodeJob& job) {
+    if (!job.Join) return;
     int64_t total = 0;
     for (auto& input : job.Inputs)
         if (input.Context && input.Context->duration > 0) total += input.Context->duration;
-    if (total > 0) job.ExpectedTotalUs = total;
+    if (total > job.ExpectedTotalUs) job.ExpectedTotalUs = total;
+}
+
+// A job's files are closed by its run, so a job runs once.
+bool AlreadyRun(const TTranscodeJob& job) {
+    for (auto& output : job.Outputs)
+        if (!output.Context) return true;
+    return false;
 }
 
 void Body(TRunState& run, TStopInterrupt& interrupt, TRunResult& result) {
@@ -74,9 +80,9 @@ void Body(TRunState& run, TStopInterrupt& interrupt, TRunResult& result) {
 
 } // namespace
 
-bool RunJob(TRunJob& job, const TRunHooks& hooks, TRunResult& result) {
+bool RunJob(TTranscodeJob& job, const TRunHooks& hooks, TRunResult& result) {
     result = TRunResult{};
-    if (job.Terminated) {
+    if (AlreadyRun(job)) {
         result.Failed = true;
         result.ErrorText = "The job has already run";
         return false;
@@ -87,13 +93,12 @@ bool RunJob(TRunJob& job, const TRunHooks& hooks, TRunResult& result) {
         Fail(result, "At least one input file must be specified");
     if (!result.Failed) {
         JoinTotal(job);
-        TStopInterrupt interrupt(hooks);
+        TStopInterrupt interrupt(job);
         TRunState run(job, hooks);
         Body(run, interrupt, result);
     }
     CloseJobFiles(job);
-    job.Terminated = true;
-    result.Finished = !result.Failed && !hooks.Stopping();
+    result.Finished = !result.Failed && !job.StopRequested;
     return !result.Failed;
 }
 

@@ -7,23 +7,6 @@
 
 namespace mw {
 
-void TRunFormatFree::operator()(AVFormatContext* c) const {
-    if (!c) return;
-    if (c->oformat && !(c->oformat->flags & AVFMT_NOFILE)) FFApi.avio_closep(&c->pb);
-    FFApi.avformat_free_context(c);
-}
-
-TRunOutputStreamSpec::TRunOutputStreamSpec(TRunOutputStreamSpec&& o) noexcept
-    : Stream(o.Stream), Encoder(std::move(o.Encoder)), EncoderOptions(o.EncoderOptions),
-      ForcedKeyFramesUs(std::move(o.ForcedKeyFramesUs)), BitstreamFilters(std::move(o.BitstreamFilters)) {
-    o.EncoderOptions = nullptr;
-}
-
-TRunOutputStreamSpec::~TRunOutputStreamSpec() {
-    if (EncoderOptions) FFApi.av_dict_free(&EncoderOptions);
-    FreeCodecLocked(Encoder);
-}
-
 std::string WriteTrailers(TRunState& run) {
     std::string firstError;
     for (size_t f = 0; f < run.HeaderWritten.size(); ++f) {
@@ -35,13 +18,14 @@ std::string WriteTrailers(TRunState& run) {
     return firstError;
 }
 
-void CloseJobFiles(TRunJob& job) {
+void CloseJobFiles(TTranscodeJob& job) {
     for (auto& output : job.Outputs) {
         AVFormatContext* oc = output.Context.get();
         const bool writesFile = oc && oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE);
         for (auto& spec : output.Streams)
             FreeCodecLocked(spec.Encoder);
         output.Context.reset();
+        if (output.IO) output.IO->Close();
         // An output that got nothing (an error before the first byte) is not left behind.
         struct stat info {};
         if (writesFile && !output.FileName.empty() && ::stat(output.FileName.c_str(), &info) == 0 &&

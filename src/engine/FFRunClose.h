@@ -10,6 +10,6 @@ namespace mw {
 std::string WriteTrailers(TRunState& run);
 // Closes every output (deleting one that ended empty) and input; frees the encoders under the
 // codec lock. The job keeps its records; it cannot run again.
-void CloseJobFiles(TRunJob& job);
+void CloseJobFiles(TTranscodeJob& job);
 
 } // namespace mw

@@ -15,8 +15,6 @@ namespace {
 constexpr AVRational MicrosecondBase{1, 1000000};
 constexpr int NoInput = -1;
 constexpr int FrameLimitReached = -2;
-// Jumps larger than this in formats with timestamp discontinuities move the input's offset.
-constexpr int64_t DtsDeltaThresholdUs = 10 * 1000000;
 
 int64_t FrameLimit(const TRunOptions& options, AVMediaType kind) {
     switch (kind) {
@@ -38,7 +36,7 @@ int ChooseInput(TRunState& run) {
     double best = 1e300;
     int file = NoInput;
     for (auto& ost : run.Outputs) {
-        const TInputStream* ist = ost->Source;
+        const TRunInputStream* ist = ost->Source;
         const TInputFileState& input = run.Inputs[ist->FileIndex];
         if (input.Ended || input.NoDataYet || ist->PastRecordingTime) continue;
         if (ost->FrameNumber >= FrameLimit(run.Options, ost->Kind())) return FrameLimitReached;
@@ -74,21 +72,22 @@ bool NextJoinInput(TRunState& run) {
     return true;
 }
 
-void ApplyOffset(TRunState& run, TInputStream& ist, AVPacket* packet) {
-    const TRunInput& input = run.Job.Inputs[ist.FileIndex];
+void ApplyOffset(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
+    const TInputFile& input = run.Job.Inputs[ist.FileIndex];
     const int64_t offset = FFApi.av_rescale_q(input.TsOffsetUs, MicrosecondBase, ist.Stream->time_base);
     if (packet->pts != AV_NOPTS_VALUE) packet->pts += offset;
     if (packet->dts != AV_NOPTS_VALUE) packet->dts += offset;
 }
 
 // Formats whose timestamps may jump (MPEG-TS and the like): a big jump moves the input's offset.
-void FixDiscontinuity(TRunState& run, TInputStream& ist, AVPacket* packet) {
-    TRunInput& input = run.Job.Inputs[ist.FileIndex];
+void FixDiscontinuity(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
+    TInputFile& input = run.Job.Inputs[ist.FileIndex];
     if (!(input.Context->iformat->flags & AVFMT_TS_DISCONT) || run.Options.CopyTimestamps) return;
     if (packet->dts == AV_NOPTS_VALUE || ist.NextTimeUs == RunTimeNotSet) return;
     const int64_t deltaUs =
         FFApi.av_rescale_q(packet->dts, ist.Stream->time_base, MicrosecondBase) - ist.NextTimeUs;
-    if (std::llabs(deltaUs) <= DtsDeltaThresholdUs) return;
+    // Jumps larger than the threshold move the input's offset.
+    if (std::llabs(deltaUs) <= run.Options.DtsDeltaThresholdUs) return;
     input.TsOffsetUs -= deltaUs;
     const int64_t delta = FFApi.av_rescale_q(deltaUs, MicrosecondBase, ist.Stream->time_base);
     packet->dts -= delta;
@@ -98,7 +97,7 @@ void FixDiscontinuity(TRunState& run, TInputStream& ist, AVPacket* packet) {
                         int(input.TsOffsetUs));
 }
 
-bool PastRecordingTime(const TRunState& run, const TInputStream& ist, const AVPacket* packet) {
+bool PastRecordingTime(const TRunState& run, const TRunInputStream& ist, const AVPacket* packet) {
     if (run.Options.RecordingTimeUs == RunNoLimit) return false;
     const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     if (ts == AV_NOPTS_VALUE) return false;
@@ -110,7 +109,7 @@ void HandlePacket(TRunState& run, int file, AVPacket* packet) {
     TInputFileState& input = run.Inputs[file];
     // Streams that appeared after the set-up have no mapping.
     if (packet->stream_index < 0 || packet->stream_index >= int(input.Streams.size())) return;
-    TInputStream& ist = *input.Streams[packet->stream_index];
+    TRunInputStream& ist = *input.Streams[packet->stream_index];
     if (ist.Discard) return;
     ApplyOffset(run, ist, packet);
     FixDiscontinuity(run, ist, packet);
@@ -147,7 +146,7 @@ void DrainDecoders(TRunState& run) {
 void RunMainLoop(TRunState& run) {
     AVPacket* packet = run.Packet.get();
     bool joinDone = false;
-    while (!run.Hooks.Stopping()) {
+    while (!run.Stopping()) {
         const int file = ChooseInput(run);
         if (file == FrameLimitReached) break;
         if (file == NoInput) {

@@ -18,14 +18,14 @@ int64_t ToMicroseconds(int64_t ts, AVRational tb) {
 }
 
 // Length of a picture: the frame's own duration, else the stream's frame rate.
-int64_t PictureDurationUs(const TInputStream& ist, const AVFrame* frame) {
+int64_t PictureDurationUs(const TRunInputStream& ist, const AVFrame* frame) {
     if (frame->pkt_duration > 0) return ToMicroseconds(frame->pkt_duration, ist.Stream->time_base);
     AVRational rate = ist.Stream->avg_frame_rate.num ? ist.Stream->avg_frame_rate : ist.Stream->r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) return 0;
     return FFApi.av_rescale_q(1 + frame->repeat_pict, av_inv_q(rate), MicrosecondBase);
 }
 
-void EmulateRate(const TInputStream& ist) {
+void EmulateRate(const TRunInputStream& ist) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
                              std::chrono::steady_clock::now() - ist.RateEmulationStart)
                              .count();
@@ -34,7 +34,7 @@ void EmulateRate(const TInputStream& ist) {
 }
 
 // Steps 5-8 for one decoded frame: hooks, volume, rate emulation, the gate, the outputs.
-void FeedOutputs(TRunState& run, TInputStream& ist, AVFrame* frame) {
+void FeedOutputs(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
     const TRunOptions& options = run.Options;
     const AVMediaType kind = ist.Stream->codecpar->codec_type;
     if (kind == AVMEDIA_TYPE_AUDIO && options.AudioVolume != 256) {
@@ -62,7 +62,7 @@ void FeedOutputs(TRunState& run, TInputStream& ist, AVFrame* frame) {
 }
 
 // Sets the stream's clock from a decoded frame and feeds the outputs.
-void HandleFrame(TRunState& run, TInputStream& ist, AVFrame* frame) {
+void HandleFrame(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
     const AVMediaType kind = ist.Stream->codecpar->codec_type;
     const int64_t ts = frame->best_effort_timestamp;
     const int64_t time = ts != AV_NOPTS_VALUE ? ToMicroseconds(ts, ist.Stream->time_base) : ist.NextTimeUs;
@@ -77,7 +77,7 @@ void HandleFrame(TRunState& run, TInputStream& ist, AVFrame* frame) {
     FeedOutputs(run, ist, frame);
 }
 
-int Decode(TRunState& run, TInputStream& ist, const AVPacket* packet) {
+int Decode(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
     AVCodecContext* dec = ist.Decoder.get();
     int error = FFApi.avcodec_send_packet(dec, packet);
     if (error == AVERROR_EOF) return 0; // already drained
@@ -90,7 +90,7 @@ int Decode(TRunState& run, TInputStream& ist, const AVPacket* packet) {
     return error == AVERROR(EAGAIN) || error == AVERROR_EOF ? 0 : -1;
 }
 
-void CopyPacket(TRunState& run, TInputStream& ist, const AVPacket* packet) {
+void CopyPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
     if (!ist.DecodingNeeded) {
         // Without a decoder the packets alone drive the stream's clock.
         ist.CurTimeUs = ist.NextTimeUs;
@@ -107,7 +107,7 @@ void CopyPacket(TRunState& run, TInputStream& ist, const AVPacket* packet) {
 
 } // namespace
 
-void FlushEncoders(TRunState& run, const TInputStream& ist) {
+void FlushEncoders(TRunState& run, const TRunInputStream& ist) {
     for (auto& ost : run.Outputs) {
         if (ost->Source != &ist || !ost->EncodingNeeded) continue;
         if (ost->Kind() == AVMEDIA_TYPE_AUDIO) FlushAudioOutput(run, *ost);
@@ -123,7 +123,7 @@ void FlushRemainingEncoders(TRunState& run) {
     }
 }
 
-int ProcessPacket(TRunState& run, TInputStream& ist, const AVPacket* packet, bool flushEncoders) {
+int ProcessPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet, bool flushEncoders) {
     if (ist.NextTimeUs == RunTimeNotSet) ist.NextTimeUs = ist.CurTimeUs;
     if (packet && packet->dts != AV_NOPTS_VALUE)
         ist.CurTimeUs = ist.NextTimeUs = ToMicroseconds(packet->dts, ist.Stream->time_base);

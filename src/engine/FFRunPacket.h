@@ -10,10 +10,10 @@ namespace mw {
 // packet == nullptr: end of the input (the decoder is drained). flushEncoders: also drain the
 // encoders the stream feeds (not between the inputs of a join). Answers 0, or -1 when the decoder
 // rejected the packet.
-int ProcessPacket(TRunState& run, TInputStream& ist, const AVPacket* packet, bool flushEncoders = true);
+int ProcessPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet, bool flushEncoders = true);
 
 // Drains the encoders fed by ist (end of its input).
-void FlushEncoders(TRunState& run, const TInputStream& ist);
+void FlushEncoders(TRunState& run, const TRunInputStream& ist);
 // Drains every encoder not drained yet (streams whose input ended without feeding them).
 void FlushRemainingEncoders(TRunState& run);
 

@@ -26,7 +26,7 @@ int64_t OutputSize(AVFormatContext* oc) {
 }
 
 // The video stream the frame counter comes from: the first one still fed by an input.
-const TOutputStream* FirstVideoStream(const TRunState& run) {
+const TRunOutputStream* FirstVideoStream(const TRunState& run) {
     for (auto& ost : run.Outputs)
         if (ost->Kind() == AVMEDIA_TYPE_VIDEO && ost->Source && !run.Inputs[ost->Source->FileIndex].Ended)
             return ost.get();
@@ -38,7 +38,7 @@ const TOutputStream* FirstVideoStream(const TRunState& run) {
 } // namespace
 
 void SendProgressReport(TRunState& run, bool final) {
-    const TOutputStream* video = FirstVideoStream(run);
+    const TRunOutputStream* video = FirstVideoStream(run);
     if (video && video->FrameNumber == 0) return;
     const auto now = std::chrono::steady_clock::now();
     run.LastReport = now;

@@ -16,7 +16,7 @@ void BuildInputTables(TRunState& run) {
         TInputFileState state;
         AVFormatContext* ic = run.Job.Inputs[f].Context.get();
         for (unsigned s = 0; s < ic->nb_streams; ++s) {
-            auto ist = std::make_unique<TInputStream>();
+            auto ist = std::make_unique<TRunInputStream>();
             ist->FileIndex = static_cast<int>(f);
             ist->Stream = ic->streams[s];
             ist->CurTimeUs = 0;
@@ -29,33 +29,34 @@ void BuildInputTables(TRunState& run) {
 
 void BuildOutputTable(TRunState& run) {
     for (size_t f = 0; f < run.Job.Outputs.size(); ++f) {
-        TRunOutput& output = run.Job.Outputs[f];
+        TOutputFile& output = run.Job.Outputs[f];
         if (output.Streams.empty()) RaiseRunError("Output file #%d does not contain any stream", int(f));
         for (auto& spec : output.Streams) {
-            auto ost = std::make_unique<TOutputStream>();
+            auto ost = std::make_unique<TRunOutputStream>();
             ost->FileIndex = static_cast<int>(f);
             ost->Index = spec.Stream->index;
             ost->Stream = spec.Stream;
             ost->Spec = &spec;
             ost->Encoder = spec.Encoder.get();
+            if (spec.StreamCopy) ost->Encoder = nullptr;
             ost->EncodingNeeded = ost->Encoder != nullptr;
             run.Outputs.push_back(std::move(ost));
         }
     }
 }
 
-TInputStream* FindInputStream(TRunState& run, int file, int stream) {
+TRunInputStream* FindInputStream(TRunState& run, int file, int stream) {
     if (file < 0 || file >= int(run.Inputs.size())) return nullptr;
     auto& streams = run.Inputs[file].Streams;
     if (stream < 0 || stream >= int(streams.size())) return nullptr;
     return streams[stream].get();
 }
 
-AVMediaType KindOf(const TInputStream& ist) {
+AVMediaType KindOf(const TRunInputStream& ist) {
     return ist.Stream->codecpar->codec_type;
 }
 
-bool Taken(const TRunState& run, const TInputStream* ist) {
+bool Taken(const TRunState& run, const TRunInputStream* ist) {
     for (auto& ost : run.Outputs)
         if (ost->Source == ist) return true;
     return false;
@@ -71,8 +72,8 @@ int64_t StreamWeight(const AVStream* st) {
 }
 
 // The input stream of the output's kind with the most to offer.
-TInputStream* BestInputStream(TRunState& run, const TOutputStream& ost, int onlyFile, bool allowTaken) {
-    TInputStream* best = nullptr;
+TRunInputStream* BestInputStream(TRunState& run, const TRunOutputStream& ost, int onlyFile, bool allowTaken) {
+    TRunInputStream* best = nullptr;
     int64_t bestFrames = -1;
     for (auto& file : run.Inputs)
         for (auto& ist : file.Streams) {
@@ -89,21 +90,20 @@ TInputStream* BestInputStream(TRunState& run, const TOutputStream& ost, int only
 }
 
 void MapExplicitly(TRunState& run) {
-    if (run.Job.Maps.size() != run.Outputs.size())
+    const std::vector<TStreamMap>& maps = run.Job.Options.StreamMaps;
+    if (maps.size() != run.Outputs.size())
         RaiseRunError("Number of stream maps must match number of output streams");
     for (size_t i = 0; i < run.Outputs.size(); ++i) {
-        const TRunStreamMap& map = run.Job.Maps[i];
-        TOutputStream& ost = *run.Outputs[i];
-        TInputStream* ist = FindInputStream(run, map.File, map.Stream);
-        if (!ist) RaiseRunError("Could not find input stream #%d.%d", map.File, map.Stream);
-        TInputStream* sync = ist;
-        if (map.SyncFile >= 0) {
-            sync = FindInputStream(run, map.SyncFile, map.SyncStream);
-            if (!sync) RaiseRunError("Could not find sync stream #%d.%d", map.SyncFile, map.SyncStream);
-        }
+        const TStreamMap& map = maps[i];
+        TRunOutputStream& ost = *run.Outputs[i];
+        TRunInputStream* ist = FindInputStream(run, map.FileIndex, map.StreamIndex);
+        if (!ist) RaiseRunError("Could not find input stream #%d.%d", map.FileIndex, map.StreamIndex);
+        TRunInputStream* sync = FindInputStream(run, map.SyncFileIndex, map.SyncStreamIndex);
+        if (!sync) RaiseRunError("Could not find sync stream #%d.%d", map.SyncFileIndex, map.SyncStreamIndex);
         if (KindOf(*ist) != ost.Kind())
-            RaiseRunError("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", map.File, map.Stream,
-                          MediaKindName(KindOf(*ist)), ost.FileIndex, ost.Index, MediaKindName(ost.Kind()));
+            RaiseRunError("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", map.FileIndex,
+                          map.StreamIndex, MediaKindName(KindOf(*ist)), ost.FileIndex, ost.Index,
+                          MediaKindName(ost.Kind()));
         ost.Source = ist;
         ost.Sync = sync;
     }
@@ -113,7 +113,7 @@ void MapAutomatically(TRunState& run) {
     for (auto& ost : run.Outputs) {
         // A join reads the first input first; the others are mapped when their turn comes.
         const int onlyFile = run.Job.Join ? 0 : -1;
-        TInputStream* ist = BestInputStream(run, *ost, onlyFile, false);
+        TRunInputStream* ist = BestInputStream(run, *ost, onlyFile, false);
         if (!ist && !run.Job.Join) ist = BestInputStream(run, *ost, -1, true);
         if (!ist)
             RaiseRunError("Could not find input stream matching output stream #%d.%d (%s)", ost->FileIndex,
@@ -123,7 +123,7 @@ void MapAutomatically(TRunState& run) {
     }
 }
 
-void OpenDecoder(TInputStream& ist) {
+void OpenDecoder(TRunInputStream& ist) {
     if (ist.Decoder) return;
     const AVCodecParameters* par = ist.Stream->codecpar;
     const AVCodec* codec = FFApi.avcodec_find_decoder(par->codec_id);
@@ -149,7 +149,7 @@ void MarkSources(TRunState& run) {
     }
 }
 
-void OpenEncoder(TRunState& run, TOutputStream& ost) {
+void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder;
     const char* kind = MediaKindName(ost.Kind());
     if (!enc->codec)
@@ -159,11 +159,9 @@ void OpenEncoder(TRunState& run, TOutputStream& ost) {
         enc->time_base = AVRational{1, enc->sample_rate};
     if (run.OutputContext(ost.FileIndex)->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    AVDictionary* options = nullptr;
-    FFApi.av_dict_copy(&options, ost.Spec->EncoderOptions, 0);
-    if (!FFApi.av_dict_get(options, "threads", nullptr, 0)) FFApi.av_dict_set(&options, "threads", "auto", 0);
-    const int error = OpenCodecLocked(enc, enc->codec, &options);
-    FFApi.av_dict_free(&options);
+    // One thread is the libraries' default, not a choice: use the machine as the ffmpeg tool does.
+    if (enc->thread_count == 1) enc->thread_count = 0;
+    const int error = OpenCodecLocked(enc, enc->codec, nullptr);
     if (error < 0)
         RaiseRunError(
             "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such "
@@ -180,7 +178,7 @@ void OpenEncoder(TRunState& run, TOutputStream& ost) {
     run.ExtraBytes += enc->extradata_size;
 }
 
-void SetUpCodec(TRunState& run, TOutputStream& ost) {
+void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     if (!ost.EncodingNeeded) {
         SetUpStreamCopy(run, ost);
         OpenBitstreamFilters(ost, ost.Source->Stream->time_base);
@@ -190,8 +188,8 @@ void SetUpCodec(TRunState& run, TOutputStream& ost) {
     case AVMEDIA_TYPE_AUDIO:
         break;
     case AVMEDIA_TYPE_VIDEO:
-        SetUpVideoOutput(run, ost);
-        SetUpPassLog(run, ost);
+        SetUpVideoOutput(ost);
+        SetUpPassLog(ost);
         break;
     default:
         RaiseRunError("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
@@ -239,7 +237,7 @@ void LogStreamMapping(const TRunState& run) {
 void SetUpRun(TRunState& run) {
     BuildInputTables(run);
     BuildOutputTable(run);
-    if (run.Job.Maps.empty())
+    if (run.Job.Options.StreamMaps.empty())
         MapAutomatically(run);
     else
         MapExplicitly(run);
@@ -252,7 +250,7 @@ void SetUpRun(TRunState& run) {
 
 void MapJoinInput(TRunState& run, int inputIndex) {
     for (auto& ost : run.Outputs) {
-        TInputStream* ist = BestInputStream(run, *ost, inputIndex, false);
+        TRunInputStream* ist = BestInputStream(run, *ost, inputIndex, false);
         ost->Source = ist;
         ost->Sync = ist;
         if (!ist) continue; // this input has nothing for the stream: the others go on

@@ -1,5 +1,8 @@
 #include "engine/FFRunState.h"
 
+#include <algorithm>
+#include <cfloat>
+#include <climits>
 #include <cstdarg>
 
 namespace mw {
@@ -30,17 +33,54 @@ const char* MediaKindName(AVMediaType kind) {
     }
 }
 
-TOutputStream::~TOutputStream() {
+TRunOutputStream::~TRunOutputStream() {
     FFApi.av_channel_layout_uninit(&InLayout);
     if (PassLog) std::fclose(PassLog);
     // The encoder may still point at the pass-2 statistics this record owns.
     if (Encoder) Encoder->stats_in = nullptr;
 }
 
-double TOutputStream::OutputTime() const {
+double TRunOutputStream::OutputTime() const {
     if (!Encoder) return static_cast<double>(LastDtsUs) / 1000000.0;
     return static_cast<double>(SyncCounter) * av_q2d(Encoder->time_base);
 }
+
+namespace {
+
+int64_t FrameLimitOf(int limit) {
+    return limit == INT_MAX ? RunNoLimit : limit;
+}
+
+TRunOptions RunOptionsOf(const TOptionState& state, const TRunHooks& hooks) {
+    TRunOptions o;
+    o.VideoSyncMethod = state.VideoSyncMethod;
+    o.AudioSyncMethod = state.AudioSyncMethod;
+    o.AudioDriftThreshold = state.AudioDriftThreshold;
+    o.AudioVolume = state.AudioVolume;
+    o.CopyInitialNonKeyframes = state.CopyInitialNonKeyframes != 0;
+    o.CopyTimestamps = state.CopyTs;
+    o.RecordingTimeUs = state.RecordingTimeUs;
+    o.StartTimeUs = state.StartTimeUs;
+    o.LimitFileSize = static_cast<int64_t>(std::min<uint64_t>(state.LimitFileSize, INT64_MAX));
+    o.Shortest = state.Shortest;
+    o.ExitOnError = state.ExitOnError;
+    o.InputSync = state.InputSync;
+    o.MaxVideoFrames = FrameLimitOf(state.MaxVideoFrames);
+    o.MaxAudioFrames = FrameLimitOf(state.MaxAudioFrames);
+    o.MaxDataFrames = FrameLimitOf(state.MaxDataFrames);
+    o.RateEmulation = state.RateEmu;
+    o.DtsDeltaThresholdUs = static_cast<int64_t>(state.DtsDeltaThreshold * 1000000.0);
+    o.Verbosity = state.Verbosity;
+    o.SameQuality = state.SameQuality;
+    o.TopFieldFirst = state.TopFieldFirst;
+    o.ProgressPeriodUs = hooks.ProgressPeriodUs;
+    return o;
+}
+
+} // namespace
+
+TRunState::TRunState(TTranscodeJob& job, const TRunHooks& hooks)
+    : Job(job), Options(RunOptionsOf(job.Options, hooks)), Hooks(hooks) {}
 
 TRunState::~TRunState() {
     if (VStats) std::fclose(VStats);

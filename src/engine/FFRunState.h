@@ -19,7 +19,7 @@ class TRunError : public std::runtime_error {
 };
 [[noreturn]] void RaiseRunError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-struct TInputStream {
+struct TRunInputStream {
     int FileIndex = 0;
     AVStream* Stream = nullptr;
     TCodecContextPtr Decoder;
@@ -35,14 +35,14 @@ struct TInputStream {
     std::chrono::steady_clock::time_point RateEmulationStart;
 };
 
-struct TOutputStream {
+struct TRunOutputStream {
     int FileIndex = 0;
     int Index = 0; // stream index in its output
     AVStream* Stream = nullptr;
-    TRunOutputStreamSpec* Spec = nullptr;
+    TOutputStream* Spec = nullptr;     // the stream as the job building made it
     AVCodecContext* Encoder = nullptr; // Spec->Encoder, opened at set-up
-    TInputStream* Source = nullptr;
-    TInputStream* Sync = nullptr;
+    TRunInputStream* Source = nullptr;
+    TRunInputStream* Sync = nullptr;
     bool EncodingNeeded = false;
     bool EncoderFlushed = false;
     int64_t SyncCounter = 0; // next frame (video) or sample position (audio), encoder time base
@@ -77,10 +77,10 @@ struct TOutputStream {
 
     std::vector<TBsfContextPtr> Bsfs;
 
-    TOutputStream() = default;
-    TOutputStream(const TOutputStream&) = delete;
-    TOutputStream& operator=(const TOutputStream&) = delete;
-    ~TOutputStream();
+    TRunOutputStream() = default;
+    TRunOutputStream(const TRunOutputStream&) = delete;
+    TRunOutputStream& operator=(const TRunOutputStream&) = delete;
+    ~TRunOutputStream();
 
     AVMediaType Kind() const { return Stream->codecpar->codec_type; }
     // Where the stream has got to, in seconds.
@@ -88,18 +88,18 @@ struct TOutputStream {
 };
 
 struct TInputFileState {
-    std::vector<std::unique_ptr<TInputStream>> Streams; // one per stream of the file
+    std::vector<std::unique_ptr<TRunInputStream>> Streams; // one per stream of the file
     bool Ended = false;
     bool NoDataYet = false;
 };
 
 // Everything one run works with; RunJob builds it, the set-up, loop and output units share it.
 struct TRunState {
-    TRunJob& Job;
-    const TRunOptions& Options;
+    TTranscodeJob& Job;
+    TRunOptions Options;
     const TRunHooks& Hooks;
     std::vector<TInputFileState> Inputs;
-    std::vector<std::unique_ptr<TOutputStream>> Outputs;
+    std::vector<std::unique_ptr<TRunOutputStream>> Outputs;
     std::vector<bool> HeaderWritten;
     TPacketPtr Packet;
     TFramePtr Decoded;
@@ -115,7 +115,8 @@ struct TRunState {
     std::chrono::steady_clock::time_point StartTime;
     std::chrono::steady_clock::time_point LastReport;
 
-    TRunState(TRunJob& job, const TRunHooks& hooks) : Job(job), Options(job.Options), Hooks(hooks) {}
+    TRunState(TTranscodeJob& job, const TRunHooks& hooks);
+    bool Stopping() const { return Job.StopRequested.load(std::memory_order_relaxed); }
     ~TRunState();
 
     AVFormatContext* OutputContext(int file) const { return Job.Outputs[file].Context.get(); }

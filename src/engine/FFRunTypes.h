@@ -1,12 +1,11 @@
-// The plain records one transcoding run consumes and the run-side state it builds: the job's
-// inputs and outputs (already opened), the options the run reads, the hooks towards the owner,
-// the per-stream tables and the run's result.
+// What one transcoding run reads besides the job record (the options it takes from the option
+// state), what it tells its owner (progress) and its result.
 //
-// Threading contract: a job and everything below it belong to the one thread that runs it
-// (RunJob's caller). Only TRunHooks::StopRequested is written by another thread (atomic).
+// Threading contract: everything here belongs to the thread that runs the job (RunJob's caller).
 #pragma once
 
 #include "engine/FFEntries.h"
+#include "engine/FFJob.h"
 #include "engine/FFUtils.h"
 
 #include <atomic>
@@ -22,29 +21,13 @@ namespace mw {
 inline constexpr int64_t RunTimeNotSet = std::numeric_limits<int64_t>::min();
 inline constexpr int64_t RunNoLimit = std::numeric_limits<int64_t>::max();
 
-struct TRunFormatFree {
-    void operator()(AVFormatContext* c) const;
-};
-// An output context: closes its file (when the muxer writes one) and frees the context.
-using TRunOutputContextPtr = std::unique_ptr<AVFormatContext, TRunFormatFree>;
-struct TSwrFree {
-    void operator()(SwrContext* c) const { FFApi.swr_free(&c); }
-};
-using TSwrContextPtr = std::unique_ptr<SwrContext, TSwrFree>;
 struct TAudioFifoFree {
     void operator()(AVAudioFifo* f) const { FFApi.av_audio_fifo_free(f); }
 };
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
-struct TFilterGraphFree {
-    void operator()(AVFilterGraph* g) const { FFApi.avfilter_graph_free(&g); }
-};
-using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphFree>;
-struct TBsfFree {
-    void operator()(AVBSFContext* b) const { FFApi.av_bsf_free(&b); }
-};
-using TBsfContextPtr = std::unique_ptr<AVBSFContext, TBsfFree>;
 
-// The options the run reads (the option state's values at the time the job was built).
+// The job-wide options the run reads, taken from the job's option state when the run starts.
+// (Per-stream settings - filters, passes, scaler flags, bitstream filters - live on the streams.)
 struct TRunOptions {
     int VideoSyncMethod = -1;             // "vsync": -1 automatic, 0 pass timestamps, 1 constant, 2 variable
     int AudioSyncMethod = 0;              // "async": above 1 = drift compensation limit (samples per second)
@@ -62,62 +45,11 @@ struct TRunOptions {
     int64_t MaxAudioFrames = RunNoLimit;  // "aframes"
     int64_t MaxDataFrames = RunNoLimit;   // "dframes"
     bool RateEmulation = false;           // "re"
-    std::string VideoFilters;             // "vf"
-    int SwsFlags = SWS_BICUBIC;           // "sws_flags"
-    int Verbosity = 1;                    // "v"
-    int DoPass = 0;                       // "pass": 1 or 2 (0 = one pass)
-    std::string PassLogFile;              // "passlogfile"; empty = "ffmpeg2pass"
-    std::string VStatsFile;               // "vstats"/"vstats_file"
-    bool SameQuality = false;             // "sameq"
-    int TopFieldFirst = -1;               // "top"
-    bool DumpPackets = false;             // "dump"
+    int64_t DtsDeltaThresholdUs = 10000000;
+    int Verbosity = 1;        // "v"
+    bool SameQuality = false; // "sameq"
+    int TopFieldFirst = -1;   // "top"
     int64_t ProgressPeriodUs = 500000;
-};
-
-// One explicit "map": output stream <- input stream, optionally with its sync stream.
-struct TRunStreamMap {
-    int File = 0;
-    int Stream = 0;
-    int SyncFile = -1; // -1 = the mapped stream itself
-    int SyncStream = -1;
-};
-
-// One input as the job building left it.
-struct TRunInput {
-    TInputContextPtr Context;
-    int64_t TsOffsetUs = 0; // added to every timestamp read from the file
-};
-
-// One stream of an output as the job building made it: the muxer's stream and, unless copied,
-// its encoder context configured but not opened.
-struct TRunOutputStreamSpec {
-    AVStream* Stream = nullptr;
-    TCodecContextPtr Encoder;               // empty for stream copy
-    AVDictionary* EncoderOptions = nullptr; // handed to avcodec_open2, freed with the spec
-    std::vector<int64_t> ForcedKeyFramesUs;
-    std::string BitstreamFilters; // comma-separated names
-
-    TRunOutputStreamSpec() = default;
-    TRunOutputStreamSpec(TRunOutputStreamSpec&& o) noexcept;
-    TRunOutputStreamSpec& operator=(TRunOutputStreamSpec&&) = delete;
-    ~TRunOutputStreamSpec();
-};
-
-struct TRunOutput {
-    TRunOutputContextPtr Context;
-    std::string FileName; // for deleting an empty result
-    std::vector<TRunOutputStreamSpec> Streams;
-};
-
-// The plain job record one run consumes.
-struct TRunJob {
-    std::vector<TRunInput> Inputs;
-    std::vector<TRunOutput> Outputs;
-    TRunOptions Options;
-    std::vector<TRunStreamMap> Maps;
-    bool Join = false;            // one output made from every input in turn
-    int64_t ExpectedTotalUs = -1; // progress total; -1 = none
-    bool Terminated = false;      // a terminated job does not run again
 };
 
 // What the owner gets with each progress report.
@@ -136,10 +68,10 @@ struct TRunProgress {
     std::string Line; // "frame=... fps=... q=... size=... time=... bitrate=..."
 };
 
+// The owner's side of a run. The stop flag is the job's own (TTranscodeJob::StopRequested).
 struct TRunHooks {
     std::function<void(const TRunProgress&)> OnProgress;
-    const std::atomic<bool>* StopRequested = nullptr; // checked at every packet
-    bool Stopping() const { return StopRequested && StopRequested->load(std::memory_order_relaxed); }
+    int64_t ProgressPeriodUs = 500000; // the owner's progress interval
 };
 
 struct TRunResult {

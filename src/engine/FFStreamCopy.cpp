@@ -6,7 +6,7 @@
 
 namespace mw {
 
-void SetUpStreamCopy(TRunState& run, TOutputStream& ost) {
+void SetUpStreamCopy(TRunState& run, TRunOutputStream& ost) {
     const AVStream* in = ost.Source->Stream;
     const AVMediaType kind = in->codecpar->codec_type;
     if (kind == AVMEDIA_TYPE_AUDIO && run.Options.AudioVolume != 256)
@@ -28,7 +28,7 @@ void SetUpStreamCopy(TRunState& run, TOutputStream& ost) {
     ost.Stream->disposition = in->disposition;
 }
 
-void DoStreamCopy(TRunState& run, TOutputStream& ost, const TInputStream& ist, const AVPacket* packet) {
+void DoStreamCopy(TRunState& run, TRunOutputStream& ost, const TRunInputStream& ist, const AVPacket* packet) {
     if (ost.FrameNumber == 0 && !(packet->flags & AV_PKT_FLAG_KEY) && !run.Options.CopyInitialNonKeyframes)
         return;
     const AVRational tb = ist.Stream->time_base;

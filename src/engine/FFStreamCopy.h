@@ -7,8 +7,8 @@
 namespace mw {
 
 // Codec parameters taken over from the input; refusals of what needs decoded frames.
-void SetUpStreamCopy(TRunState& run, TOutputStream& ost);
+void SetUpStreamCopy(TRunState& run, TRunOutputStream& ost);
 // One packet of the stream's source (timestamps in the input stream's time base).
-void DoStreamCopy(TRunState& run, TOutputStream& ost, const TInputStream& ist, const AVPacket* packet);
+void DoStreamCopy(TRunState& run, TRunOutputStream& ost, const TRunInputStream& ist, const AVPacket* packet);
 
 } // namespace mw

@@ -37,13 +37,13 @@ int RoundToMultiple(int value, int multiple) {
     return std::max(rounded, multiple);
 }
 
-void EncodePicture(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* frame);
+void EncodePicture(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* frame);
 
 bool VariableFpsMuxer(const AVFormatContext* oc) {
     return oc->oformat->flags & (AVFMT_VARIABLE_FPS | AVFMT_NOTIMESTAMPS);
 }
 
-void MakeTempPicture(TOutputStream& ost) {
+void MakeTempPicture(TRunOutputStream& ost) {
     const AVCodecContext* enc = ost.Encoder;
     ost.TempPicture.reset(FFApi.av_frame_alloc());
     ost.TempPicture->width = enc->width;
@@ -53,7 +53,7 @@ void MakeTempPicture(TOutputStream& ost) {
         RaiseRunError("Cannot allocate temp picture, check pix fmt");
 }
 
-void MakeFilterGraph(TRunState& run, TOutputStream& ost) {
+void MakeFilterGraph(TRunOutputStream& ost) {
     const AVCodecContext* dec = ost.Source->Decoder.get();
     AVCodecContext* enc = ost.Encoder;
     ost.Graph.reset(FFApi.avfilter_graph_alloc());
@@ -68,7 +68,7 @@ void MakeFilterGraph(TRunState& run, TOutputStream& ost) {
     AVFilterContext* last = ost.GraphSource;
     if (ok && (ost.InWidth != enc->width || ost.InHeight != enc->height)) {
         AVFilterContext* scale = nullptr;
-        std::snprintf(args, sizeof args, "%d:%d:flags=0x%X", enc->width, enc->height, run.Options.SwsFlags);
+        std::snprintf(args, sizeof args, "%d:%d:flags=0x%X", enc->width, enc->height, ost.Spec->SwsFlags);
         ok = FFApi.avfilter_graph_create_filter(&scale, FFApi.avfilter_get_by_name("scale"), "scale", args,
                                                 nullptr, graph) >= 0 &&
              FFApi.avfilter_link(last, 0, scale, 0) >= 0;
@@ -81,7 +81,7 @@ void MakeFilterGraph(TRunState& run, TOutputStream& ost) {
          FFApi.av_opt_set_bin(ost.GraphSink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats),
                               sizeof formats[0], AV_OPT_SEARCH_CHILDREN) >= 0;
     if (ok) {
-        std::snprintf(args, sizeof args, "flags=0x%X", run.Options.SwsFlags);
+        std::snprintf(args, sizeof args, "flags=0x%X", ost.Spec->SwsFlags);
         graph->scale_sws_opts = FFApi.av_strdup(args);
         AVFilterInOut* outputs = FFApi.avfilter_inout_alloc();
         AVFilterInOut* inputs = FFApi.avfilter_inout_alloc();
@@ -90,7 +90,7 @@ void MakeFilterGraph(TRunState& run, TOutputStream& ost) {
             outputs->filter_ctx = last;
             inputs->name = FFApi.av_strdup("out");
             inputs->filter_ctx = ost.GraphSink;
-            ok = FFApi.avfilter_graph_parse_ptr(graph, run.Options.VideoFilters.c_str(), &inputs, &outputs,
+            ok = FFApi.avfilter_graph_parse_ptr(graph, ost.Spec->VideoFilters.c_str(), &inputs, &outputs,
                                                 nullptr) >= 0 &&
                  FFApi.avfilter_graph_config(graph, nullptr) >= 0;
         } else {
@@ -118,7 +118,7 @@ void LogDupDrop(TRunState& run, int copies) {
 }
 
 // Notices a picture of another size or format; answers the picture to encode.
-AVFrame* ScaledPicture(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* picture) {
+AVFrame* ScaledPicture(TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture) {
     if (picture->width != ost.InWidth || picture->height != ost.InHeight || picture->format != ost.InPixFmt) {
         const char* name = FFApi.av_get_pix_fmt_name(static_cast<AVPixelFormat>(picture->format));
         EngineLogFormat(nullptr, llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s",
@@ -133,9 +133,9 @@ AVFrame* ScaledPicture(TRunState& run, TOutputStream& ost, TInputStream& ist, AV
     }
     if (!ost.Scaling || ost.Graph) return picture;
     const AVCodecContext* enc = ost.Encoder;
-    SwsContext* sws = FFApi.sws_getCachedContext(ost.Scaler.release(), ost.InWidth, ost.InHeight,
-                                                 ost.InPixFmt, enc->width, enc->height, enc->pix_fmt,
-                                                 run.Options.SwsFlags, nullptr, nullptr, nullptr);
+    SwsContext* sws =
+        FFApi.sws_getCachedContext(ost.Scaler.release(), ost.InWidth, ost.InHeight, ost.InPixFmt, enc->width,
+                                   enc->height, enc->pix_fmt, ost.Spec->SwsFlags, nullptr, nullptr, nullptr);
     ost.Scaler.reset(sws);
     if (!sws) RaiseRunError("Cannot get resampling context");
     // The encoder may still hold the previous picture.
@@ -197,7 +197,7 @@ TVideoSyncStep DecideVideoSync(double syncTimeSec, AVRational timeBase, int64_t 
     return step;
 }
 
-void SetUpVideoOutput(TRunState& run, TOutputStream& ost) {
+void SetUpVideoOutput(TRunOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder;
     const AVCodecContext* dec = ost.Source->Decoder.get();
     if (enc->pix_fmt == AV_PIX_FMT_NONE)
@@ -225,21 +225,20 @@ void SetUpVideoOutput(TRunState& run, TOutputStream& ost) {
     ost.Scaling = enc->width != dec->width || enc->height != dec->height || enc->pix_fmt != dec->pix_fmt;
     if (enc->time_base.num <= 0 || enc->time_base.den <= 0)
         enc->time_base = enc->framerate.num > 0 ? av_inv_q(enc->framerate) : AVRational{1, 25};
-    if (!run.Options.VideoFilters.empty())
-        MakeFilterGraph(run, ost);
+    if (!ost.Spec->VideoFilters.empty())
+        MakeFilterGraph(ost);
     else if (ost.Scaling)
         MakeTempPicture(ost);
-    if (ost.Spec)
-        for (int64_t us : ost.Spec->ForcedKeyFramesUs)
-            ost.ForcedKeyFrames.push_back(FFApi.av_rescale_q(us, AVRational{1, 1000000}, enc->time_base));
+    for (int64_t us : ost.Spec->ForcedKeyFramesUs)
+        ost.ForcedKeyFrames.push_back(FFApi.av_rescale_q(us, AVRational{1, 1000000}, enc->time_base));
 }
 
-void SetUpPassLog(TRunState& run, TOutputStream& ost) {
-    const int pass = run.Options.DoPass;
+void SetUpPassLog(TRunOutputStream& ost) {
+    const int pass = ost.Spec->Pass;
     if (pass != 1 && pass != 2) return;
     AVCodecContext* enc = ost.Encoder;
     const std::string name =
-        (run.Options.PassLogFile.empty() ? std::string("ffmpeg2pass") : run.Options.PassLogFile) + "-" +
+        (ost.Spec->PassLogFileName.empty() ? std::string("ffmpeg2pass") : ost.Spec->PassLogFileName) + "-" +
         std::to_string(ost.Index) + ".log";
     if (pass == 1) {
         enc->flags |= AV_CODEC_FLAG_PASS1;
@@ -259,14 +258,14 @@ void SetUpPassLog(TRunState& run, TOutputStream& ost) {
     enc->stats_in = ost.PassStats.data();
 }
 
-void DoVideoOut(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* picture) {
-    EncodePicture(run, ost, ist, ScaledPicture(run, ost, ist, picture));
+void DoVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture) {
+    EncodePicture(run, ost, ist, ScaledPicture(ost, ist, picture));
 }
 
 namespace {
 
 // Timing decision and the copies of one picture already in the encoder's size and format.
-void EncodePicture(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* frame) {
+void EncodePicture(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* frame) {
     AVCodecContext* enc = ost.Encoder;
     // Never hand an encoder a picture of another size: it would read past the picture.
     if (frame->width != enc->width || frame->height != enc->height || frame->format != enc->pix_fmt)
@@ -282,7 +281,7 @@ void EncodePicture(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFram
     if (copies <= 0) return;
     if (run.Options.SameQuality) frame->quality = static_cast<int>(ist.Quality * FF_QP2LAMBDA);
     if (options.TopFieldFirst >= 0) frame->top_field_first = options.TopFieldFirst;
-    for (int64_t i = 0; i < copies && !run.Hooks.Stopping(); ++i) {
+    for (int64_t i = 0; i < copies && !run.Stopping(); ++i) {
         frame->pts = ost.SyncCounter;
         frame->pict_type = AV_PICTURE_TYPE_NONE;
         frame->key_frame = 0;
@@ -299,7 +298,7 @@ void EncodePicture(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFram
 
 } // namespace
 
-void FilterVideoOut(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* picture) {
+void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture) {
     if (picture->width != ost.InWidth || picture->height != ost.InHeight || picture->format != ost.InPixFmt) {
         const char* name = FFApi.av_get_pix_fmt_name(static_cast<AVPixelFormat>(picture->format));
         EngineLogFormat(nullptr, llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s",
@@ -310,7 +309,7 @@ void FilterVideoOut(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFra
         ost.InWidth = picture->width;
         ost.InHeight = picture->height;
         ost.InPixFmt = static_cast<AVPixelFormat>(picture->format);
-        MakeFilterGraph(run, ost);
+        MakeFilterGraph(ost);
         if (ost.Encoder->width != width || ost.Encoder->height != height) {
             ost.Encoder->width = width;
             ost.Encoder->height = height;
@@ -330,7 +329,7 @@ void FilterVideoOut(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFra
     }
 }
 
-void FlushVideoOutput(TRunState& run, TOutputStream& ost) {
+void FlushVideoOutput(TRunState& run, TRunOutputStream& ost) {
     if (ost.EncoderFlushed) return;
     run.VideoBytes += EncodeAndWrite(run, ost, nullptr, "Video encoding failed");
 }

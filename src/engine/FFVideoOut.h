@@ -22,14 +22,14 @@ TVideoSyncStep DecideVideoSync(double syncTimeSec, AVRational timeBase, int64_t 
                                bool variableFps);
 
 // Size rule, scaling decision, scaler or filter graph, forced key frames; before the encoder opens.
-void SetUpVideoOutput(TRunState& run, TOutputStream& ost);
+void SetUpVideoOutput(TRunOutputStream& ost);
 // Pass log files for two-pass encoding (before the encoder opens).
-void SetUpPassLog(TRunState& run, TOutputStream& ost);
+void SetUpPassLog(TRunOutputStream& ost);
 // One decoded picture from the stream's source (filtered pictures come from the graph).
-void DoVideoOut(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* picture);
+void DoVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture);
 // Pushes a decoded picture through the stream's filter graph and sends what comes out on.
-void FilterVideoOut(TRunState& run, TOutputStream& ost, TInputStream& ist, AVFrame* picture);
+void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture);
 // End of input: the encoder's delayed pictures.
-void FlushVideoOutput(TRunState& run, TOutputStream& ost);
+void FlushVideoOutput(TRunState& run, TRunOutputStream& ost);
 
 } // namespace mw

@@ -1,26 +1,20 @@
-// Builds transcoding jobs for the run's tests without the option layer: inputs opened as they
-// are, one output with streams made from a short description each.
+// Builds transcoding jobs for the run's tests through the job building entry points, the way the
+// command line does: inputs, then the output options, then the output.
 #pragma once
 
-#include "engine/FFRunTypes.h"
+#include "engine/FFJob.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mw::test {
 
-struct TTestStream {
-    std::string Codec; // encoder name, or "copy:video" / "copy:audio"
-    int Width = 0;     // 0 = the source's
-    int Height = 0;
-    AVRational FrameRate{25, 1};
-    int SampleRate = 0; // 0 = the source's
-    int Channels = 0;   // 0 = the source's
-    int64_t BitRate = 0;
-};
+using TOptionList = std::vector<std::pair<std::string, std::string>>;
 
-// Opens the inputs and the output file; throws std::runtime_error when something cannot be made.
-TRunJob MakeTestJob(const std::vector<std::string>& inputs, const std::string& output,
-                    const std::vector<TTestStream>& streams, const std::string& format = "");
+// Throws std::runtime_error with the build error text when an opening or option fails.
+std::unique_ptr<TTranscodeJob> MakeTestJob(const std::vector<std::string>& inputs, const std::string& output,
+                                           const TOptionList& outputOptions, bool join = false);
 
 } // namespace mw::test

@@ -20,7 +20,6 @@ namespace {
 using test::Fixture;
 using test::MakeTestJob;
 using test::ShellQuote;
-using test::TTestStream;
 
 class TranscodeRun : public ::testing::Test {
   protected:
@@ -45,7 +44,7 @@ class TranscodeRun : public ::testing::Test {
         return lines;
     }
 
-    TRunResult Run(TRunJob& job, const TRunHooks& hooks = {}) {
+    TRunResult Run(TTranscodeJob& job, const TRunHooks& hooks = {}) {
         TRunResult result;
         RunJob(job, hooks, result);
         return result;
@@ -55,8 +54,8 @@ class TranscodeRun : public ::testing::Test {
 };
 
 TEST_F(TranscodeRun, AudioOnlyInputIntoVideoContainerKeepsTheAudio) {
-    TRunJob job = MakeTestJob({Fixture("a.mp3")}, Out("a.avi"), {{.Codec = "mp2"}});
-    const TRunResult result = Run(job);
+    auto job = MakeTestJob({Fixture("a.mp3")}, Out("a.avi"), {{"acodec", "mp2"}, {"ac", "1"}});
+    const TRunResult result = Run(*job);
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_TRUE(result.Finished);
     EXPECT_EQ(Probe(Out("a.avi"), "", "stream=codec_type"), "audio");
@@ -76,9 +75,10 @@ TEST_F(TranscodeRun, ConvertsSampleRateAndChannels) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Input);
         const std::string out = Out(std::string(c.Input) + ".mp3");
-        TRunJob job = MakeTestJob({Fixture(c.Input)}, out,
-                                  {{.Codec = "libmp3lame", .SampleRate = c.Rate, .Channels = c.Channels}});
-        const TRunResult result = Run(job);
+        auto job = MakeTestJob(
+            {Fixture(c.Input)}, out,
+            {{"acodec", "libmp3lame"}, {"ar", std::to_string(c.Rate)}, {"ac", std::to_string(c.Channels)}});
+        const TRunResult result = Run(*job);
         ASSERT_FALSE(result.Failed) << result.ErrorText;
         EXPECT_EQ(Probe(out, "-select_streams a", "stream=sample_rate"), std::to_string(c.Rate));
         EXPECT_EQ(Probe(out, "-select_streams a", "stream=channels"), std::to_string(c.Channels));
@@ -88,22 +88,20 @@ TEST_F(TranscodeRun, ConvertsSampleRateAndChannels) {
 
 TEST_F(TranscodeRun, LastShortAudioFrameIsPaddedNotLost) {
     // 1.5 s at 44.1 kHz is 66150 samples: 57 whole MP2 frames of 1152 and a remainder.
-    TRunJob job = MakeTestJob({Fixture("mono44k.wav")}, Out("tail.mp2"), {{.Codec = "mp2"}});
-    ASSERT_FALSE(Run(job).Failed);
+    auto job = MakeTestJob({Fixture("mono44k.wav")}, Out("tail.mp2"), {{"acodec", "mp2"}, {"ac", "1"}});
+    ASSERT_FALSE(Run(*job).Failed);
     EXPECT_EQ(Probe(Out("tail.mp2"), "-count_packets", "stream=nb_read_packets"), "58");
 }
 
 TEST_F(TranscodeRun, StopInTheMiddleKeepsTheTrailer) {
-    std::atomic<bool> stop{false};
     TRunHooks hooks;
-    hooks.StopRequested = &stop;
+    hooks.ProgressPeriodUs = 0;
+    auto job =
+        MakeTestJob({Fixture("join10.mp4")}, Out("stop.mp4"), {{"vcodec", "mpeg4"}, {"acodec", "aac"}});
     hooks.OnProgress = [&](const TRunProgress& p) {
-        if (p.TimeUs > 1000000) stop = true;
+        if (p.TimeUs > 1000000) job->StopRequested = true;
     };
-    TRunJob job =
-        MakeTestJob({Fixture("join10.mp4")}, Out("stop.mp4"), {{.Codec = "mpeg4"}, {.Codec = "aac"}});
-    job.Options.ProgressPeriodUs = 0;
-    const TRunResult result = Run(job, hooks);
+    const TRunResult result = Run(*job, hooks);
     EXPECT_FALSE(result.Finished);
     EXPECT_FALSE(result.Failed) << result.ErrorText;
     // MP4 needs its trailer to be read at all.
@@ -113,9 +111,8 @@ TEST_F(TranscodeRun, StopInTheMiddleKeepsTheTrailer) {
 }
 
 TEST_F(TranscodeRun, FailureBeforeAnyByteLeavesNoFile) {
-    TRunJob job = MakeTestJob({Fixture("a.mp3")}, Out("none.mp3"), {{.Codec = "libmp3lame"}});
-    job.Maps = {{.File = 5, .Stream = 0}};
-    const TRunResult result = Run(job);
+    auto job = MakeTestJob({Fixture("a.mp3")}, Out("none.mp3"), {{"acodec", "libmp3lame"}, {"map", "5.0"}});
+    const TRunResult result = Run(*job);
     EXPECT_TRUE(result.Failed);
     EXPECT_FALSE(result.Finished);
     EXPECT_EQ(result.ErrorText, "Could not find input stream #5.0");
@@ -123,8 +120,9 @@ TEST_F(TranscodeRun, FailureBeforeAnyByteLeavesNoFile) {
 }
 
 TEST_F(TranscodeRun, FullDiskFailsWithTheLibraryText) {
-    TRunJob job = MakeTestJob({Fixture("join10.mp4")}, "/dev/full", {{.Codec = "mpeg4"}}, "avi");
-    const TRunResult result = Run(job);
+    auto job =
+        MakeTestJob({Fixture("join10.mp4")}, "/dev/full", {{"f", "avi"}, {"vcodec", "mpeg4"}, {"an", ""}});
+    const TRunResult result = Run(*job);
     EXPECT_TRUE(result.Failed);
     EXPECT_NE(result.ErrorText.find("No space left on device"), std::string::npos) << result.ErrorText;
     EXPECT_TRUE(std::filesystem::exists("/dev/full"));
@@ -134,10 +132,9 @@ TEST_F(TranscodeRun, JoinIsOneContinuousOutput) {
     TRunProgress last;
     TRunHooks hooks;
     hooks.OnProgress = [&](const TRunProgress& p) { last = p; };
-    TRunJob job = MakeTestJob({Fixture("join10.mp4"), Fixture("join20.mp4")}, Out("join.mp4"),
-                              {{.Codec = "mpeg4"}, {.Codec = "aac"}});
-    job.Join = true;
-    const TRunResult result = Run(job, hooks);
+    auto job = MakeTestJob({Fixture("join10.mp4"), Fixture("join20.mp4")}, Out("join.mp4"),
+                           {{"vcodec", "mpeg4"}, {"acodec", "aac"}}, true);
+    const TRunResult result = Run(*job, hooks);
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_NEAR(std::stod(Probe(Out("join.mp4"), "", "format=duration")), 30.0, 0.1);
     EXPECT_NEAR(last.TotalUs / 1e6, 30.0, 0.1);
@@ -161,13 +158,19 @@ TEST_F(TranscodeRun, StreamCopyOfH264StartsAtTheFirstKeyFrame) {
     for (bool copyInitial : {false, true}) {
         SCOPED_TRACE(copyInitial);
         const std::string out = Out(copyInitial ? "inkf.ts" : "key.ts");
-        TRunJob job = MakeTestJob({Fixture("nonkey.ts")}, out, {{.Codec = "copy:video"}});
-        job.Options.CopyInitialNonKeyframes = copyInitial;
-        ASSERT_FALSE(Run(job).Failed);
+        auto job = MakeTestJob({Fixture("nonkey.ts")}, out,
+                               {{"vcodec", "copy"}, {"copyinkf", copyInitial ? "1" : "0"}});
+        ASSERT_FALSE(Run(*job).Failed);
         const std::vector<std::string> flags = Lines(Probe(out, "-select_streams v", "packet=flags"));
         ASSERT_FALSE(flags.empty());
         EXPECT_EQ(flags[0][0] == 'K', !copyInitial) << flags[0];
     }
+}
+
+test::TOptionList SizeOptions(int width, int height) {
+    test::TOptionList options = {{"vcodec", "mpeg4"}};
+    if (width) options.push_back({"s", std::to_string(width) + "x" + std::to_string(height)});
+    return options;
 }
 
 TEST_F(TranscodeRun, PictureSizeChangeMidStream) {
@@ -179,9 +182,8 @@ TEST_F(TranscodeRun, PictureSizeChangeMidStream) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Width);
         const std::string out = Out("size" + std::to_string(c.Width) + ".avi");
-        TRunJob job = MakeTestJob({Fixture("sizechange.m2v")}, out,
-                                  {{.Codec = "mpeg4", .Width = c.Width, .Height = c.Height}});
-        const TRunResult result = Run(job);
+        auto job = MakeTestJob({Fixture("sizechange.m2v")}, out, SizeOptions(c.Width, c.Height));
+        const TRunResult result = Run(*job);
         EXPECT_EQ(result.Failed, c.Fails) << result.ErrorText;
         if (c.Fails) {
             EXPECT_EQ(result.ErrorText, "Input Stream #0.0 frame size changed to 160x120, yuv420p");
@@ -194,8 +196,8 @@ TEST_F(TranscodeRun, PictureSizeChangeMidStream) {
 
 TEST_F(TranscodeRun, SizeTheEncoderRefusesIsScaledToOneItTakes) {
     // H.263 takes only its standard sizes; 160x120 becomes the nearest, 176x144.
-    TRunJob job = MakeTestJob({Fixture("v.mp4")}, Out("h263.3gp"), {{.Codec = "h263"}});
-    const TRunResult result = Run(job);
+    auto job = MakeTestJob({Fixture("v.mp4")}, Out("h263.3gp"), {{"vcodec", "h263"}});
+    const TRunResult result = Run(*job);
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_EQ(Probe(Out("h263.3gp"), "", "stream=width,height"), "176\n144");
 }
@@ -203,8 +205,9 @@ TEST_F(TranscodeRun, SizeTheEncoderRefusesIsScaledToOneItTakes) {
 TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
     for (const char* name : {"corrupted.avi", "truncated.avi"}) {
         SCOPED_TRACE(name);
-        TRunJob job = MakeTestJob({Fixture(name)}, Out(std::string(name) + ".mkv"), {{.Codec = "mpeg4"}});
-        const TRunResult result = Run(job);
+        auto job = MakeTestJob({Fixture(name)}, Out(std::string(name) + ".mkv"),
+                               {{"vcodec", "mpeg4"}, {"acodec", "mp2"}});
+        const TRunResult result = Run(*job);
         if (result.Failed) {
             EXPECT_FALSE(result.ErrorText.empty());
         }
