@@ -39,7 +39,7 @@ done
 
 # case name | our arguments (transcoder vocabulary) | ffmpeg arguments | output extension
 CASES=(
-  "avi-mpeg4-mp3|-vcodec mpeg4 -b 1500k -acodec libmp3lame -ab 128k|-c:v mpeg4 -b:v 1500k -c:a libmp3lame -b:a 128k|avi"
+  "avi-mpeg4-mp3|-vcodec mpeg4 -vb 1500k -acodec libmp3lame -ab 128k|-c:v mpeg4 -b:v 1500k -c:a libmp3lame -b:a 128k|avi"
   "mp4-x264-aac|-vcodec libx264 -vpre default -s 640x480 -acodec aac -ab 128k|-c:v libx264 -s 640x480 -c:a aac -b:a 128k|mp4"
   "wav-mp3|-acodec libmp3lame -ab 256k|-c:a libmp3lame -b:a 256k|mp3"
 )
@@ -67,7 +67,7 @@ for row in "${CASES[@]}"; do
 done
 
 for d in 10 20; do
-  read -r _ peak < <(measure "$CLI" transcode -y -i "$MEDIA/clip1080-$d.mp4" -vcodec mpeg4 -b 4000k \
+  read -r _ peak < <(measure "$CLI" transcode -y -i "$MEDIA/clip1080-$d.mp4" -vcodec mpeg4 -vb 4000k \
     -acodec libmp3lame -ab 128k "$WORK/mem$d.avi")
   awk -v d="$d" -v k="$peak" 'BEGIN { printf "1080p %2d s job: peak memory %.1f MB\n", d, k / 1024 }'
 done

@@ -22,14 +22,17 @@ const char* KindWord(bool encoder) {
 // Demuxer parameters from the option state (only demuxers that have an option read it).
 TDictionaryPtr FormatParameters(const TOptionState& state) {
     AVDictionary* d = nullptr;
-    auto set = [&d](const char* key, const std::string& value) { FFApi.av_dict_set(&d, key, value.c_str(), 0); };
+    auto set = [&d](const char* key, const std::string& value) {
+        FFApi.av_dict_set(&d, key, value.c_str(), 0);
+    };
     set("sample_rate", std::to_string(state.AudioSampleRate));
     set("channels", std::to_string(state.AudioChannels));
     if (state.FrameRate.num > 0 && state.FrameRate.den > 0)
         set("framerate", std::to_string(state.FrameRate.num) + "/" + std::to_string(state.FrameRate.den));
     if (state.FrameWidth > 0 && state.FrameHeight > 0)
         set("video_size", std::to_string(state.FrameWidth) + "x" + std::to_string(state.FrameHeight));
-    if (state.FramePixFmt >= 0) set("pixel_format", FFApi.av_get_pix_fmt_name(static_cast<AVPixelFormat>(state.FramePixFmt)));
+    if (state.FramePixFmt >= 0)
+        set("pixel_format", FFApi.av_get_pix_fmt_name(static_cast<AVPixelFormat>(state.FramePixFmt)));
     if (state.VideoChannel) set("channel", std::to_string(state.VideoChannel));
     if (!state.VideoStandard.empty()) set("standard", state.VideoStandard);
     if (state.LoopInput) set("loop", "1");
@@ -69,8 +72,8 @@ void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const nam
                 EngineLogFormat(&job, llInfo,
                                 "Seems stream %u codec frame rate differs from container frame rate: %2.2f "
                                 "(%d/%d) -> %2.2f (%d/%d)",
-                                i, RateValue(codec), codec.num, codec.den, RateValue(container), container.num,
-                                container.den);
+                                i, RateValue(codec), codec.num, codec.den, RateValue(container),
+                                container.num, container.den);
             if (container.num && container.den) state.FrameRate = container;
             break;
         }
@@ -131,12 +134,15 @@ const AVCodec* FindNamedCodec(TTranscodeJob& job, const std::string& name, int m
     const AVCodecContext* reference = job.Options.Generic.Reference(static_cast<AVMediaType>(mediaKind));
     const int strict = reference ? reference->strict_std_compliance : FF_COMPLIANCE_NORMAL;
     if ((codec->capabilities & AV_CODEC_CAP_EXPERIMENTAL) && strict > FF_COMPLIANCE_EXPERIMENTAL) {
-        std::string text = std::string(KindWord(encoder)) + " '" + codec->name +
-                           "' is experimental and might produce bad results.\r\nAdd '-strict experimental' if "
-                           "you want to use it.";
-        const AVCodec* other = encoder ? FFApi.avcodec_find_encoder(codec->id) : FFApi.avcodec_find_decoder(codec->id);
+        std::string text =
+            std::string(KindWord(encoder)) + " '" + codec->name +
+            "' is experimental and might produce bad results.\r\nAdd '-strict experimental' if "
+            "you want to use it.";
+        const AVCodec* other =
+            encoder ? FFApi.avcodec_find_encoder(codec->id) : FFApi.avcodec_find_decoder(codec->id);
         if (other && !(other->capabilities & AV_CODEC_CAP_EXPERIMENTAL))
-            text += std::string("\r\nOr use the non experimental ") + KindWord(encoder) + " '" + other->name + "'.";
+            text += std::string("\r\nOr use the non experimental ") + KindWord(encoder) + " '" + other->name +
+                    "'.";
         Fail(job, text);
         return nullptr;
     }
@@ -155,7 +161,8 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
     static const AVMediaType Kinds[3] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
     const AVCodec* named[3] = {};
     for (int k = 0; k < 3; ++k)
-        if (!state.CodecName[k].empty() && !(named[k] = FindNamedCodec(job, state.CodecName[k], Kinds[k], false)))
+        if (!state.CodecName[k].empty() &&
+            !(named[k] = FindNamedCodec(job, state.CodecName[k], Kinds[k], false)))
             return false;
 
     TInputFile input;
@@ -216,7 +223,8 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
     input.StartTimeUs = timestamp;
 
     TakeStreams(job, input, named);
-    if (ic->duration != AV_NOPTS_VALUE && ic->duration > job.ExpectedTotalUs) job.ExpectedTotalUs = ic->duration;
+    if (ic->duration != AV_NOPTS_VALUE && ic->duration > job.ExpectedTotalUs)
+        job.ExpectedTotalUs = ic->duration;
     input.TsOffsetUs = state.InputTsOffsetUs - (state.CopyTs ? 0 : timestamp);
     if (state.Verbosity >= 0)
         FFApi.av_dump_format(ic, static_cast<int>(job.Inputs.size()), fileName.c_str(), 0);

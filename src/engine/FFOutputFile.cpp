@@ -6,9 +6,9 @@
 #include "engine/FFLog.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <ctime>
 
 namespace mw {
@@ -93,7 +93,8 @@ bool ParseRcOverride(const std::string& text, AVCodecContext* ctx) {
         RcOverride o{};
         int q = 0;
         char tail = 0;
-        if (std::sscanf(entry.c_str(), "%d,%d,%d%c", &o.start_frame, &o.end_frame, &q, &tail) != 3) return false;
+        if (std::sscanf(entry.c_str(), "%d,%d,%d%c", &o.start_frame, &o.end_frame, &q, &tail) != 3)
+            return false;
         if (q > 0) {
             o.qscale = q;
             o.quality_factor = 1.0f;
@@ -162,8 +163,10 @@ void SetLanguage(AVStream* st, const std::string& language) {
 
 bool SetUpVideo(TTranscodeJob& job, TOutputStream& out, AVCodecContext* ctx) {
     const auto& state = job.Options;
-    AVRational rate = state.FrameRate.num > 0 && state.FrameRate.den > 0 ? state.FrameRate : AVRational{25, 1};
-    if (out.Codec->supported_framerates && !state.ForceFps) rate = NearestRate(out.Codec->supported_framerates, rate);
+    AVRational rate =
+        state.FrameRate.num > 0 && state.FrameRate.den > 0 ? state.FrameRate : AVRational{25, 1};
+    if (out.Codec->supported_framerates && !state.ForceFps)
+        rate = NearestRate(out.Codec->supported_framerates, rate);
     ctx->framerate = rate;
     ctx->time_base = {rate.den, rate.num};
     ctx->width = state.FrameWidth;
@@ -205,8 +208,8 @@ void SetUpAudio(TTranscodeJob& job, TOutputStream& out, AVCodecContext* ctx) {
         for (const int* r = rates; *r; ++r)
             if (std::abs(*r - rate) < std::abs(best - rate)) best = *r;
         if (best != rate)
-            EngineLogFormat(&job, llWarning, "Requested sampling rate unsupported using closest supported (%d)",
-                            best);
+            EngineLogFormat(&job, llWarning,
+                            "Requested sampling rate unsupported using closest supported (%d)", best);
         rate = best;
     }
     ctx->sample_rate = rate;
@@ -242,7 +245,8 @@ bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
         if (oc->oformat->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (state.UseGlobalHeaders & 1) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (state.UseGlobalHeaders & 2) ctx->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
-        static const int KindFlags[] = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, AV_OPT_FLAG_SUBTITLE_PARAM};
+        static const int KindFlags[] = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM,
+                                        AV_OPT_FLAG_SUBTITLE_PARAM};
         std::string error;
         state.Generic.ApplyToCodec(ctx, AV_OPT_FLAG_ENCODING_PARAM | KindFlags[sk], &error);
         if (!error.empty()) return Fail(job, failPrefix + error);
@@ -302,7 +306,8 @@ bool SetMuxerParameters(TTranscodeJob& job, TOutputFile& output) {
     // Muxers that have these options take them; the others ignore them.
     if (oc->priv_data) {
         if (FFApi.av_opt_find(oc->priv_data, "preload", nullptr, 0, 0))
-            FFApi.av_opt_set_int(oc->priv_data, "preload", static_cast<int64_t>(state.MuxPreload * 1000000), 0);
+            FFApi.av_opt_set_int(oc->priv_data, "preload", static_cast<int64_t>(state.MuxPreload * 1000000),
+                                 0);
         if (state.LoopOutput >= 0 && FFApi.av_opt_find(oc->priv_data, "loop", nullptr, 0, 0))
             FFApi.av_opt_set_int(oc->priv_data, "loop", state.LoopOutput, 0);
     }
@@ -339,7 +344,8 @@ bool OpenFile(TTranscodeJob& job, TOutputFile& output) {
         return true;
     }
     TBlockingCall limit(job);
-    const int result = FFApi.avio_open2(&oc->pb, url.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr);
+    const int result =
+        FFApi.avio_open2(&oc->pb, url.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr);
     return result >= 0 || Fail(job, output.FileName + ": " + FFErrorText(result));
 }
 
@@ -354,7 +360,8 @@ int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
     if (!state.ForcedFormat.empty()) {
         ofmt = FFApi.av_guess_format(state.ForcedFormat.c_str(), nullptr, nullptr);
         if (!ofmt)
-            return Fail(job, "Requested output format '" + state.ForcedFormat + "' is not a suitable output format"),
+            return Fail(job, "Requested output format '" + state.ForcedFormat +
+                                 "' is not a suitable output format"),
                    -1;
     } else {
         ofmt = FFApi.av_guess_format(nullptr, fileName.c_str(), nullptr);
@@ -366,7 +373,8 @@ int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
     AVFormatContext* oc = nullptr;
     const std::string url = FFFileUrl(fileName);
     const int allocated = FFApi.avformat_alloc_output_context2(&oc, ofmt, nullptr, url.c_str());
-    if (allocated < 0 || !oc) return Fail(job, fileName + ": " + FFErrorText(allocated < 0 ? allocated : AVERROR(ENOMEM))), -1;
+    if (allocated < 0 || !oc)
+        return Fail(job, fileName + ": " + FFErrorText(allocated < 0 ? allocated : AVERROR(ENOMEM))), -1;
     output.Context.reset(oc);
     oc->interrupt_callback.callback = FFInterruptCallback;
     oc->interrupt_callback.opaque = nullptr;

@@ -1,0 +1,85 @@
+// mediawizard-cli transcode: a job described in the transcoder's own option vocabulary, with the
+// positional rule of the classic transcoder command line.
+#include "app/UtilFuncs.h"
+#include "cli/Cli.h"
+#include "cli/TranscodeRunView.h"
+#include "engine/FFCommandLine.h"
+#include "engine/FFJob.h"
+#include "engine/FFLoad.h"
+#include "engine/FFLog.h"
+#include "engine/FFOptionTable.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+const std::string& TranscodeUsage() {
+    static const std::string text = [] {
+        std::string t =
+            "Usage: mediawizard-cli transcode [OPTIONS] -i INPUT [[OPTIONS] -i INPUT]... [OPTIONS] "
+            "OUTPUT...\n"
+            "\n"
+            "Options before -i apply to that input, options before an output name to that output.\n"
+            "An existing output is not overwritten unless -y is given. Names not listed below are\n"
+            "codec, format and scaler options of the media libraries.\n"
+            "Exit status: 0 success, 1 the job failed, 2 usage error.\n\nOptions:\n";
+        for (const auto& row : mw::OptionTable()) {
+            const bool value = row.Kind != mw::TOptionKind::None && row.Kind != mw::TOptionKind::Switch;
+            char line[256];
+            std::snprintf(line, sizeof line, "  -%-20s %s\n",
+                          (std::string(row.Name) + (value ? " ARG" : "")).c_str(), row.Help);
+            t += line;
+        }
+        return t;
+    }();
+    return text;
+}
+
+// The tool's own rule: the engine would overwrite an existing output.
+bool RefuseExistingOutput(const std::string& fileName, const mw::TCommandLineResult& sofar,
+                          std::string& error) {
+    if (sofar.Overwrite || !mw::FileExists(fileName)) return true;
+    error = "File '" + fileName + "' already exists. Use -y to overwrite.";
+    return false;
+}
+
+bool IsEmptyFile(const std::string& name) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(name, error) && std::filesystem::file_size(name, error) == 0 &&
+           !error;
+}
+
+int RunTranscode(const mw::cli::TCliArgs& args) {
+    if (args.empty()) return mw::cli::UsageError("transcode: no arguments (see transcode --help)");
+    std::string loadError;
+    if (!mw::LoadLibrariesBesideExecutable(loadError)) {
+        std::fprintf(stderr, "%s\n", loadError.c_str());
+        return 1;
+    }
+    mw::TFFLogger logger;
+    logger.SetLogLevel(mw::llInfo);
+    logger.TriggerEventInMainThread = false;
+    logger.OnLog = [](const void*, uint32_t, mw::TLogLevel, const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    };
+
+    mw::TCommandLineResult result;
+    auto job = std::make_unique<mw::TTranscodeJob>();
+    if (mw::BuildJobFromCommandLine(*job, args, result, RefuseExistingOutput))
+        return mw::cli::RunTranscodeJob(*job);
+    job.reset();
+    // Outputs opened for a job that wrote nothing are not left behind (the job is closed above).
+    for (const auto& name : result.OutputNames)
+        if (IsEmptyFile(name)) std::remove(name.c_str());
+    if (result.UsageError) return mw::cli::UsageError("transcode: " + result.ErrorText);
+    logger.Log(nullptr, mw::llError, result.ErrorText);
+    return 1;
+}
+
+} // namespace
+
+MW_CLI_COMMAND("transcode", "convert media files with the transcoder's own options (-i INPUT ... OUTPUT)",
+               TranscodeUsage().c_str(), RunTranscode);

@@ -1,0 +1,24 @@
+/* A frame-hook plug-in for the tests: Configure keeps its word count, "fail" as first argument
+   makes Configure refuse. */
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+int ReleaseCount = 0;
+
+int Configure(void** context, int argc, char* argv[]) {
+    if (argc > 1 && strcmp(argv[1], "fail") == 0) return -1;
+    int* words = malloc(sizeof(int));
+    *words = argc;
+    *context = words;
+    return 0;
+}
+
+void Process(void* context, void* picture, int pixFmt, int width, int height, int64_t ptsUs) {
+    (void)context, (void)picture, (void)pixFmt, (void)width, (void)height, (void)ptsUs;
+}
+
+void Release(void* context) {
+    free(context);
+    ++ReleaseCount;
+}
