@@ -6,8 +6,9 @@
 #   2. the same clip -> H.264 (libx264 "default" preset) + AAC in MP4 at 640x480
 #   3. 5 min 44.1 kHz stereo WAV -> MP3 at 256 kbit/s
 #
-# Prints ffmpeg-time / our-time per case (target: at least 0.95) and our peak memory for a 1080p
-# job of 10 s and of 20 s (target: under 300 MB, not growing with the length).
+# Prints ffmpeg-time / our-time per case (target: at least 0.95), by wall-clock time and by CPU time
+# (user + system; steadier on a shared machine), and our peak memory for a 1080p job of 10 s and of
+# 20 s (target: under 300 MB, not growing with the length). ROUNDS=n keeps the best of n runs.
 # Usage: bench/transcode_bench.sh [BUILD]
 set -euo pipefail
 
@@ -44,30 +45,32 @@ CASES=(
   "wav-mp3|-acodec libmp3lame -ab 256k|-c:a libmp3lame -b:a 256k|mp3"
 )
 
-# Prints "seconds peak-kB" of one command.
+# Prints "wall-seconds cpu-seconds peak-kB" of one command.
 measure() {
-  /usr/bin/time -f "%e %M" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err" || { cat "$WORK/err" >&2; return 1; }
-  cat "$WORK/time"
+  /usr/bin/time -f "%e %U %S %M" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err" || { cat "$WORK/err" >&2; return 1; }
+  awk '{ print $1, $2 + $3, $4 }' "$WORK/time"
 }
+best() { awk -v a="$1" -v m="$2" 'BEGIN { print (a < m ? a : m) }'; }
 
 for row in "${CASES[@]}"; do
   IFS='|' read -r name ours peer ext <<<"$row"
   input=$CLIP; [ "$ext" = mp3 ] && input=$WAV
-  best_ours=999999; best_peer=999999
+  wall_ours=999999; wall_peer=999999; cpu_ours=999999; cpu_peer=999999
   for r in $(seq "$ROUNDS"); do
     # shellcheck disable=SC2086
-    read -r t_ours _ < <(measure "$CLI" transcode -y -i "$input" $ours "$WORK/ours.$ext")
+    read -r w c _ < <(measure "$CLI" transcode -y -i "$input" $ours "$WORK/ours.$ext")
+    wall_ours=$(best "$w" "$wall_ours"); cpu_ours=$(best "$c" "$cpu_ours")
     # shellcheck disable=SC2086
-    read -r t_peer _ < <(measure ffmpeg -nostdin -v error -y -i "$input" $peer "$WORK/peer.$ext")
-    best_ours=$(awk -v a="$t_ours" -v m="$best_ours" 'BEGIN { print (a < m ? a : m) }')
-    best_peer=$(awk -v a="$t_peer" -v m="$best_peer" 'BEGIN { print (a < m ? a : m) }')
+    read -r w c _ < <(measure ffmpeg -nostdin -v error -y -i "$input" $peer "$WORK/peer.$ext")
+    wall_peer=$(best "$w" "$wall_peer"); cpu_peer=$(best "$c" "$cpu_peer")
   done
-  awk -v n="$name" -v o="$best_ours" -v p="$best_peer" \
-    'BEGIN { printf "%-16s ours %7.2f s  ffmpeg %7.2f s  ratio ffmpeg/ours %.3f\n", n, o, p, (o > 0 ? p / o : 0) }'
+  awk -v n="$name" -v wo="$wall_ours" -v wp="$wall_peer" -v co="$cpu_ours" -v cp="$cpu_peer" \
+    'BEGIN { printf "%-14s wall: ours %6.2f s ffmpeg %6.2f s ratio %.3f | cpu: ours %6.2f s ffmpeg %6.2f s ratio %.3f\n",
+             n, wo, wp, (wo > 0 ? wp / wo : 0), co, cp, (co > 0 ? cp / co : 0) }'
 done
 
 for d in 10 20; do
-  read -r _ peak < <(measure "$CLI" transcode -y -i "$MEDIA/clip1080-$d.mp4" -vcodec mpeg4 -vb 4000k \
+  read -r _ _ peak < <(measure "$CLI" transcode -y -i "$MEDIA/clip1080-$d.mp4" -vcodec mpeg4 -vb 4000k \
     -acodec libmp3lame -ab 128k "$WORK/mem$d.avi")
   awk -v d="$d" -v k="$peak" 'BEGIN { printf "1080p %2d s job: peak memory %.1f MB\n", d, k / 1024 }'
 done

@@ -75,7 +75,7 @@ void PrepareEncoderFrame(TFramePtr& frame, const AVCodecContext* enc, int sample
     const bool planar = FFApi.av_sample_fmt_is_planar(enc->sample_fmt);
     const int64_t bytes = int64_t(samples) * FFApi.av_get_bytes_per_sample(enc->sample_fmt) *
                           (planar ? 1 : enc->ch_layout.nb_channels);
-    if (frame->buf[0] && frame->linesize[0] >= bytes && FFApi.av_frame_make_writable(frame.get()) >= 0) {
+    if (frame->buf[0] && frame->linesize[0] >= bytes && FFApi.av_frame_is_writable(frame.get())) {
         frame->nb_samples = samples;
         return;
     }
@@ -163,7 +163,8 @@ void MakeResampler(TRunOutputStream& ost, int syncMethod) {
 }
 
 // Notices a decoder whose output format changed and decides whether a resampler is needed.
-void UpdateResampling(TRunState& run, TRunOutputStream& ost, const TRunInputStream& ist, const AVFrame* frame) {
+void UpdateResampling(TRunState& run, TRunOutputStream& ost, const TRunInputStream& ist,
+                      const AVFrame* frame) {
     const AVCodecContext* enc = ost.Encoder;
     const AVSampleFormat fmt = static_cast<AVSampleFormat>(frame->format);
     const int channels = FrameChannels(frame);

@@ -81,6 +81,7 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_get_sample_fmt_name)                                                                     \
     X(libAVUtil, av_samples_set_silence)                                                                     \
     X(libAVUtil, av_frame_make_writable)                                                                     \
+    X(libAVUtil, av_frame_is_writable)                                                                       \
     X(libAVUtil, av_frame_copy_props)                                                                        \
     X(libAVUtil, av_channel_layout_copy)                                                                     \
     X(libAVUtil, av_channel_layout_default)                                                                  \

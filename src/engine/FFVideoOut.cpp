@@ -138,9 +138,8 @@ AVFrame* ScaledPicture(TRunOutputStream& ost, TRunInputStream& ist, AVFrame* pic
                                    enc->height, enc->pix_fmt, ost.Spec->SwsFlags, nullptr, nullptr, nullptr);
     ost.Scaler.reset(sws);
     if (!sws) RaiseRunError("Cannot get resampling context");
-    // The encoder may still hold the previous picture.
-    if (FFApi.av_frame_make_writable(ost.TempPicture.get()) < 0)
-        RaiseRunError("Cannot allocate temp picture, check pix fmt");
+    // The encoder may still hold the previous picture: scale into a fresh one (nothing to copy).
+    if (!FFApi.av_frame_is_writable(ost.TempPicture.get())) MakeTempPicture(ost);
     FFApi.sws_scale(sws, picture->data, picture->linesize, 0, ost.InHeight, ost.TempPicture->data,
                     ost.TempPicture->linesize);
     FFApi.av_frame_copy_props(ost.TempPicture.get(), picture);

@@ -195,6 +195,14 @@ std::string Fixture(const std::string& name) {
     throw std::runtime_error("no such fixture: " + name);
 }
 
+// CI clones elsewhere, with a copy of the folder beside the checkout.
+std::string RealMediaFolder() {
+    for (const std::string& dir :
+         {std::string(MW_TEST_SOURCE_DIR) + "/../shared/media", std::string("/work/shared/media")})
+        if (fs::is_directory(dir)) return dir;
+    return "";
+}
+
 void LoadEngineLibraries() {
     std::string error;
     if (!LoadLibraries("", error)) throw std::runtime_error(error);
