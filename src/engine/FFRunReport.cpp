@@ -9,16 +9,6 @@ namespace mw {
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
 int64_t OutputSize(AVFormatContext* oc) {
     if (!oc->pb) return 0;
     const int64_t size = FFApi.avio_size(oc->pb);
@@ -63,15 +53,15 @@ void SendProgressReport(TRunState& run, bool final) {
         p.Frame = static_cast<int>(video->FrameNumber);
         p.Fps = elapsed > 0 ? static_cast<int>(p.Frame / elapsed + 0.5) : 0;
         p.Quality = video->Quality;
-        line = Format("frame=%5d fps=%3d q=%3.1f ", p.Frame, p.Fps, p.Quality);
+        line = FormatText("frame=%5d fps=%3d q=%3.1f ", p.Frame, p.Fps, p.Quality);
         if (final) line += "L";
         for (auto& ost : run.Outputs)
             if (ost->Kind() == AVMEDIA_TYPE_VIDEO && ost.get() != video)
-                line += Format("q=%2.1f ", ost->Quality);
+                line += FormatText("q=%2.1f ", ost->Quality);
     }
-    line +=
-        Format("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", p.SizeBytes / 1024.0, seconds, p.BitRateKbps);
-    if (run.Duplicated || run.Dropped) line += Format(" dup=%d drop=%d", run.Duplicated, run.Dropped);
+    line += FormatText("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", p.SizeBytes / 1024.0, seconds,
+                       p.BitRateKbps);
+    if (run.Duplicated || run.Dropped) line += FormatText(" dup=%d drop=%d", run.Duplicated, run.Dropped);
     p.Line = line;
     const bool verbose = run.Options.Verbosity >= 0;
     if (run.Hooks.OnProgress) {
