@@ -10,11 +10,6 @@ namespace mw {
 
 namespace {
 
-bool Fail(TTranscodeJob& job, const std::string& text) {
-    job.BuildErrorText = text;
-    return false;
-}
-
 const char* KindWord(bool encoder) {
     return encoder ? "encoder" : "decoder";
 }
@@ -115,7 +110,7 @@ bool SelectProgram(TTranscodeJob& job, AVFormatContext* ic) {
             if (program->stream_index[k] < ic->nb_streams)
                 ic->streams[program->stream_index[k]]->discard = AVDISCARD_DEFAULT;
     }
-    return found || Fail(job, "Specified program id not found");
+    return found || BuildError(job, "Specified program id not found");
 }
 
 } // namespace
@@ -124,11 +119,11 @@ const AVCodec* FindNamedCodec(TTranscodeJob& job, const std::string& name, int m
     const AVCodec* codec = encoder ? FFApi.avcodec_find_encoder_by_name(name.c_str())
                                    : FFApi.avcodec_find_decoder_by_name(name.c_str());
     if (!codec) {
-        Fail(job, std::string("Unknown ") + KindWord(encoder) + " '" + name + "'");
+        BuildError(job, std::string("Unknown ") + KindWord(encoder) + " '" + name + "'");
         return nullptr;
     }
     if (codec->type != mediaKind) {
-        Fail(job, std::string("Invalid ") + KindWord(encoder) + " type '" + name + "'");
+        BuildError(job, std::string("Invalid ") + KindWord(encoder) + " type '" + name + "'");
         return nullptr;
     }
     const AVCodecContext* reference = job.Options.Generic.Reference(static_cast<AVMediaType>(mediaKind));
@@ -143,20 +138,21 @@ const AVCodec* FindNamedCodec(TTranscodeJob& job, const std::string& name, int m
         if (other && !(other->capabilities & AV_CODEC_CAP_EXPERIMENTAL))
             text += std::string("\r\nOr use the non experimental ") + KindWord(encoder) + " '" + other->name +
                     "'.";
-        Fail(job, text);
+        BuildError(job, text);
         return nullptr;
     }
     return codec;
 }
 
 bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
+    if (!LibrariesReady(job)) return false;
     auto& state = job.Options;
     if (static_cast<int>(job.Inputs.size()) >= job.Capacity)
-        return Fail(job, "max input files " + std::to_string(job.Capacity) + " reached");
+        return BuildError(job, "max input files " + std::to_string(job.Capacity) + " reached");
     const AVInputFormat* format = nullptr;
     if (!state.ForcedFormat.empty()) {
         format = FFApi.av_find_input_format(state.ForcedFormat.c_str());
-        if (!format) return Fail(job, "Unknown input format: \"" + state.ForcedFormat + "\"");
+        if (!format) return BuildError(job, "Unknown input format: \"" + state.ForcedFormat + "\"");
     }
     static const AVMediaType Kinds[3] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
     const AVCodec* named[3] = {};
@@ -168,7 +164,7 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
     TInputFile input;
     input.FileName = fileName;
     AVFormatContext* ic = FFApi.avformat_alloc_context();
-    if (!ic) return Fail(job, fileName + ": " + FFErrorText(AVERROR(ENOMEM)));
+    if (!ic) return BuildError(job, fileName + ": " + FFErrorText(AVERROR(ENOMEM)));
     state.Generic.ApplyToFormat(ic, AV_OPT_FLAG_DECODING_PARAM);
     ic->video_codec = named[skVideo];
     ic->audio_codec = named[skAudio];
@@ -182,7 +178,7 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
         input.IO = TUnicodeIO::Open(url, 0, error);
         if (!input.IO) {
             FFApi.avformat_free_context(ic);
-            return Fail(job, fileName + ": " + FFErrorText(error));
+            return BuildError(job, fileName + ": " + FFErrorText(error));
         }
         ic->pb = input.IO->Context();
         ic->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -196,7 +192,7 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
         result = FFApi.avformat_open_input(&ic, url.c_str(), format, &rawParameters);
     }
     parameters.reset(rawParameters);
-    if (result < 0) return Fail(job, fileName + ": " + FFErrorText(result));
+    if (result < 0) return BuildError(job, fileName + ": " + FFErrorText(result));
     input.Context.reset(ic);
 
     if (state.ProgramIdSet && !SelectProgram(job, ic)) return false;
@@ -208,7 +204,7 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
     if (result < 0) {
         const std::string text = fileName + ": could not find codec parameters";
         if (state.Verbosity >= 0) EngineLog(&job, llVerbose, text);
-        return Fail(job, text);
+        return BuildError(job, text);
     }
 
     int64_t timestamp = state.StartTimeUs;

@@ -1,6 +1,7 @@
 #include "engine/FFJob.h"
 
 #include "engine/FFFrameHook.h"
+#include "engine/FFLoad.h"
 
 #include <algorithm>
 
@@ -22,6 +23,24 @@ TOutputFile::~TOutputFile() {
 TTranscodeJob::TTranscodeJob(int capacity) : Capacity(std::clamp(capacity, 1, 512)) {}
 
 TTranscodeJob::~TTranscodeJob() = default;
+
+bool BuildError(TTranscodeJob& job, const std::string& text) {
+    job.BuildErrorText = text;
+    return false;
+}
+
+bool LibrariesReady(TTranscodeJob& job) {
+    static const struct {
+        TLibraryIndex Library;
+        const char* Text;
+    } Required[] = {{libAVCodec, "LibAVCodec not loaded."},
+                    {libAVFormat, "LibAVFormat not loaded."},
+                    {libAVUtil, "LibAVUtil not loaded."},
+                    {libSwScale, "LibSwScale not loaded."}};
+    for (const auto& r : Required)
+        if (!FFLoader().Loaded(r.Library)) return BuildError(job, r.Text);
+    return true;
+}
 
 std::string FFFileUrl(const std::string& fileName) {
     return LibraryFileName(fileName);

@@ -123,6 +123,13 @@ struct TTranscodeJob {
     std::atomic<bool> InterruptLogged{false};
 };
 
+// Sets job.BuildErrorText and answers false, so a failing step can end with `return BuildError(...)`.
+bool BuildError(TTranscodeJob& job, const std::string& text);
+
+// False with "LibAVCodec not loaded." (or the first missing library) when the libraries the job
+// building needs are not loaded; every building entry point asks first.
+bool LibrariesReady(TTranscodeJob& job);
+
 // The name the libraries are given for a user's file name (local names that need it go through
 // the unicode protocol). One place, so every input and output opening agrees.
 std::string FFFileUrl(const std::string& fileName);

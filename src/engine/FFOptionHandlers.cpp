@@ -19,13 +19,8 @@ namespace mw {
 
 namespace {
 
-bool Fail(TTranscodeJob& job, const std::string& text) {
-    job.BuildErrorText = text;
-    return false;
-}
-
 bool InvalidValue(TTranscodeJob& job, const TOptionDef& row, const std::string& value) {
-    return Fail(job, "Invalid value \"" + value + "\" for option \"" + row.Name + "\"");
+    return BuildError(job, "Invalid value \"" + value + "\" for option \"" + row.Name + "\"");
 }
 
 // Whole-text integer (decimal, 0x hex or 0 octal, as the old tool read them).
@@ -132,7 +127,7 @@ bool ReadMetaType(TTranscodeJob& job, const char*& p, TMetaDataMapSide& side) {
         side.Index = ReadNumber(p);
         return true;
     default:
-        return Fail(job, std::string("Invalid metadata type ") + (*p ? std::string(1, *p) : "") + ".");
+        return BuildError(job, std::string("Invalid metadata type ") + (*p ? std::string(1, *p) : "") + ".");
     }
 }
 
@@ -187,8 +182,8 @@ namespace {
 bool ParseTime(TTranscodeJob& job, const TOptionDef& row, const std::string& value, bool duration,
                int64_t& out) {
     if (FFApi.av_parse_time(&out, value.c_str(), duration ? 1 : 0) >= 0) return true;
-    return Fail(job, std::string("Invalid ") + (duration ? "duration" : "date") + " specification for " +
-                         row.Name + ": " + value);
+    return BuildError(job, std::string("Invalid ") + (duration ? "duration" : "date") +
+                               " specification for " + row.Name + ": " + value);
 }
 
 } // namespace
@@ -221,7 +216,7 @@ MW_OPTION_HANDLER(HandleItsScale) {
     char* end = nullptr;
     const double scale = std::strtod(p, &end);
     if (stream >= MaxStreams)
-        return Fail(job, "stream index over MAX_STREAMS(" + std::to_string(MaxStreams) + ")");
+        return BuildError(job, "stream index over MAX_STREAMS(" + std::to_string(MaxStreams) + ")");
     // A negative index would address outside the table.
     if (stream < 0 || !std::isfinite(scale)) return InvalidValue(job, row, value);
     job.Options.InputTsScale[stream] = scale;
@@ -247,8 +242,8 @@ MW_OPTION_HANDLER(HandleFrames) {
 MW_OPTION_HANDLER(HandleMetadata) {
     (void)row;
     const size_t eq = value.find('=');
-    if (eq == std::string::npos) return Fail(job, "Missing =");
-    if (eq == 0) return Fail(job, "wrong parameter of metadata");
+    if (eq == std::string::npos) return BuildError(job, "Missing =");
+    if (eq == 0) return BuildError(job, "wrong parameter of metadata");
     job.Options.Metadata.emplace_back(value.substr(0, eq), value.substr(eq + 1));
     return true;
 }
@@ -299,7 +294,7 @@ MW_OPTION_HANDLER(HandleBitRate) {
 MW_OPTION_HANDLER(HandleFrameRate) {
     (void)row;
     AVRational rate{0, 0};
-    if (FFApi.av_parse_video_rate(&rate, value.c_str()) < 0) return Fail(job, "Incorrect frame rate");
+    if (FFApi.av_parse_video_rate(&rate, value.c_str()) < 0) return BuildError(job, "Incorrect frame rate");
     job.Options.FrameRate = rate;
     return true;
 }
@@ -307,7 +302,7 @@ MW_OPTION_HANDLER(HandleFrameRate) {
 MW_OPTION_HANDLER(HandleFrameSize) {
     (void)row;
     int w = 0, h = 0;
-    if (FFApi.av_parse_video_size(&w, &h, value.c_str()) < 0) return Fail(job, "Incorrect frame size");
+    if (FFApi.av_parse_video_size(&w, &h, value.c_str()) < 0) return BuildError(job, "Incorrect frame size");
     job.Options.FrameWidth = w;
     job.Options.FrameHeight = h;
     return true;
@@ -325,7 +320,7 @@ MW_OPTION_HANDLER(HandleAspect) {
         ratio = 0.0;
     }
     // A negative ratio is as meaningless as 0.
-    if (!(ratio > 0.0)) return Fail(job, "Incorrect aspect ratio specification.");
+    if (!(ratio > 0.0)) return BuildError(job, "Incorrect aspect ratio specification.");
     job.Options.FrameAspectRatio = ratio;
     return true;
 }
@@ -339,7 +334,7 @@ MW_OPTION_HANDLER(HandlePixelFormat) {
         return true;
     }
     const AVPixelFormat format = FFApi.av_get_pix_fmt(value.c_str());
-    if (format == AV_PIX_FMT_NONE) return Fail(job, "Unknown pixel format requested: " + value);
+    if (format == AV_PIX_FMT_NONE) return BuildError(job, "Unknown pixel format requested: " + value);
     job.Options.FramePixFmt = format;
     return true;
 }
@@ -352,7 +347,7 @@ MW_OPTION_HANDLER(HandleSampleFormat) {
         return true;
     }
     const AVSampleFormat format = FFApi.av_get_sample_fmt(value.c_str());
-    if (format == AV_SAMPLE_FMT_NONE) return Fail(job, "Invalid sample format \"" + value + "\"");
+    if (format == AV_SAMPLE_FMT_NONE) return BuildError(job, "Invalid sample format \"" + value + "\"");
     job.Options.AudioSampleFmt = format;
     return true;
 }
@@ -360,19 +355,20 @@ MW_OPTION_HANDLER(HandleSampleFormat) {
 MW_OPTION_HANDLER(HandleRemovedCrop) {
     (void)row;
     (void)value;
-    return Fail(job, "Removed, use the crop filter instead");
+    return BuildError(job, "Removed, use the crop filter instead");
 }
 
 MW_OPTION_HANDLER(HandleRemovedPad) {
     (void)row;
     (void)value;
-    return Fail(job, "Removed, use the pad filter instead");
+    return BuildError(job, "Removed, use the pad filter instead");
 }
 
 MW_OPTION_HANDLER(HandleQScale) {
     (void)row;
     double q = 0.0;
-    if (!ParseDouble(value, q) || q <= 0.0 || q > 255.0) return Fail(job, "qscale must be > 0.0 and <= 255");
+    if (!ParseDouble(value, q) || q <= 0.0 || q > 255.0)
+        return BuildError(job, "qscale must be > 0.0 and <= 255");
     job.Options.VideoQScale = static_cast<float>(q);
     return true;
 }
@@ -394,7 +390,7 @@ MW_OPTION_HANDLER(HandlePass) {
     (void)row;
     int pass = 0;
     if (!ParseInt(value, pass) || (pass != 1 && pass != 2))
-        return Fail(job, "pass number can be only 1 or 2");
+        return BuildError(job, "pass number can be only 1 or 2");
     job.Options.Pass = pass;
     return true;
 }
@@ -428,7 +424,8 @@ MW_OPTION_HANDLER(HandleMatrix) {
         if (i == 63) break;
         p = std::strchr(p, ',');
         if (!p)
-            return Fail(job, "Syntax error in matrix \"" + value + "\" at coeff " + std::to_string(i + 1));
+            return BuildError(job,
+                              "Syntax error in matrix \"" + value + "\" at coeff " + std::to_string(i + 1));
         ++p;
     }
     (row.Arg == 0 ? job.Options.IntraMatrix : job.Options.InterMatrix) = std::move(matrix);
@@ -438,7 +435,7 @@ MW_OPTION_HANDLER(HandleMatrix) {
 MW_OPTION_HANDLER(HandleTag) {
     const std::string_view name(row.Name);
     if (name != "vtag" && name != "atag" && name != "stag")
-        return Fail(job, "Invalid tag parmeter " + std::string(name));
+        return BuildError(job, "Invalid tag parmeter " + std::string(name));
     int64_t number = 0;
     uint32_t tag = 0;
     if (ParseInt64(value, number) && number >= 0 && number <= UINT32_MAX)
@@ -448,7 +445,7 @@ MW_OPTION_HANDLER(HandleTag) {
               static_cast<uint8_t>(value[2]) << 16 |
               static_cast<uint32_t>(static_cast<uint8_t>(value[3])) << 24;
     else
-        return Fail(job, "tag parameter must be 4 chars or int value");
+        return BuildError(job, "tag parameter must be 4 chars or int value");
     job.Options.CodecTag[KindOf(row)] = tag;
     return true;
 }
@@ -469,8 +466,8 @@ MW_OPTION_HANDLER(HandleStreamId) {
     int index = 0, id = 0;
     if (colon == std::string::npos || !ParseInt(value.substr(0, colon), index) || index < 0 ||
         !ParseInt(value.substr(colon + 1), id))
-        return Fail(job, "Invalid value \"" + value + "\" for option \"" + row.Name +
-                             "\", required syntax is \"index:value\"");
+        return BuildError(job, "Invalid value \"" + value + "\" for option \"" + row.Name +
+                                   "\", required syntax is \"index:value\"");
     job.Options.StreamIds[index] = id;
     return true;
 }
@@ -491,7 +488,7 @@ MW_OPTION_HANDLER(HandleForceKeyFrames) {
 
 MW_OPTION_HANDLER(HandleBsf) {
     const std::string name = value.substr(0, value.find('='));
-    if (!FFApi.av_bsf_get_by_name(name.c_str())) return Fail(job, "Unknown bitstream filter " + name);
+    if (!FFApi.av_bsf_get_by_name(name.c_str())) return BuildError(job, "Unknown bitstream filter " + name);
     job.Options.Bsf[KindOf(row)].push_back(value);
     return true;
 }

@@ -7,11 +7,13 @@
 namespace mw {
 
 bool ParseOption(TTranscodeJob& job, const std::string& name, const std::string& value) {
+    if (!LibrariesReady(job)) return false;
     if (const TOptionDef* row = FindOptionDef(name)) return row->Handler(job, *row, value);
     return ApplyGenericOption(job, name, value);
 }
 
 bool ApplyGenericOption(TTranscodeJob& job, const std::string& name, const std::string& value) {
+    if (!LibrariesReady(job)) return false;
     auto& generic = job.Options.Generic;
     for (const auto& pair : TranslateLegacyOption(job, name, value)) {
         if (generic.Set(pair.Name, pair.Value)) continue;

@@ -15,11 +15,6 @@ namespace mw {
 
 namespace {
 
-bool Fail(TTranscodeJob& job, const std::string& text) {
-    job.BuildErrorText = text;
-    return false;
-}
-
 const char* KindName(AVMediaType kind) {
     switch (kind) {
     case AVMEDIA_TYPE_VIDEO:
@@ -153,7 +148,7 @@ const AVCodec* ChooseEncoder(TTranscodeJob& job, const AVOutputFormat* ofmt, con
                         FFApi.avcodec_get_name(id), codec->name);
         return codec;
     }
-    Fail(job, FFErrorText(AVERROR_ENCODER_NOT_FOUND));
+    BuildError(job, FFErrorText(AVERROR_ENCODER_NOT_FOUND));
     return nullptr;
 }
 
@@ -185,7 +180,7 @@ bool SetUpVideo(TTranscodeJob& job, TOutputStream& out, AVCodecContext* ctx) {
     }
     ctx->intra_matrix = CopyMatrix(state.IntraMatrix);
     ctx->inter_matrix = CopyMatrix(state.InterMatrix);
-    if (!ParseRcOverride(state.RcOverride, ctx)) return Fail(job, "error parsing rc_override");
+    if (!ParseRcOverride(state.RcOverride, ctx)) return BuildError(job, "error parsing rc_override");
     if (!ctx->rc_initial_buffer_occupancy) ctx->rc_initial_buffer_occupancy = ctx->rc_buffer_size * 3 / 4;
     ctx->intra_dc_precision = state.IntraDcPrecision - 8;
     if (state.Psnr) ctx->flags |= AV_CODEC_FLAG_PSNR;
@@ -236,10 +231,10 @@ bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
         out.StreamCopy = true;
     } else {
         out.Codec = ChooseEncoder(job, oc->oformat, output.FileName, kind);
-        if (!out.Codec) return Fail(job, failPrefix + job.BuildErrorText);
+        if (!out.Codec) return BuildError(job, failPrefix + job.BuildErrorText);
         out.Encoder.reset(FFApi.avcodec_alloc_context3(out.Codec));
         AVCodecContext* ctx = out.Encoder.get();
-        if (!ctx) return Fail(job, failPrefix + "Could not alloc stream");
+        if (!ctx) return BuildError(job, failPrefix + "Could not alloc stream");
         ctx->thread_count = state.ThreadCount;
         if (state.CodecTag[sk]) ctx->codec_tag = state.CodecTag[sk];
         if (oc->oformat->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -249,12 +244,12 @@ bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
                                         AV_OPT_FLAG_SUBTITLE_PARAM};
         std::string error;
         state.Generic.ApplyToCodec(ctx, AV_OPT_FLAG_ENCODING_PARAM | KindFlags[sk], &error);
-        if (!error.empty()) return Fail(job, failPrefix + error);
+        if (!error.empty()) return BuildError(job, failPrefix + error);
         if (kind == AVMEDIA_TYPE_VIDEO && !SetUpVideo(job, out, ctx)) return false;
         if (kind == AVMEDIA_TYPE_AUDIO) SetUpAudio(job, out, ctx);
     }
     out.Stream = FFApi.avformat_new_stream(oc, nullptr);
-    if (!out.Stream) return Fail(job, failPrefix + "Could not alloc stream");
+    if (!out.Stream) return BuildError(job, failPrefix + "Could not alloc stream");
     const int index = static_cast<int>(oc->nb_streams) - 1;
     if (const auto id = state.StreamIds.find(index); id != state.StreamIds.end()) out.Stream->id = id->second;
     out.Stream->codecpar->codec_type = kind;
@@ -311,7 +306,7 @@ bool SetMuxerParameters(TTranscodeJob& job, TOutputFile& output) {
         if (state.LoopOutput >= 0 && FFApi.av_opt_find(oc->priv_data, "loop", nullptr, 0, 0))
             FFApi.av_opt_set_int(oc->priv_data, "loop", state.LoopOutput, 0);
     }
-    if (!error.empty()) return Fail(job, output.FileName + ": Invalid encoding parameters");
+    if (!error.empty()) return BuildError(job, output.FileName + ": Invalid encoding parameters");
     return true;
 }
 
@@ -332,13 +327,13 @@ void SetMetadata(TTranscodeJob& job, AVFormatContext* oc) {
 bool OpenFile(TTranscodeJob& job, TOutputFile& output) {
     AVFormatContext* oc = output.Context.get();
     if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !FFApi.av_filename_number_test(output.FileName.c_str()))
-        return Fail(job, output.FileName + ": Number syntax expected in filename");
+        return BuildError(job, output.FileName + ": Number syntax expected in filename");
     if (oc->oformat->flags & AVFMT_NOFILE) return true;
     const std::string url = FFFileUrl(output.FileName);
     if (HasUnicodePrefix(url)) {
         int error = 0;
         output.IO = TUnicodeIO::Open(url, 1, error);
-        if (!output.IO) return Fail(job, output.FileName + ": " + FFErrorText(error));
+        if (!output.IO) return BuildError(job, output.FileName + ": " + FFErrorText(error));
         oc->pb = output.IO->Context();
         oc->flags |= AVFMT_FLAG_CUSTOM_IO;
         return true;
@@ -346,26 +341,28 @@ bool OpenFile(TTranscodeJob& job, TOutputFile& output) {
     TBlockingCall limit(job);
     const int result =
         FFApi.avio_open2(&oc->pb, url.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr);
-    return result >= 0 || Fail(job, output.FileName + ": " + FFErrorText(result));
+    return result >= 0 || BuildError(job, output.FileName + ": " + FFErrorText(result));
 }
 
 } // namespace
 
 int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
+    if (!LibrariesReady(job)) return -1;
     auto& state = job.Options;
-    if (job.Join) return Fail(job, "Cannot join more than one output file."), -1;
+    if (job.Join) return BuildError(job, "Cannot join more than one output file."), -1;
     if (static_cast<int>(job.Outputs.size()) >= job.Capacity)
-        return Fail(job, "max output files " + std::to_string(job.Capacity) + " reached"), -1;
+        return BuildError(job, "max output files " + std::to_string(job.Capacity) + " reached"), -1;
     const AVOutputFormat* ofmt = nullptr;
     if (!state.ForcedFormat.empty()) {
         ofmt = FFApi.av_guess_format(state.ForcedFormat.c_str(), nullptr, nullptr);
         if (!ofmt)
-            return Fail(job, "Requested output format '" + state.ForcedFormat +
-                                 "' is not a suitable output format"),
+            return BuildError(job, "Requested output format '" + state.ForcedFormat +
+                                       "' is not a suitable output format"),
                    -1;
     } else {
         ofmt = FFApi.av_guess_format(nullptr, fileName.c_str(), nullptr);
-        if (!ofmt) return Fail(job, "Unable to find a suitable output format for '" + fileName + "'"), -1;
+        if (!ofmt)
+            return BuildError(job, "Unable to find a suitable output format for '" + fileName + "'"), -1;
     }
     TOutputFile output;
     output.FileName = fileName;
@@ -374,7 +371,8 @@ int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
     const std::string url = FFFileUrl(fileName);
     const int allocated = FFApi.avformat_alloc_output_context2(&oc, ofmt, nullptr, url.c_str());
     if (allocated < 0 || !oc)
-        return Fail(job, fileName + ": " + FFErrorText(allocated < 0 ? allocated : AVERROR(ENOMEM))), -1;
+        return BuildError(job, fileName + ": " + FFErrorText(allocated < 0 ? allocated : AVERROR(ENOMEM))),
+               -1;
     output.Context.reset(oc);
     oc->interrupt_callback.callback = FFInterruptCallback;
     oc->interrupt_callback.opaque = nullptr;
@@ -394,7 +392,7 @@ int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
 }
 
 bool AddOutputStream(TTranscodeJob& job, int mediaKind) {
-    if (job.Outputs.empty()) return Fail(job, "At least one output file must be specified");
+    if (job.Outputs.empty()) return BuildError(job, "At least one output file must be specified");
     return NewStream(job, job.Outputs.back(), static_cast<AVMediaType>(mediaKind));
 }
 

@@ -146,11 +146,6 @@ const std::vector<TBuiltinPreset> Presets = {
     {"libx264-veryslow_firstpass", Common + VerySlow + FirstPass},
 };
 
-bool Fail(TTranscodeJob& job, const std::string& text) {
-    job.BuildErrorText = text;
-    return false;
-}
-
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
@@ -198,7 +193,7 @@ bool LoadPreset(TTranscodeJob& job, char kind, const std::string& name) {
     if (builtin) return ApplyPresetText(job, name, builtin->Text);
     std::string text;
     if (!FileExists(name) || !ReadPresetFile(name, text))
-        return Fail(job, "Preset \"" + name + "\" not found");
+        return BuildError(job, "Preset \"" + name + "\" not found");
     return ApplyPresetText(job, name, text);
 }
 
@@ -212,7 +207,7 @@ bool ApplyPresetText(TTranscodeJob& job, const std::string& presetName, const st
         const std::string name = eq == std::string::npos ? line : Trim(line.substr(0, eq));
         const std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
         if (name.empty() || value.empty())
-            return Fail(job, presetName + ": Invalid syntax: \"" + line + "\"");
+            return BuildError(job, presetName + ": Invalid syntax: \"" + line + "\"");
         // Codec lines choose the codec (or stream copy) of that kind.
         const std::string lower = Lower(name);
         if (lower == "acodec" || lower == "vcodec" || lower == "scodec") {
@@ -220,8 +215,9 @@ bool ApplyPresetText(TTranscodeJob& job, const std::string& presetName, const st
             continue;
         }
         if (!ApplyGenericOption(job, name, value))
-            return Fail(job, job.BuildErrorText + "\r\n" + presetName + ": Invalid option or argument: \"" +
-                                 line + "\", parsed as \"" + name + "\" = \"" + value + "\"");
+            return BuildError(job, job.BuildErrorText + "\r\n" + presetName +
+                                       ": Invalid option or argument: \"" + line + "\", parsed as \"" + name +
+                                       "\" = \"" + value + "\"");
     }
     return true;
 }

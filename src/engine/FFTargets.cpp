@@ -110,16 +110,11 @@ TNorm NormOfRate(AVRational rate) {
     return nUnknown;
 }
 
-bool Fail(TTranscodeJob& job, const std::string& text) {
-    job.BuildErrorText = text;
-    return false;
-}
-
 // "auto": the current frame rate, then the first video stream of the inputs opened so far whose
 // rate tells, then the fallback word.
 bool DecideAutoNorm(TTranscodeJob& job, const std::string& fallback, TNorm& norm) {
     const AVRational rate = job.Options.FrameRate;
-    if (rate.num != 0 && rate.den == 0) return Fail(job, "frame_rate is invalid.");
+    if (rate.num != 0 && rate.den == 0) return BuildError(job, "frame_rate is invalid.");
     norm = NormOfRate(rate);
     for (size_t i = 0; norm == nUnknown && i < job.Inputs.size(); ++i) {
         const AVFormatContext* ic = job.Inputs[i].Context.get();
@@ -150,7 +145,7 @@ bool ApplyTarget(TTranscodeJob& job, const std::string& target, const std::strin
     const TTarget* row = nullptr;
     for (const auto& t : Targets)
         if (type == t.Name) row = &t;
-    if (!row) return Fail(job, "Unknown target type");
+    if (!row) return BuildError(job, "Unknown target type");
 
     TNorm decided = nUnknown;
     if (normWord == "pal")

@@ -1,5 +1,7 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
+#include "LogCapture.h"
+#include "engine/FFBlockingCall.h"
 #include "engine/FFInputFile.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
@@ -10,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <filesystem>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace mw {
@@ -21,29 +25,11 @@ using ::testing::HasSubstr;
 
 class TranscodeJobTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        test::LoadEngineLibraries();
-        FLogger.SetLogLevel(llVerbose);
-        FLogger.TriggerEventInMainThread = false;
-        FLogger.OnLog = [this](const void*, uint32_t, TLogLevel level, const std::string& text) {
-            FLines.emplace_back(level, text);
-        };
-    }
-    bool Logged(TLogLevel level, const std::string& text) const {
-        for (const auto& l : FLines)
-            if (l.first == level && l.second == text) return true;
-        return false;
-    }
-    bool LoggedPart(const std::string& part) const {
-        for (const auto& l : FLines)
-            if (l.second.find(part) != std::string::npos) return true;
-        return false;
-    }
+    void SetUp() override { test::LoadEngineLibraries(); }
     void Apply(const char* name, const std::string& value) {
         ASSERT_TRUE(ParseOption(FJob, name, value)) << FJob.BuildErrorText;
     }
-    TFFLogger FLogger;
-    std::vector<std::pair<TLogLevel, std::string>> FLines;
+    test::TLogCapture FLog{llVerbose};
     test::TTempDir FDir;
     TTranscodeJob FJob;
 };
@@ -106,6 +92,26 @@ TEST_F(TranscodeJobTest, InputRefillsTheOptionStateAndClearsPerFileValues) {
     EXPECT_NEAR(FJob.ExpectedTotalUs, 2000000, 100000);
 }
 
+TEST_F(TranscodeJobTest, ProgramIdAndTheBeforeFindStreamInfoCallback) {
+    int status = 0;
+    const std::string ts = FDir.Path() + "program.ts";
+    test::RunCommand(
+        "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video "
+        "-mpegts_service_id 7 " +
+            test::ShellQuote(ts),
+        status);
+    ASSERT_EQ(status, 0);
+    AVFormatContext* seen = nullptr;
+    FJob.Callbacks.BeforeFindStreamInfo = [&seen](AVFormatContext* context) { seen = context; };
+    Apply("programid", "8");
+    EXPECT_FALSE(OpenInputFile(FJob, ts));
+    EXPECT_EQ(FJob.BuildErrorText, "Specified program id not found");
+    Apply("programid", "7");
+    ASSERT_TRUE(OpenInputFile(FJob, ts)) << FJob.BuildErrorText;
+    EXPECT_EQ(seen, FJob.Inputs[0].Context.get());
+    EXPECT_FALSE(FJob.Inputs[0].Streams.at(0).Discard);
+}
+
 TEST_F(TranscodeJobTest, AudioOnlyInputIntoVideoContainerMakesOnlyAudio) {
     ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
     ASSERT_EQ(OpenOutputFile(FJob, FDir.Path() + "out.avi"), 1) << FJob.BuildErrorText;
@@ -132,7 +138,7 @@ TEST_F(TranscodeJobTest, MissingDefaultEncoderFallsBackToOneTheMuxerTakes) {
     EXPECT_EQ(
         FFApi.avformat_query_codec(FJob.Outputs[0].Context->oformat, stream.Codec->id, FF_COMPLIANCE_NORMAL),
         1);
-    EXPECT_TRUE(LoggedPart("Default audio encoder amr_nb is not available, using "));
+    EXPECT_TRUE(FLog.LoggedPart("Default audio encoder amr_nb is not available, using "));
 }
 
 TEST_F(TranscodeJobTest, SampleRateSnapsToTheClosestSupported) {
@@ -143,15 +149,15 @@ TEST_F(TranscodeJobTest, SampleRateSnapsToTheClosestSupported) {
     } Cases[] = {{"aac", "22500", 22050}, {"aac", "44800", 44100}, {"libfaac", "48000", 48000}};
     ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
     for (const auto& c : Cases) {
-        FLines.clear();
+        FLog.Lines.clear();
         Apply("acodec", c.Codec);
         Apply("ar", c.Requested);
         ASSERT_GT(OpenOutputFile(FJob, FDir.Path() + c.Requested + ".m4a"), 0) << FJob.BuildErrorText;
         const auto& stream = FJob.Outputs.back().Streams.at(0);
         EXPECT_STREQ(stream.Codec->name, "aac"); // "libfaac" is served by the native encoder
         EXPECT_EQ(stream.Encoder->sample_rate, c.Expected);
-        EXPECT_EQ(Logged(llWarning, "Requested sampling rate unsupported using closest supported (" +
-                                        std::to_string(c.Expected) + ")"),
+        EXPECT_EQ(FLog.Logged(llWarning, "Requested sampling rate unsupported using closest supported (" +
+                                             std::to_string(c.Expected) + ")"),
                   std::to_string(c.Expected) != c.Requested);
     }
 }
@@ -180,6 +186,22 @@ TEST_F(TranscodeJobTest, VideoStreamParameters) {
     EXPECT_EQ(FJob.BuildErrorText, "error parsing rc_override");
 }
 
+// A name that is not UTF-8 goes through the engine's own I/O; metadata reaches the output.
+TEST_F(TranscodeJobTest, OutputNamesAndMetadata) {
+    ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
+    Apply("metadata", "title=Caf\xc3\xa9");
+    Apply("timestamp", "2020-01-02 03:04:05Z");
+    const std::string latin1 = FDir.Path() + "caf\xe9.mkv";
+    ASSERT_EQ(OpenOutputFile(FJob, latin1), 1) << FJob.BuildErrorText;
+    EXPECT_TRUE(FJob.Outputs[0].IO);
+    EXPECT_TRUE(std::filesystem::exists(latin1));
+    const AVDictionary* metadata = FJob.Outputs[0].Context->metadata;
+    EXPECT_STREQ(FFApi.av_dict_get(metadata, "title", nullptr, 0)->value, "Caf\xc3\xa9");
+    EXPECT_STREQ(FFApi.av_dict_get(metadata, "creation_time", nullptr, 0)->value,
+                 "2020-01-02T03:04:05.000000Z");
+    EXPECT_TRUE(FJob.Options.Metadata.empty()); // cleared with the output
+}
+
 TEST_F(TranscodeJobTest, Targets) {
     Apply("target", "pal-dvd");
     EXPECT_EQ(FJob.Options.FrameWidth, 720);
@@ -188,7 +210,7 @@ TEST_F(TranscodeJobTest, Targets) {
     EXPECT_EQ(FJob.Options.CodecName[skVideo], "mpeg2video");
     EXPECT_EQ(FJob.Options.CodecName[skAudio], "ac3");
     EXPECT_EQ(FJob.Options.AudioSampleRate, 48000);
-    EXPECT_TRUE(Logged(llInfo, "Assuming 16:9 for aspect ratio"));
+    EXPECT_TRUE(FLog.Logged(llInfo, "Assuming 16:9 for aspect ratio"));
 
     // An NTSC input decides "auto".
     int status = 0;
@@ -204,7 +226,7 @@ TEST_F(TranscodeJobTest, Targets) {
     EXPECT_EQ(job.Options.FrameWidth, 720);
     EXPECT_EQ(job.Options.FrameHeight, 480);
     EXPECT_EQ(job.Options.FrameRate.num, 30000);
-    EXPECT_TRUE(Logged(llVerbose, "Assuming NTSC for target."));
+    EXPECT_TRUE(FLog.Logged(llVerbose, "Assuming NTSC for target."));
     ASSERT_EQ(OpenOutputFile(job, FDir.Path() + "dvd.vob"), 1) << job.BuildErrorText;
     EXPECT_EQ(job.Outputs[0].Streams.at(0).Encoder->bit_rate, 6000000);
     EXPECT_EQ(job.Outputs[0].Streams.at(0).Encoder->gop_size, 18);
@@ -215,8 +237,9 @@ TEST_F(TranscodeJobTest, Targets) {
     EXPECT_EQ(audioOnly.Options.FrameHeight, 240); // "auto" falls back to NTSC
 }
 
-// A server that accepts the connection but never answers: the open ends after the time limit.
-TEST_F(TranscodeJobTest, UnansweringNetworkInputTimesOut) {
+// A server that accepts the connection but never answers: the open ends after the time limit, or
+// at once when the job is stopped from another thread.
+TEST_F(TranscodeJobTest, UnansweringNetworkInputEndsOnTimeLimitOrStop) {
     const int server = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(server, 0);
     sockaddr_in address{};
@@ -230,7 +253,18 @@ TEST_F(TranscodeJobTest, UnansweringNetworkInputTimesOut) {
     FJob.TimeLimitMs = 300;
     EXPECT_FALSE(OpenInputFile(FJob, url));
     EXPECT_EQ(FJob.BuildErrorText, url + ": Immediate exit requested");
-    EXPECT_TRUE(Logged(llInfo, "connecting/reading/writing timeout"));
+    EXPECT_TRUE(FLog.Logged(llInfo, "connecting/reading/writing timeout"));
+
+    TTranscodeJob stopped;
+    stopped.TimeLimitMs = 60000;
+    std::thread stopper([&stopped] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RequestStopBlocking(stopped);
+    });
+    EXPECT_FALSE(OpenInputFile(stopped, url));
+    stopper.join();
+    EXPECT_EQ(stopped.BuildErrorText, url + ": Immediate exit requested");
+    EXPECT_TRUE(FLog.Logged(llInfo, "connecting/reading/writing canceled"));
     ::close(server);
 }
 

@@ -1,7 +1,9 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
+#include "LogCapture.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
+#include "engine/FFOptionHandlers.h"
 #include "engine/FFOptionParser.h"
 #include "engine/FFOptionTable.h"
 #include "engine/FFPresets.h"
@@ -19,21 +21,8 @@ using ::testing::HasSubstr;
 
 class TranscodeOptionsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        test::LoadEngineLibraries();
-        FLogger.SetLogLevel(llDebug);
-        FLogger.TriggerEventInMainThread = false;
-        FLogger.OnLog = [this](const void*, uint32_t, TLogLevel level, const std::string& text) {
-            FLines.emplace_back(level, text);
-        };
-    }
-    bool Logged(TLogLevel level, const std::string& text) const {
-        for (const auto& l : FLines)
-            if (l.first == level && l.second == text) return true;
-        return false;
-    }
-    TFFLogger FLogger;
-    std::vector<std::pair<TLogLevel, std::string>> FLines;
+    void SetUp() override { test::LoadEngineLibraries(); }
+    test::TLogCapture FLog{llDebug};
     TTranscodeJob FJob;
 };
 
@@ -116,6 +105,20 @@ TEST_F(TranscodeOptionsTest, TableHasTheVocabularyOnceEach) {
     for (const auto& row : OptionTable()) {
         EXPECT_TRUE(names.insert(row.Name).second) << row.Name;
         EXPECT_TRUE(row.Handler) << row.Name;
+        // Plain rows write their target field, which must be there.
+        const struct {
+            TOptionHandler Handler;
+            bool Has;
+        } Plain[] = {{HandleSwitch, row.Target.Bool != nullptr},
+                     {HandleInteger, row.Target.Int != nullptr},
+                     {HandlePositiveInteger, row.Target.Int != nullptr},
+                     {HandleFloat, row.Target.Float != nullptr},
+                     {HandleText, row.Target.Text != nullptr}};
+        for (const auto& p : Plain) {
+            if (row.Handler == p.Handler) {
+                EXPECT_TRUE(p.Has) << row.Name;
+            }
+        }
     }
     for (const char* name :
          {"L", "y", "map", "ab", "aspect", "vpre", "target", "newaudio", "tvstd", "directpred"})
@@ -126,11 +129,11 @@ TEST_F(TranscodeOptionsTest, BitRateBelowOneThousandWarns) {
     ASSERT_TRUE(ParseOption(FJob, "ab", "128")) << FJob.BuildErrorText;
     const std::string warning =
         "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s";
-    EXPECT_TRUE(Logged(llWarning, warning));
+    EXPECT_TRUE(FLog.Logged(llWarning, warning));
     EXPECT_EQ(FJob.Options.Generic.Reference(AVMEDIA_TYPE_AUDIO)->bit_rate, 128);
-    FLines.clear();
+    FLog.Lines.clear();
     ASSERT_TRUE(ParseOption(FJob, "ab", "128000"));
-    EXPECT_FALSE(Logged(llWarning, warning));
+    EXPECT_FALSE(FLog.Logged(llWarning, warning));
     EXPECT_EQ(FJob.Options.Generic.Reference(AVMEDIA_TYPE_AUDIO)->bit_rate, 128000);
     // "vb" sets the video context only.
     ASSERT_TRUE(ParseOption(FJob, "vb", "2000000"));
@@ -213,10 +216,10 @@ TEST_F(TranscodeOptionsTest, IgnoredNamesAndTimeLimitOnlyLog) {
     for (const char* name :
          {"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y", "benchmark"}) {
         EXPECT_TRUE(ParseOption(FJob, name, ""));
-        EXPECT_TRUE(Logged(llInfo, std::string("Do nothing: option - ") + name)) << name;
+        EXPECT_TRUE(FLog.Logged(llInfo, std::string("Do nothing: option - ") + name)) << name;
     }
     EXPECT_TRUE(ParseOption(FJob, "timelimit", "10"));
-    EXPECT_TRUE(Logged(llWarning, "Warning: -timelimit not implemented on Windows"));
+    EXPECT_TRUE(FLog.Logged(llWarning, "Warning: -timelimit not implemented on Windows"));
 }
 
 TEST_F(TranscodeOptionsTest, SwitchesMapsAndCodecs) {
