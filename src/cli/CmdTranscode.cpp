@@ -2,6 +2,7 @@
 // positional rule of the classic transcoder command line.
 #include "app/UtilFuncs.h"
 #include "cli/Cli.h"
+#include "cli/TranscodeRunView.h"
 #include "engine/FFCommandLine.h"
 #include "engine/FFJob.h"
 #include "engine/FFLoad.h"
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace {
@@ -65,21 +67,15 @@ int RunTranscode(const mw::cli::TCliArgs& args) {
     };
 
     mw::TCommandLineResult result;
-    bool built;
-    {
-        mw::TTranscodeJob job;
-        built = mw::BuildJobFromCommandLine(job, args, result, RefuseExistingOutput);
-    }
+    auto job = std::make_unique<mw::TTranscodeJob>();
+    if (mw::BuildJobFromCommandLine(*job, args, result, RefuseExistingOutput))
+        return mw::cli::RunTranscodeJob(*job);
+    job.reset();
     // Outputs opened for a job that wrote nothing are not left behind (the job is closed above).
     for (const auto& name : result.OutputNames)
         if (IsEmptyFile(name)) std::remove(name.c_str());
-    if (!built) {
-        if (result.UsageError) return mw::cli::UsageError("transcode: " + result.ErrorText);
-        logger.Log(nullptr, mw::llError, result.ErrorText);
-        return 1;
-    }
-    logger.Log(nullptr, mw::llError,
-               "The job was built, but running a transcoding job is not available yet.");
+    if (result.UsageError) return mw::cli::UsageError("transcode: " + result.ErrorText);
+    logger.Log(nullptr, mw::llError, result.ErrorText);
     return 1;
 }
 

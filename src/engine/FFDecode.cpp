@@ -17,16 +17,6 @@ namespace mw {
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buf[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buf, sizeof buf, format, args);
-    va_end(args);
-    return buf;
-}
-
 int32_t ClampInt32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
@@ -52,8 +42,8 @@ std::string CodecDescription(const AVCodecParameters* par) {
     const char c[4] = {static_cast<char>(tag & 0xFF), static_cast<char>((tag >> 8) & 0xFF),
                        static_cast<char>((tag >> 16) & 0xFF), static_cast<char>((tag >> 24) & 0xFF)};
     if (std::all_of(c, c + 4, [](char ch) { return ch >= 32 && ch <= 126; }))
-        return Format("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
-    return Format("0x%04x", tag);
+        return FormatText("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
+    return FormatText("0x%04x", tag);
 }
 
 // A zero denominator would make every time conversion divide by zero.
@@ -291,11 +281,12 @@ int TFFDecoder::ChooseStream(int streamIndex, AVMediaType kind) {
             return -1;
         }
     } else if (streamIndex < 0 || streamIndex >= FStreamCount) {
-        Report(llError, Format("stream index #%d is invalid.", streamIndex));
+        Report(llError, FormatText("stream index #%d is invalid.", streamIndex));
         return -1;
     } else if (FContext->streams[streamIndex]->codecpar->codec_type != kind) {
-        Report(llError, Format(video ? "stream #%d is not video stream." : "stream #%d is not audio stream.",
-                               streamIndex));
+        Report(llError,
+               FormatText(video ? "stream #%d is not video stream." : "stream #%d is not audio stream.",
+                          streamIndex));
         return -1;
     }
     FixTimeBase(FContext->streams[streamIndex]);
@@ -421,8 +412,9 @@ bool TFFDecoder::Seek(uint8_t flags, int64_t position) {
             result = FFApi.av_seek_frame(FContext, FSeekStream, target, libraryFlags & ~AVSEEK_FLAG_BACKWARD);
     }
     if (result < 0) {
-        Report(llError, byteMode ? Format("could not seek to position %" PRId64 " bytes", position)
-                                 : Format("could not seek to position %0.3f seconds", position / 1000000.0));
+        Report(llError, byteMode
+                            ? FormatText("could not seek to position %" PRId64 " bytes", position)
+                            : FormatText("could not seek to position %0.3f seconds", position / 1000000.0));
         return false;
     }
     FRetryStage = position > 0 && !byteMode && !(libraryFlags & AVSEEK_FLAG_BACKWARD) ? 1 : 0;
@@ -450,13 +442,13 @@ bool TFFDecoder::OpenVideoDecoder(int streamIndex) {
     }
     const AVCodec* codec = FFApi.avcodec_find_decoder(par->codec_id);
     if (!codec) {
-        Report(llError, Format("Unsupported codec (id=%d) for input file stream #%d",
-                               static_cast<int>(par->codec_id), streamIndex));
+        Report(llError, FormatText("Unsupported codec (id=%d) for input file stream #%d",
+                                   static_cast<int>(par->codec_id), streamIndex));
         return false;
     }
     TCodecContextPtr decoder(FFApi.avcodec_alloc_context3(codec));
     if (!decoder || FFApi.avcodec_parameters_to_context(decoder.get(), par) < 0) {
-        Report(llError, Format("Error while opening codec for input file stream #%d", streamIndex));
+        Report(llError, FormatText("Error while opening codec for input file stream #%d", streamIndex));
         return false;
     }
     decoder->pkt_timebase = st->time_base;
@@ -464,7 +456,7 @@ bool TFFDecoder::OpenVideoDecoder(int streamIndex) {
     decoder->max_pixels = FMaxPicturePixels;
     if (OpenCodecLocked(decoder.get(), codec, nullptr) < 0) {
         FreeCodecLocked(decoder);
-        Report(llError, Format("Error while opening codec for input file stream #%d", streamIndex));
+        Report(llError, FormatText("Error while opening codec for input file stream #%d", streamIndex));
         return false;
     }
     FVideoDecoder = std::move(decoder);
@@ -562,7 +554,7 @@ bool TFFDecoder::DecodeVideoFrame(int streamIndex) {
         }
         if (read < 0) {
             if (read != AVERROR_EOF && !(FContext->pb && FFApi.avio_feof(FContext->pb))) {
-                Report(llInfo, Format("unknown error #%d.", read));
+                Report(llInfo, FormatText("unknown error #%d.", read));
                 return false;
             }
             // End of file: let the decoder give out the pictures it still holds.

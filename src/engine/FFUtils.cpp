@@ -3,6 +3,8 @@
 #include "engine/FFLoad.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace mw {
@@ -64,6 +66,15 @@ void TOutputContextFree::operator()(AVFormatContext* c) const {
     if (c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && !(c->flags & AVFMT_FLAG_CUSTOM_IO))
         FFApi.avio_closep(&c->pb);
     FFApi.avformat_free_context(c);
+}
+
+std::string FormatText(const char* format, ...) {
+    char buf[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    return buf;
 }
 
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options) {

@@ -16,6 +16,9 @@ namespace mw {
 // "Error number %d occurred".
 std::string FFErrorText(int error);
 
+// printf into a string (at most 1023 characters).
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 struct TFrameFree {
     void operator()(AVFrame* f) const { FFApi.av_frame_free(&f); }
 };

@@ -11,6 +11,8 @@ std::string Fixture(const std::string& name);
 // Runs a shell command and returns its standard output; status gets the exit status.
 std::string RunCommand(const std::string& command, int& status);
 std::string ShellQuote(const std::string& text);
+// The shared folder of real media files (beside the checkout); empty when there is none.
+std::string RealMediaFolder();
 // Loads the encoder's libraries from the system (test set-up).
 void LoadEngineLibraries();
 

@@ -20,12 +20,7 @@ namespace {
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-// The shared media folder lies beside the checkout (CI clones elsewhere, with a copy beside it).
-std::string RealMediaFolder() {
-    for (const std::string& dir : {std::string(MW_TEST_SOURCE_DIR) + "/../shared/media", std::string("/work/shared/media")})
-        if (fs::is_directory(dir)) return dir;
-    return "";
-}
+using test::RealMediaFolder;
 
 json FfprobeJson(const std::string& file, int& status) {
     const std::string out = test::RunCommand(
