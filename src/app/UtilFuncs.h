@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ bool DirectoryExists(const std::string& path);
 
 // A file name (not a path) that does not exist in folder: name, else name(1).ext, name(2).ext ...
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder);
+// The same, also passing over the names in taken (names already given to other outputs).
+std::string MakeUniqueFileName(const std::string& name, const std::string& folder,
+                               const std::set<std::string>& taken);
 // Replaces the nine characters that file names may not hold by "_".
 std::string MakeSafeFileName(const std::string& name);
 // True for the 41 media extensions accepted by drag and drop (".mp3", case-insensitive).
