@@ -221,8 +221,8 @@ void TFFEncoder::RefuseWhileWorking(const char* operation) const {
     if (FWorking) throw EEncoderError(std::string("Cannot ") + operation + " while working.");
 }
 
-TJobCallbacks TFFEncoder::CallbacksFor(TFFmpeg& task) {
-    TJobCallbacks c;
+TTaskCallbacks TFFEncoder::CallbacksFor(TFFmpeg& task) {
+    TTaskCallbacks c;
     c.Progress = [this, &task](const TProgressInfo& info) { DeliverProgress(task, info); };
     c.BeforeFindStreamInfo = [this, &task](AVFormatContext* context) {
         if (OnBeforeFindStreamInfo) OnBeforeFindStreamInfo(&task, context);

@@ -198,7 +198,7 @@ class TFFEncoder {
 
     void RefuseWhileWorking(const char* operation) const;
     bool OpenTaskInput(TFFmpeg& task, int index, const std::string& fileName, const TInputOptions* options);
-    TJobCallbacks CallbacksFor(TFFmpeg& task);
+    TTaskCallbacks CallbacksFor(TFFmpeg& task);
     void StartNextTask();
     void TaskTerminated(TFFmpeg& task);
     void DeliverRunNotice(std::unique_lock<std::mutex>& lock);

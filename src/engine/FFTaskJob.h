@@ -19,7 +19,7 @@ struct AVFormatContext;
 namespace mw {
 
 // How a job reaches its encoder while it runs; each member may be empty.
-struct TJobCallbacks {
+struct TTaskCallbacks {
     // A progress report (TaskIndex is filled in by the encoder).
     std::function<void(const TProgressInfo& info)> Progress;
     // After an input file is open, before its stream information is read.
@@ -49,7 +49,7 @@ class ITaskJob {
     virtual void SetVerbosity(int verbosity) = 0;
     virtual void SetTimeLimitMs(int64_t ms) = 0;
     virtual void SetProgressPeriodUs(int64_t us) = 0;
-    virtual void SetCallbacks(const TJobCallbacks& callbacks) = 0;
+    virtual void SetCallbacks(const TTaskCallbacks& callbacks) = 0;
 
     // One option for the next input or output (the transcoder's vocabulary); false when it is
     // rejected, with the reason in BuildErrorText().

@@ -36,14 +36,14 @@ class TFakeJob : public ITaskJob {
     std::vector<std::pair<std::string, std::string>> Options; // in the order applied
     std::vector<std::string> Inputs, Outputs;
     std::string Error;
-    TJobCallbacks Callbacks;
+    TTaskCallbacks Callbacks;
     int64_t ExpectedTotalUs = -1;
     std::atomic<bool> StopRequested{false};
 
     void SetVerbosity(int) override {}
     void SetTimeLimitMs(int64_t) override {}
     void SetProgressPeriodUs(int64_t) override {}
-    void SetCallbacks(const TJobCallbacks& callbacks) override { Callbacks = callbacks; }
+    void SetCallbacks(const TTaskCallbacks& callbacks) override { Callbacks = callbacks; }
     bool ApplyOption(const std::string& name, const std::string& value) override {
         if (name == "bogus") {
             Error = "Unrecognized option \"" + name + "\"";
