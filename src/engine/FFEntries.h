@@ -7,16 +7,19 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
 #include <libavdevice/avdevice.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavformat/avio.h>
 #include <libavutil/avutil.h>
 #include <libavutil/dict.h>
+#include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
 #include <libavutil/parseutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
@@ -66,8 +69,32 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_get_pix_fmt_name)                                                                        \
     X(libAVUtil, av_parse_time)                                                                              \
     X(libAVUtil, av_rescale_q)                                                                               \
+    X(libAVUtil, av_dict_set)                                                                                \
+    X(libAVUtil, av_dict_free)                                                                               \
+    X(libAVUtil, av_dict_copy)                                                                               \
+    X(libAVUtil, av_fifo_freep2)                                                                             \
+    X(libAVUtil, av_opt_find)                                                                                \
+    X(libAVUtil, av_opt_find2)                                                                               \
+    X(libAVUtil, av_opt_set)                                                                                 \
+    X(libAVUtil, av_opt_get)                                                                                 \
+    X(libAVUtil, av_opt_get_int)                                                                             \
+    X(libAVUtil, av_opt_set_int)                                                                             \
+    X(libAVUtil, av_opt_next)                                                                                \
+    X(libAVUtil, av_parse_video_rate)                                                                        \
+    X(libAVUtil, av_parse_video_size)                                                                        \
+    X(libAVUtil, av_get_pix_fmt)                                                                             \
+    X(libAVUtil, av_get_sample_fmt)                                                                          \
+    X(libAVUtil, av_get_sample_fmt_name)                                                                     \
+    X(libAVUtil, av_pix_fmt_desc_next)                                                                       \
+    X(libAVUtil, av_pix_fmt_desc_get_id)                                                                     \
+    X(libAVUtil, av_reduce)                                                                                  \
+    X(libAVUtil, av_strerror)                                                                                \
+    X(libAVUtil, av_channel_layout_default)                                                                  \
+    X(libAVUtil, av_channel_layout_uninit)                                                                   \
     X(libSwResample, swresample_version)                                                                     \
     X(libSwResample, swr_free)                                                                               \
+    X(libSwScale, sws_get_class)                                                                             \
+    X(libSwScale, sws_alloc_context)                                                                         \
     X(libSwScale, swscale_version)                                                                           \
     X(libSwScale, sws_getCachedContext)                                                                      \
     X(libSwScale, sws_freeContext)                                                                           \
@@ -75,6 +102,15 @@ enum TLibraryIndex : int {
     X(libAVCodec, avcodec_version)                                                                           \
     X(libAVCodec, avcodec_find_decoder)                                                                      \
     X(libAVCodec, avcodec_find_encoder)                                                                      \
+    X(libAVCodec, avcodec_find_encoder_by_name)                                                              \
+    X(libAVCodec, avcodec_find_decoder_by_name)                                                              \
+    X(libAVCodec, av_codec_iterate)                                                                          \
+    X(libAVCodec, av_codec_is_encoder)                                                                       \
+    X(libAVCodec, av_codec_is_decoder)                                                                       \
+    X(libAVCodec, avcodec_get_class)                                                                         \
+    X(libAVCodec, avcodec_parameters_from_context)                                                           \
+    X(libAVCodec, av_bsf_get_by_name)                                                                        \
+    X(libAVCodec, av_bsf_free)                                                                               \
     X(libAVCodec, avcodec_get_name)                                                                          \
     X(libAVCodec, avcodec_alloc_context3)                                                                    \
     X(libAVCodec, avcodec_free_context)                                                                      \
@@ -91,6 +127,17 @@ enum TLibraryIndex : int {
     X(libAVFormat, avformat_version)                                                                         \
     X(libAVFormat, avformat_alloc_context)                                                                   \
     X(libAVFormat, avformat_free_context)                                                                    \
+    X(libAVFormat, avformat_alloc_output_context2)                                                           \
+    X(libAVFormat, avformat_new_stream)                                                                      \
+    X(libAVFormat, avformat_get_class)                                                                       \
+    X(libAVFormat, av_guess_format)                                                                          \
+    X(libAVFormat, av_guess_codec)                                                                           \
+    X(libAVFormat, av_muxer_iterate)                                                                         \
+    X(libAVFormat, av_filename_number_test)                                                                  \
+    X(libAVFormat, avformat_query_codec)                                                                     \
+    X(libAVFormat, av_dump_format)                                                                           \
+    X(libAVFormat, avio_open2)                                                                               \
+    X(libAVFormat, avio_closep)                                                                              \
     X(libAVFormat, avformat_open_input)                                                                      \
     X(libAVFormat, avformat_close_input)                                                                     \
     X(libAVFormat, avformat_find_stream_info)                                                                \
@@ -107,6 +154,7 @@ enum TLibraryIndex : int {
     X(libAVFormat, avio_flush)                                                                               \
     X(libAVFilter, avfilter_version)                                                                         \
     X(libAVFilter, avfilter_get_by_name)                                                                     \
+    X(libAVFilter, avfilter_graph_free)                                                                      \
     X(libAVDevice, avdevice_version)                                                                         \
     X(libAVDevice, avdevice_register_all)
 

@@ -59,6 +59,13 @@ std::string FFErrorText(int error) {
     return "Error number " + std::to_string(error) + " occurred";
 }
 
+void TOutputContextFree::operator()(AVFormatContext* c) const {
+    if (!c) return;
+    if (c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && !(c->flags & AVFMT_FLAG_CUSTOM_IO))
+        FFApi.avio_closep(&c->pb);
+    FFApi.avformat_free_context(c);
+}
+
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options) {
     TCodecLockGuard lock;
     return FFApi.avcodec_open2(context, codec, options);

@@ -30,6 +30,32 @@ struct TSwsContextFree {
 struct TInputContextClose {
     void operator()(AVFormatContext* c) const { FFApi.avformat_close_input(&c); }
 };
+// Frees an output context; closes its file first unless the muxer writes none or the I/O is the
+// caller's own (custom I/O).
+struct TOutputContextFree {
+    void operator()(AVFormatContext* c) const;
+};
+struct TFilterGraphFree {
+    void operator()(AVFilterGraph* g) const { FFApi.avfilter_graph_free(&g); }
+};
+struct TSwrContextFree {
+    void operator()(SwrContext* c) const { FFApi.swr_free(&c); }
+};
+struct TBsfContextFree {
+    void operator()(AVBSFContext* c) const { FFApi.av_bsf_free(&c); }
+};
+struct TDictionaryFree {
+    void operator()(AVDictionary* d) const { FFApi.av_dict_free(&d); }
+};
+struct TFifoFree {
+    void operator()(AVFifo* f) const { FFApi.av_fifo_freep2(&f); }
+};
+using TOutputContextPtr = std::unique_ptr<AVFormatContext, TOutputContextFree>;
+using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphFree>;
+using TSwrContextPtr = std::unique_ptr<SwrContext, TSwrContextFree>;
+using TBsfContextPtr = std::unique_ptr<AVBSFContext, TBsfContextFree>;
+using TDictionaryPtr = std::unique_ptr<AVDictionary, TDictionaryFree>;
+using TFifoPtr = std::unique_ptr<AVFifo, TFifoFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;

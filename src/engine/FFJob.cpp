@@ -1,0 +1,30 @@
+#include "engine/FFJob.h"
+
+#include "engine/FFFrameHook.h"
+
+#include <algorithm>
+
+namespace mw {
+
+TInputFile::~TInputFile() {
+    // The context reads through IO until it is closed.
+    Context.reset();
+    IO.reset();
+}
+
+TOutputFile::~TOutputFile() {
+    Streams.clear();
+    Context.reset();
+    if (IO) IO->Close();
+    IO.reset();
+}
+
+TTranscodeJob::TTranscodeJob(int capacity) : Capacity(std::clamp(capacity, 1, 512)) {}
+
+TTranscodeJob::~TTranscodeJob() = default;
+
+std::string FFFileUrl(const std::string& fileName) {
+    return LibraryFileName(fileName);
+}
+
+} // namespace mw
