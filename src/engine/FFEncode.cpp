@@ -3,6 +3,7 @@
 #include "app/Dispatcher.h"
 #include "engine/FFLog.h"
 #include "engine/FFOptionRecords.h"
+#include "engine/FFTranscodeTask.h"
 
 #include <chrono>
 #include <cstdio>
@@ -32,7 +33,7 @@ void ApplyThreadPriority(TThreadPriority priority) {
 } // namespace
 
 TTaskJobFactory& DefaultTaskJobFactory() {
-    static TTaskJobFactory factory;
+    static TTaskJobFactory factory = MakeTranscodeTaskJob;
     return factory;
 }
 

@@ -79,7 +79,7 @@ class ITaskJob {
 
 using TTaskJobFactory = std::function<std::unique_ptr<ITaskJob>(int maxFiles)>;
 
-// The transcoder's own job; empty until the transcoder registers it.
+// The transcoder's own job (MakeTranscodeTaskJob) unless replaced.
 TTaskJobFactory& DefaultTaskJobFactory();
 
 } // namespace mw
