@@ -10,18 +10,24 @@ extern "C" {
 #include <libavcodec/bsf.h>
 #include <libavdevice/avdevice.h>
 #include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
 #include <libavformat/avformat.h>
 #include <libavformat/avio.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/avutil.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/parseutils.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -69,30 +75,51 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_get_pix_fmt_name)                                                                        \
     X(libAVUtil, av_parse_time)                                                                              \
     X(libAVUtil, av_rescale_q)                                                                               \
+    X(libAVUtil, av_get_packed_sample_fmt)                                                                   \
+    X(libAVUtil, av_get_bytes_per_sample)                                                                    \
+    X(libAVUtil, av_sample_fmt_is_planar)                                                                    \
+    X(libAVUtil, av_get_sample_fmt_name)                                                                     \
+    X(libAVUtil, av_samples_set_silence)                                                                     \
+    X(libAVUtil, av_frame_make_writable)                                                                     \
+    X(libAVUtil, av_frame_copy_props)                                                                        \
+    X(libAVUtil, av_channel_layout_copy)                                                                     \
+    X(libAVUtil, av_channel_layout_default)                                                                  \
+    X(libAVUtil, av_channel_layout_uninit)                                                                   \
+    X(libAVUtil, av_audio_fifo_alloc)                                                                        \
+    X(libAVUtil, av_audio_fifo_free)                                                                         \
+    X(libAVUtil, av_audio_fifo_write)                                                                        \
+    X(libAVUtil, av_audio_fifo_read)                                                                         \
+    X(libAVUtil, av_audio_fifo_size)                                                                         \
+    X(libAVUtil, av_opt_set_int)                                                                             \
+    X(libAVUtil, av_opt_set_bin)                                                                             \
+    X(libAVUtil, av_strdup)                                                                                  \
+    X(libAVUtil, av_dict_copy)                                                                               \
     X(libAVUtil, av_dict_set)                                                                                \
     X(libAVUtil, av_dict_free)                                                                               \
-    X(libAVUtil, av_dict_copy)                                                                               \
+    X(libAVUtil, av_pix_fmt_desc_get)                                                                        \
+    X(libSwResample, swresample_version)                                                                     \
+    X(libSwResample, swr_free)                                                                               \
+    X(libSwResample, swr_alloc_set_opts2)                                                                    \
+    X(libSwResample, swr_init)                                                                               \
+    X(libSwResample, swr_convert)                                                                            \
+    X(libSwResample, swr_set_compensation)                                                                   \
+    X(libSwResample, swr_get_out_samples)                                                                    \
     X(libAVUtil, av_fifo_freep2)                                                                             \
     X(libAVUtil, av_opt_find)                                                                                \
     X(libAVUtil, av_opt_find2)                                                                               \
     X(libAVUtil, av_opt_set)                                                                                 \
     X(libAVUtil, av_opt_get)                                                                                 \
     X(libAVUtil, av_opt_get_int)                                                                             \
-    X(libAVUtil, av_opt_set_int)                                                                             \
     X(libAVUtil, av_opt_next)                                                                                \
     X(libAVUtil, av_parse_video_rate)                                                                        \
     X(libAVUtil, av_parse_video_size)                                                                        \
     X(libAVUtil, av_get_pix_fmt)                                                                             \
     X(libAVUtil, av_get_sample_fmt)                                                                          \
-    X(libAVUtil, av_get_sample_fmt_name)                                                                     \
     X(libAVUtil, av_pix_fmt_desc_next)                                                                       \
     X(libAVUtil, av_pix_fmt_desc_get_id)                                                                     \
     X(libAVUtil, av_reduce)                                                                                  \
+    X(libAVUtil, av_set_options_string)                                                                      \
     X(libAVUtil, av_strerror)                                                                                \
-    X(libAVUtil, av_channel_layout_default)                                                                  \
-    X(libAVUtil, av_channel_layout_uninit)                                                                   \
-    X(libSwResample, swresample_version)                                                                     \
-    X(libSwResample, swr_free)                                                                               \
     X(libSwScale, sws_get_class)                                                                             \
     X(libSwScale, sws_alloc_context)                                                                         \
     X(libSwScale, swscale_version)                                                                           \
@@ -124,6 +151,14 @@ enum TLibraryIndex : int {
     X(libAVCodec, av_packet_alloc)                                                                           \
     X(libAVCodec, av_packet_free)                                                                            \
     X(libAVCodec, av_packet_unref)                                                                           \
+    X(libAVCodec, avcodec_parameters_copy)                                                                   \
+    X(libAVCodec, av_packet_ref)                                                                             \
+    X(libAVCodec, av_packet_rescale_ts)                                                                      \
+    X(libAVCodec, av_packet_get_side_data)                                                                   \
+    X(libAVCodec, av_bsf_alloc)                                                                              \
+    X(libAVCodec, av_bsf_init)                                                                               \
+    X(libAVCodec, av_bsf_send_packet)                                                                        \
+    X(libAVCodec, av_bsf_receive_packet)                                                                     \
     X(libAVFormat, avformat_version)                                                                         \
     X(libAVFormat, avformat_alloc_context)                                                                   \
     X(libAVFormat, avformat_free_context)                                                                    \
@@ -152,9 +187,25 @@ enum TLibraryIndex : int {
     X(libAVFormat, avio_read)                                                                                \
     X(libAVFormat, avio_write)                                                                               \
     X(libAVFormat, avio_flush)                                                                               \
+    X(libAVFormat, avformat_write_header)                                                                    \
+    X(libAVFormat, av_interleaved_write_frame)                                                               \
+    X(libAVFormat, av_write_trailer)                                                                         \
+    X(libAVFormat, av_codec_get_id)                                                                          \
+    X(libAVFormat, av_codec_get_tag2)                                                                        \
     X(libAVFilter, avfilter_version)                                                                         \
     X(libAVFilter, avfilter_get_by_name)                                                                     \
+    X(libAVFilter, avfilter_graph_alloc)                                                                     \
     X(libAVFilter, avfilter_graph_free)                                                                      \
+    X(libAVFilter, avfilter_graph_create_filter)                                                             \
+    X(libAVFilter, avfilter_link)                                                                            \
+    X(libAVFilter, avfilter_inout_alloc)                                                                     \
+    X(libAVFilter, avfilter_inout_free)                                                                      \
+    X(libAVFilter, avfilter_graph_parse_ptr)                                                                 \
+    X(libAVFilter, avfilter_graph_config)                                                                    \
+    X(libAVFilter, av_buffersrc_add_frame_flags)                                                             \
+    X(libAVFilter, av_buffersink_get_frame)                                                                  \
+    X(libAVFilter, av_buffersink_get_w)                                                                      \
+    X(libAVFilter, av_buffersink_get_h)                                                                      \
     X(libAVDevice, avdevice_version)                                                                         \
     X(libAVDevice, avdevice_register_all)
 

@@ -36,6 +36,13 @@ void Ffmpeg(const std::string& args, const std::string& out) {
 const std::string AvSource = "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
                              "-f lavfi -i sine=frequency=440:duration=2 ";
 
+// A clip of the given length for joining: small picture, MPEG-4 video and AAC audio.
+std::string JoinSource(int seconds) {
+    const std::string d = std::to_string(seconds);
+    return "-f lavfi -i testsrc=size=160x120:rate=25:duration=" + d +
+           " -f lavfi -i sine=frequency=440:duration=" + d + " -c:v mpeg4 -c:a aac -shortest -f mp4";
+}
+
 // The AVI's picture size fields (BITMAPINFOHEADER of the video stream) set to 100000 x 100000.
 void MakeHugeDimensions(const std::string& out) {
     std::string data = ReadAll(Fixture("av.avi"));
@@ -110,6 +117,35 @@ const std::vector<TFixtureRow>& FixtureTable() {
          [](const std::string& o) {
              const std::string d = ReadAll(Fixture("v.mp4"));
              WriteAll(o, d.substr(0, d.size() / 2));
+         }},
+        // Transcoding run fixtures.
+        {"mono48k.wav",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 -ac 1 -c:a pcm_s16le -f wav",
+                    o);
+         }},
+        {"mono44k.wav",
+         [](const std::string& o) {
+             Ffmpeg(
+                 "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1.5 -ac 1 -c:a pcm_s16le -f wav",
+                 o);
+         }},
+        {"join10.mp4", [](const std::string& o) { Ffmpeg(JoinSource(10), o); }},
+        {"join20.mp4", [](const std::string& o) { Ffmpeg(JoinSource(20), o); }},
+        {"sizechange.m2v",
+         [](const std::string& o) {
+             const std::string big = o + ".big.m2v", small = o + ".small.m2v";
+             Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg2video -f mpeg2video", big);
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video -f mpeg2video",
+                    small);
+             WriteAll(o, ReadAll(big) + ReadAll(small));
+             fs::remove(big);
+             fs::remove(small);
+         }},
+        {"nonkey.ts",
+         [](const std::string& o) {
+             // Cut 0.2 s into a 10-picture group while keeping the pictures before the next key frame.
+             Ffmpeg("-i " + ShellQuote(Fixture("v.mp4")) + " -ss 0.2 -c copy -copyinkf -f mpegts", o);
          }},
         {"corrupted.avi", MakeCorrupted},
         {"huge.avi", MakeHugeDimensions},

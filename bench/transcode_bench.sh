@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Transcoding: mediawizard-cli transcode against the ffmpeg tool of the same FFmpeg build, with
+# equivalent settings, side by side on this machine.
+#
+#   1. 30 s 1280x720 H.264+AAC -> MPEG-4 Part 2 + MP3 in AVI at 1500 kbit/s
+#   2. the same clip -> H.264 (libx264 "default" preset) + AAC in MP4 at 640x480
+#   3. 5 min 44.1 kHz stereo WAV -> MP3 at 256 kbit/s
+#
+# Prints ffmpeg-time / our-time per case (target: at least 0.95) and our peak memory for a 1080p
+# job of 10 s and of 20 s (target: under 300 MB, not growing with the length).
+# Usage: bench/transcode_bench.sh [BUILD]
+set -euo pipefail
+
+BUILD=${1:-build}
+CLI="$BUILD/run/mediawizard-cli"
+ROUNDS=${ROUNDS:-1}
+[ -x "$CLI" ] || { echo "no $CLI: build the project first" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is needed" >&2; exit 2; }
+
+MEDIA="$BUILD/bench-fixtures/transcode"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$MEDIA"
+
+make_fixture() { # file, ffmpeg arguments...
+  local f=$1; shift
+  [ -s "$f" ] || ffmpeg -nostdin -v error -y "$@" "$f"
+}
+CLIP="$MEDIA/clip720.mp4"
+WAV="$MEDIA/long.wav"
+make_fixture "$CLIP" -f lavfi -i testsrc2=size=1280x720:rate=25:duration=30 \
+  -f lavfi -i sine=frequency=440:sample_rate=48000:duration=30 -ac 2 \
+  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest
+make_fixture "$WAV" -f lavfi -i sine=frequency=440:sample_rate=44100:duration=300 -ac 2 -c:a pcm_s16le
+for d in 10 20; do
+  make_fixture "$MEDIA/clip1080-$d.mp4" -f lavfi -i testsrc2=size=1920x1080:rate=25:duration=$d \
+    -f lavfi -i sine=frequency=440:duration=$d -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest
+done
+
+# case name | our arguments (transcoder vocabulary) | ffmpeg arguments | output extension
+CASES=(
+  "avi-mpeg4-mp3|-vcodec mpeg4 -b 1500k -acodec libmp3lame -ab 128k|-c:v mpeg4 -b:v 1500k -c:a libmp3lame -b:a 128k|avi"
+  "mp4-x264-aac|-vcodec libx264 -vpre default -s 640x480 -acodec aac -ab 128k|-c:v libx264 -s 640x480 -c:a aac -b:a 128k|mp4"
+  "wav-mp3|-acodec libmp3lame -ab 256k|-c:a libmp3lame -b:a 256k|mp3"
+)
+
+# Prints "seconds peak-kB" of one command.
+measure() {
+  /usr/bin/time -f "%e %M" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err" || { cat "$WORK/err" >&2; return 1; }
+  cat "$WORK/time"
+}
+
+for row in "${CASES[@]}"; do
+  IFS='|' read -r name ours peer ext <<<"$row"
+  input=$CLIP; [ "$ext" = mp3 ] && input=$WAV
+  best_ours=999999; best_peer=999999
+  for r in $(seq "$ROUNDS"); do
+    # shellcheck disable=SC2086
+    read -r t_ours _ < <(measure "$CLI" transcode -y -i "$input" $ours "$WORK/ours.$ext")
+    # shellcheck disable=SC2086
+    read -r t_peer _ < <(measure ffmpeg -nostdin -v error -y -i "$input" $peer "$WORK/peer.$ext")
+    best_ours=$(awk -v a="$t_ours" -v m="$best_ours" 'BEGIN { print (a < m ? a : m) }')
+    best_peer=$(awk -v a="$t_peer" -v m="$best_peer" 'BEGIN { print (a < m ? a : m) }')
+  done
+  awk -v n="$name" -v o="$best_ours" -v p="$best_peer" \
+    'BEGIN { printf "%-16s ours %7.2f s  ffmpeg %7.2f s  ratio ffmpeg/ours %.3f\n", n, o, p, (o > 0 ? p / o : 0) }'
+done
+
+for d in 10 20; do
+  read -r _ peak < <(measure "$CLI" transcode -y -i "$MEDIA/clip1080-$d.mp4" -vcodec mpeg4 -b 4000k \
+    -acodec libmp3lame -ab 128k "$WORK/mem$d.avi")
+  awk -v d="$d" -v k="$peak" 'BEGIN { printf "1080p %2d s job: peak memory %.1f MB\n", d, k / 1024 }'
+done

@@ -1,0 +1,12 @@
+// Runs a built transcoding job for mediawizard-cli: the report line on standard error (updated in
+// place on a terminal, one line per report otherwise), Ctrl+C stops the job cleanly.
+#pragma once
+
+#include "engine/FFRunTypes.h"
+
+namespace mw::cli {
+
+// Exit status: 0 when the job ran to its end, 1 when it failed or was stopped.
+int RunTranscodeJob(TTranscodeJob& job);
+
+} // namespace mw::cli

@@ -1,0 +1,46 @@
+// Audio output of one transcoding run: format, rate and channel conversion, the audio sync
+// methods (silence, discard, drift compensation), the FIFO that cuts blocks into the encoder's
+// frame size, and the short or silence-padded last frame. Runs on the run's thread.
+#pragma once
+
+#include "engine/FFRunState.h"
+
+namespace mw {
+
+// "vol": every sample scaled by volume/256; 16-bit samples become (s * volume + 128) >> 8,
+// clamped to the format's range; float formats are scaled and clamped to -1..1.
+void ApplyVolume(AVFrame* frame, int volume);
+
+// A resampler is needed for any rate, format or channel-count change, and always when the sync
+// method compensates drift (which works through the resampler).
+bool AudioNeedsResampling(int inRate, AVSampleFormat inFmt, int inChannels, int outRate,
+                          AVSampleFormat outFmt, int outChannels, int syncMethod);
+
+// What the audio sync method asks for one decoded block (all counts in output samples).
+struct TAudioSyncInput {
+    int Method = 0;         // "async"
+    double SyncTimeSec = 0; // where the block starts, by the sync stream's clock
+    int OutRate = 0;
+    int64_t SyncCounter = 0; // samples handed to the encoder so far
+    int64_t FifoSamples = 0; // samples waiting in the FIFO
+    bool AtStart = true;
+    double DriftThreshold = 0.1; // seconds
+};
+struct TAudioSyncStep {
+    int64_t SyncCounter = 0;    // the counter to continue with
+    int64_t DropSamples = 0;    // to cut from the front of the block
+    int64_t SilenceSamples = 0; // to put before the block
+    bool Compensate = false;
+    int Compensation = 0;   // samples over one second of output
+    bool Corrected = false; // dropped or padded: the stream is no longer at its start
+};
+TAudioSyncStep DecideAudioSync(const TAudioSyncInput& in);
+
+// Records the decoder's format for the stream and makes its FIFO.
+void SetUpAudioOutput(TRunOutputStream& ost);
+// One decoded block from the stream's source.
+void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, const AVFrame* decoded);
+// End of input: the FIFO's remainder as a last frame, then the encoder's delayed data.
+void FlushAudioOutput(TRunState& run, TRunOutputStream& ost);
+
+} // namespace mw

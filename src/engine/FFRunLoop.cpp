@@ -1,0 +1,196 @@
+#include "engine/FFRunLoop.h"
+
+#include "engine/FFLog.h"
+#include "engine/FFRunPacket.h"
+#include "engine/FFRunReport.h"
+#include "engine/FFRunSetup.h"
+
+#include <cmath>
+#include <thread>
+
+namespace mw {
+
+namespace {
+
+constexpr AVRational MicrosecondBase{1, 1000000};
+constexpr int NoInput = -1;
+constexpr int FrameLimitReached = -2;
+
+int64_t FrameLimit(const TRunOptions& options, AVMediaType kind) {
+    switch (kind) {
+    case AVMEDIA_TYPE_VIDEO:
+        return options.MaxVideoFrames;
+    case AVMEDIA_TYPE_AUDIO:
+        return options.MaxAudioFrames;
+    default:
+        return options.MaxDataFrames;
+    }
+}
+
+int ChooseInput(TRunState& run) {
+    if (run.Job.Join) {
+        for (auto& ost : run.Outputs)
+            if (ost->FrameNumber >= FrameLimit(run.Options, ost->Kind())) return FrameLimitReached;
+        return run.Inputs[run.JoinIndex].Ended ? NoInput : run.JoinIndex;
+    }
+    double best = 1e300;
+    int file = NoInput;
+    for (auto& ost : run.Outputs) {
+        const TRunInputStream* ist = ost->Source;
+        const TInputFileState& input = run.Inputs[ist->FileIndex];
+        if (input.Ended || input.NoDataYet || ist->PastRecordingTime) continue;
+        if (ost->FrameNumber >= FrameLimit(run.Options, ost->Kind())) return FrameLimitReached;
+        const double t = run.Options.InputSync ? ist->CurTimeUs / 1e6 : ost->OutputTime();
+        if (t < best) {
+            best = t;
+            file = ist->FileIndex;
+        }
+    }
+    return file;
+}
+
+bool FileSizeLimitReached(TRunState& run) {
+    if (run.Options.LimitFileSize <= 0) return false;
+    AVIOContext* pb = run.OutputContext(0)->pb;
+    return pb && FFApi.avio_seek(pb, 0, SEEK_CUR) >= run.Options.LimitFileSize;
+}
+
+// End of the current input of a join: drain its decoders, shift the next input so the output
+// goes on where this one stopped, and map the output onto it. Answers false after the last input.
+bool NextJoinInput(TRunState& run) {
+    const int current = run.JoinIndex;
+    const bool last = current + 1 >= int(run.Inputs.size());
+    for (auto& ist : run.Inputs[current].Streams)
+        if (ist->DecodingNeeded) ProcessPacket(run, *ist, nullptr, last);
+    if (last) return false;
+    double reached = 0;
+    for (auto& ost : run.Outputs)
+        reached = std::max(reached, ost->OutputTime());
+    run.Job.Inputs[current + 1].TsOffsetUs += std::llrint(reached * 1000000);
+    run.JoinIndex = current + 1;
+    MapJoinInput(run, run.JoinIndex);
+    return true;
+}
+
+void ApplyOffset(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
+    const TInputFile& input = run.Job.Inputs[ist.FileIndex];
+    const int64_t offset = FFApi.av_rescale_q(input.TsOffsetUs, MicrosecondBase, ist.Stream->time_base);
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts += offset;
+    if (packet->dts != AV_NOPTS_VALUE) packet->dts += offset;
+}
+
+// Formats whose timestamps may jump (MPEG-TS and the like): a big jump moves the input's offset.
+void FixDiscontinuity(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
+    TInputFile& input = run.Job.Inputs[ist.FileIndex];
+    if (!(input.Context->iformat->flags & AVFMT_TS_DISCONT) || run.Options.CopyTimestamps) return;
+    if (packet->dts == AV_NOPTS_VALUE || ist.NextTimeUs == RunTimeNotSet) return;
+    const int64_t deltaUs =
+        FFApi.av_rescale_q(packet->dts, ist.Stream->time_base, MicrosecondBase) - ist.NextTimeUs;
+    // Jumps larger than the threshold move the input's offset.
+    if (std::llabs(deltaUs) <= run.Options.DtsDeltaThresholdUs) return;
+    input.TsOffsetUs -= deltaUs;
+    const int64_t delta = FFApi.av_rescale_q(deltaUs, MicrosecondBase, ist.Stream->time_base);
+    packet->dts -= delta;
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts -= delta;
+    if (run.Options.Verbosity > 2)
+        EngineLogFormat(nullptr, llVerbose, "timestamp discontinuity %d, new offset= %d", int(deltaUs),
+                        int(input.TsOffsetUs));
+}
+
+bool PastRecordingTime(const TRunState& run, const TRunInputStream& ist, const AVPacket* packet) {
+    if (run.Options.RecordingTimeUs == RunNoLimit) return false;
+    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (ts == AV_NOPTS_VALUE) return false;
+    return FFApi.av_rescale_q(ts, ist.Stream->time_base, MicrosecondBase) >=
+           run.Options.RecordingTimeUs + run.Options.StartTimeUs;
+}
+
+void HandlePacket(TRunState& run, int file, AVPacket* packet) {
+    TInputFileState& input = run.Inputs[file];
+    // Streams that appeared after the set-up have no mapping.
+    if (packet->stream_index < 0 || packet->stream_index >= int(input.Streams.size())) return;
+    TRunInputStream& ist = *input.Streams[packet->stream_index];
+    if (ist.Discard) return;
+    ApplyOffset(run, ist, packet);
+    FixDiscontinuity(run, ist, packet);
+    if (PastRecordingTime(run, ist, packet)) {
+        ist.PastRecordingTime = true;
+        return;
+    }
+    if (ProcessPacket(run, ist, packet) >= 0) return;
+    const char* kind = MediaKindName(ist.Stream->codecpar->codec_type);
+    if (run.Options.ExitOnError)
+        RaiseRunError("Error while decoding stream #%d.%d (%s)", ist.FileIndex, ist.Stream->index, kind);
+    if (run.Options.Verbosity >= 0)
+        EngineLogFormat(nullptr, llVerbose, "Error while decoding stream #%d.%d (%s)", ist.FileIndex,
+                        ist.Stream->index, kind);
+}
+
+bool AnyWaiting(TRunState& run) {
+    bool waiting = false;
+    for (auto& input : run.Inputs) {
+        waiting |= input.NoDataYet;
+        input.NoDataYet = false;
+    }
+    return waiting;
+}
+
+void DrainDecoders(TRunState& run) {
+    for (auto& input : run.Inputs)
+        for (auto& ist : input.Streams)
+            if (ist->DecodingNeeded && ist->Decoder) ProcessPacket(run, *ist, nullptr);
+}
+
+} // namespace
+
+void RunMainLoop(TRunState& run) {
+    AVPacket* packet = run.Packet.get();
+    bool joinDone = false;
+    while (!run.Stopping()) {
+        const int file = ChooseInput(run);
+        if (file == FrameLimitReached) break;
+        if (file == NoInput) {
+            if (!run.Job.Join && AnyWaiting(run)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            break;
+        }
+        if (FileSizeLimitReached(run)) break;
+        const int error = FFApi.av_read_frame(run.Job.Inputs[file].Context.get(), packet);
+        if (error == AVERROR(EAGAIN)) {
+            run.Inputs[file].NoDataYet = true;
+            continue;
+        }
+        if (error < 0) {
+            run.Inputs[file].Ended = true;
+            if (run.Job.Join) {
+                if (!NextJoinInput(run)) {
+                    joinDone = true;
+                    break;
+                }
+                continue;
+            }
+            if (run.Options.Shortest) break;
+            continue;
+        }
+        HandlePacket(run, file, packet);
+        FFApi.av_packet_unref(packet);
+        const auto now = std::chrono::steady_clock::now();
+        if (now - run.LastReport >= std::chrono::microseconds(run.Options.ProgressPeriodUs))
+            SendProgressReport(run, false);
+    }
+    FFApi.av_packet_unref(packet);
+    if (run.Job.Join) {
+        // A join stopped early drains what it was reading; one that ran out already did.
+        if (!joinDone) {
+            for (auto& ist : run.Inputs[run.JoinIndex].Streams)
+                if (ist->DecodingNeeded && ist->Decoder) ProcessPacket(run, *ist, nullptr);
+        }
+    } else {
+        DrainDecoders(run);
+    }
+    FlushRemainingEncoders(run);
+}
+
+} // namespace mw

@@ -1,0 +1,263 @@
+#include "engine/FFRunSetup.h"
+
+#include "engine/FFAudioOut.h"
+#include "engine/FFLog.h"
+#include "engine/FFPacketWrite.h"
+#include "engine/FFStreamCopy.h"
+#include "engine/FFVideoOut.h"
+
+namespace mw {
+
+namespace {
+
+void BuildInputTables(TRunState& run) {
+    const auto now = std::chrono::steady_clock::now();
+    for (size_t f = 0; f < run.Job.Inputs.size(); ++f) {
+        TInputFileState state;
+        AVFormatContext* ic = run.Job.Inputs[f].Context.get();
+        for (unsigned s = 0; s < ic->nb_streams; ++s) {
+            auto ist = std::make_unique<TRunInputStream>();
+            ist->FileIndex = static_cast<int>(f);
+            ist->Stream = ic->streams[s];
+            ist->CurTimeUs = 0;
+            ist->RateEmulationStart = now;
+            state.Streams.push_back(std::move(ist));
+        }
+        run.Inputs.push_back(std::move(state));
+    }
+}
+
+void BuildOutputTable(TRunState& run) {
+    for (size_t f = 0; f < run.Job.Outputs.size(); ++f) {
+        TOutputFile& output = run.Job.Outputs[f];
+        if (output.Streams.empty()) RaiseRunError("Output file #%d does not contain any stream", int(f));
+        for (auto& spec : output.Streams) {
+            auto ost = std::make_unique<TRunOutputStream>();
+            ost->FileIndex = static_cast<int>(f);
+            ost->Index = spec.Stream->index;
+            ost->Stream = spec.Stream;
+            ost->Spec = &spec;
+            ost->Encoder = spec.Encoder.get();
+            if (spec.StreamCopy) ost->Encoder = nullptr;
+            ost->EncodingNeeded = ost->Encoder != nullptr;
+            run.Outputs.push_back(std::move(ost));
+        }
+    }
+}
+
+TRunInputStream* FindInputStream(TRunState& run, int file, int stream) {
+    if (file < 0 || file >= int(run.Inputs.size())) return nullptr;
+    auto& streams = run.Inputs[file].Streams;
+    if (stream < 0 || stream >= int(streams.size())) return nullptr;
+    return streams[stream].get();
+}
+
+AVMediaType KindOf(const TRunInputStream& ist) {
+    return ist.Stream->codecpar->codec_type;
+}
+
+bool Taken(const TRunState& run, const TRunInputStream* ist) {
+    for (auto& ost : run.Outputs)
+        if (ost->Source == ist) return true;
+    return false;
+}
+
+// How much a stream has to offer: the libraries no longer tell how many frames probing saw, so
+// the largest picture or the most channels wins, then the container's frame count.
+int64_t StreamWeight(const AVStream* st) {
+    const AVCodecParameters* par = st->codecpar;
+    const int64_t size = par->codec_type == AVMEDIA_TYPE_VIDEO ? int64_t(par->width) * par->height
+                                                               : par->ch_layout.nb_channels;
+    return (size << 24) + std::min<int64_t>(st->nb_frames, (1 << 24) - 1);
+}
+
+// The input stream of the output's kind with the most to offer.
+TRunInputStream* BestInputStream(TRunState& run, const TRunOutputStream& ost, int onlyFile, bool allowTaken) {
+    TRunInputStream* best = nullptr;
+    int64_t bestFrames = -1;
+    for (auto& file : run.Inputs)
+        for (auto& ist : file.Streams) {
+            if (onlyFile >= 0 && ist->FileIndex != onlyFile) continue;
+            if (KindOf(*ist) != ost.Kind() || ist->Stream->discard == AVDISCARD_ALL) continue;
+            if (!allowTaken && Taken(run, ist.get())) continue;
+            const int64_t frames = StreamWeight(ist->Stream);
+            if (allowTaken || frames > bestFrames) {
+                best = ist.get();
+                bestFrames = frames;
+            }
+        }
+    return best;
+}
+
+void MapExplicitly(TRunState& run) {
+    const std::vector<TStreamMap>& maps = run.Job.Options.StreamMaps;
+    if (maps.size() != run.Outputs.size())
+        RaiseRunError("Number of stream maps must match number of output streams");
+    for (size_t i = 0; i < run.Outputs.size(); ++i) {
+        const TStreamMap& map = maps[i];
+        TRunOutputStream& ost = *run.Outputs[i];
+        TRunInputStream* ist = FindInputStream(run, map.FileIndex, map.StreamIndex);
+        if (!ist) RaiseRunError("Could not find input stream #%d.%d", map.FileIndex, map.StreamIndex);
+        TRunInputStream* sync = FindInputStream(run, map.SyncFileIndex, map.SyncStreamIndex);
+        if (!sync) RaiseRunError("Could not find sync stream #%d.%d", map.SyncFileIndex, map.SyncStreamIndex);
+        if (KindOf(*ist) != ost.Kind())
+            RaiseRunError("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", map.FileIndex,
+                          map.StreamIndex, MediaKindName(KindOf(*ist)), ost.FileIndex, ost.Index,
+                          MediaKindName(ost.Kind()));
+        ost.Source = ist;
+        ost.Sync = sync;
+    }
+}
+
+void MapAutomatically(TRunState& run) {
+    for (auto& ost : run.Outputs) {
+        // A join reads the first input first; the others are mapped when their turn comes.
+        const int onlyFile = run.Job.Join ? 0 : -1;
+        TRunInputStream* ist = BestInputStream(run, *ost, onlyFile, false);
+        if (!ist && !run.Job.Join) ist = BestInputStream(run, *ost, -1, true);
+        if (!ist)
+            RaiseRunError("Could not find input stream matching output stream #%d.%d (%s)", ost->FileIndex,
+                          ost->Index, MediaKindName(ost->Kind()));
+        ost->Source = ist;
+        ost->Sync = ist;
+    }
+}
+
+void OpenDecoder(TRunInputStream& ist) {
+    if (ist.Decoder) return;
+    const AVCodecParameters* par = ist.Stream->codecpar;
+    const AVCodec* codec = FFApi.avcodec_find_decoder(par->codec_id);
+    if (!codec)
+        RaiseRunError("Decoder (codec id %d) not found for input stream #%d.%d (%s)", int(par->codec_id),
+                      ist.FileIndex, ist.Stream->index, MediaKindName(par->codec_type));
+    TCodecContextPtr dec(FFApi.avcodec_alloc_context3(codec));
+    if (!dec || FFApi.avcodec_parameters_to_context(dec.get(), par) < 0)
+        RaiseRunError("Could not alloc buffer.");
+    dec->pkt_timebase = ist.Stream->time_base;
+    dec->thread_count = 0; // as many threads as the machine has, like the ffmpeg tool
+    if (OpenCodecLocked(dec.get(), codec, nullptr) < 0)
+        RaiseRunError("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
+                      ist.Stream->index, MediaKindName(par->codec_type));
+    ist.Decoder = std::move(dec);
+}
+
+void MarkSources(TRunState& run) {
+    for (auto& ost : run.Outputs) {
+        ost->Source->Discard = false;
+        ost->Source->DecodingNeeded |= ost->EncodingNeeded;
+        if (ost->Source->DecodingNeeded) OpenDecoder(*ost->Source);
+    }
+}
+
+void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
+    AVCodecContext* enc = ost.Encoder;
+    const char* kind = MediaKindName(ost.Kind());
+    if (!enc->codec)
+        RaiseRunError("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(enc->codec_id),
+                      ost.FileIndex, ost.Index, kind);
+    if (ost.Kind() == AVMEDIA_TYPE_AUDIO && (enc->time_base.num <= 0 || enc->time_base.den <= 0))
+        enc->time_base = AVRational{1, enc->sample_rate};
+    if (run.OutputContext(ost.FileIndex)->oformat->flags & AVFMT_GLOBALHEADER)
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    // One thread is the libraries' default, not a choice: use the machine as the ffmpeg tool does.
+    if (enc->thread_count == 1) enc->thread_count = 0;
+    const int error = OpenCodecLocked(enc, enc->codec, nullptr);
+    if (error < 0)
+        RaiseRunError(
+            "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such "
+            "as bit_rate, rate, width or height. Please check error log message to find out more detail "
+            "information.",
+            ost.FileIndex, ost.Index, kind);
+    if (FFApi.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
+        RaiseRunError("Could not alloc buffer.");
+    ost.Stream->time_base = enc->time_base;
+    if (ost.Kind() == AVMEDIA_TYPE_VIDEO) {
+        ost.Stream->avg_frame_rate = enc->framerate.num > 0 ? enc->framerate : av_inv_q(enc->time_base);
+        ost.Stream->sample_aspect_ratio = enc->sample_aspect_ratio;
+    }
+    run.ExtraBytes += enc->extradata_size;
+}
+
+void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
+    if (!ost.EncodingNeeded) {
+        SetUpStreamCopy(run, ost);
+        OpenBitstreamFilters(ost, ost.Source->Stream->time_base);
+        return;
+    }
+    switch (ost.Kind()) {
+    case AVMEDIA_TYPE_AUDIO:
+        break;
+    case AVMEDIA_TYPE_VIDEO:
+        SetUpVideoOutput(ost);
+        SetUpPassLog(ost);
+        break;
+    default:
+        RaiseRunError("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
+                      int(ost.Encoder->codec_id), ost.FileIndex, ost.Index, MediaKindName(ost.Kind()));
+    }
+    OpenEncoder(run, ost);
+    if (ost.Kind() == AVMEDIA_TYPE_AUDIO) SetUpAudioOutput(ost);
+    OpenBitstreamFilters(ost, ost.Encoder->time_base);
+}
+
+void WriteHeaders(TRunState& run) {
+    AVFormatContext* first = run.Job.Inputs.empty() ? nullptr : run.Job.Inputs[0].Context.get();
+    run.HeaderWritten.assign(run.Job.Outputs.size(), false);
+    for (size_t f = 0; f < run.Job.Outputs.size(); ++f) {
+        AVFormatContext* oc = run.OutputContext(int(f));
+        if (first) FFApi.av_dict_copy(&oc->metadata, first->metadata, AV_DICT_DONT_OVERWRITE);
+        if (FFApi.avformat_write_header(oc, nullptr) < 0) {
+            EngineLogFormat(nullptr, llError,
+                            "Could not write header for output file #%d (incorrect codec parameters ?)",
+                            int(f));
+            RaiseRunError("Could not write header for output file #%d (incorrect codec parameters ?)",
+                          int(f));
+        }
+        run.HeaderWritten[f] = true;
+    }
+}
+
+void LogStreamMapping(const TRunState& run) {
+    if (run.Options.Verbosity < 0) return;
+    EngineLog(nullptr, llVerbose, "Stream mapping:");
+    for (auto& ost : run.Outputs) {
+        char line[256];
+        int n =
+            std::snprintf(line, sizeof line, "  Stream #%d.%d -> #%d.%d (%s)", ost->Source->FileIndex,
+                          ost->Source->Stream->index, ost->FileIndex, ost->Index, MediaKindName(ost->Kind()));
+        if (ost->Sync != ost->Source && n > 0 && n < int(sizeof line))
+            std::snprintf(line + n, sizeof line - n, " [sync #%d.%d (%s)]", ost->Sync->FileIndex,
+                          ost->Sync->Stream->index, MediaKindName(KindOf(*ost->Sync)));
+        EngineLog(nullptr, llVerbose, line);
+    }
+}
+
+} // namespace
+
+void SetUpRun(TRunState& run) {
+    BuildInputTables(run);
+    BuildOutputTable(run);
+    if (run.Job.Options.StreamMaps.empty())
+        MapAutomatically(run);
+    else
+        MapExplicitly(run);
+    MarkSources(run);
+    for (auto& ost : run.Outputs)
+        SetUpCodec(run, *ost);
+    WriteHeaders(run);
+    LogStreamMapping(run);
+}
+
+void MapJoinInput(TRunState& run, int inputIndex) {
+    for (auto& ost : run.Outputs) {
+        TRunInputStream* ist = BestInputStream(run, *ost, inputIndex, false);
+        ost->Source = ist;
+        ost->Sync = ist;
+        if (!ist) continue; // this input has nothing for the stream: the others go on
+        ist->Discard = false;
+        ist->DecodingNeeded |= ost->EncodingNeeded;
+        if (ist->DecodingNeeded) OpenDecoder(*ist);
+    }
+}
+
+} // namespace mw

@@ -1,0 +1,35 @@
+// Video output of one transcoding run: the sizes encoders refuse, scaling or the "vf" filter
+// graph, the video sync methods (duplicates and drops), size changes mid-stream, forced key
+// frames and two-pass statistics. Runs on the run's thread.
+#pragma once
+
+#include "engine/FFRunState.h"
+
+namespace mw {
+
+// The nearest size the encoder accepts for width x height (fixed standard sizes, width and height
+// multiples, chroma subsampling of the pixel format). Answers false when the size is accepted.
+bool NearestAcceptedSize(AVCodecID codec, AVPixelFormat pixFmt, int& width, int& height);
+
+// How many copies of a picture go out, and the sync counter to continue from.
+struct TVideoSyncStep {
+    int Copies = 1;
+    int64_t SyncCounter = 0;
+};
+// syncTimeSec: the picture's time by the sync stream's clock; timeBase: the encoder's;
+// method: "vsync" (-1 automatic); variableFps: the muxer allows variable frame rates.
+TVideoSyncStep DecideVideoSync(double syncTimeSec, AVRational timeBase, int64_t syncCounter, int method,
+                               bool variableFps);
+
+// Size rule, scaling decision, scaler or filter graph, forced key frames; before the encoder opens.
+void SetUpVideoOutput(TRunOutputStream& ost);
+// Pass log files for two-pass encoding (before the encoder opens).
+void SetUpPassLog(TRunOutputStream& ost);
+// One decoded picture from the stream's source (filtered pictures come from the graph).
+void DoVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture);
+// Pushes a decoded picture through the stream's filter graph and sends what comes out on.
+void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture);
+// End of input: the encoder's delayed pictures.
+void FlushVideoOutput(TRunState& run, TRunOutputStream& ost);
+
+} // namespace mw

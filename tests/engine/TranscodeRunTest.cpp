@@ -1,0 +1,316 @@
+// The transcoding run end to end (jobs made by RunJobFixture, outputs checked with ffprobe) and
+// its timing and sample units as tables.
+#include "EngineFixtures.h"
+#include "RunJobFixture.h"
+
+#include "../app/TempDir.h"
+#include "engine/FFAudioOut.h"
+#include "engine/FFRun.h"
+#include "engine/FFVideoOut.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+namespace mw {
+namespace {
+
+using test::Fixture;
+using test::MakeTestJob;
+using test::ShellQuote;
+
+class TranscodeRun : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { test::LoadEngineLibraries(); }
+    std::string Out(const std::string& name) { return FDir.Path() + name; }
+
+    // One ffprobe value ("stream=codec_name" of the first stream of a kind, "format=duration", ...).
+    static std::string Probe(const std::string& file, const std::string& select, const std::string& entries) {
+        int status = 0;
+        std::string out = test::RunCommand("ffprobe -v error " + select + " -show_entries " + entries +
+                                               " -of default=nw=1:nk=1 " + ShellQuote(file),
+                                           status);
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+            out.pop_back();
+        return out;
+    }
+    static std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> lines;
+        std::stringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty()) lines.push_back(line);
+        return lines;
+    }
+
+    TRunResult Run(TTranscodeJob& job, const TRunHooks& hooks = {}) {
+        TRunResult result;
+        RunJob(job, hooks, result);
+        return result;
+    }
+
+    test::TTempDir FDir;
+};
+
+TEST_F(TranscodeRun, AudioOnlyInputIntoVideoContainerKeepsTheAudio) {
+    auto job = MakeTestJob({Fixture("a.mp3")}, Out("a.avi"), {{"acodec", "mp2"}, {"ac", "1"}});
+    const TRunResult result = Run(*job);
+    ASSERT_FALSE(result.Failed) << result.ErrorText;
+    EXPECT_TRUE(result.Finished);
+    EXPECT_EQ(Probe(Out("a.avi"), "", "stream=codec_type"), "audio");
+    EXPECT_NEAR(std::stod(Probe(Out("a.avi"), "", "format=duration")), 2.0, 0.06);
+}
+
+TEST_F(TranscodeRun, ConvertsSampleRateAndChannels) {
+    struct TCase {
+        const char* Input;
+        int Rate, Channels;
+        double Duration;
+    };
+    const TCase cases[] = {
+        {"mono48k.wav", 44100, 1, 2.0}, // 48 kHz into a 44.1 kHz encoder
+        {"mono44k.wav", 44100, 2, 1.5}, // mono into stereo at equal rates
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Input);
+        const std::string out = Out(std::string(c.Input) + ".mp3");
+        auto job = MakeTestJob(
+            {Fixture(c.Input)}, out,
+            {{"acodec", "libmp3lame"}, {"ar", std::to_string(c.Rate)}, {"ac", std::to_string(c.Channels)}});
+        const TRunResult result = Run(*job);
+        ASSERT_FALSE(result.Failed) << result.ErrorText;
+        EXPECT_EQ(Probe(out, "-select_streams a", "stream=sample_rate"), std::to_string(c.Rate));
+        EXPECT_EQ(Probe(out, "-select_streams a", "stream=channels"), std::to_string(c.Channels));
+        EXPECT_NEAR(std::stod(Probe(out, "", "format=duration")), c.Duration, 1152.0 / c.Rate + 0.03);
+    }
+}
+
+TEST_F(TranscodeRun, LastShortAudioFrameIsPaddedNotLost) {
+    // 1.5 s at 44.1 kHz is 66150 samples: 57 whole MP2 frames of 1152 and a remainder.
+    auto job = MakeTestJob({Fixture("mono44k.wav")}, Out("tail.mp2"), {{"acodec", "mp2"}, {"ac", "1"}});
+    ASSERT_FALSE(Run(*job).Failed);
+    EXPECT_EQ(Probe(Out("tail.mp2"), "-count_packets", "stream=nb_read_packets"), "58");
+}
+
+TEST_F(TranscodeRun, StopInTheMiddleKeepsTheTrailer) {
+    TRunHooks hooks;
+    hooks.ProgressPeriodUs = 0;
+    auto job =
+        MakeTestJob({Fixture("join10.mp4")}, Out("stop.mp4"), {{"vcodec", "mpeg4"}, {"acodec", "aac"}});
+    hooks.OnProgress = [&](const TRunProgress& p) {
+        if (p.TimeUs > 1000000) job->StopRequested = true;
+    };
+    const TRunResult result = Run(*job, hooks);
+    EXPECT_FALSE(result.Finished);
+    EXPECT_FALSE(result.Failed) << result.ErrorText;
+    // MP4 needs its trailer to be read at all.
+    const double duration = std::stod(Probe(Out("stop.mp4"), "", "format=duration"));
+    EXPECT_GT(duration, 0.9);
+    EXPECT_LT(duration, 9.0);
+}
+
+TEST_F(TranscodeRun, FailureBeforeAnyByteLeavesNoFile) {
+    auto job = MakeTestJob({Fixture("a.mp3")}, Out("none.mp3"), {{"acodec", "libmp3lame"}, {"map", "5.0"}});
+    const TRunResult result = Run(*job);
+    EXPECT_TRUE(result.Failed);
+    EXPECT_FALSE(result.Finished);
+    EXPECT_EQ(result.ErrorText, "Could not find input stream #5.0");
+    EXPECT_FALSE(std::filesystem::exists(Out("none.mp3")));
+}
+
+TEST_F(TranscodeRun, FullDiskFailsWithTheLibraryText) {
+    auto job =
+        MakeTestJob({Fixture("join10.mp4")}, "/dev/full", {{"f", "avi"}, {"vcodec", "mpeg4"}, {"an", ""}});
+    const TRunResult result = Run(*job);
+    EXPECT_TRUE(result.Failed);
+    EXPECT_NE(result.ErrorText.find("No space left on device"), std::string::npos) << result.ErrorText;
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+TEST_F(TranscodeRun, JoinIsOneContinuousOutput) {
+    TRunProgress last;
+    TRunHooks hooks;
+    hooks.OnProgress = [&](const TRunProgress& p) { last = p; };
+    auto job = MakeTestJob({Fixture("join10.mp4"), Fixture("join20.mp4")}, Out("join.mp4"),
+                           {{"vcodec", "mpeg4"}, {"acodec", "aac"}}, true);
+    const TRunResult result = Run(*job, hooks);
+    ASSERT_FALSE(result.Failed) << result.ErrorText;
+    EXPECT_NEAR(std::stod(Probe(Out("join.mp4"), "", "format=duration")), 30.0, 0.1);
+    EXPECT_NEAR(last.TotalUs / 1e6, 30.0, 0.1);
+    EXPECT_TRUE(last.Final);
+    EXPECT_NE(last.Line.find("frame="), std::string::npos);
+    for (const char* select : {"-select_streams v", "-select_streams a"}) {
+        SCOPED_TRACE(select);
+        std::vector<double> times;
+        for (const auto& line : Lines(Probe(Out("join.mp4"), select, "packet=pts_time")))
+            times.push_back(std::stod(line));
+        std::sort(times.begin(), times.end());
+        ASSERT_GT(times.size(), 100u);
+        double gap = 0;
+        for (size_t i = 1; i < times.size(); ++i)
+            gap = std::max(gap, times[i] - times[i - 1]);
+        EXPECT_LT(gap, 0.05); // one picture is 0.04 s, one AAC frame 0.023 s
+    }
+}
+
+TEST_F(TranscodeRun, StreamCopyOfH264StartsAtTheFirstKeyFrame) {
+    for (bool copyInitial : {false, true}) {
+        SCOPED_TRACE(copyInitial);
+        const std::string out = Out(copyInitial ? "inkf.ts" : "key.ts");
+        auto job = MakeTestJob({Fixture("nonkey.ts")}, out,
+                               {{"vcodec", "copy"}, {"copyinkf", copyInitial ? "1" : "0"}});
+        ASSERT_FALSE(Run(*job).Failed);
+        const std::vector<std::string> flags = Lines(Probe(out, "-select_streams v", "packet=flags"));
+        ASSERT_FALSE(flags.empty());
+        EXPECT_EQ(flags[0][0] == 'K', !copyInitial) << flags[0];
+    }
+}
+
+test::TOptionList SizeOptions(int width, int height) {
+    test::TOptionList options = {{"vcodec", "mpeg4"}};
+    if (width) options.push_back({"s", std::to_string(width) + "x" + std::to_string(height)});
+    return options;
+}
+
+TEST_F(TranscodeRun, PictureSizeChangeMidStream) {
+    struct TCase {
+        int Width, Height;
+        bool Fails;
+    };
+    const TCase cases[] = {{200, 150, false}, {0, 0, true}}; // scaled goes on; unscaled ends
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Width);
+        const std::string out = Out("size" + std::to_string(c.Width) + ".avi");
+        auto job = MakeTestJob({Fixture("sizechange.m2v")}, out, SizeOptions(c.Width, c.Height));
+        const TRunResult result = Run(*job);
+        EXPECT_EQ(result.Failed, c.Fails) << result.ErrorText;
+        if (c.Fails) {
+            EXPECT_EQ(result.ErrorText, "Input Stream #0.0 frame size changed to 160x120, yuv420p");
+            continue;
+        }
+        EXPECT_EQ(Probe(out, "", "stream=width,height"), "200\n150");
+        EXPECT_NEAR(std::stod(Probe(out, "", "format=duration")), 2.0, 0.05);
+    }
+}
+
+TEST_F(TranscodeRun, SizeTheEncoderRefusesIsScaledToOneItTakes) {
+    // H.263 takes only its standard sizes; 160x120 becomes the nearest, 176x144.
+    auto job = MakeTestJob({Fixture("v.mp4")}, Out("h263.3gp"), {{"vcodec", "h263"}});
+    const TRunResult result = Run(*job);
+    ASSERT_FALSE(result.Failed) << result.ErrorText;
+    EXPECT_EQ(Probe(Out("h263.3gp"), "", "stream=width,height"), "176\n144");
+}
+
+TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
+    for (const char* name : {"corrupted.avi", "truncated.avi"}) {
+        SCOPED_TRACE(name);
+        auto job = MakeTestJob({Fixture(name)}, Out(std::string(name) + ".mkv"),
+                               {{"vcodec", "mpeg4"}, {"acodec", "mp2"}});
+        const TRunResult result = Run(*job);
+        if (result.Failed) {
+            EXPECT_FALSE(result.ErrorText.empty());
+        }
+    }
+}
+
+TEST(VideoSync, DuplicatesAndDrops) {
+    struct TCase {
+        double Periods; // picture time minus the next frame position, in frame periods
+        int Method;
+        bool Variable;
+        int Copies;
+        int64_t Counter; // sync counter afterwards (it starts at 100)
+    };
+    const TCase cases[] = {
+        {3.0, -1, false, 3, 100},                           // constant rate: two duplicates
+        {-1.5, -1, false, 0, 100},                          // dropped
+        {0.4, -1, false, 1, 100},  {3.0, -1, true, 1, 103}, // variable rate: the counter jumps instead
+        {-0.8, 2, true, 0, 100},   {2.6, 0, false, 1, 103}, // pass-through takes the picture's time
+    };
+    const AVRational tb{1, 25};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Periods);
+        const TVideoSyncStep step = DecideVideoSync((100 + c.Periods) / 25.0, tb, 100, c.Method, c.Variable);
+        EXPECT_EQ(step.Copies, c.Copies);
+        EXPECT_EQ(step.SyncCounter, c.Counter);
+    }
+}
+
+TEST(AudioSync, SilenceDiscardAndCompensation) {
+    struct TCase {
+        int Method;
+        double Delta; // samples the block starts later than the output position
+        bool AtStart;
+        int64_t Silence, Drop;
+        int Compensation;
+    };
+    const TCase cases[] = {
+        {1, 1000, true, 1000, 0, 0},   // at the start: pad with silence
+        {1, -1000, true, 0, 1000, 0},  // ... or cut
+        {1, 1000, false, 0, 0, 0},     // later, under the drift threshold: nothing without compensation
+        {40, 1000, false, 0, 0, 40},   // compensation clamped to the method's limit
+        {40, -30, false, 0, 0, 0},     // within 50 samples: left alone
+        {40, 9000, false, 9000, 0, 0}, // beyond 0.1 s: padded even later on
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Delta);
+        TAudioSyncInput in;
+        in.Method = c.Method;
+        in.OutRate = 44100;
+        in.SyncCounter = 44100;
+        in.SyncTimeSec = (44100 + c.Delta) / 44100.0;
+        in.AtStart = c.AtStart;
+        const TAudioSyncStep step = DecideAudioSync(in);
+        EXPECT_NEAR(double(step.SilenceSamples), double(c.Silence), 1);
+        EXPECT_NEAR(double(step.DropSamples), double(c.Drop), 1);
+        EXPECT_EQ(step.Compensation, c.Compensation);
+    }
+}
+
+TEST(AudioOutput, ResamplerDecision) {
+    const AVSampleFormat s16 = AV_SAMPLE_FMT_S16;
+    EXPECT_TRUE(AudioNeedsResampling(48000, s16, 2, 44100, s16, 2, 0));
+    EXPECT_TRUE(AudioNeedsResampling(44100, s16, 1, 44100, s16, 2, 0));
+    EXPECT_TRUE(AudioNeedsResampling(44100, AV_SAMPLE_FMT_FLTP, 2, 44100, s16, 2, 0));
+    EXPECT_FALSE(AudioNeedsResampling(44100, s16, 2, 44100, s16, 2, 1));
+    EXPECT_TRUE(AudioNeedsResampling(44100, s16, 2, 44100, s16, 2, 2));
+}
+
+TEST(AudioOutput, VolumeScalesAndClamps) {
+    test::LoadEngineLibraries();
+    TFramePtr frame(FFApi.av_frame_alloc());
+    frame->format = AV_SAMPLE_FMT_S16;
+    frame->nb_samples = 4;
+    FFApi.av_channel_layout_default(&frame->ch_layout, 1);
+    ASSERT_GE(FFApi.av_frame_get_buffer(frame.get(), 0), 0);
+    int16_t* s = reinterpret_cast<int16_t*>(frame->data[0]);
+    s[0] = 20000, s[1] = -20000, s[2] = 100, s[3] = -3;
+    ApplyVolume(frame.get(), 512);
+    EXPECT_EQ(s[0], 32767);
+    EXPECT_EQ(s[1], -32768);
+    EXPECT_EQ(s[2], 200);
+    EXPECT_EQ(s[3], -6);
+}
+
+TEST(VideoOutput, NearestAcceptedSize) {
+    test::LoadEngineLibraries();
+    struct TCase {
+        AVCodecID Codec;
+        int W, H, WantW, WantH;
+    };
+    const TCase cases[] = {
+        {AV_CODEC_ID_RV20, 642, 480, 644, 480},  {AV_CODEC_ID_WMV2, 641, 480, 642, 480},
+        {AV_CODEC_ID_H263, 641, 479, 704, 576},  {AV_CODEC_ID_MPEG4, 321, 241, 322, 242},
+        {AV_CODEC_ID_MPEG4, 320, 240, 320, 240},
+    };
+    for (const TCase& c : cases) {
+        int w = c.W, h = c.H;
+        EXPECT_EQ(NearestAcceptedSize(c.Codec, AV_PIX_FMT_YUV420P, w, h), c.W != c.WantW || c.H != c.WantH);
+        EXPECT_EQ(w, c.WantW);
+        EXPECT_EQ(h, c.WantH);
+    }
+}
+
+} // namespace
+} // namespace mw
