@@ -67,7 +67,14 @@ const std::map<std::string, std::string> ProbeFormat = {
 constexpr int SourceRate = 48000;
 constexpr int SourceChannels = 2;
 
-int ClosestRate(const std::string& encoder, int wanted) {
+// The audio encoder a container takes when the preset names none (for its sample rates).
+const std::map<std::string, std::string> DefaultAudioEncoder = {
+    {".m4a", "libfaac"},    {".mp4", "libfaac"},    {".mov", "libfaac"}, {".aac", "libfaac"},
+    {".mp3", "libmp3lame"}, {".flv", "libmp3lame"}, {".mp2", "mp2"},
+};
+
+int ClosestRate(std::string encoder, const std::string& extension, int wanted) {
+    if (encoder.empty() && DefaultAudioEncoder.count(extension)) encoder = DefaultAudioEncoder.at(extension);
     const auto it = SupportedRates.find(encoder);
     if (it == SupportedRates.end()) return wanted;
     int best = it->second.front();
@@ -220,7 +227,7 @@ TEST_F(PresetConversionTest, EveryPresetConvertsTheClip) {
         }
         EXPECT_EQ((*audio)["channels"].get<int>(), f.AudioChannels.value_or(SourceChannels));
         EXPECT_EQ(std::stoi((*audio)["sample_rate"].get<std::string>()),
-                  ClosestRate(encoder, f.AudioSampleRate.value_or(SourceRate)));
+                  ClosestRate(encoder, ext, f.AudioSampleRate.value_or(SourceRate)));
     }
 }
 
