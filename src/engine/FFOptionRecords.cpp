@@ -1,5 +1,7 @@
 #include "engine/FFOptionRecords.h"
 
+#include "engine/FFLog.h"
+
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -36,6 +38,23 @@ bool SkippedExtName(const std::string& name) {
 const char* const TargetAudioCodec[] = {"", "mp2", "mp2", "ac3"};
 const char* const TargetName[] = {"", "vcd", "svcd", "dvd"};
 const char* const NormWord[] = {"auto", "pal", "ntsc"};
+
+// The highest audio bit rates some encoders can produce; a record asking for more gets the cap,
+// with a warning, instead of a rate the encoder would quietly replace or refuse.
+const struct {
+    const char* Encoder;
+    int32_t MaxBitRate;
+} AudioBitRateCaps[] = {{"libmp3lame", 320000}, {"mp2", 384000}};
+
+int32_t CappedAudioBitRate(const std::string& encoder, int32_t bitRate) {
+    for (const auto& cap : AudioBitRateCaps)
+        if (encoder == cap.Encoder && bitRate > cap.MaxBitRate) {
+            EngineLogFormat(nullptr, llWarning, "Audio bit rate %d is above what %s can encode, using %d",
+                            bitRate, cap.Encoder, cap.MaxBitRate);
+            return cap.MaxBitRate;
+        }
+    return bitRate;
+}
 
 // The options of each extra stream kind, taken from the defaults list.
 struct TNewStream {
@@ -128,7 +147,8 @@ bool ApplyOutputRecord(ITaskJob& job, const TOutputOptions& o, TOutputDefaults& 
     add(o.AudioVolume >= 0, "vol", std::to_string(o.AudioVolume));
     add(o.AudioChannels > 0, "ac", std::to_string(o.AudioChannels));
     add(o.AudioSampleRate > 0, "ar", std::to_string(o.AudioSampleRate));
-    add(o.AudioBitrate > 0 && (!target || ownAudioCodec), "ab", std::to_string(o.AudioBitrate));
+    add(o.AudioBitrate > 0 && (!target || ownAudioCodec), "ab",
+        std::to_string(CappedAudioBitRate(defaults.Entry["acodec"], o.AudioBitrate)));
     add(o.AudioBitrateTolerance > 0, "abt", std::to_string(o.AudioBitrateTolerance));
     add(!o.AudioLanguage.empty(), "alang", o.AudioLanguage);
     add(true, "async", std::to_string(o.AudioSync));

@@ -259,6 +259,24 @@ TEST_F(EncoderTest, OutputOptionsApplyInOrderTargetFirstAndExtraStreamsAfterOpen
     EXPECT_LT(rateAt, sizeAt); // size comes after the record's fields
 }
 
+TEST_F(EncoderTest, AudioBitRatesAboveTheEncodersReachAreCapped) {
+    const struct {
+        const char* Codec;
+        int32_t Asked;
+        const char* Applied;
+    } cases[] = {
+        {"libmp3lame", 705000, "320000"}, {"libmp3lame", 192000, "192000"}, {"libvorbis", 705000, "705000"}};
+    for (const auto& c : cases) {
+        const int task = Encoder.AddTask("in.avi");
+        TOutputOptions output;
+        output.AudioCodec = c.Codec;
+        output.AudioBitrate = c.Asked;
+        ASSERT_TRUE(Encoder.SetOutputFile(task, "out.avi", &output));
+        EXPECT_EQ(OptionValues(Job(task), "ab"), std::vector<std::string>{c.Applied})
+            << c.Codec << " " << c.Asked;
+    }
+}
+
 TEST_F(EncoderTest, StopWithWaitingEndsRunningTasksAndNotifiesTheOthersThenTheRun) {
     Fake.Board->RunMs = 5000;
     AddTasks(3);
