@@ -277,25 +277,33 @@ TEST_F(EncoderTest, AudioBitRatesAboveTheEncodersReachAreCapped) {
     }
 }
 
-TEST_F(EncoderTest, StopWithWaitingEndsRunningTasksAndNotifiesTheOthersThenTheRun) {
-    Fake.Board->RunMs = 5000;
-    AddTasks(3);
-    Encoder.StartTask(1);
-    std::this_thread::sleep_for(50ms);
-    Encoder.Stop(true);
-    PumpUntilRunEnded();
-    const auto indices = NoticeIndices();
-    ASSERT_EQ(indices.size(), 4u);
-    EXPECT_EQ(indices.back(), -1);
-    std::vector<int> tasks(indices.begin(), indices.end() - 1);
-    std::sort(tasks.begin(), tasks.end());
-    EXPECT_EQ(tasks, (std::vector<int>{0, 1, 2}));
-    std::lock_guard lock(Mutex);
-    for (size_t i = 0; i + 1 < Notices.size(); ++i) {
-        EXPECT_FALSE(Notices[i].Info.Finished);
-        EXPECT_FALSE(Notices[i].Info.Failed);
+TEST_F(EncoderTest, StopEndsRunningTasksAndNotifiesTheOthersThenTheRun) {
+    for (const bool wait : {true, false}) {
+        SCOPED_TRACE(wait ? "waiting" : "not waiting");
+        Notices.clear();
+        Encoder.ClearTasks();
+        Fake.Board->RunThreads.clear();
+        Fake.Board->RunMs = 5000;
+        AddTasks(3);
+        Encoder.StartTask(1);
+        std::this_thread::sleep_for(50ms);
+        const auto before = std::chrono::steady_clock::now();
+        Encoder.Stop(wait);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
+        PumpUntilRunEnded();
+        const auto indices = NoticeIndices();
+        ASSERT_EQ(indices.size(), 4u);
+        EXPECT_EQ(indices.back(), -1);
+        std::vector<int> tasks(indices.begin(), indices.end() - 1);
+        std::sort(tasks.begin(), tasks.end());
+        EXPECT_EQ(tasks, (std::vector<int>{0, 1, 2}));
+        std::lock_guard lock(Mutex);
+        for (size_t i = 0; i + 1 < Notices.size(); ++i) {
+            EXPECT_FALSE(Notices[i].Info.Finished);
+            EXPECT_FALSE(Notices[i].Info.Failed);
+        }
+        EXPECT_EQ(Fake.Board->RunThreads.size(), 1u); // tasks 1 and 2 never ran
     }
-    EXPECT_EQ(Fake.Board->RunThreads.size(), 1u); // tasks 1 and 2 never ran
 }
 
 TEST_F(EncoderTest, AFailedTaskEndsAloneWithItsText) {
