@@ -4,17 +4,30 @@
 #include "app/ProductConfig.h"
 #include "app/UserSettings.h"
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace mw {
 
+// The counters of the latest conversion run; reset when a run starts, kept until the next one.
+// Changed on the main thread; RunHandledTasks is also read by the thread of the run's end notice.
+struct TConversionRun {
+    int32_t RunTotalFiles = 0;
+    int32_t RunSucceeded = 0;
+    std::atomic<int32_t> RunHandledTasks{0};
+    std::vector<std::string> RunErrors; // "File (n): ..." lines of failed tasks
+    double RunStartTime = 0;            // date-time, days
+    int64_t RunTotalDuration = 0;       // microseconds, known durations of all inputs
+    int64_t RunCompletedDuration = 0;   // microseconds, durations of the finished tasks
+};
+
 struct TGlobalVars {
     TProductConfig ProductConfig;
     TUserSettings UserSettings;
     std::string SettingsFolder; // with trailing separator
-    // Errors of the current conversion run, one line each.
-    std::vector<std::string> RunErrors;
+    TConversionRun ConversionRun;
     // Files that could not be added to the source list, with their reasons.
     std::vector<std::string> AddFailedFiles;
 

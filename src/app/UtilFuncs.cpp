@@ -97,13 +97,21 @@ bool IsValidUtf8(const std::string& s) {
 }
 
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder) {
+    return MakeUniqueFileName(name, folder, {});
+}
+
+std::string MakeUniqueFileName(const std::string& name, const std::string& folder,
+                               const std::set<std::string>& taken) {
     const std::string dir = AddTrailingBackslash(folder);
-    if (!FileExists(dir + name)) return name;
+    auto free = [&](const std::string& candidate) {
+        return !taken.count(candidate) && !FileExists(dir + candidate);
+    };
+    if (free(name)) return name;
     const std::string base = StripFileExt(name);
     const std::string ext = ExtractFileExt(name);
     for (int n = 1; n <= 32767; ++n) {
         std::string candidate = base + "(" + std::to_string(n) + ")" + ext;
-        if (!FileExists(dir + candidate)) return candidate;
+        if (free(candidate)) return candidate;
     }
     return base + "(32768)" + ext;
 }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ bool ForceDirectories(const std::string& path, mode_t mode = 0700);
 
 // A file name (not a path) that does not exist in folder: name, else name(1).ext, name(2).ext ...
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder);
+// The same, also passing over the names in taken (names already given to other outputs).
+std::string MakeUniqueFileName(const std::string& name, const std::string& folder,
+                               const std::set<std::string>& taken);
 // Replaces the nine characters that file names may not hold by "_".
 std::string MakeSafeFileName(const std::string& name);
 // True for the 41 media extensions accepted by drag and drop (".mp3", case-insensitive).

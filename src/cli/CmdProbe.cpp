@@ -1,6 +1,7 @@
 // mediawizard-cli probe: what the file list shows for each file, optionally with its thumbnail.
 #include "app/UtilFuncs.h"
 #include "cli/Cli.h"
+#include "convert/SourceFiles.h"
 #include "engine/BitmapPng.h"
 #include "engine/FFDecode.h"
 #include "engine/FFLoad.h"
@@ -38,13 +39,8 @@ const char* const ProbeUsage =
 constexpr int ThumbnailMaxWidth = 320;
 constexpr int ThumbnailMaxHeight = 240;
 
-std::string BitRateText(int32_t bitRate) {
-    return bitRate < 1 ? "Bit rate is not preseted" : std::to_string(bitRate / 1000) + " Kbps";
-}
-
-std::string DurationText(int64_t durationUs) {
-    return durationUs < 0 ? "Duration is not preseted" : mw::FormatMicroseconds(durationUs);
-}
+using mw::BitRateText;
+using mw::DurationText;
 
 std::string Printf(const char* format, double value) {
     char buf[64];
@@ -195,8 +191,6 @@ int RunProbe(const mw::cli::TCliArgs& args) {
         mw::TAudioStreamInfo audio;
         if (videoIndex >= 0) decoder.GetVideoStreamInfo(videoIndex, video);
         if (audioIndex >= 0) decoder.GetAudioStreamInfo(audioIndex, audio);
-        const double frameRate =
-            video.FrameRateDen > 0 ? static_cast<double>(video.FrameRateNum) / video.FrameRateDen : 0.0;
         const bool audioOnly = videoIndex < 0;
 
         if (asJson) {
@@ -238,22 +232,15 @@ int RunProbe(const mw::cli::TCliArgs& args) {
                               {"duration_us", audio.DurationUs}};
             all.push_back(j);
         } else {
+            // The lines of the file list's row, in its column order.
+            const mw::TSourceFile row = mw::SourceFileFromProbe(decoder);
             std::printf("%s\n", file.c_str());
-            std::printf("  Duration: %s\n", DurationText(fileInfo.Duration).c_str());
-            if (audioOnly) {
-                std::printf("  Audio Bit rate: %s\n", BitRateText(audio.BitRate).c_str());
-                std::printf("  Audio Encoder: %s\n", audio.CodecName.c_str());
-            } else {
-                std::printf("  Bit rate: %s\n", BitRateText(video.BitRate).c_str());
-                std::printf("  Dimension: %d x %d\n", video.Width, video.Height);
-            }
-            std::printf("  File size: %lld\n", static_cast<long long>(decoder.FileSize()));
-            std::printf("  Video encoder: %s\n", video.CodecName.c_str());
-            std::printf("  Channels: %d\n", audio.Channels);
-            std::printf("  Sample rate: %d Hz\n", audio.SampleRate);
-            std::printf("  Bit rate: %s\n", BitRateText(audio.BitRate).c_str());
-            std::printf("  Audio encoder: %s\n", audio.CodecName.c_str());
-            std::printf("  Frame rate: %s\n", Printf("%.2f", frameRate).c_str());
+            for (const std::string* line : {&row.DurationLine, &row.BitrateLine, &row.DimensionLine})
+                std::printf("  %s\n", line->c_str());
+            std::printf("  File size: %lld\n", static_cast<long long>(row.FileSize));
+            for (const std::string* line : {&row.VideoEncoder, &row.AudioChannels, &row.AudioSampleRate,
+                                            &row.AudioBitrate, &row.AudioEncoder, &row.FrameRate})
+                std::printf("  %s\n", line->c_str());
             std::printf("  Aspect ratio: %s\n", Printf("%g", video.DisplayAspectRatio).c_str());
             if (!thumbPath.empty()) std::printf("  Thumbnail: %s\n", thumbPath.c_str());
             if (!thumbError.empty()) std::printf("  Thumbnail: none (%s)\n", thumbError.c_str());

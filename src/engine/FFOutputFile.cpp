@@ -30,26 +30,26 @@ TStreamKind StateKind(AVMediaType kind) {
     return kind == AVMEDIA_TYPE_VIDEO ? skVideo : kind == AVMEDIA_TYPE_AUDIO ? skAudio : skSubtitle;
 }
 
-// Formats the JPEG encoders also take when compliance is below strict.
+// Today's JPEG encoders refuse limited-range YUV unless compliance is unofficial or lower: above
+// that only their full-range formats are offered, so a yuv420p source is scaled to yuvj420p.
 const struct {
     AVCodecID Codec;
     std::vector<AVPixelFormat> Formats;
-} WiderPixelFormats[] = {
-    {AV_CODEC_ID_MJPEG, {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P}},
-    {AV_CODEC_ID_LJPEG,
-     {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P,
-      AV_PIX_FMT_YUV444P, AV_PIX_FMT_BGRA}},
+} FullRangePixelFormats[] = {
+    {AV_CODEC_ID_MJPEG, {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P}},
+    {AV_CODEC_ID_LJPEG, {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_BGR0,
+                         AV_PIX_FMT_BGRA, AV_PIX_FMT_BGR24}},
 };
 
 AVPixelFormat ChoosePixelFormat(const AVCodec* codec, const AVCodecContext* ctx, int requested) {
     const AVPixelFormat* list = codec->pix_fmts;
-    std::vector<AVPixelFormat> wider;
-    if (ctx->strict_std_compliance < FF_COMPLIANCE_STRICT)
-        for (const auto& row : WiderPixelFormats)
+    std::vector<AVPixelFormat> fullRange;
+    if (ctx->strict_std_compliance > FF_COMPLIANCE_UNOFFICIAL)
+        for (const auto& row : FullRangePixelFormats)
             if (row.Codec == codec->id) {
-                wider = row.Formats;
-                wider.push_back(AV_PIX_FMT_NONE);
-                list = wider.data();
+                fullRange = row.Formats;
+                fullRange.push_back(AV_PIX_FMT_NONE);
+                list = fullRange.data();
             }
     if (!list) return static_cast<AVPixelFormat>(requested);
     for (const AVPixelFormat* p = list; *p != AV_PIX_FMT_NONE; ++p)

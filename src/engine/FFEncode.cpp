@@ -1,0 +1,641 @@
+#include "engine/FFEncode.h"
+
+#include "app/Dispatcher.h"
+#include "engine/FFLog.h"
+#include "engine/FFOptionRecords.h"
+#include "engine/FFTranscodeTask.h"
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace mw {
+
+namespace {
+
+std::string FormatText(const char* format, int value) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+// Nice value of a worker-thread priority. Raising the priority needs privileges; best effort.
+constexpr int NiceOf[] = {19, 10, 5, 0, -5, -10, -15};
+
+void ApplyThreadPriority(TThreadPriority priority) {
+    if (priority == tpNormal) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), NiceOf[priority]);
+}
+
+} // namespace
+
+TTaskJobFactory& DefaultTaskJobFactory() {
+    static TTaskJobFactory factory = MakeTranscodeTaskJob;
+    return factory;
+}
+
+// ---- TEvent ----
+
+void TEvent::Set() {
+    {
+        std::lock_guard lock(FMutex);
+        FSet = true;
+    }
+    FChanged.notify_all();
+}
+void TEvent::Reset() {
+    std::lock_guard lock(FMutex);
+    FSet = false;
+}
+bool TEvent::IsSet() {
+    std::lock_guard lock(FMutex);
+    return FSet;
+}
+bool TEvent::WaitFor(int64_t timeoutMs) {
+    std::unique_lock lock(FMutex);
+    return FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return FSet; });
+}
+
+// ---- TFFmpeg ----
+
+TFFmpeg::TFFmpeg(TFFEncoder* owner, std::unique_ptr<ITaskJob> job)
+    : FOwner(owner), FJob(std::move(job)), FDecoders(MaxTaskFiles), FInputOptions(MaxTaskFiles),
+      FOutputOptions(MaxTaskFiles) {}
+
+TFFmpeg::~TFFmpeg() {
+    if (FThread.joinable()) {
+        FStopRequested = true;
+        FJob->RequestStop();
+        FThread.join();
+    }
+}
+
+TFFDecoder* TFFmpeg::InputDecoder(int index) {
+    auto& decoder = FDecoders.at(static_cast<size_t>(index));
+    if (!decoder) {
+        AVFormatContext* context = FJob->InputContext(index);
+        if (!context) return nullptr;
+        decoder = std::make_unique<TFFDecoder>();
+        decoder->Attach(context);
+    }
+    return decoder.get();
+}
+
+void TFFmpeg::RunBody() {
+    if (FStopRequested) {
+        FResult = TJobResult{};
+    } else {
+        try {
+            FResult = FJob->Run();
+        } catch (const std::exception& e) {
+            FResult = TJobResult{false, true, e.what()};
+        }
+    }
+    if (FStopRequested) FResult.Finished = false;
+    FRunning = false;
+    FTerminated = true;
+}
+
+// ---- TFFmpegList ----
+
+int TFFmpegList::Add(std::unique_ptr<TFFmpeg> task) {
+    std::lock_guard lock(FMutex);
+    FItems.push_back(std::move(task));
+    return static_cast<int>(FItems.size()) - 1;
+}
+
+TFFmpeg& TFFmpegList::Get(int index) const {
+    std::lock_guard lock(FMutex);
+    if (index < 0 || index >= static_cast<int>(FItems.size()))
+        throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+    return *FItems[static_cast<size_t>(index)];
+}
+
+int TFFmpegList::IndexOf(const TFFmpeg* task) const {
+    std::lock_guard lock(FMutex);
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == task) return static_cast<int>(i);
+    return -1;
+}
+
+int TFFmpegList::Count() const {
+    std::lock_guard lock(FMutex);
+    return static_cast<int>(FItems.size());
+}
+
+void TFFmpegList::Delete(int index) {
+    std::unique_ptr<TFFmpeg> doomed;
+    {
+        std::lock_guard lock(FMutex);
+        if (index < 0 || index >= static_cast<int>(FItems.size()))
+            throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+        doomed = std::move(FItems[static_cast<size_t>(index)]);
+        FItems.erase(FItems.begin() + index);
+    }
+    // Freed outside the lock: a task's destructor waits for its worker, which may look itself up.
+}
+
+void TFFmpegList::Clear() {
+    std::vector<std::unique_ptr<TFFmpeg>> doomed;
+    {
+        std::lock_guard lock(FMutex);
+        doomed.swap(FItems);
+    }
+}
+
+void TFFmpegList::SetPreviewFlags(int flags) {
+    std::lock_guard lock(FMutex);
+    for (auto& task : FItems)
+        task->PreviewFlags = flags;
+}
+
+// ---- TFFEncoder ----
+
+// Latest progress report of each task, delivered by one posted wake-up at a time.
+struct TFFEncoder::TProgressMailbox {
+    std::mutex Mutex;
+    TFFEncoder* Owner = nullptr; // cleared by the encoder's destructor
+    std::map<int32_t, TProgressInfo> Latest;
+    bool WakeupPending = false;
+
+    void Drain() {
+        TFFEncoder* owner;
+        std::map<int32_t, TProgressInfo> reports;
+        {
+            std::lock_guard lock(Mutex);
+            owner = Owner;
+            reports.swap(Latest);
+            WakeupPending = false;
+        }
+        if (!owner) return;
+        for (auto& [index, info] : reports) {
+            std::lock_guard lock(owner->FProgressLock);
+            if (owner->OnProgress) owner->OnProgress(owner, &info);
+        }
+    }
+};
+
+TFFEncoder::TFFEncoder() : FMailbox(std::make_shared<TProgressMailbox>()) {
+    FMailbox->Owner = this;
+}
+
+TFFEncoder::~TFFEncoder() {
+    {
+        std::scoped_lock lock(FAudioHookLock, FPreviewLock, FProgressLock, FTerminateLock, FVideoHookLock);
+        OnAudioHook = nullptr;
+        OnVideoInputHook = nullptr;
+        OnVideoOutputHook = nullptr;
+        OnPreviewBitmap = nullptr;
+        OnProgress = nullptr;
+        OnTerminate = nullptr;
+    }
+    // Workers and notifiers may be waiting for the main thread: stop and wait while pumping.
+    Stop(true);
+    ReapNotifiers(true);
+    FTasks.Clear();
+    std::lock_guard lock(FMailbox->Mutex);
+    FMailbox->Owner = nullptr;
+}
+
+void TFFEncoder::SetPreview(bool value) {
+    FPreview = value;
+    const int flags = (FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0);
+    FTasks.SetPreviewFlags(flags);
+    if (!value)
+        for (int i = 0; i < FTasks.Count(); ++i)
+            FTasks.Get(i).FPreviewWindow.reset();
+}
+
+void TFFEncoder::SetPreviewBitmap(bool value) {
+    FPreviewBitmap = value;
+    FTasks.SetPreviewFlags((FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0));
+}
+
+void TFFEncoder::SetProgressInterval(int ms) {
+    FProgressInterval = ms <= MinProgressIntervalMs ? MinProgressIntervalMs : ms;
+}
+
+void TFFEncoder::RefuseWhileWorking(const char* operation) const {
+    if (FWorking) throw EEncoderError(std::string("Cannot ") + operation + " while working.");
+}
+
+TTaskCallbacks TFFEncoder::CallbacksFor(TFFmpeg& task) {
+    TTaskCallbacks c;
+    c.Progress = [this, &task](const TProgressInfo& info) { DeliverProgress(task, info); };
+    c.BeforeFindStreamInfo = [this, &task](AVFormatContext* context) {
+        if (OnBeforeFindStreamInfo) OnBeforeFindStreamInfo(&task, context);
+    };
+    c.AudioHook = [this, &task](int64_t pts, const void* samples, int32_t size, int32_t rate,
+                                int32_t channels, int32_t format) {
+        std::lock_guard lock(FAudioHookLock);
+        if (OnAudioHook) OnAudioHook(this, FTasks.IndexOf(&task), pts, samples, size, rate, channels, format);
+    };
+    c.VideoHook = [this, &task](bool output, THookInfo& info) { DeliverVideoHook(task, output, info); };
+    c.PreviewBitmap = [this, &task](const TBitmap& bitmap, int32_t frame, int64_t pts) {
+        DeliverPreview(task, bitmap, frame, pts);
+    };
+    return c;
+}
+
+bool TFFEncoder::OpenTaskInput(TFFmpeg& task, int index, const std::string& fileName,
+                               const TInputOptions* options) {
+    ITaskJob& job = task.Job();
+    TInputOptions& stored = task.StoredInputOptions(index);
+    InitInputOptions(stored);
+    if (options) {
+        stored = *options;
+        if (stored.FileName.empty()) stored.FileName = fileName;
+        if (!ApplyInputRecord(job, stored)) {
+            InitInputOptions(stored);
+            return false;
+        }
+    }
+    job.SetTimeLimitMs(TaskTimeLimitMs);
+    if (!job.OpenInput(fileName)) {
+        InitInputOptions(stored);
+        return false;
+    }
+    task.InputDecoder(index);
+    return true;
+}
+
+int TFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputOptions) {
+    RefuseWhileWorking("AddTask");
+    const TTaskJobFactory& factory = JobFactory ? JobFactory : DefaultTaskJobFactory();
+    if (!factory) {
+        FLastErrorMessage = "The transcoder is not available.";
+        return -1;
+    }
+    try {
+        auto task = std::make_unique<TFFmpeg>(this, factory(MaxTaskFiles));
+        task->Job().SetVerbosity(TaskVerbosity);
+        task->PreviewFlags = (FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0);
+        task->Job().SetCallbacks(CallbacksFor(*task));
+        if (!OpenTaskInput(*task, 0, fileName, inputOptions)) {
+            FLastErrorMessage = task->Job().BuildErrorText();
+            return -1;
+        }
+        return FTasks.Add(std::move(task));
+    } catch (const std::exception& e) {
+        FLastErrorMessage = e.what();
+        return -1;
+    }
+}
+
+bool TFFEncoder::AddInputFile(int taskIndex, const std::string& fileName, const TInputOptions* inputOptions) {
+    RefuseWhileWorking("AddInputFile");
+    TFFmpeg& task = FTasks.Get(taskIndex);
+    const int index = task.Job().InputCount();
+    if (index >= MaxTaskFiles) {
+        FLastErrorMessage = FormatText("max input files %d reached", MaxTaskFiles);
+        return false;
+    }
+    try {
+        if (OpenTaskInput(task, index, fileName, inputOptions)) return true;
+        FLastErrorMessage = task.Job().BuildErrorText();
+    } catch (const std::exception& e) {
+        InitInputOptions(task.StoredInputOptions(index));
+        FLastErrorMessage = e.what();
+    }
+    return false;
+}
+
+bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
+                               const TOutputOptions* outputOptions) {
+    RefuseWhileWorking("SetOutputFile");
+    TFFmpeg& task = FTasks.Get(taskIndex);
+    ITaskJob& job = task.Job();
+    const int index = job.OutputCount();
+    if (index >= MaxTaskFiles) {
+        FLastErrorMessage = FormatText("max output files %d reached", MaxTaskFiles);
+        return false;
+    }
+    TOutputOptions& stored = task.StoredOutputOptions(index);
+    InitOutputOptions(stored);
+    try {
+        TOutputDefaults defaults;
+        if (outputOptions) {
+            stored = *outputOptions;
+            if (stored.FileName.empty()) stored.FileName = fileName;
+            std::string error;
+            if (!ApplyOutputRecord(job, stored, defaults, error)) {
+                InitOutputOptions(stored);
+                FLastErrorMessage = error;
+                return false;
+            }
+        }
+        const bool join = outputOptions && outputOptions->Join;
+        job.SetTimeLimitMs(TaskTimeLimitMs);
+        if (job.OpenOutput(fileName, join) < 0) {
+            FLastErrorMessage = job.BuildErrorText();
+            InitOutputOptions(stored);
+            return false;
+        }
+        if (outputOptions) {
+            if (!ApplyNewStreams(job, stored, defaults)) {
+                FLastErrorMessage = job.BuildErrorText();
+                return false;
+            }
+            if (join) {
+                // The expected total of a join is the sum of the inputs' known lengths.
+                int64_t total = -1;
+                for (int i = 0; i < job.InputCount(); ++i)
+                    if (const int64_t d = job.InputDurationUs(i); d > 0) total = (total < 0 ? 0 : total) + d;
+                job.SetExpectedTotalUs(total);
+                if (!job.PrepareJoin()) {
+                    FLastErrorMessage = job.BuildErrorText();
+                    return false;
+                }
+                task.FJoin = true;
+            }
+        }
+        return true;
+    } catch (const std::exception& e) {
+        FLastErrorMessage = e.what();
+        return false;
+    }
+}
+
+void TFFEncoder::RemoveTask(int taskIndex) {
+    RefuseWhileWorking("RemoveTask");
+    FTasks.Delete(taskIndex);
+}
+
+void TFFEncoder::ClearTasks() {
+    if (FWorking && !FAllDone) throw EEncoderError("Cannot ClearTasks while working.");
+    FTasks.Clear();
+    FLastErrorMessage.clear();
+    {
+        std::lock_guard lock(FTerminateLock);
+        FEndedCount = 0;
+        FNextIndex = 0;
+        FToStart = 0;
+        FAsync = false;
+        FAllDone = false;
+        FWorking = false;
+    }
+    ReapNotifiers(false);
+}
+
+void TFFEncoder::StartTask(int parallelCount) {
+    RefuseWhileWorking("StartTask");
+    std::unique_lock lock(FTerminateLock);
+    FEndedCount = 0;
+    FNextIndex = 0;
+    FToStart = FTasks.Count();
+    FAllDone = false;
+    FAsync = parallelCount > 0;
+    FWorking = true;
+    if (FAsync) {
+        for (int started = 0; FToStart > 0 && started < parallelCount; ++started)
+            StartNextTask();
+        return;
+    }
+    lock.unlock();
+    // Synchronous: each task runs and reports its end here; the last one also the run's end.
+    while (FToStart > 0) {
+        TFFmpeg* task;
+        {
+            std::lock_guard guard(FTerminateLock);
+            if (FToStart <= 0) break;
+            --FToStart;
+            task = &FTasks.Get(FNextIndex++);
+            if (task->FStarted) continue;
+            task->FStarted = true;
+            task->FRunning = true;
+            task->Job().SetProgressPeriodUs(static_cast<int64_t>(FProgressInterval) * 1000);
+        }
+        task->RunBody();
+        // May deliver the run notice, whose handler may free every task: nothing after this.
+        TaskTerminated(*task);
+    }
+}
+
+// Caller holds FTerminateLock (asynchronous mode).
+void TFFEncoder::StartNextTask() {
+    --FToStart;
+    TFFmpeg& task = FTasks.Get(FNextIndex++);
+    if (task.FStarted) return;
+    task.FStarted = true;
+    task.FRunning = true;
+    task.Job().SetProgressPeriodUs(static_cast<int64_t>(FProgressInterval) * 1000);
+    task.FThreadDone->Reset();
+    task.FTerminateDone->Reset();
+    const TThreadPriority priority = ThreadPriority;
+    task.FThread = std::thread([this, &task, priority] {
+        ApplyThreadPriority(priority);
+        task.RunBody();
+        TaskTerminated(task);
+        task.FThreadDone->Set();
+    });
+}
+
+void TFFEncoder::TaskTerminated(TFFmpeg& task) {
+    std::unique_lock lock(FTerminateLock);
+    const TTerminateInfo info{FTasks.IndexOf(&task), task.FResult.Finished, task.FResult.Failed,
+                              task.FResult.Failed ? task.FResult.ErrorMessage : std::string()};
+    const std::shared_ptr<TEvent> done = task.FTerminateDone;
+    if (!OnTerminate) {
+        done->Set();
+    } else if (FAsync || !FWorking) {
+        {
+            std::lock_guard pending(FPendingMutex);
+            ++FPendingNotices;
+        }
+        SpawnNotifier([this, handler = OnTerminate, info, done] {
+            try {
+                handler(this, info);
+            } catch (const std::exception& e) {
+                EngineLog(this, llError, e.what());
+            }
+            done->Set();
+            std::lock_guard pending(FPendingMutex);
+            --FPendingNotices;
+            FPendingChanged.notify_all();
+        });
+    } else {
+        // Synchronous run: the handler runs here, free to call Stop.
+        const TTerminateEvent handler = OnTerminate;
+        lock.unlock();
+        handler(this, info);
+        done->Set();
+        lock.lock();
+    }
+    ++FEndedCount;
+    if (FToStart <= 0 && FEndedCount >= FTasks.Count())
+        DeliverRunNotice(lock);
+    else if (FToStart > 0 && FAsync)
+        StartNextTask();
+}
+
+void TFFEncoder::DeliverRunNotice(std::unique_lock<std::mutex>& lock) {
+    if (!OnTerminate) {
+        FAllDone = true;
+        return;
+    }
+    const TTerminateInfo info{-1, true, false, std::string()};
+    if (FAsync || !FWorking) {
+        SpawnNotifier([this, handler = OnTerminate, info] {
+            {
+                std::unique_lock pending(FPendingMutex);
+                FPendingChanged.wait(pending, [&] { return FPendingNotices == 0; });
+            }
+            // Done before the handler, so that it may clear the tasks.
+            FAllDone = true;
+            try {
+                handler(this, info);
+            } catch (const std::exception& e) {
+                EngineLog(this, llError, e.what());
+            }
+        });
+    } else {
+        FAllDone = true;
+        const TTerminateEvent handler = OnTerminate;
+        // The handler may clear the tasks, which takes this lock.
+        lock.unlock();
+        handler(this, info);
+    }
+}
+
+void TFFEncoder::Stop(bool waitForStop) {
+    FToStart = 0;
+    if (!FWorking) return;
+    for (int i = 0; i < FTasks.Count(); ++i) {
+        TFFmpeg& task = FTasks.Get(i);
+        bool neverStarted = false;
+        {
+            std::lock_guard lock(FTerminateLock);
+            if (task.FTerminated) continue;
+            if (!task.FStarted) {
+                // Claimed here, so that no ending task starts it meanwhile.
+                task.FStarted = true;
+                task.FTerminateDone->Reset();
+                neverStarted = true;
+            }
+        }
+        const std::shared_ptr<TEvent> threadDone = task.FThreadDone, terminateDone = task.FTerminateDone;
+        if (neverStarted) {
+            SpawnNotifier([this, &task] {
+                task.FResult = TJobResult{};
+                task.FTerminated = true;
+                TaskTerminated(task);
+            });
+            if (waitForStop) WaitPumping([&] { return terminateDone->IsSet(); });
+        } else {
+            task.FStopRequested = true;
+            task.Job().RequestStop();
+            if (waitForStop && FAsync) WaitPumping([&] { return threadDone->IsSet(); });
+        }
+    }
+}
+
+void TFFEncoder::WaitPumping(const std::function<bool()>& done) {
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    const bool pump = dispatcher && dispatcher->IsMainThread();
+    while (!done()) {
+        if (pump) dispatcher->RunPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(pump ? 5 : 20));
+    }
+}
+
+void TFFEncoder::SpawnNotifier(std::function<void()> body) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard lock(FNotifierMutex);
+    FNotifiers.push_back({std::thread([body = std::move(body), done] {
+                              body();
+                              *done = true;
+                          }),
+                          done});
+}
+
+void TFFEncoder::ReapNotifiers(bool all) {
+    if (all)
+        WaitPumping([this] {
+            std::lock_guard lock(FNotifierMutex);
+            for (const TNotifier& n : FNotifiers)
+                if (!*n.Done) return false;
+            return true;
+        });
+    std::vector<TNotifier> finished;
+    {
+        std::lock_guard lock(FNotifierMutex);
+        for (auto it = FNotifiers.begin(); it != FNotifiers.end();)
+            if (*it->Done && it->Thread.get_id() != std::this_thread::get_id()) {
+                finished.push_back(std::move(*it));
+                it = FNotifiers.erase(it);
+            } else {
+                ++it;
+            }
+    }
+    for (TNotifier& n : finished)
+        n.Thread.join();
+}
+
+void TFFEncoder::DeliverProgress(TFFmpeg& task, const TProgressInfo& report) {
+    TProgressInfo info = report;
+    info.TaskIndex = FTasks.IndexOf(&task);
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (TriggerEventInMainThread && dispatcher && !dispatcher->IsMainThread()) {
+        bool post;
+        {
+            std::lock_guard lock(FMailbox->Mutex);
+            FMailbox->Latest[info.TaskIndex] = info;
+            post = !FMailbox->WakeupPending;
+            FMailbox->WakeupPending = true;
+        }
+        if (post) dispatcher->Post([mailbox = FMailbox] { mailbox->Drain(); });
+        return;
+    }
+    std::lock_guard lock(FProgressLock);
+    if (OnProgress) OnProgress(this, &info);
+}
+
+void TFFEncoder::DeliverPreview(TFFmpeg& task, const TBitmap& bitmap, int32_t frameNumber, int64_t pts) {
+    const int flags = task.PreviewFlags;
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    auto onMain = [&](const std::function<void()>& call) {
+        if (TriggerEventInMainThread && dispatcher && !dispatcher->IsMainThread())
+            dispatcher->CallAndWait(call);
+        else
+            call();
+    };
+    std::lock_guard lock(FPreviewLock);
+    if ((flags & pfBitmap) && OnPreviewBitmap) {
+        const TPreviewInfo info{FTasks.IndexOf(&task), &bitmap, frameNumber, pts};
+        onMain([&] { OnPreviewBitmap(this, info); });
+    } else if ((flags & pfWindow) && PreviewWindowFactory && dispatcher) {
+        // Windows belong to the main thread whatever TriggerEventInMainThread says.
+        dispatcher->CallAndWait([&] {
+            if (!(task.PreviewFlags & pfWindow)) return;
+            if (!task.FPreviewWindow) task.FPreviewWindow = PreviewWindowFactory(FTasks.IndexOf(&task));
+            if (task.FPreviewWindow && task.FPreviewWindow->IsOpen()) {
+                task.FPreviewWindow->ShowPicture(bitmap, frameNumber, pts);
+            } else {
+                // Closing the window switches the preview off for this task.
+                task.PreviewFlags &= ~pfWindow;
+                task.FPreviewWindow.reset();
+            }
+        });
+    }
+}
+
+void TFFEncoder::DeliverVideoHook(TFFmpeg& task, bool output, THookInfo& info) {
+    std::lock_guard lock(FVideoHookLock);
+    const TVideoHookEvent& handler = output ? OnVideoOutputHook : OnVideoInputHook;
+    if (!handler) {
+        info.Update = false;
+        return;
+    }
+    info.TaskIndex = FTasks.IndexOf(&task);
+    try {
+        handler(this, &info);
+    } catch (const std::exception& e) {
+        EngineLog(this, llError, std::string("Error occurs VideoHook event: ") + e.what());
+        info.Update = false;
+    }
+}
+
+} // namespace mw

@@ -1,0 +1,85 @@
+// What one encoder task needs of the transcoder: the option parser, opening inputs and the output,
+// join preparation and the run. The transcoder's job implements it; tests put a fake in its place
+// through TFFEncoder::JobFactory.
+//
+// Threading: everything but Run and RequestStop is called on the thread that builds the task (the
+// main thread). Run is called once, on the task's worker thread or the caller's thread;
+// RequestStop may be called from any thread while Run is under way.
+#pragma once
+
+#include "engine/FFEncodeTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct AVFormatContext;
+
+namespace mw {
+
+// How a job reaches its encoder while it runs; each member may be empty.
+struct TTaskCallbacks {
+    // A progress report (TaskIndex is filled in by the encoder).
+    std::function<void(const TProgressInfo& info)> Progress;
+    // After an input file is open, before its stream information is read.
+    std::function<void(AVFormatContext* context)> BeforeFindStreamInfo;
+    // Decoded audio of an output that asked for the audio hook.
+    std::function<void(int64_t pts, const void* samples, int32_t size, int32_t sampleRate, int32_t channels,
+                       int32_t sampleFormat)>
+        AudioHook;
+    // A picture for a video hook (output = false: input hook); answers Update and StopHook.
+    std::function<void(bool output, THookInfo& info)> VideoHook;
+    // A preview picture, at most every preview period.
+    std::function<void(const TBitmap& bitmap, int32_t frameNumber, int64_t pts)> PreviewBitmap;
+};
+
+// How a run ended.
+struct TJobResult {
+    bool Finished = false; // ran to the end without a stop
+    bool Failed = false;
+    std::string ErrorMessage;
+};
+
+class ITaskJob {
+  public:
+    virtual ~ITaskJob() = default;
+
+    // Settings the encoder gives every task before anything is opened.
+    virtual void SetVerbosity(int verbosity) = 0;
+    virtual void SetTimeLimitMs(int64_t ms) = 0;
+    virtual void SetProgressPeriodUs(int64_t us) = 0;
+    virtual void SetCallbacks(const TTaskCallbacks& callbacks) = 0;
+
+    // One option for the next input or output (the transcoder's vocabulary); false when it is
+    // rejected, with the reason in BuildErrorText().
+    virtual bool ApplyOption(const std::string& name, const std::string& value) = 0;
+    // A disc target: "vcd", "svcd" or "dvd", norm "auto", "pal" or "ntsc", fallback "pal" or "ntsc".
+    virtual bool ApplyTarget(const std::string& target, const std::string& norm,
+                             const std::string& fallback) = 0;
+    virtual bool OpenInput(const std::string& fileName) = 0;
+    // -1 on failure, else the number of outputs.
+    virtual int OpenOutput(const std::string& fileName, bool join) = 0;
+    virtual const std::string& BuildErrorText() const = 0;
+
+    virtual int InputCount() const = 0;
+    virtual int OutputCount() const = 0;
+    // The opened input's context (the probe decoder attaches to it); nullptr when there is none.
+    virtual AVFormatContext* InputContext(int index) const = 0;
+    // Known duration of an input in microseconds, -1 when unknown.
+    virtual int64_t InputDurationUs(int index) const = 0;
+    // The run's expected total in microseconds (-1 none); Join preparation sets it.
+    virtual void SetExpectedTotalUs(int64_t us) = 0;
+    // Repeats the first input's output-stream layout for every further input.
+    virtual bool PrepareJoin() = 0;
+
+    virtual TJobResult Run() = 0;
+    virtual void RequestStop() = 0;
+};
+
+using TTaskJobFactory = std::function<std::unique_ptr<ITaskJob>(int maxFiles)>;
+
+// The transcoder's own job (MakeTranscodeTaskJob) unless replaced.
+TTaskJobFactory& DefaultTaskJobFactory();
+
+} // namespace mw

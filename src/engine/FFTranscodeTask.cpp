@@ -1,0 +1,101 @@
+#include "engine/FFTranscodeTask.h"
+
+#include "engine/FFBlockingCall.h"
+#include "engine/FFInputFile.h"
+#include "engine/FFJob.h"
+#include "engine/FFOptionParser.h"
+#include "engine/FFOutputFile.h"
+#include "engine/FFRun.h"
+#include "engine/FFTargets.h"
+
+#include <algorithm>
+
+namespace mw {
+
+namespace {
+
+class TTranscodeTaskJob : public ITaskJob {
+  public:
+    explicit TTranscodeTaskJob(int maxFiles) : FJob(maxFiles) {}
+
+    void SetVerbosity(int verbosity) override { FJob.Options.Verbosity = verbosity; }
+    void SetTimeLimitMs(int64_t ms) override { FJob.TimeLimitMs = ms; }
+    void SetProgressPeriodUs(int64_t us) override { FProgressPeriodUs = us; }
+    void SetCallbacks(const TTaskCallbacks& callbacks) override {
+        FCallbacks = callbacks;
+        FJob.Callbacks.BeforeFindStreamInfo = callbacks.BeforeFindStreamInfo;
+    }
+    bool ApplyOption(const std::string& name, const std::string& value) override {
+        return ParseOption(FJob, name, value);
+    }
+    bool ApplyTarget(const std::string& target, const std::string& norm,
+                     const std::string& fallback) override {
+        return mw::ApplyTarget(FJob, target, norm, fallback);
+    }
+    bool OpenInput(const std::string& fileName) override { return OpenInputFile(FJob, fileName); }
+    int OpenOutput(const std::string& fileName, bool join) override {
+        return OpenOutputFile(FJob, fileName, join);
+    }
+    const std::string& BuildErrorText() const override { return FJob.BuildErrorText; }
+    int InputCount() const override { return static_cast<int>(FJob.Inputs.size()); }
+    int OutputCount() const override { return static_cast<int>(FJob.Outputs.size()); }
+    AVFormatContext* InputContext(int index) const override {
+        if (index < 0 || index >= InputCount()) return nullptr;
+        return FJob.Inputs[static_cast<size_t>(index)].Context.get();
+    }
+    int64_t InputDurationUs(int index) const override {
+        const AVFormatContext* context = InputContext(index);
+        return context && context->duration > 0 ? context->duration : -1;
+    }
+    void SetExpectedTotalUs(int64_t us) override { FJob.ExpectedTotalUs = us; }
+    // The output opening records the join; the run repeats the first input's stream layout.
+    bool PrepareJoin() override { return true; }
+
+    TJobResult Run() override {
+        const TTranscodeRunEntry& entry = TranscodeRunEntry();
+        if (!entry) return TJobResult{false, true, "The transcoding run is not available in this build."};
+        return entry(FJob, FCallbacks, FProgressPeriodUs);
+    }
+    void RequestStop() override { RequestStopBlocking(FJob); }
+
+  private:
+    TTranscodeJob FJob;
+    TTaskCallbacks FCallbacks;
+    int64_t FProgressPeriodUs = 500000;
+};
+
+} // namespace
+
+// The transcoding run, its reports turned into the encoder's records.
+TJobResult RunTranscodeJob(TTranscodeJob& job, const TTaskCallbacks& callbacks, int64_t progressPeriodUs) {
+    TRunHooks hooks;
+    hooks.ProgressPeriodUs = progressPeriodUs;
+    if (callbacks.Progress)
+        hooks.OnProgress = [&callbacks](const TRunProgress& report) {
+            TProgressInfo info;
+            info.FileIndex = report.Final ? -1 : report.InputIndex;
+            info.FrameNumber = report.Frame;
+            info.FPS = report.Fps;
+            info.Quality = report.Quality;
+            info.BitRate = static_cast<float>(report.BitRateKbps);
+            info.CurrentSize = report.SizeBytes;
+            // Never below 0.01 s, so that a rate computed from it stays finite.
+            info.CurrentDuration = std::max<int64_t>(report.TimeUs, 10000);
+            info.TotalDuration = report.TotalUs;
+            callbacks.Progress(info);
+        };
+    TRunResult result;
+    RunJob(job, hooks, result);
+    return TJobResult{result.Finished, result.Failed, result.ErrorText};
+}
+
+TTranscodeRunEntry& TranscodeRunEntry() {
+    static TTranscodeRunEntry entry = RunTranscodeJob;
+    return entry;
+}
+
+std::unique_ptr<ITaskJob> MakeTranscodeTaskJob(int maxFiles) {
+    return std::make_unique<TTranscodeTaskJob>(maxFiles);
+}
+
+} // namespace mw

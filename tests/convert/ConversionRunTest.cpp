@@ -1,0 +1,195 @@
+// The conversion run over the real probe and the encoder's task model, with fake transcoder jobs.
+#include "../app/TempDir.h"
+#include "../engine/EngineFixtures.h"
+#include "../engine/FakeTaskJob.h"
+
+#include "app/Dispatcher.h"
+#include "app/UtilFuncs.h"
+#include "convert/ConversionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace mw {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct TRecordingView : IConversionView {
+    std::vector<std::string> Log;
+    int Finished = 0;
+    void LogLine(const std::string& text) override { Log.push_back(text); }
+    void ConversionFinished() override { ++Finished; }
+};
+
+class ConversionRunTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { test::LoadEngineLibraries(); }
+    void SetUp() override {
+        SetMainThreadDispatcher(&Dispatcher);
+        Encoder.JobFactory = Fake.Factory();
+        Settings.OutputFileDir = Out.Path();
+        Select(2, 1); // Audio / MP3
+    }
+    void TearDown() override { SetMainThreadDispatcher(nullptr); }
+
+    void Select(uint8_t formatClass, uint8_t format) {
+        Settings.OutputSelection.OutputFormatClass = formatClass;
+        *Settings.OutputSelection.FormatOfClass(formatClass) = format;
+    }
+    // A copy of a fixture under a chosen name and folder (inside the source folder).
+    TSourceFile Source(const std::string& fixture, const std::string& relativePath) {
+        const std::string path = In.Path() + relativePath;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::copy_file(test::Fixture(fixture), path,
+                                   std::filesystem::copy_options::overwrite_existing);
+        TSourceFile row;
+        row.FullName = path;
+        TFFDecoder probe;
+        if (probe.LoadFile(path)) row = SourceFileFromProbe(probe);
+        return row;
+    }
+    void RunToEnd(const std::vector<TSourceFile>& sources) {
+        Runner.StartConversionRun(sources);
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!Runner.Ended() && std::chrono::steady_clock::now() < deadline)
+            Dispatcher.WaitAndRunPending(5ms);
+        ASSERT_TRUE(Runner.Ended());
+    }
+    std::vector<std::string> OutputNames() {
+        std::vector<std::string> names;
+        for (const auto& o : Fake.Board->OutputsOpened)
+            names.push_back(ExtractFileName(o));
+        return names;
+    }
+
+    TQueueDispatcher Dispatcher;
+    test::TTempDir In, Out;
+    test::TFakeJobFactory Fake;
+    TFFEncoder Encoder;
+    TUserSettings Settings;
+    TConversionRun Run;
+    TRecordingView View;
+    TConversionRunner Runner{Encoder, Settings, Run, View};
+};
+
+TEST_F(ConversionRunTest, PerFileNamesAvoidExistingFilesAndRowsWait) {
+    Out.Write("a.mp3", "already here");
+    const std::vector<TSourceFile> sources = {Source("av.avi", "a.avi"), Source("av.avi", "b.wmv")};
+    Fake.Board->RunMs = 1;
+    Runner.BuildFileTasks(sources);
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a(1).mp3", "b.mp3"}));
+    ASSERT_EQ(Runner.Rows.size(), 2u);
+    EXPECT_EQ(Runner.Rows[0].Name, "a.avi");
+    EXPECT_EQ(Runner.Rows[1].Name, "b.wmv");
+    for (const auto& row : Runner.Rows) {
+        EXPECT_EQ(row.Column2(false), "Waiting...");
+        EXPECT_EQ(row.Path, In.Path());
+    }
+    EXPECT_EQ(Out.Read("a.mp3"), "already here");
+}
+
+TEST_F(ConversionRunTest, SameSourceNamesFromTwoFoldersGetTwoOutputs) {
+    Select(0, 0); // Video / AVI
+    RunToEnd({Source("av.avi", "x/clip.avi"), Source("av.avi", "y/clip.mov")});
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"clip.avi", "clip(1).avi"}));
+    EXPECT_EQ(Run.RunTotalFiles, 2);
+    EXPECT_EQ(Run.RunSucceeded, 2);
+    EXPECT_EQ(FinishSoundName(Run), "done.wav");
+    EXPECT_EQ(View.Finished, 1);
+    EXPECT_EQ(Encoder.TaskCount(), 0); // cleared at the end
+}
+
+TEST_F(ConversionRunTest, AFailedTaskIsCountedWithItsErrorLineAndTheFailSound) {
+    const TSourceFile first = Source("av.avi", "good.avi");
+    RunToEnd({Source("text.avi", "junk.avi"), first, Source("a.mp3", "fail.mp3")});
+    EXPECT_EQ(View.Log.front().rfind("File load error: ", 0), 0u);
+    EXPECT_EQ(Run.RunTotalFiles, 2); // the file the probe refused has no task
+    EXPECT_EQ(Run.RunSucceeded, 1);
+    EXPECT_EQ(Run.RunErrors, std::vector<std::string>{"File (1): " + Fake.Board->FailText});
+    EXPECT_EQ(FinishSoundName(Run), "fail.wav");
+    ASSERT_EQ(Runner.Rows.size(), 2u);
+    EXPECT_EQ(Runner.Rows[0].Column2(false), "Finish.");
+    EXPECT_EQ(Runner.Rows[0].Column3(false), "100%");
+    EXPECT_EQ(Runner.Rows[1].Column2(false), "Failed.");
+    // The finished task's own duration, not that of the refused file at the same list position.
+    EXPECT_EQ(Run.RunCompletedDuration, first.RealDuration);
+}
+
+TEST_F(ConversionRunTest, JoinSkipsARefusedSourceAndCountsOneFile) {
+    Select(0, 1); // Video / MP4
+    Runner.JoinMode = true;
+    Out.Write("Output_Merge.mp4", "");
+    RunToEnd({Source("av.avi", "one.avi"), Source("av.avi", "bad.avi"), Source("v.mp4", "three.mp4")});
+    ASSERT_EQ(Runner.Rows.size(), 2u);
+    for (const auto& row : Runner.Rows)
+        EXPECT_EQ(row.Path, Out.Path() + "Output_Merge(1).mp4");
+    EXPECT_EQ(Runner.Rows[0].Column2(true), "320x240");
+    EXPECT_EQ(Run.RunTotalFiles, 1);
+    EXPECT_EQ(Run.RunSucceeded, 1);
+    EXPECT_EQ(Runner.Panel.CurrentFileTitle, "Output file:");
+    EXPECT_EQ(std::count_if(View.Log.begin(), View.Log.end(),
+                            [](const std::string& l) { return l.rfind("Adding file error: ", 0) == 0; }),
+              1);
+}
+
+TEST_F(ConversionRunTest, JoinKeepsTheFirstTwentySources) {
+    Runner.JoinMode = true;
+    std::vector<TSourceFile> sources;
+    const TSourceFile one = Source("a.mp3", "s.mp3");
+    for (int i = 0; i < 25; ++i)
+        sources.push_back(one);
+    Runner.BuildJoinTask(sources);
+    EXPECT_EQ(Runner.Rows.size(), 20u);
+    EXPECT_EQ(std::count(View.Log.begin(), View.Log.end(), "Adding file error: max input files 20 reached"),
+              5);
+}
+
+TEST_F(ConversionRunTest, ARunWithoutTasksEndsAtOnce) {
+    for (bool join : {false, true}) {
+        Runner.JoinMode = join;
+        View.Finished = 0;
+        Runner.StartConversionRun({Source("text.avi", "bad.avi")});
+        EXPECT_EQ(View.Finished, 1);
+        EXPECT_EQ(Run.RunTotalFiles, join ? 1 : 0);
+        EXPECT_EQ(Run.RunSucceeded, 0);
+    }
+}
+
+TEST_F(ConversionRunTest, CancelCountsStoppedTasksAsFailedWithoutErrorLines) {
+    Fake.Board->RunMs = 5000;
+    Runner.StartConversionRun({Source("av.avi", "a.avi"), Source("av.avi", "b.avi")});
+    std::this_thread::sleep_for(50ms);
+    Runner.Cancel();
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!Runner.Ended() && std::chrono::steady_clock::now() < deadline)
+        Dispatcher.WaitAndRunPending(5ms);
+    ASSERT_TRUE(Runner.Ended());
+    EXPECT_EQ(Run.RunSucceeded, 0);
+    EXPECT_TRUE(Run.RunErrors.empty());
+    for (const auto& row : Runner.Rows)
+        EXPECT_EQ(row.Column2(false), "Failed.");
+}
+
+TEST(ConversionTimes, EstimateAndTimeTexts) {
+    constexpr double Second = 1.0 / 86400;
+    // 60 s + 60 s of sources, the first done and 30 s of the second, 45 s elapsed.
+    const double estimated = EstimateRunTime(45 * Second, 120000000, 60000000, 30000000);
+    EXPECT_EQ(FormatTimeSpan(estimated), "0:01:00");
+    EXPECT_EQ(FormatTimeSpan(estimated - 45 * Second), "0:00:15");
+    EXPECT_EQ(FormatTimeSpan(45 * Second), "0:00:45");
+    EXPECT_EQ(FormatTimeSpan(25 * 3600 * Second), "1:00:00");
+    EXPECT_EQ(EstimateRunTime(10 * Second, 120000000, 0, 0), -1);
+}
+
+TEST(SourceFileTexts, DurationAndBitRateTexts) {
+    EXPECT_EQ(DurationText(-1), "Duration is not preseted");
+    EXPECT_EQ(BitRateText(128000), "128 Kbps");
+    EXPECT_EQ(BitRateText(0), "Bit rate is not preseted");
+    EXPECT_EQ(RowStatusText(TRowStatus::Converting), "Converting...");
+}
+
+} // namespace
+} // namespace mw
