@@ -21,6 +21,20 @@ struct TConversionRun {
     double RunStartTime = 0;            // date-time, days
     int64_t RunTotalDuration = 0;       // microseconds, known durations of all inputs
     int64_t RunCompletedDuration = 0;   // microseconds, durations of the finished tasks
+
+    TConversionRun() = default;
+    // Copies are snapshots (tests and the screenshot tool reset the record by assignment).
+    TConversionRun(const TConversionRun& other) { *this = other; }
+    TConversionRun& operator=(const TConversionRun& other) {
+        RunTotalFiles = other.RunTotalFiles;
+        RunSucceeded = other.RunSucceeded;
+        RunHandledTasks = other.RunHandledTasks.load();
+        RunErrors = other.RunErrors;
+        RunStartTime = other.RunStartTime;
+        RunTotalDuration = other.RunTotalDuration;
+        RunCompletedDuration = other.RunCompletedDuration;
+        return *this;
+    }
 };
 
 struct TGlobalVars {

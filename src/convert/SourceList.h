@@ -3,6 +3,7 @@
 // GUI thread (or the command-line tool's thread); one probe decoder at a time.
 #pragma once
 
+#include "convert/SourceFiles.h"
 #include "engine/Bitmap.h"
 
 #include <array>
@@ -10,11 +11,6 @@
 #include <string>
 
 namespace mw {
-
-class TFFDecoder;
-struct TFileStreamInfo;
-struct TVideoStreamInfo;
-struct TAudioStreamInfo;
 
 // Column positions; 0..4 are shown, the rest are read by the conversion run.
 enum TSourceColumn : int {
@@ -49,12 +45,8 @@ struct TSourceRow {
     double AspectRatio = -1.0;
 };
 
-std::string BitRateText(int32_t bitRate);     // "%d Kbps" or "Bit rate is not preseted"
-std::string DurationText(int64_t durationUs); // "HH:MM:SS.mmm" or "Duration is not preseted"
-
-// A file is audio-only when the probe found no video stream (videoStream < 0).
-TSourceRow BuildSourceRow(const std::string& path, int64_t fileSize, const TFileStreamInfo& file,
-                          const TVideoStreamInfo& video, const TAudioStreamInfo& audio, bool audioOnly);
+// The grid's cells of one source file (the texts come from the shared row of SourceFiles).
+TSourceRow SourceRowOf(const TSourceFile& file);
 
 // Loads, reads and closes one file. false: error holds the probe's text (it begins with the
 // file's name). thumbnail stays empty for audio-only files and when no picture could be decoded.

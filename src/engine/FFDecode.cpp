@@ -437,7 +437,7 @@ bool TFFDecoder::OpenVideoDecoder(int streamIndex) {
         return false;
     }
     if (static_cast<int64_t>(par->width) * par->height > FMaxPicturePixels) {
-        Report(llError, Format("picture of %dx%d is too large to decode.", par->width, par->height));
+        Report(llError, FormatText("picture of %dx%d is too large to decode.", par->width, par->height));
         return false;
     }
     const AVCodec* codec = FFApi.avcodec_find_decoder(par->codec_id);
