@@ -1,20 +1,11 @@
 #include "convert/SourceFiles.h"
 
 #include "app/UtilFuncs.h"
+#include "engine/FFUtils.h"
 
 #include <cstdio>
 
 namespace mw {
-
-namespace {
-
-std::string Printf(const char* format, double value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, format, value);
-    return buf;
-}
-
-} // namespace
 
 std::string DurationText(int64_t durationUs) {
     return durationUs < 0 ? "Duration is not preseted" : FormatMicroseconds(durationUs);
@@ -43,9 +34,7 @@ TSourceFile SourceFileFromProbe(TFFDecoder& decoder) {
         row.DimensionLine = "Audio Encoder: " + audio.CodecName;
     } else {
         row.BitrateLine = "Bit rate: " + BitRateText(video.BitRate);
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "Dimension: %d x %d", video.Width, video.Height);
-        row.DimensionLine = buf;
+        row.DimensionLine = FormatText("Dimension: %d x %d", video.Width, video.Height);
     }
     row.FileSize = decoder.FileSize();
     row.VideoEncoder = "Video encoder: " + video.CodecName;
@@ -55,7 +44,7 @@ TSourceFile SourceFileFromProbe(TFFDecoder& decoder) {
     row.AudioEncoder = "Audio encoder: " + audio.CodecName;
     const double frameRate =
         video.FrameRateDen > 0 ? static_cast<double>(video.FrameRateNum) / video.FrameRateDen : 0.0;
-    row.FrameRate = "Frame rate: " + Printf("%.2f", frameRate);
+    row.FrameRate = "Frame rate: " + FormatText("%.2f", frameRate);
     row.Width = video.Width;
     row.Height = video.Height;
     row.AspectRatio = video.DisplayAspectRatio;

@@ -112,15 +112,8 @@ TFFDecoder::~TFFDecoder() {
 }
 
 void TFFDecoder::CheckLibraries() const {
-    static const struct {
-        int Library;
-        const char* Text;
-    } Required[] = {{libAVCodec, "LibAVCodec not loaded."},
-                    {libAVFormat, "LibAVFormat not loaded."},
-                    {libAVUtil, "LibAVUtil not loaded."},
-                    {libSwScale, "LibSwScale not loaded."}};
-    for (const auto& r : Required)
-        if (!FFLoader().Loaded(r.Library)) throw std::runtime_error(r.Text);
+    const std::string missing = MissingLibraryText();
+    if (!missing.empty()) throw std::runtime_error(missing);
 }
 
 int TFFDecoder::FindStreamInfo(AVFormatContext* ic) {

@@ -1,4 +1,5 @@
 #include "engine/FFEncode.h"
+#include "engine/FFUtils.h"
 
 #include "app/Dispatcher.h"
 #include "engine/FFLog.h"
@@ -15,12 +16,6 @@
 namespace mw {
 
 namespace {
-
-std::string FormatText(const char* format, int value) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, format, value);
-    return buf;
-}
 
 // Nice value of a worker-thread priority. Raising the priority needs privileges; best effort.
 constexpr int NiceOf[] = {19, 10, 5, 0, -5, -10, -15};

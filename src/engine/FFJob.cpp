@@ -30,16 +30,8 @@ bool BuildError(TTranscodeJob& job, const std::string& text) {
 }
 
 bool LibrariesReady(TTranscodeJob& job) {
-    static const struct {
-        TLibraryIndex Library;
-        const char* Text;
-    } Required[] = {{libAVCodec, "LibAVCodec not loaded."},
-                    {libAVFormat, "LibAVFormat not loaded."},
-                    {libAVUtil, "LibAVUtil not loaded."},
-                    {libSwScale, "LibSwScale not loaded."}};
-    for (const auto& r : Required)
-        if (!FFLoader().Loaded(r.Library)) return BuildError(job, r.Text);
-    return true;
+    const std::string missing = MissingLibraryText();
+    return missing.empty() || BuildError(job, missing);
 }
 
 std::string FFFileUrl(const std::string& fileName) {

@@ -89,9 +89,12 @@ int CodecLock(TCodecLockOp op) {
             EngineLog(nullptr, llError, "error, codec mutex not available.");
             return -1;
         }
-        if (op == clObtain) m->lock();
-        else m->unlock();
-        EngineLogFormat(nullptr, llDebug, op == clObtain ? "obtain codec mutex [%d]." : "release codec mutex [%d].", id);
+        if (op == clObtain)
+            m->lock();
+        else
+            m->unlock();
+        EngineLogFormat(nullptr, llDebug,
+                        op == clObtain ? "obtain codec mutex [%d]." : "release codec mutex [%d].", id);
         return 0;
     }
     case clDestroy: {
@@ -240,6 +243,19 @@ TFFLoader& FFLoader() {
 
 bool LibrariesLoaded() {
     return FFLoader().LoadedSet(EncoderLibraries);
+}
+
+std::string MissingLibraryText() {
+    static const struct {
+        int Library;
+        const char* Text;
+    } Required[] = {{libAVCodec, "LibAVCodec not loaded."},
+                    {libAVFormat, "LibAVFormat not loaded."},
+                    {libAVUtil, "LibAVUtil not loaded."},
+                    {libSwScale, "LibSwScale not loaded."}};
+    for (const auto& r : Required)
+        if (!FFLoader().Loaded(r.Library)) return r.Text;
+    return {};
 }
 
 bool LoadLibraries(const std::string& folder, std::string& lastErrorMessage) {

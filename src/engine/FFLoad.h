@@ -68,6 +68,9 @@ const TLibraryItem& LibraryItem(int index);
 // (on failure lastErrorMessage gets the loader's last error text).
 bool LibrariesLoaded();
 bool LoadLibraries(const std::string& folder, std::string& lastErrorMessage);
+// "LibAVCodec not loaded." (or the first other library the decoder and the transcoder need that is
+// missing); empty when all are loaded.
+std::string MissingLibraryText();
 // The application's sequence: already loaded, else "lib" then "../lib" beside the executable.
 bool LoadLibrariesBesideExecutable(std::string& lastErrorMessage);
 

@@ -35,6 +35,8 @@ class IDownloadPagesView : public ILinkListPrompt {
     virtual void SetDownloadSummary(int total, int succeeded, int failed) = 0;
     virtual void AddSourceFiles(const std::vector<std::string>& files) = 0;
     virtual void OpenFolder(const std::string& folder) = 0;
+    // A reason the runner gives for a failed attempt or link (for the log window).
+    virtual void LogLine(const std::string& /*text*/) {}
 };
 
 class TDownloadPages : private IDownloadView {
@@ -77,6 +79,7 @@ class TDownloadPages : private IDownloadView {
     void PanelChanged() override { FView.DownloadPanelChanged(); }
     void ScriptError(const std::string& message) override { FView.ShowScriptError(message); }
     void DownloadRunEnded() override { ShowDownloadSummary(); }
+    void LogLine(const std::string& text) override { FView.LogLine(text); }
 
     IWizardWindow& FWindow;
     TPageController& FController;

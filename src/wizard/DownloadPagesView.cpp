@@ -191,6 +191,10 @@ void TDownloadPagesView::ShowScriptError(const std::string& message) {
     ShowMessageWithButtons(message, GlobalVars.ProductConfig.Name, mtError, {}, mbOK);
 }
 
+void TDownloadPagesView::LogLine(const std::string& text) {
+    if (OnLogLine) OnLogLine(text);
+}
+
 void TDownloadPagesView::SetDownloadSummary(int total, int succeeded, int failed) {
     FWidgets.Summary->SetCounts(total, succeeded, failed);
 }

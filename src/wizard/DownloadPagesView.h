@@ -7,6 +7,7 @@
 #include "wizard/DownloadPagesLogic.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -56,6 +57,10 @@ class TDownloadPagesView : public QObject, public IDownloadPagesView {
     void SetDownloadSummary(int total, int succeeded, int failed) override;
     void AddSourceFiles(const std::vector<std::string>& files) override;
     void OpenFolder(const std::string& folder) override;
+    void LogLine(const std::string& text) override;
+
+    // Where the runner's reasons go (the main window's log).
+    std::function<void(const std::string&)> OnLogLine;
 
   private:
     void UpdateActions();

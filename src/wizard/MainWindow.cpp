@@ -337,6 +337,10 @@ void TFormMain::FormCreate(const std::string& configFile) {
             this,
             TDownloadPageWidgets{this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
             *this, *FController, g.UserSettings);
+    if (FDownloadPages)
+        FDownloadPages->OnLogLine = [this](const std::string& text) {
+            FLog->AppendLogLine(QString::fromStdString(text));
+        };
 
     try {
         FLogger = std::make_unique<TFFLogger>();
@@ -446,15 +450,22 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
     if (FSettingsReady) {
         const std::string file = GlobalVars.SettingsFile();
+        // A refused value (a line break in a folder name) must not cost the placements.
+        std::string refused;
         try {
             SaveUserSettings(GlobalVars.UserSettings, file);
+        } catch (const std::exception& e) {
+            refused = e.what();
+        }
+        try {
             TQtPlacementWindow main(this);
             SaveWindowPlacement("Form", main, file);
             TQtPlacementWindow log(FLog);
             SaveWindowPlacement("FormLog", log, file);
         } catch (const std::exception& e) {
-            ReportError(e.what());
+            if (refused.empty()) refused = e.what();
         }
+        if (!refused.empty()) ReportError(refused);
     }
     FLog->close();
     event->accept();
