@@ -21,10 +21,13 @@
 #include "wizard/platform/QtDispatcher.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -147,6 +150,7 @@ class WidgetsTest : public QObject {
     void AboutWindowBySkin();
     void HelpMenuAndShortcuts();
     void ConversionOfTwoSourcesEndsOnTheSummary();
+    void RefusedSourceIsCountedAndListed();
     void CancelledConversionEndsOnTheSummary();
     void JoinEditionMakesOneFile();
     void ShutdownCountdown();
@@ -425,11 +429,32 @@ void WidgetsTest::ConversionOfTwoSourcesEndsOnTheSummary() {
     QCOMPARE(w.Main->FilePage->RowCount(), 0);
 }
 
+void WidgetsTest::RefusedSourceIsCountedAndListed() {
+    // A video-only source gives an MP3 without any stream, which the engine refuses.
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    const QString video = QString::fromStdString(test::Fixture("v.mp4"));
+    TConversionWindow w({mp3, video});
+    GlobalVars.UserSettings.PlayASoundWhenFinished = true;
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 60000);
+    TSummaryPage* summary = w.Main->ConversionSummaryPage;
+    QCOMPARE(summary->LabelFinishTotalFiles->text(), "2");
+    QCOMPARE(summary->LabelFinishSuccessed->text(), "1");
+    QCOMPARE(summary->LabelFinishFailed->text(), "1");
+    QVERIFY(!summary->MemoErrorLog->isHidden());
+    const QStringList lines = summary->MemoErrorLog->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].startsWith("File (1): "), qPrintable(lines[0]));
+    QCOMPARE(w.Main->ConvertingPage->ListViewConverting->topLevelItem(1)->text(2), "Failed.");
+    QCOMPARE(w.Sounds, std::vector<std::string>{"fail.wav"});
+}
+
 void WidgetsTest::CancelledConversionEndsOnTheSummary() {
     const QString mp3 = QString::fromStdString(test::Fixture("long.mp3"));
     TConversionWindow w({mp3, mp3, mp3});
     w.Main->Controller()->Next();
-    QTRY_VERIFY_WITH_TIMEOUT(w.Main->Converting()->Running(), 10000);
+    // Stopped once the first file has some audio written, so its partial output has frames.
+    QTRY_VERIFY_WITH_TIMEOUT(w.Main->ConvertingPage->ProgressBar->value() >= 1, 20000);
     w.Answer = mrNo;
     w.Main->Controller()->Exit();
     QCOMPARE(QString::fromStdString(w.Messages.back()), "Do you really want to cancel the conversion?");
@@ -441,6 +466,13 @@ void WidgetsTest::CancelledConversionEndsOnTheSummary() {
     TSummaryPage* summary = w.Main->ConversionSummaryPage;
     QCOMPARE(summary->LabelFinishTotalFiles->text(), "3");
     QCOMPARE(summary->LabelFinishSuccessed->text().toInt() + summary->LabelFinishFailed->text().toInt(), 3);
+    // What a stopped task leaves behind is a complete file, or nothing.
+    for (const QFileInfo& file :
+         QDir(QString::fromStdString(w.Dir.Path() + "out")).entryInfoList(QDir::Files)) {
+        int status = 0;
+        test::RunCommand("ffprobe -v error " + test::ShellQuote(file.filePath().toStdString()), status);
+        QVERIFY2(status == 0, qPrintable(file.fileName()));
+    }
 }
 
 void WidgetsTest::JoinEditionMakesOneFile() {
