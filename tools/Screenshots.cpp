@@ -4,6 +4,7 @@
 // with fresh settings in a temporary folder; message boxes are answered Yes without showing.
 #include "app/Globals.h"
 #include "app/ProductConfig.h"
+#include "convert/ConversionRun.h"
 #include "convert/SourceList.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/AboutWindow.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <cstdio>
@@ -96,17 +98,33 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     c.Next();
     ok &= Save(&main, outDir + "/4-output.png");
 
-    // The converting page as a run shows it right after the start.
+    // The converting page halfway through its first file.
     c.ShowPage(TWizardPage::Step3);
+    const bool join = GlobalVars.ProductConfig.Merge;
+    const QString joinOutput =
+        QString::fromStdString(GlobalVars.UserSettings.OutputFileDir) + "Output_Merge.avi";
+    main.ConvertingPage->SetJoinMode(join);
     for (int r = 0; r < main.FilePage->RowCount(); ++r) {
         const QString path = main.FilePage->NextGrid->Cell(r, scFileFullName);
         const QString duration = main.FilePage->NextGrid->Cell(r, scDuration).section(": ", 1);
+        const QString status = QString::fromStdString(
+            std::string(RowStatusText(r == 0 ? TRowStatus::Converting : TRowStatus::Waiting)));
+        const QStringList middle = join ? QStringList{main.FilePage->NextGrid->Cell(r, scWidth) + "x" +
+                                                          main.FilePage->NextGrid->Cell(r, scHeight),
+                                                      main.FilePage->NextGrid->Cell(r, scAspectRatio)}
+                                        : QStringList{status, r == 0 ? "37%" : ""};
         new QTreeWidgetItem(main.ConvertingPage->ListViewConverting,
-                            {QFileInfo(path).fileName(), duration.left(8),
-                             r == 0 ? "Converting" : "Waiting...", r == 0 ? "37%" : "0%", path});
+                            {QFileInfo(path).fileName(), duration.left(8), middle[0], middle[1],
+                             join ? joinOutput : QFileInfo(path).absolutePath()});
     }
-    main.ConvertingPage->LabelCurrentFile->setText(
-        QFileInfo(main.FilePage->NextGrid->Cell(0, scFileFullName)).fileName());
+    main.ConvertingPage->LabelCurrentFileCaption->setText(join ? "Output file:" : "Current file:");
+    main.ConvertingPage->LabelCurrentFile->setText(join ? joinOutput
+                                                        : main.FilePage->NextGrid->Cell(0, scFileFullName));
+    main.ConvertingPage->LabelEstimated->setText("0:00:24");
+    main.ConvertingPage->LabelElapsed->setText("0:00:09");
+    main.ConvertingPage->LabelTimeLeft->setText("0:00:15");
+    main.ConvertingPage->ProgressBar->setValue(37);
+    main.ConvertingPage->LabelProgress->setText("37%");
     ok &= Save(&main, outDir + "/5-converting.png");
 
     const int total = main.FilePage->RowCount();

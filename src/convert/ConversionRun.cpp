@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <numeric>
 #include <thread>
 
@@ -35,6 +36,12 @@ class TProbeSource : public IOutputSourceProbe {
   private:
     TFFDecoder& FDecoder;
 };
+
+void RemoveEmptyFile(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec)
+        std::filesystem::remove(path, ec);
+}
 
 std::string GeneralNumber(double value) {
     char buf[64];
@@ -102,6 +109,7 @@ void TConversionRunner::StartConversionRun(const std::vector<TSourceFile>& sourc
     FEnded = false;
     FGivenNames.clear();
     FTaskDurations.clear();
+    FTaskOutputs.clear();
     if (JoinMode) {
         BuildJoinTask(sources);
         FRun.RunTotalFiles = 1;
@@ -181,6 +189,7 @@ void TConversionRunner::AddFileTask(const TInputOptions& input, const TOutputOpt
     row.Path = ExtractFilePath(input.FileName);
     Rows.push_back(row);
     FTaskDurations.push_back(std::max<int64_t>(facts.Duration, 0));
+    FTaskOutputs.push_back(output.FileName);
     if (facts.Duration > 0) FRun.RunTotalDuration += facts.Duration;
     FGivenNames.insert(ExtractFileName(output.FileName));
     FView.LogLine("File has been added to convert list.");
@@ -224,6 +233,7 @@ void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
     }
     FGivenNames.insert(ExtractFileName(outputPath));
     FTaskDurations.push_back(FRun.RunTotalDuration);
+    FTaskOutputs.push_back(outputPath);
 }
 
 void TConversionRunner::FFEncoderProgress(const TProgressInfo& info) {
@@ -287,8 +297,9 @@ void TConversionRunner::HandleTaskEnd(const TTerminateInfo& info) {
             row->Progress = "100%";
             row->Status = TRowStatus::Finish;
         }
-    } else if (row) {
-        row->Status = TRowStatus::Failed;
+    } else {
+        if (row) row->Status = TRowStatus::Failed;
+        if (index < FTaskOutputs.size()) RemoveEmptyFile(FTaskOutputs[index]);
     }
     if (info.Failed)
         FRun.RunErrors.push_back("File (" + std::to_string(info.TaskIndex) + "): " + info.ErrorMessage);

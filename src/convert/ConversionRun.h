@@ -125,6 +125,9 @@ class TConversionRunner {
     // and the time each running task has reached (several run at once with ParallelCount > 1).
     std::vector<int64_t> FTaskDurations;
     std::vector<int64_t> FTaskReached;
+    // Output path of each task, by task index: a stopped task that never wrote leaves an empty
+    // file behind, which is removed (its unique name shows that this run created it).
+    std::vector<std::string> FTaskOutputs;
     // Output names given in this run, so that two sources never share one output.
     std::set<std::string> FGivenNames;
     bool FEnded = false;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "app/Dispatcher.h"
+#include "app/ThreadPriority.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -27,8 +28,6 @@
 #include <vector>
 
 namespace mw {
-
-enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // The platform priority of each TThreadPriority (-15 .. 15) and the reverse look-up.
 int ThreadPriorityValue(TThreadPriority priority);

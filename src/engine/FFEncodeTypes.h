@@ -2,6 +2,7 @@
 // runs a task. Plain data; no library dependency.
 #pragma once
 
+#include "app/ThreadPriority.h"
 #include "engine/FFUtils.h"
 
 #include <cstdint>
@@ -60,8 +61,5 @@ using TAudioHookEvent =
                        int32_t sampleRate, int32_t channels, int32_t sampleFormat)>;
 using TVideoHookEvent = std::function<void(const void* sender, PHookInfo info)>;
 using TBeforeFindStreamInfoEvent = std::function<void(const void* sender, AVFormatContext* context)>;
-
-// Worker-thread priorities; mapped to per-thread nice values, best effort.
-enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 } // namespace mw

@@ -70,4 +70,10 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     layout->addWidget(options);
 }
 
+void TConvertingPage::SetJoinMode(bool joinMode) {
+    QTreeWidgetItem* header = ListViewConverting->headerItem();
+    header->setText(2, joinMode ? "Width x Height" : "Status");
+    header->setText(3, joinMode ? "Aspect Ratio" : "Progress");
+}
+
 } // namespace mw

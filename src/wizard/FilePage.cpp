@@ -140,6 +140,26 @@ TFilePage::TFilePage(QWidget* parent, TFormLog* log, const QImage& audioIcon)
 
 TFilePage::~TFilePage() = default;
 
+std::vector<TSourceFile> TFilePage::SourceFiles() const {
+    // The hidden cells were written by this program from numbers; a damaged one reads as unknown.
+    const auto number = [this](int row, int column, double fallback) {
+        bool ok = false;
+        const double value = NextGrid->Cell(row, column).toDouble(&ok);
+        return ok ? value : fallback;
+    };
+    std::vector<TSourceFile> files;
+    for (int r = 0; r < NextGrid->count(); ++r) {
+        TSourceFile f;
+        f.FullName = NativePath(NextGrid->Cell(r, scFileFullName));
+        f.RealDuration = static_cast<int64_t>(number(r, scRealDuration, 0));
+        f.Width = static_cast<int32_t>(number(r, scWidth, -1));
+        f.Height = static_cast<int32_t>(number(r, scHeight, -1));
+        f.AspectRatio = static_cast<float>(number(r, scAspectRatio, -1));
+        files.push_back(f);
+    }
+    return files;
+}
+
 int TFilePage::RowCount() const {
     return NextGrid->count();
 }

@@ -3,10 +3,13 @@
 // GUI thread only; each file is probed synchronously, the window repaints between files.
 #pragma once
 
+#include "convert/SourceFiles.h"
+
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QPushButton;
@@ -31,6 +34,8 @@ class TFilePage : public QWidget {
     static QString OpenDialogFilter();
 
     int RowCount() const;
+    // The rows as the conversion run reads them, in list order.
+    std::vector<TSourceFile> SourceFiles() const;
     void Clear();
     void UpdateActions();
 

@@ -8,14 +8,18 @@
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "wizard/AboutWindow.h"
+#include "wizard/ConvertingView.h"
 #include "wizard/DownloadPagesView.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
 #include "wizard/PromotionPanel.h"
+#include "wizard/ShutdownWindow.h"
 #include "wizard/SkinLayout.h"
+#include "wizard/platform/FinishSound.h"
 #include "wizard/platform/GuiUtils.h"
+#include "wizard/platform/LogindPowerService.h"
 #include "wizard/platform/QtPlacementWindow.h"
 
 #include <QAction>
@@ -356,10 +360,38 @@ void TFormMain::FormCreate(const std::string& configFile) {
         FLog->AppendLogLine(QString::fromStdString(error));
         return;
     }
+    CreateConversionRun();
     FPromotions = std::make_unique<TPromotionPanel>(this, g.ProductConfig.Skin, ProgramPromotionsSetup(),
                                                     FController.get());
     FController->GoToStartPage();
     FCreationCompleted = true;
+}
+
+void TFormMain::CreateConversionRun() {
+    TGlobalVars& g = GlobalVars;
+    FConverting = std::make_unique<TConvertingView>(nullptr, *ConvertingPage, *FController, g.UserSettings,
+                                                    g.ConversionRun);
+    FConverting->OnLogLine = [this](const std::string& text) {
+        FLog->AppendLogLine(QString::fromStdString(text));
+    };
+    OnStartConversion = [this] {
+        FConverting->Start(FilePage->SourceFiles(), GlobalVars.ProductConfig.Merge);
+    };
+    OnStopEncoder = [this](bool detach) { FConverting->Stop(detach); };
+    FConverting->OnPlaySound = [this](const std::string& name) {
+        if (!FSound) FSound = std::make_unique<TFinishSound>();
+        FSound->Play(ExecutableFolder() + "sounds/" + name);
+    };
+    FConverting->OnShutdown = [this] { ShutdownCountdown(); };
+}
+
+void TFormMain::ShutdownCountdown() {
+    TFormShutdown dialog(this, QString::fromStdString(GlobalVars.ProductConfig.Name), ShutdownTickMs);
+    dialog.adjustSize();
+    dialog.move(x() + (width() - dialog.width()) / 2, y() + (height() - dialog.height()) / 2);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!FPowerService) FPowerService = std::make_unique<TLogindPowerService>();
+    DoPowerAction(paShutDown, *FPowerService);
 }
 
 void TFormMain::ShowPage(TWizardPage page) {

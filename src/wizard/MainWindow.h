@@ -5,6 +5,7 @@
 // GUI thread only.
 #pragma once
 
+#include "app/PowerActions.h"
 #include "wizard/PageController.h"
 
 #include <QImage>
@@ -33,6 +34,8 @@ class TLinkPage;
 class TDownloadingPage;
 class TDownloadPagesView;
 class TPromotionPanel;
+class TConvertingView;
+class TFinishSound;
 
 class TFormMain : public QWidget, public IWizardWindow {
     Q_OBJECT
@@ -67,6 +70,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     void DropMimeData(const QMimeData* data);
 
     // Filled by the conversion run: start it (queued after the page change) and stop the encoder.
+    // Set once the engine has loaded; a test may replace them.
     std::function<void()> OnStartConversion;
     std::function<void(bool detachEvents)> OnStopEncoder;
 
@@ -86,6 +90,12 @@ class TFormMain : public QWidget, public IWizardWindow {
     TLinkPage* LinkPage = nullptr;
     TDownloadingPage* DownloadingPage = nullptr;
     TSummaryPage* DownloadSummaryPage = nullptr;
+    // nullptr until the engine has loaded.
+    TConvertingView* Converting() const { return FConverting.get(); }
+    // The system side of the shutdown after a run (the login manager unless a test replaces it).
+    void SetPowerService(std::unique_ptr<IPowerService> service) { FPowerService = std::move(service); }
+    // Step of the shutdown countdown in milliseconds (tests shorten it).
+    int ShutdownTickMs = 1000;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -99,6 +109,8 @@ class TFormMain : public QWidget, public IWizardWindow {
     bool LoadPictures();
     void ApplySkinLayout();
     void CreatePages();
+    void CreateConversionRun();
+    void ShutdownCountdown();
     void CreateHelpMenu();
     void ReportError(const std::string& message);
 
@@ -115,6 +127,9 @@ class TFormMain : public QWidget, public IWizardWindow {
     // Members, so that they go before the pages they update.
     std::unique_ptr<TDownloadPagesView> FDownloadPages;
     std::unique_ptr<TPromotionPanel> FPromotions;
+    std::unique_ptr<IPowerService> FPowerService;
+    std::unique_ptr<TFinishSound> FSound;
+    std::unique_ptr<TConvertingView> FConverting;
 };
 
 } // namespace mw

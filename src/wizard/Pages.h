@@ -42,6 +42,8 @@ class TConvertingPage : public QWidget {
     Q_OBJECT
   public:
     explicit TConvertingPage(QWidget* parent);
+    // Columns 2 and 3 read "Width x Height" and "Aspect Ratio" while joining.
+    void SetJoinMode(bool joinMode);
     QTreeWidget* ListViewConverting;
     QLabel* LabelCurrentFileCaption;
     QLabel *LabelCurrentFile, *LabelEstimated, *LabelElapsed, *LabelTimeLeft, *LabelProgress;

@@ -124,6 +124,11 @@ const std::vector<TFixtureRow>& FixtureTable() {
          [](const std::string& o) {
              Ffmpeg("-f lavfi -i sine=frequency=440:duration=2 -c:a libmp3lame -b:a 128k -f mp3", o);
          }},
+        // Long enough that a run over it can be stopped halfway.
+        {"long.mp3",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=frequency=440:duration=300 -c:a libmp3lame -b:a 32k -f mp3", o);
+         }},
         {"v.mp4",
          [](const std::string& o) {
              Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p -g 10 "

@@ -10,21 +10,31 @@
 #include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/AboutWindow.h"
+#include "wizard/ConvertingView.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
 #include "wizard/OutputPageView.h"
+#include "wizard/Pages.h"
+#include "wizard/ShutdownWindow.h"
 #include "wizard/platform/GuiUtils.h"
+#include "wizard/platform/QtDispatcher.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QtTest>
+#include <cmath>
 #include <fstream>
 
 using namespace mw;
@@ -85,6 +95,44 @@ struct TWindow {
     int FailedDialogs = 0;
 };
 
+// Records the power actions instead of performing them.
+struct TFakePowerService : IPowerService {
+    explicit TFakePowerService(std::vector<std::string>& calls) : Calls(calls) {}
+    void QuitApplication() override { Calls.push_back("quit"); }
+    bool PowerOff() override { return Calls.push_back("poweroff"), true; }
+    bool Reboot() override { return Calls.push_back("reboot"), true; }
+    bool Hibernate() override { return Calls.push_back("hibernate"), true; }
+    bool Suspend() override { return Calls.push_back("suspend"), true; }
+    std::vector<std::string>& Calls;
+};
+
+// An audio edition window with the sources in its list and MP3 chosen into a fresh folder,
+// standing on the output page; the dispatcher carries the encoder's notices to the GUI thread.
+struct TConversionWindow : TWindow {
+    explicit TConversionWindow(const QStringList& sources, const std::vector<std::string>& extra = {})
+        : TWindow(Join({Flags(AllAudio), {"Skin=0", "ResFolder=full"}, extra})) {
+        SetMainThreadDispatcher(&Dispatcher);
+        Main->FilePage->AddSourceFiles(sources);
+        TUserSettings& s = GlobalVars.UserSettings;
+        s.OutputSelection.OutputFormatClass = fcAudio;
+        *s.OutputSelection.FormatOfClass(fcAudio) = 1; // MP3
+        s.OutputFileDir = Dir.Path() + "out/";
+        Main->Controller()->ApplyStep2Settings();
+        Main->OutputPageApplied();
+        Main->Controller()->ShowPage(TWizardPage::Step2);
+        Main->SetPowerService(std::make_unique<TFakePowerService>(PowerCalls));
+        if (Main->Converting())
+            Main->Converting()->OnPlaySound = [this](const std::string& name) { Sounds.push_back(name); };
+    }
+    ~TConversionWindow() {
+        Main.reset();
+        SetMainThreadDispatcher(nullptr);
+    }
+    QString Count(QLabel* label) const { return label->text(); }
+    TQtDispatcher Dispatcher;
+    std::vector<std::string> PowerCalls, Sounds;
+};
+
 } // namespace
 
 class WidgetsTest : public QObject {
@@ -101,6 +149,13 @@ class WidgetsTest : public QObject {
     void FrameShapeLeavesOutMagentaOnly();
     void AboutWindowBySkin();
     void HelpMenuAndShortcuts();
+    void ConversionOfTwoSourcesEndsOnTheSummary();
+    void RefusedSourceIsCountedAndListed();
+    void CancelledConversionEndsOnTheSummary();
+    void JoinEditionMakesOneFile();
+    void ShutdownCountdown();
+    void ShutdownAfterTheRun_data();
+    void ShutdownAfterTheRun();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -340,6 +395,153 @@ void WidgetsTest::HelpMenuAndShortcuts() {
     for (const char* expected : {"ActionHelpContent=F1", "ActionExit=Alt+F4", "ActionAdd=Ctrl+O",
                                  "ActionDelete=Del", "ActionClear=Shift+Del", "ActionPlay=Ctrl+P"})
         QVERIFY2(keys.contains(expected), qPrintable(keys.join(", ")));
+}
+
+void WidgetsTest::ConversionOfTwoSourcesEndsOnTheSummary() {
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    const QString avi = QString::fromStdString(test::Fixture("av.avi"));
+    TConversionWindow w({mp3, avi});
+    QVERIFY(w.Main->Converting());
+    GlobalVars.UserSettings.PlayASoundWhenFinished = true;
+    w.Main->Controller()->Next();
+    // The run starts after the page change, so the converting page shows first.
+    QCOMPARE(w.Main->CurrentPage(), TWizardPage::Step3);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 60000);
+    TSummaryPage* summary = w.Main->ConversionSummaryPage;
+    QCOMPARE(summary->LabelFinishTotalFiles->text(), "2");
+    QCOMPARE(summary->LabelFinishSuccessed->text(), "2");
+    QCOMPARE(summary->LabelFinishFailed->text(), "0");
+    QVERIFY(summary->MemoErrorLog->isHidden());
+    QCOMPARE(w.Sounds, std::vector<std::string>{"done.wav"});
+    QVERIFY(w.PowerCalls.empty());
+    QTreeWidget* list = w.Main->ConvertingPage->ListViewConverting;
+    QCOMPARE(list->topLevelItemCount(), 2);
+    for (int r = 0; r < 2; ++r) {
+        QCOMPARE(list->topLevelItem(r)->text(2), "Finish.");
+        QCOMPARE(list->topLevelItem(r)->text(3), "100%");
+    }
+    for (const char* name : {"out/a.mp3", "out/av.mp3"})
+        QVERIFY2(FileExists(w.Dir.Path() + name), name);
+
+    // Finish clears both lists and goes back to the start.
+    w.Main->Controller()->Next();
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(w.Main->FilePage->RowCount(), 0);
+}
+
+void WidgetsTest::RefusedSourceIsCountedAndListed() {
+    // A video-only source gives an MP3 without any stream, which the engine refuses.
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    const QString video = QString::fromStdString(test::Fixture("v.mp4"));
+    TConversionWindow w({mp3, video});
+    GlobalVars.UserSettings.PlayASoundWhenFinished = true;
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 60000);
+    TSummaryPage* summary = w.Main->ConversionSummaryPage;
+    QCOMPARE(summary->LabelFinishTotalFiles->text(), "2");
+    QCOMPARE(summary->LabelFinishSuccessed->text(), "1");
+    QCOMPARE(summary->LabelFinishFailed->text(), "1");
+    QVERIFY(!summary->MemoErrorLog->isHidden());
+    const QStringList lines = summary->MemoErrorLog->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].startsWith("File (1): "), qPrintable(lines[0]));
+    QCOMPARE(w.Main->ConvertingPage->ListViewConverting->topLevelItem(1)->text(2), "Failed.");
+    QCOMPARE(w.Sounds, std::vector<std::string>{"fail.wav"});
+}
+
+void WidgetsTest::CancelledConversionEndsOnTheSummary() {
+    const QString mp3 = QString::fromStdString(test::Fixture("long.mp3"));
+    TConversionWindow w({mp3, mp3, mp3});
+    w.Main->Controller()->Next();
+    // Stopped once the first file has some audio written, so its partial output has frames.
+    QTRY_VERIFY_WITH_TIMEOUT(w.Main->ConvertingPage->ProgressBar->value() >= 1, 20000);
+    w.Answer = mrNo;
+    w.Main->Controller()->Exit();
+    QCOMPARE(QString::fromStdString(w.Messages.back()), "Do you really want to cancel the conversion?");
+    QVERIFY(w.Main->Converting()->Running());
+    w.Answer = mrYes;
+    w.Main->Controller()->Exit();
+    // Stopping waits for the run, whose end shows the summary with the counts so far.
+    QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 20000);
+    TSummaryPage* summary = w.Main->ConversionSummaryPage;
+    QCOMPARE(summary->LabelFinishTotalFiles->text(), "3");
+    QCOMPARE(summary->LabelFinishSuccessed->text().toInt() + summary->LabelFinishFailed->text().toInt(), 3);
+    // What a stopped task leaves behind is a complete file, or nothing.
+    for (const QFileInfo& file :
+         QDir(QString::fromStdString(w.Dir.Path() + "out")).entryInfoList(QDir::Files)) {
+        int status = 0;
+        test::RunCommand("ffprobe -v error " + test::ShellQuote(file.filePath().toStdString()), status);
+        QVERIFY2(status == 0, qPrintable(file.fileName()));
+    }
+}
+
+void WidgetsTest::JoinEditionMakesOneFile() {
+    const QString mp3 = QString::fromStdString(test::Fixture("a.mp3"));
+    TConversionWindow w({mp3, mp3, mp3}, {"Merge=Yes"});
+    w.Main->Controller()->Next();
+    QTreeWidget* list = w.Main->ConvertingPage->ListViewConverting;
+    QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 60000);
+    QCOMPARE(list->headerItem()->text(2), "Width x Height");
+    QCOMPARE(list->headerItem()->text(3), "Aspect Ratio");
+    QCOMPARE(w.Main->ConvertingPage->LabelCurrentFileCaption->text(), "Output file:");
+    QCOMPARE(list->topLevelItemCount(), 3);
+    TSummaryPage* summary = w.Main->ConversionSummaryPage;
+    QCOMPARE(summary->LabelFinishTotalFiles->text(), "1");
+    QCOMPARE(summary->LabelFinishSuccessed->text(), "1");
+    const std::string output = w.Dir.Path() + "out/Output_Merge.mp3";
+    QVERIFY(FileExists(output));
+    int status = 0;
+    const std::string duration = test::RunCommand(
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 " + test::ShellQuote(output), status);
+    QCOMPARE(status, 0);
+    QVERIFY2(std::abs(std::stod(duration) - 6.0) < 0.3, duration.c_str());
+}
+
+void WidgetsTest::ShutdownCountdown() {
+    TFormShutdown dialog(nullptr, "Widget Test", 60000);
+    QCOMPARE(dialog.LabelTimeOut->text(), "Time left: 30");
+    for (int i = 0; i < 30; ++i)
+        dialog.Tick();
+    QCOMPARE(dialog.LabelTimeOut->text(), "Time left: 0");
+    QCOMPARE(dialog.result(), int(QDialog::Rejected)); // still open at 0
+    dialog.Tick();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+    TFormShutdown cancelled(nullptr, "Widget Test", 60000);
+    cancelled.show();
+    QTest::mouseClick(cancelled.ButtonCancel, Qt::LeftButton);
+    QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+    QVERIFY(!cancelled.TimerShutdown->isActive() || cancelled.isHidden());
+}
+
+void WidgetsTest::ShutdownAfterTheRun_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("time-out") << false << QStringList{"poweroff"};
+    QTest::newRow("cancel") << true << QStringList{};
+}
+
+void WidgetsTest::ShutdownAfterTheRun() {
+    QFETCH(bool, cancel);
+    QFETCH(QStringList, calls);
+    TConversionWindow w({QString::fromStdString(test::Fixture("a.mp3"))});
+    GlobalVars.UserSettings.ShutDownWhenFinished = true;
+    w.Main->ShutdownTickMs = cancel ? 60000 : 1;
+    // Cancel is pressed once the countdown is up; the dialog is modal, so it is looked for.
+    QTimer presser;
+    presser.setInterval(20);
+    QObject::connect(&presser, &QTimer::timeout, [] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<TFormShutdown*>(top); d && d->isVisible()) d->ButtonCancel->click();
+    });
+    if (cancel) presser.start();
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 30000);
+    QStringList seen;
+    for (const std::string& c : w.PowerCalls)
+        seen << QString::fromStdString(c);
+    QCOMPARE(seen, calls);
+    QCOMPARE(w.Main->ConversionSummaryPage->LabelFinishSuccessed->text(), "1");
 }
 
 QTEST_MAIN(WidgetsTest)
