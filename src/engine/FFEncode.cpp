@@ -6,11 +6,13 @@
 #include "engine/FFOptionRecords.h"
 #include "engine/FFTranscodeTask.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace mw {
@@ -384,6 +386,11 @@ void TFFEncoder::StartTask(int parallelCount) {
     FAllDone = false;
     FAsync = parallelCount > 0;
     FWorking = true;
+    // Tasks side by side share the cores; a lone task uses them all.
+    const int running = std::min(std::max(parallelCount, 1), std::max(FTasks.Count(), 1));
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    for (int i = 0; i < FTasks.Count(); ++i)
+        FTasks.Get(i).Job().SetCoderThreads(running > 1 ? std::max(1, cores / running) : 0);
     if (FAsync) {
         for (int started = 0; FToStart > 0 && started < parallelCount; ++started)
             StartNextTask();

@@ -116,6 +116,8 @@ struct TTranscodeJob {
 
     // Blocking opens and reads end after this long (0 = no limit).
     int64_t TimeLimitMs = 10000;
+    // Threads of each decoder and encoder left to the run's choice; 0: as many as the machine has.
+    int CoderThreads = 0;
     // Start of the current blocking call (microseconds, monotonic); max = none, 0 = cancel now.
     std::atomic<int64_t> OperationStartUs{std::numeric_limits<int64_t>::max()};
     std::atomic<bool> StopRequested{false};

@@ -123,7 +123,7 @@ void MapAutomatically(TRunState& run) {
     }
 }
 
-void OpenDecoder(TRunInputStream& ist) {
+void OpenDecoder(TRunInputStream& ist, int threads) {
     if (ist.Decoder) return;
     const AVCodecParameters* par = ist.Stream->codecpar;
     const AVCodec* codec = FFApi.avcodec_find_decoder(par->codec_id);
@@ -134,7 +134,7 @@ void OpenDecoder(TRunInputStream& ist) {
     if (!dec || FFApi.avcodec_parameters_to_context(dec.get(), par) < 0)
         RaiseRunError("Could not alloc buffer.");
     dec->pkt_timebase = ist.Stream->time_base;
-    dec->thread_count = 0; // as many threads as the machine has, like the ffmpeg tool
+    dec->thread_count = threads; // 0: as many as the machine has, like the ffmpeg tool
     if (OpenCodecLocked(dec.get(), codec, nullptr) < 0)
         RaiseRunError("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
                       ist.Stream->index, MediaKindName(par->codec_type));
@@ -145,7 +145,7 @@ void MarkSources(TRunState& run) {
     for (auto& ost : run.Outputs) {
         ost->Source->Discard = false;
         ost->Source->DecodingNeeded |= ost->EncodingNeeded;
-        if (ost->Source->DecodingNeeded) OpenDecoder(*ost->Source);
+        if (ost->Source->DecodingNeeded) OpenDecoder(*ost->Source, run.Job.CoderThreads);
     }
 }
 
@@ -160,7 +160,7 @@ void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
     if (run.OutputContext(ost.FileIndex)->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     // One thread is the libraries' default, not a choice: use the machine as the ffmpeg tool does.
-    if (enc->thread_count == 1) enc->thread_count = 0;
+    if (enc->thread_count == 1) enc->thread_count = run.Job.CoderThreads;
     const int error = OpenCodecLocked(enc, enc->codec, nullptr);
     if (error < 0)
         RaiseRunError(
@@ -256,7 +256,7 @@ void MapJoinInput(TRunState& run, int inputIndex) {
         if (!ist) continue; // this input has nothing for the stream: the others go on
         ist->Discard = false;
         ist->DecodingNeeded |= ost->EncodingNeeded;
-        if (ist->DecodingNeeded) OpenDecoder(*ist);
+        if (ist->DecodingNeeded) OpenDecoder(*ist, run.Job.CoderThreads);
     }
 }
 

@@ -50,6 +50,9 @@ class ITaskJob {
     virtual void SetTimeLimitMs(int64_t ms) = 0;
     virtual void SetProgressPeriodUs(int64_t us) = 0;
     virtual void SetCallbacks(const TTaskCallbacks& callbacks) = 0;
+    // Threads per decoder and encoder (0: the machine's count); tasks running side by side share
+    // the cores instead of each taking all of them.
+    virtual void SetCoderThreads(int /*threads*/) {}
 
     // One option for the next input or output (the transcoder's vocabulary); false when it is
     // rejected, with the reason in BuildErrorText().

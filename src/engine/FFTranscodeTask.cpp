@@ -20,6 +20,7 @@ class TTranscodeTaskJob : public ITaskJob {
 
     void SetVerbosity(int verbosity) override { FJob.Options.Verbosity = verbosity; }
     void SetTimeLimitMs(int64_t ms) override { FJob.TimeLimitMs = ms; }
+    void SetCoderThreads(int threads) override { FJob.CoderThreads = threads; }
     void SetProgressPeriodUs(int64_t us) override { FProgressPeriodUs = us; }
     void SetCallbacks(const TTaskCallbacks& callbacks) override {
         FCallbacks = callbacks;
