@@ -6,15 +6,9 @@
 # Usage: bench/convert_bench.sh [BUILD]
 set -euo pipefail
 
-BUILD=${1:-build}
-CLI="$BUILD/run/mediawizard-cli"
+. "$(dirname "$0")/lib.sh"
+bench_setup convert "${1:-build}"
 ROUNDS=${ROUNDS:-2}
-[ -x "$CLI" ] || { echo "no $CLI: build the project first" >&2; exit 2; }
-
-MEDIA="$BUILD/bench-fixtures/convert"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$MEDIA"
 
 # 8 files of 6 s, 640x360 with stereo sound: long enough that start-up does not dominate.
 FILES=()

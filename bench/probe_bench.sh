@@ -7,15 +7,10 @@
 # Prints both times and the ratio ours/peer (target: below 0.5). Usage: bench/probe_bench.sh [BUILD]
 set -euo pipefail
 
-BUILD=${1:-build}
-CLI="$BUILD/run/mediawizard-cli"
+. "$(dirname "$0")/lib.sh"
+bench_setup probe "${1:-build}"
 ROUNDS=${ROUNDS:-3}
-[ -x "$CLI" ] || { echo "no $CLI: build the project first" >&2; exit 2; }
-
-MEDIA="$BUILD/bench-fixtures/probe"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$MEDIA" "$WORK/ours" "$WORK/peer"
+mkdir -p "$WORK/ours" "$WORK/peer"
 
 # 20 short files of the kinds the file list meets: 4 containers x 5 pictures/sounds.
 SRC="-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=frequency=440:duration=2"

@@ -12,16 +12,10 @@
 # Usage: bench/transcode_bench.sh [BUILD]
 set -euo pipefail
 
-BUILD=${1:-build}
-CLI="$BUILD/run/mediawizard-cli"
+. "$(dirname "$0")/lib.sh"
+bench_setup transcode "${1:-build}"
 ROUNDS=${ROUNDS:-1}
-[ -x "$CLI" ] || { echo "no $CLI: build the project first" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is needed" >&2; exit 2; }
-
-MEDIA="$BUILD/bench-fixtures/transcode"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$MEDIA"
 
 make_fixture() { # file, ffmpeg arguments...
   local f=$1; shift

@@ -26,6 +26,9 @@ struct TCliRegistrar {
 // Prints "mediawizard-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);
 
+// Loads the media libraries beside the executable; false after printing why on stderr.
+bool LoadEngineLibraries();
+
 } // namespace mw::cli
 
 #define MW_CLI_CONCAT2(a, b) a##b

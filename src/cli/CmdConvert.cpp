@@ -6,7 +6,6 @@
 #include "app/UtilFuncs.h"
 #include "convert/ConversionRun.h"
 #include "engine/FFEncode.h"
-#include "engine/FFLoad.h"
 #include "engine/FFLog.h"
 #include "presets/PresetCatalogue.h"
 
@@ -199,11 +198,7 @@ int RunConvert(const TCliArgs& args) {
     settings.OutputFileDir =
         AddTrailingBackslash(std::filesystem::absolute(a.Output).lexically_normal().string());
 
-    std::string loadError;
-    if (!LoadLibrariesBesideExecutable(loadError)) {
-        std::fprintf(stderr, "%s\n", loadError.c_str());
-        return 1;
-    }
+    if (!LoadEngineLibraries()) return 1;
     TQueueDispatcher dispatcher;
     SetMainThreadDispatcher(&dispatcher);
     TFFLogger logger;

@@ -4,7 +4,6 @@
 #include "convert/SourceFiles.h"
 #include "engine/BitmapPng.h"
 #include "engine/FFDecode.h"
-#include "engine/FFLoad.h"
 #include "engine/FFLog.h"
 
 #include <nlohmann/json.hpp>
@@ -138,11 +137,7 @@ int RunProbe(const mw::cli::TCliArgs& args) {
     }
     if (files.empty()) return mw::cli::UsageError("probe: no FILE given (see probe --help)");
 
-    std::string loadError;
-    if (!mw::LoadLibrariesBesideExecutable(loadError)) {
-        std::fprintf(stderr, "%s\n", loadError.c_str());
-        return 1;
-    }
+    if (!mw::cli::LoadEngineLibraries()) return 1;
     mw::TFFLogger logger;
     logger.SetLogLevel(mw::llError);
     mw::TFFDecoder decoder;

@@ -5,7 +5,6 @@
 #include "cli/TranscodeRunView.h"
 #include "engine/FFCommandLine.h"
 #include "engine/FFJob.h"
-#include "engine/FFLoad.h"
 #include "engine/FFLog.h"
 #include "engine/FFOptionTable.h"
 
@@ -54,11 +53,7 @@ bool IsEmptyFile(const std::string& name) {
 
 int RunTranscode(const mw::cli::TCliArgs& args) {
     if (args.empty()) return mw::cli::UsageError("transcode: no arguments (see transcode --help)");
-    std::string loadError;
-    if (!mw::LoadLibrariesBesideExecutable(loadError)) {
-        std::fprintf(stderr, "%s\n", loadError.c_str());
-        return 1;
-    }
+    if (!mw::cli::LoadEngineLibraries()) return 1;
     mw::TFFLogger logger;
     logger.SetLogLevel(mw::llInfo);
     logger.TriggerEventInMainThread = false;

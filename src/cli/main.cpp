@@ -1,6 +1,8 @@
 // mediawizard-cli: the headless front end over the same core as the desktop application.
 #include "cli/Cli.h"
 
+#include "engine/FFLoad.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,13 @@ std::vector<TCliCommand>& Commands() {
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "mediawizard-cli: %s\n", message.c_str());
     return 2;
+}
+
+bool LoadEngineLibraries() {
+    std::string error;
+    if (mw::LoadLibrariesBesideExecutable(error)) return true;
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
 }
 
 } // namespace mw::cli
