@@ -49,7 +49,8 @@ bool ProbeSourceFile(TFFDecoder& decoder, const std::string& path, TSourceRow& r
         TFileStreamInfo facts;
         decoder.GetFileStreamInfo(facts);
         decoder.Seek(0, facts.Duration < 0 ? 0 : facts.Duration / 2);
-        if (!decoder.DecodeVideoFrame(decoder.FirstVideoStreamIndex()) || !decoder.GetBitmap(thumbnail))
+        if (!decoder.DecodeVideoFrame(decoder.FirstVideoStreamIndex()) ||
+            !decoder.GetThumbnail(thumbnail, SourceThumbnailWidth, SourceThumbnailHeight))
             thumbnail = TBitmap();
     }
     row = SourceRowOf(file);

@@ -48,8 +48,14 @@ struct TSourceRow {
 // The grid's cells of one source file (the texts come from the shared row of SourceFiles).
 TSourceRow SourceRowOf(const TSourceFile& file);
 
+// The box a row's thumbnail is scaled into. Rows keep their thumbnails while the list lives, so a
+// list of many large videos must not hold their full-size pictures.
+inline constexpr int SourceThumbnailWidth = 128;
+inline constexpr int SourceThumbnailHeight = 88;
+
 // Loads, reads and closes one file. false: error holds the probe's text (it begins with the
-// file's name). thumbnail stays empty for audio-only files and when no picture could be decoded.
+// file's name). thumbnail stays empty for audio-only files and when no picture could be decoded;
+// otherwise it fits SourceThumbnailWidth x SourceThumbnailHeight.
 bool ProbeSourceFile(TFFDecoder& decoder, const std::string& path, TSourceRow& row, TBitmap& thumbnail,
                      std::string& error);
 
