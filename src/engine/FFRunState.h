@@ -12,6 +12,8 @@
 
 namespace mw {
 
+struct TRunHookState;
+
 // An error that ends the run; its text becomes the run's error text.
 class TRunError : public std::runtime_error {
   public:
@@ -105,6 +107,8 @@ struct TRunState {
     TFramePtr Decoded;
     int JoinIndex = 0; // input being read in a join
     FILE* VStats = nullptr;
+    // Hooks, preview and picture pre-processing (FFRunHooks, FFPicturePrep).
+    std::unique_ptr<TRunHookState> HookState;
 
     int64_t VideoBytes = 0;
     int64_t AudioBytes = 0;

@@ -32,6 +32,18 @@ struct TTaskCallbacks {
     std::function<void(bool output, THookInfo& info)> VideoHook;
     // A preview picture, at most every preview period.
     std::function<void(const TBitmap& bitmap, int32_t frameNumber, int64_t pts)> PreviewBitmap;
+    // Whether anyone looks at preview pictures now (the task's preview flags); asked before a
+    // picture is converted for PreviewBitmap.
+    std::function<bool()> PreviewWanted;
+};
+
+// What an output record asks of the run: decoded audio and pictures for the hooks, and the depth
+// of the hooks' and the preview's bitmaps.
+struct TJobHookRequest {
+    bool AudioHook = false;
+    bool VideoInputHook = false;
+    bool VideoOutputHook = false;
+    int HookBitsPixel = 24;
 };
 
 // How a run ended.
@@ -50,6 +62,8 @@ class ITaskJob {
     virtual void SetTimeLimitMs(int64_t ms) = 0;
     virtual void SetProgressPeriodUs(int64_t us) = 0;
     virtual void SetCallbacks(const TTaskCallbacks& callbacks) = 0;
+    // The hooks an output's record asks for (every output's requests count for the task).
+    virtual void SetHooks(const TJobHookRequest& request) = 0;
     // Threads per decoder and encoder (0: the machine's count); tasks running side by side share
     // the cores instead of each taking all of them.
     virtual void SetCoderThreads(int /*threads*/) {}
