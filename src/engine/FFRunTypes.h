@@ -76,17 +76,12 @@ struct TRunProgress {
 struct TRunHooks {
     std::function<void(const TRunProgress&)> OnProgress;
     int64_t ProgressPeriodUs = 500000; // the owner's progress interval
-    // Decoded audio before the volume: time (us), interleaved samples, bytes, rate, channels and
-    // the (packed) sample format.
-    std::function<void(int64_t pts, const void* samples, int32_t size, int32_t sampleRate, int32_t channels,
-                       int32_t sampleFormat)>
-        OnAudioHook;
-    // A picture as a bitmap for the input (output = false) or output video hook; the handler
-    // answers Update and StopHook in info.
-    std::function<void(bool output, THookInfo& info)> OnVideoHook;
-    // A preview picture; asked at most once per preview period, and only when PreviewWanted (when
+    // Decoded audio before the volume, at the stream's current time.
+    TAudioHookCall OnAudioHook;
+    TVideoHookCall OnVideoHook;
+    // A preview picture; made at most once per preview period, and only when PreviewWanted (when
     // set) says someone looks at it.
-    std::function<void(const TBitmap& bitmap, int32_t frameNumber, int64_t pts)> OnPreview;
+    TPreviewCall OnPreview;
     std::function<bool()> PreviewWanted;
 };
 

@@ -25,13 +25,11 @@ struct TTaskCallbacks {
     // After an input file is open, before its stream information is read.
     std::function<void(AVFormatContext* context)> BeforeFindStreamInfo;
     // Decoded audio of an output that asked for the audio hook.
-    std::function<void(int64_t pts, const void* samples, int32_t size, int32_t sampleRate, int32_t channels,
-                       int32_t sampleFormat)>
-        AudioHook;
-    // A picture for a video hook (output = false: input hook); answers Update and StopHook.
-    std::function<void(bool output, THookInfo& info)> VideoHook;
+    TAudioHookCall AudioHook;
+    // A picture for a video hook of an output that asked for it.
+    TVideoHookCall VideoHook;
     // A preview picture, at most every preview period.
-    std::function<void(const TBitmap& bitmap, int32_t frameNumber, int64_t pts)> PreviewBitmap;
+    TPreviewCall PreviewBitmap;
     // Whether anyone looks at preview pictures now (the task's preview flags); asked before a
     // picture is converted for PreviewBitmap.
     std::function<bool()> PreviewWanted;
