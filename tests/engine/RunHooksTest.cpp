@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
 #include <numeric>
 #include <thread>
 
@@ -192,6 +193,34 @@ TEST_F(RunHooks, PluginsSeeEveryPictureUnlessTheInputHookIsConnected) {
             EXPECT_EQ(*width, Width);
         }
         ::dlclose(handle);
+    }
+}
+
+TEST_F(RunHooks, CopiedStreamsRefuseWhatNeedsDecodedFrames) {
+    const std::string plugin = MW_TEST_VHOOK;
+    const struct {
+        test::TOptionList Options;
+        bool TTranscodeJob::*Hook; // nullptr: none
+        const char* Error;
+    } cases[] = {
+        {{{"acodec", "copy"}, {"vn", ""}},
+         &TTranscodeJob::AudioHook,
+         "-acodec copy and AudioHook are incompatible (frames are not decoded)"},
+        {{{"vcodec", "copy"}, {"an", ""}},
+         &TTranscodeJob::VideoOutputHook,
+         "-vcodec copy and VideoHook are incompatible (frames are not decoded)"},
+        {{{"vhook", plugin}, {"vcodec", "copy"}, {"an", ""}},
+         nullptr,
+         "-vcodec copy and -vhook are incompatible (frames are not decoded)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Error);
+        auto job = MakeTestJob({Fixture("av.avi")}, Out("copy.avi"), c.Options);
+        if (c.Hook) (*job).*c.Hook = true;
+        const TRunResult result = Run(*job);
+        EXPECT_TRUE(result.Failed);
+        EXPECT_EQ(result.ErrorText, c.Error);
+        EXPECT_FALSE(std::filesystem::exists(Out("copy.avi")));
     }
 }
 
