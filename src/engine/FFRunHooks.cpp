@@ -54,6 +54,8 @@ void SendPreview(TRunState& run, const AVFrame* picture, int32_t frameNumber, in
     // Converting a picture nobody looks at would only cost time.
     if (run.Hooks.PreviewWanted && !run.Hooks.PreviewWanted()) return;
     if (!ToBitmap(s.PreviewConverter, picture, s.Preview)) return;
+    // Counted from the hand-over, so the pictures reach the viewer that far apart.
+    s.NextPreview = std::chrono::steady_clock::now() + PreviewPeriod;
     run.Hooks.OnPreview(s.PreviewConverter.Bitmap(), frameNumber, pts);
 }
 
