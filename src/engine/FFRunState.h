@@ -107,8 +107,6 @@ struct TRunState {
     TFramePtr Decoded;
     int JoinIndex = 0; // input being read in a join
     FILE* VStats = nullptr;
-    // Hooks, preview and picture pre-processing (FFRunHooks, FFPicturePrep).
-    std::unique_ptr<TRunHookState> HookState;
 
     int64_t VideoBytes = 0;
     int64_t AudioBytes = 0;
@@ -118,6 +116,8 @@ struct TRunState {
     bool DupDropSeen = false; // a duplicate or drop happened since the last logged report line
     std::chrono::steady_clock::time_point StartTime;
     std::chrono::steady_clock::time_point LastReport;
+    // Hooks, preview and picture pre-processing (FFRunHooks, FFPicturePrep).
+    std::unique_ptr<TRunHookState> HookState;
 
     TRunState(TTranscodeJob& job, const TRunHooks& hooks);
     bool Stopping() const { return Job.StopRequested.load(std::memory_order_relaxed); }
