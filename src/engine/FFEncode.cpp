@@ -234,6 +234,12 @@ TTaskCallbacks TFFEncoder::CallbacksFor(TFFmpeg& task) {
     c.PreviewBitmap = [this, &task](const TBitmap& bitmap, int32_t frame, int64_t pts) {
         DeliverPreview(task, bitmap, frame, pts);
     };
+    c.PreviewWanted = [this, &task] {
+        const int flags = task.PreviewFlags;
+        std::lock_guard lock(FPreviewLock);
+        return ((flags & pfBitmap) && OnPreviewBitmap) ||
+               ((flags & pfWindow) && PreviewWindowFactory && MainThreadDispatcher());
+    };
     return c;
 }
 
@@ -332,6 +338,8 @@ bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
             return false;
         }
         if (outputOptions) {
+            job.SetHooks(
+                {stored.AudioHook, stored.VideoInputHook, stored.VideoOutputHook, stored.HookBitsPixel});
             if (!ApplyNewStreams(job, stored, defaults)) {
                 FLastErrorMessage = job.BuildErrorText();
                 return false;

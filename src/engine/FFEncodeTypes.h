@@ -62,4 +62,13 @@ using TAudioHookEvent =
 using TVideoHookEvent = std::function<void(const void* sender, PHookInfo info)>;
 using TBeforeFindStreamInfoEvent = std::function<void(const void* sender, AVFormatContext* context)>;
 
+// How a running job reaches its owner's hooks (no sender, no task index: the owner adds them).
+// Decoded audio: time (us), interleaved samples, bytes, rate, channels, (packed) sample format.
+using TAudioHookCall = std::function<void(int64_t pts, const void* samples, int32_t size, int32_t sampleRate,
+                                          int32_t channels, int32_t sampleFormat)>;
+// A picture for a video hook (output = false: input hook); the handler answers Update and StopHook.
+using TVideoHookCall = std::function<void(bool output, THookInfo& info)>;
+// A preview picture.
+using TPreviewCall = std::function<void(const TBitmap& bitmap, int32_t frameNumber, int64_t pts)>;
+
 } // namespace mw

@@ -86,6 +86,7 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_frame_make_writable)                                                                     \
     X(libAVUtil, av_frame_is_writable)                                                                       \
     X(libAVUtil, av_frame_copy_props)                                                                        \
+    X(libAVUtil, av_frame_copy)                                                                              \
     X(libAVUtil, av_channel_layout_copy)                                                                     \
     X(libAVUtil, av_channel_layout_default)                                                                  \
     X(libAVUtil, av_channel_layout_uninit)                                                                   \

@@ -12,6 +12,12 @@ namespace mw {
 struct TTranscodeJob;
 
 extern "C" {
+// The picture a plug-in's Process gets: the planes and line sizes of a writable picture of the
+// given pixel format (the libraries' old picture record).
+struct TFrameHookPicture {
+    uint8_t* data[4];
+    int linesize[4];
+};
 using TFrameHookConfigure = int (*)(void** context, int argc, char* argv[]);
 using TFrameHookProcess = void (*)(void* context, void* picture, int pixFmt, int width, int height,
                                    int64_t ptsUs);

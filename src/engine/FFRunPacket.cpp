@@ -2,6 +2,8 @@
 
 #include "engine/FFAudioOut.h"
 #include "engine/FFLog.h"
+#include "engine/FFPicturePrep.h"
+#include "engine/FFRunHooks.h"
 #include "engine/FFStreamCopy.h"
 #include "engine/FFVideoOut.h"
 
@@ -37,6 +39,7 @@ void EmulateRate(const TRunInputStream& ist) {
 void FeedOutputs(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
     const TRunOptions& options = run.Options;
     const AVMediaType kind = ist.Stream->codecpar->codec_type;
+    if (kind == AVMEDIA_TYPE_AUDIO && run.HookState->AudioHook) AudioHookBlock(run, ist, frame);
     if (kind == AVMEDIA_TYPE_AUDIO && options.AudioVolume != 256) {
         if (FFApi.av_frame_make_writable(frame) < 0) RaiseRunError("Out of memory in do_audio_out");
         ApplyVolume(frame, options.AudioVolume);
@@ -73,6 +76,7 @@ void HandleFrame(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
         ist.NextTimeUs = ist.CurTimeUs + PictureDurationUs(ist, frame);
         ist.Quality = frame->quality / float(FF_QP2LAMBDA);
         ++ist.PicturesSeen;
+        if (run.HookState->PreProcessing()) frame = PreparePicture(run, ist, frame);
     }
     FeedOutputs(run, ist, frame);
 }

@@ -1,5 +1,7 @@
 #include "engine/FFRunState.h"
 
+#include "engine/FFRunHooks.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <climits>
@@ -73,6 +75,7 @@ TRunOptions RunOptionsOf(const TOptionState& state, const TRunHooks& hooks) {
     o.Verbosity = state.Verbosity;
     o.SameQuality = state.SameQuality;
     o.TopFieldFirst = state.TopFieldFirst;
+    o.Deinterlace = state.Deinterlace;
     o.ProgressPeriodUs = hooks.ProgressPeriodUs;
     return o;
 }
@@ -80,7 +83,8 @@ TRunOptions RunOptionsOf(const TOptionState& state, const TRunHooks& hooks) {
 } // namespace
 
 TRunState::TRunState(TTranscodeJob& job, const TRunHooks& hooks)
-    : Job(job), Options(RunOptionsOf(job.Options, hooks)), Hooks(hooks) {}
+    : Job(job), Options(RunOptionsOf(job.Options, hooks)), Hooks(hooks),
+      HookState(MakeRunHookState(job, Options, hooks)) {}
 
 TRunState::~TRunState() {
     if (VStats) std::fclose(VStats);

@@ -12,6 +12,8 @@
 
 namespace mw {
 
+struct TRunHookState;
+
 // An error that ends the run; its text becomes the run's error text.
 class TRunError : public std::runtime_error {
   public:
@@ -114,6 +116,8 @@ struct TRunState {
     bool DupDropSeen = false; // a duplicate or drop happened since the last logged report line
     std::chrono::steady_clock::time_point StartTime;
     std::chrono::steady_clock::time_point LastReport;
+    // Hooks, preview and picture pre-processing (FFRunHooks, FFPicturePrep).
+    std::unique_ptr<TRunHookState> HookState;
 
     TRunState(TTranscodeJob& job, const TRunHooks& hooks);
     bool Stopping() const { return Job.StopRequested.load(std::memory_order_relaxed); }

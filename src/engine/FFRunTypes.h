@@ -4,6 +4,7 @@
 // Threading contract: everything here belongs to the thread that runs the job (RunJob's caller).
 #pragma once
 
+#include "engine/FFEncodeTypes.h"
 #include "engine/FFEntries.h"
 #include "engine/FFJob.h"
 #include "engine/FFUtils.h"
@@ -49,6 +50,7 @@ struct TRunOptions {
     int Verbosity = 1;        // "v"
     bool SameQuality = false; // "sameq"
     int TopFieldFirst = -1;   // "top"
+    bool Deinterlace = false; // "deinterlace"
     int64_t ProgressPeriodUs = 500000;
 };
 
@@ -69,9 +71,18 @@ struct TRunProgress {
 };
 
 // The owner's side of a run. The stop flag is the job's own (TTranscodeJob::StopRequested).
+// The hooks are called on the run's thread; the audio and video hooks only when the job asks for
+// them (TTranscodeJob::AudioHook ...).
 struct TRunHooks {
     std::function<void(const TRunProgress&)> OnProgress;
     int64_t ProgressPeriodUs = 500000; // the owner's progress interval
+    // Decoded audio before the volume, at the stream's current time.
+    TAudioHookCall OnAudioHook;
+    TVideoHookCall OnVideoHook;
+    // A preview picture; made at most once per preview period, and only when PreviewWanted (when
+    // set) says someone looks at it.
+    TPreviewCall OnPreview;
+    std::function<bool()> PreviewWanted;
 };
 
 struct TRunResult {

@@ -9,8 +9,23 @@ namespace mw {
 void SetUpStreamCopy(TRunState& run, TRunOutputStream& ost) {
     const AVStream* in = ost.Source->Stream;
     const AVMediaType kind = in->codecpar->codec_type;
-    if (kind == AVMEDIA_TYPE_AUDIO && run.Options.AudioVolume != 256)
-        RaiseRunError("-acodec copy and -vol are incompatible (frames are not decoded)");
+    // What needs decoded frames cannot be done to copied packets.
+    const TTranscodeJob& job = run.Job;
+    const bool audio = kind == AVMEDIA_TYPE_AUDIO, video = kind == AVMEDIA_TYPE_VIDEO;
+    const struct {
+        bool Refused;
+        const char* Text;
+    } refusals[] = {
+        {audio && run.Options.AudioVolume != 256,
+         "-acodec copy and -vol are incompatible (frames are not decoded)"},
+        {audio && job.AudioHook, "-acodec copy and AudioHook are incompatible (frames are not decoded)"},
+        {video && (job.VideoInputHook || job.VideoOutputHook),
+         "-vcodec copy and VideoHook are incompatible (frames are not decoded)"},
+        {video && !job.VideoHooks.empty(),
+         "-vcodec copy and -vhook are incompatible (frames are not decoded)"},
+    };
+    for (const auto& r : refusals)
+        if (r.Refused) RaiseRunError("%s", r.Text);
     if (in->codecpar->extradata_size > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE - 8)
         RaiseRunError("icodec.extradata_size is invalid (too large)");
     AVCodecParameters* par = ost.Stream->codecpar;

@@ -25,13 +25,23 @@ struct TTaskCallbacks {
     // After an input file is open, before its stream information is read.
     std::function<void(AVFormatContext* context)> BeforeFindStreamInfo;
     // Decoded audio of an output that asked for the audio hook.
-    std::function<void(int64_t pts, const void* samples, int32_t size, int32_t sampleRate, int32_t channels,
-                       int32_t sampleFormat)>
-        AudioHook;
-    // A picture for a video hook (output = false: input hook); answers Update and StopHook.
-    std::function<void(bool output, THookInfo& info)> VideoHook;
+    TAudioHookCall AudioHook;
+    // A picture for a video hook of an output that asked for it.
+    TVideoHookCall VideoHook;
     // A preview picture, at most every preview period.
-    std::function<void(const TBitmap& bitmap, int32_t frameNumber, int64_t pts)> PreviewBitmap;
+    TPreviewCall PreviewBitmap;
+    // Whether anyone looks at preview pictures now (the task's preview flags); asked before a
+    // picture is converted for PreviewBitmap.
+    std::function<bool()> PreviewWanted;
+};
+
+// What an output record asks of the run: decoded audio and pictures for the hooks, and the depth
+// of the hooks' and the preview's bitmaps.
+struct TJobHookRequest {
+    bool AudioHook = false;
+    bool VideoInputHook = false;
+    bool VideoOutputHook = false;
+    int HookBitsPixel = 24;
 };
 
 // How a run ended.
@@ -50,6 +60,8 @@ class ITaskJob {
     virtual void SetTimeLimitMs(int64_t ms) = 0;
     virtual void SetProgressPeriodUs(int64_t us) = 0;
     virtual void SetCallbacks(const TTaskCallbacks& callbacks) = 0;
+    // The hooks an output's record asks for (every output's requests count for the task).
+    virtual void SetHooks(const TJobHookRequest& request) = 0;
     // Threads per decoder and encoder (0: the machine's count); tasks running side by side share
     // the cores instead of each taking all of them.
     virtual void SetCoderThreads(int /*threads*/) {}

@@ -26,6 +26,12 @@ class TTranscodeTaskJob : public ITaskJob {
         FCallbacks = callbacks;
         FJob.Callbacks.BeforeFindStreamInfo = callbacks.BeforeFindStreamInfo;
     }
+    void SetHooks(const TJobHookRequest& request) override {
+        FJob.AudioHook = FJob.AudioHook || request.AudioHook;
+        FJob.VideoInputHook = FJob.VideoInputHook || request.VideoInputHook;
+        FJob.VideoOutputHook = FJob.VideoOutputHook || request.VideoOutputHook;
+        FJob.HookBitsPixel = request.HookBitsPixel;
+    }
     bool ApplyOption(const std::string& name, const std::string& value) override {
         return ParseOption(FJob, name, value);
     }
@@ -85,6 +91,10 @@ TJobResult RunTranscodeJob(TTranscodeJob& job, const TTaskCallbacks& callbacks, 
             info.TotalDuration = report.TotalUs;
             callbacks.Progress(info);
         };
+    hooks.OnAudioHook = callbacks.AudioHook;
+    hooks.OnVideoHook = callbacks.VideoHook;
+    hooks.OnPreview = callbacks.PreviewBitmap;
+    hooks.PreviewWanted = callbacks.PreviewWanted;
     TRunResult result;
     RunJob(job, hooks, result);
     return TJobResult{result.Finished, result.Failed, result.ErrorText};

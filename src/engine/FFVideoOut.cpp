@@ -2,6 +2,7 @@
 
 #include "engine/FFLog.h"
 #include "engine/FFPacketWrite.h"
+#include "engine/FFRunHooks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -289,7 +290,8 @@ void EncodePicture(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, 
             frame->pict_type = AV_PICTURE_TYPE_I;
             ++ost.NextForcedKeyFrame;
         }
-        run.VideoBytes += EncodeAndWrite(run, ost, frame, "Video encoding failed");
+        const AVFrame* picture = run.HookState->OutputWork() ? OutputHookPicture(run, ost, frame) : frame;
+        run.VideoBytes += EncodeAndWrite(run, ost, picture, "Video encoding failed");
         ++ost.SyncCounter;
         ++ost.FrameNumber;
     }

@@ -203,6 +203,21 @@ const std::vector<TFixtureRow>& FixtureTable() {
          [](const std::string& o) {
              Ffmpeg("-i " + ShellQuote(Fixture("bigframe.png")) + " -c copy -f mov", o);
          }},
+        // A tone on the left channel only; its decoder gives planar samples.
+        {"left.mp3",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=frequency=440:duration=1 -af \"pan=stereo|c0=c0|c1=0*c0\" "
+                    "-c:a libmp3lame -b:a 128k -f mp3",
+                    o);
+         }},
+        // Moving pictures woven from two fields each: every picture shows combing.
+        {"interlaced.avi",
+         [](const std::string& o) {
+             Ffmpeg(
+                 "-f lavfi -i \"testsrc=size=320x120:rate=50:duration=1,crop=160:120:t*160:0,tinterlace=4\" "
+                 "-c:v mpeg4 -q:v 2 -f avi",
+                 o);
+         }},
     };
     return rows;
 }

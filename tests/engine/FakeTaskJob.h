@@ -37,6 +37,7 @@ class TFakeJob : public ITaskJob {
     std::vector<std::string> Inputs, Outputs;
     std::string Error;
     TTaskCallbacks Callbacks;
+    TJobHookRequest Hooks;
     int64_t ExpectedTotalUs = -1;
     std::atomic<bool> StopRequested{false};
 
@@ -44,6 +45,7 @@ class TFakeJob : public ITaskJob {
     void SetTimeLimitMs(int64_t) override {}
     void SetProgressPeriodUs(int64_t) override {}
     void SetCallbacks(const TTaskCallbacks& callbacks) override { Callbacks = callbacks; }
+    void SetHooks(const TJobHookRequest& request) override { Hooks = request; }
     bool ApplyOption(const std::string& name, const std::string& value) override {
         if (name == "bogus") {
             Error = "Unrecognized option \"" + name + "\"";
