@@ -143,7 +143,8 @@ AVFrame* ScaledPicture(TRunOutputStream& ost, TRunInputStream& ist, AVFrame* pic
     if (!FFApi.av_frame_is_writable(ost.TempPicture.get())) MakeTempPicture(ost);
     FFApi.sws_scale(sws, picture->data, picture->linesize, 0, ost.InHeight, ost.TempPicture->data,
                     ost.TempPicture->linesize);
-    FFApi.av_frame_copy_props(ost.TempPicture.get(), picture);
+    // Not av_frame_copy_props: it appends the side data to the reused picture at every frame.
+    CopyPictureProps(ost.TempPicture.get(), picture);
     return ost.TempPicture.get();
 }
 
