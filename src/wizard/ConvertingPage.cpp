@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -67,7 +68,17 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     CheckBoxShutdown->setObjectName("CheckBoxShutdown");
     box->addWidget(CheckBoxPlayASound);
     box->addWidget(CheckBoxShutdown);
-    layout->addWidget(options);
+
+    // The preview switch sits beside the after-conversion options, apart from them: it acts now.
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(options, 1);
+    CheckBoxPreview = new QCheckBox("Preview", this);
+    CheckBoxPreview->setObjectName("CheckBoxPreview");
+    CheckBoxPreview->setToolTip("Show the pictures being converted in a small window");
+    bottom->addSpacing(12);
+    bottom->addWidget(CheckBoxPreview, 0, Qt::AlignBottom);
+    bottom->addSpacing(8);
+    layout->addLayout(bottom);
 }
 
 void TConvertingPage::SetJoinMode(bool joinMode) {

@@ -14,6 +14,7 @@
 #include "wizard/LogWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
+#include "wizard/Previewer.h"
 #include "wizard/PromotionPanel.h"
 #include "wizard/ShutdownWindow.h"
 #include "wizard/SkinLayout.h"
@@ -378,6 +379,9 @@ void TFormMain::CreateConversionRun() {
         FConverting->Start(FilePage->SourceFiles(), GlobalVars.ProductConfig.Merge);
     };
     OnStopEncoder = [this](bool detach) { FConverting->Stop(detach); };
+    FConverting->Encoder().PreviewWindowFactory = [this](int32_t) {
+        return std::make_unique<TPreviewer>(this);
+    };
     FConverting->OnPlaySound = [this](const std::string& name) {
         if (!FSound) FSound = std::make_unique<TFinishSound>();
         FSound->Play(ExecutableFolder() + "sounds/" + name);

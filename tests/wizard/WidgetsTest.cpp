@@ -1,11 +1,13 @@
 // The desktop window's widgets under the offscreen platform: layout by edition, the file list,
 // drops, and the log window.
 #include "EngineFixtures.h"
+#include "FakeTaskJob.h"
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
+#include "engine/FFOptions.h"
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
@@ -16,11 +18,13 @@
 #include "wizard/MainWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
+#include "wizard/Previewer.h"
 #include "wizard/ShutdownWindow.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/QtDispatcher.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -29,6 +33,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -156,6 +162,8 @@ class WidgetsTest : public QObject {
     void ShutdownCountdown();
     void ShutdownAfterTheRun_data();
     void ShutdownAfterTheRun();
+    void PreviewWindowShowsPicturesAndCloses();
+    void PreviewBoxSwitchesTheRunsPreview();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -542,6 +550,130 @@ void WidgetsTest::ShutdownAfterTheRun() {
         seen << QString::fromStdString(c);
     QCOMPARE(seen, calls);
     QCOMPARE(w.Main->ConversionSummaryPage->LabelFinishSuccessed->text(), "1");
+}
+
+namespace {
+
+TBitmap Picture(int width, int height, QColor color) {
+    TBitmap bitmap;
+    bitmap.SetFormat(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
+            p[0] = static_cast<uint8_t>(color.blue());
+            p[1] = static_cast<uint8_t>(color.green());
+            p[2] = static_cast<uint8_t>(color.red());
+        }
+    return bitmap;
+}
+
+QList<TPreviewWindow*> ShownPreviews(QWidget* anchor) {
+    QList<TPreviewWindow*> shown;
+    for (TPreviewWindow* w : anchor->findChildren<TPreviewWindow*>())
+        if (w->isVisible()) shown << w;
+    return shown;
+}
+
+} // namespace
+
+void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
+    QWidget anchor;
+    const QRect screen = anchor.screen()->availableGeometry();
+    auto first = std::make_unique<TPreviewer>(&anchor);
+    QVERIFY(first->IsOpen());
+    QVERIFY(!first->Window()); // nothing until the first picture
+
+    first->ShowPicture(Picture(160, 120, QColor(200, 40, 10)), 1, TimeNotSetUs);
+    TPreviewWindow* window = first->Window();
+    QVERIFY(window && window->isVisible());
+    QVERIFY(window->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint));
+    QCOMPARE(window->Caption(), "N/A");
+    QCOMPARE(window->PictureRect().size(), QSize(160, 120));
+    QVERIFY((window->geometry().center() - screen.center()).manhattanLength() <= 2);
+    const QImage shot = window->grab().toImage();
+    QCOMPARE(shot.pixelColor(window->PictureRect().topLeft()), QColor(200, 40, 10));
+    QCOMPARE(shot.pixelColor(window->PictureRect().bottomRight()), QColor(200, 40, 10));
+
+    first->ShowPicture(Picture(160, 120, Qt::blue), 7, 3725500000LL);
+    QCOMPARE(window->Caption(), "01:02:05.500");
+    QCOMPARE(window->windowTitle(), "01:02:05.500");
+    QCOMPARE(first->FrameNumber(), 7);
+
+    // A press anywhere drags the window.
+    const QPoint before = window->pos();
+    const QPoint inside = window->PictureRect().center();
+    QTest::mousePress(window, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(window, inside + QPoint(30, 20));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, inside + QPoint(30, 20));
+    QCOMPARE(window->pos(), before + QPoint(30, 20));
+
+    // The next task's window takes the place of this one.
+    TPreviewer second(&anchor);
+    second.ShowPicture(Picture(160, 120, Qt::green), 1, 0);
+    QCOMPARE(ShownPreviews(&anchor), QList<TPreviewWindow*>{second.Window()});
+    QVERIFY((second.Window()->pos() - window->pos()).manhattanLength() <= 2);
+    QVERIFY(first->IsOpen()); // put aside, not closed by the user
+    first.reset();
+    QCOMPARE(anchor.findChildren<TPreviewWindow*>().size(), 1);
+
+    // The close button and Esc are close requests; afterwards pictures are refused.
+    QTest::mouseClick(second.Window()->ButtonClose, Qt::LeftButton);
+    QVERIFY(!second.IsOpen());
+    QVERIFY(!second.Window()->isVisible());
+    second.ShowPicture(Picture(160, 120, Qt::green), 2, 40000);
+    QVERIFY(!second.Window()->isVisible());
+    TPreviewer third(&anchor);
+    third.ShowPicture(Picture(8, 8, Qt::green), 1, 0);
+    QTest::keyClick(third.Window(), Qt::Key_Escape);
+    QVERIFY(!third.IsOpen());
+
+    // A picture larger than the screen is scaled to fit it.
+    TPreviewer large(&anchor);
+    large.ShowPicture(Picture(screen.width() * 2, screen.height() * 2, Qt::red), 1, 0);
+    const QRect frame = large.Window()->geometry();
+    QVERIFY(screen.contains(frame));
+    const QSize shown = large.Window()->PictureRect().size();
+    QVERIFY(std::abs(shown.width() * screen.height() - shown.height() * screen.width()) <=
+            screen.width() + screen.height());
+}
+
+void WidgetsTest::PreviewBoxSwitchesTheRunsPreview() {
+    TConversionWindow w({QString::fromStdString(test::Fixture("a.mp3"))});
+    test::TFakeJobFactory fake;
+    fake.Board->RunMs = 60000;
+    fake.Board->PreviewWidth = 96;
+    fake.Board->PreviewHeight = 64;
+    fake.Board->PreviewPtsUs = 3725500000LL;
+    TFFEncoder& encoder = w.Main->Converting()->Encoder();
+    encoder.JobFactory = fake.Factory();
+    QCheckBox* box = w.Main->ConvertingPage->CheckBoxPreview;
+    QCOMPARE(box->text(), "Preview");
+    QVERIFY(!box->isChecked());
+    w.Main->Controller()->Next();
+    QTRY_VERIFY(fake.Board->PreviewsSent > 3);
+    QVERIFY(ShownPreviews(w.Main.get()).isEmpty());
+
+    box->click();
+    QVERIFY(encoder.Preview());
+    QTRY_COMPARE(ShownPreviews(w.Main.get()).size(), 1);
+    TPreviewWindow* window = ShownPreviews(w.Main.get())[0];
+    QCOMPARE(window->Caption(), "01:02:05.500");
+    QCOMPARE(window->grab().toImage().pixelColor(window->PictureRect().topLeft()), QColor(0xe0, 0x90, 0x30));
+
+    // Unticking closes the window at once; ticking again opens a new one.
+    box->click();
+    QVERIFY(!encoder.Preview());
+    QVERIFY(w.Main->findChildren<TPreviewWindow*>().isEmpty());
+    box->click();
+    QTRY_COMPARE(ShownPreviews(w.Main.get()).size(), 1);
+
+    // Closed by the user: that task's preview is switched off, no window comes back.
+    ShownPreviews(w.Main.get())[0]->close();
+    const int sent = fake.Board->PreviewsSent;
+    QTRY_VERIFY(fake.Board->PreviewsSent > sent + 3);
+    QVERIFY(ShownPreviews(w.Main.get()).isEmpty());
+    QCOMPARE(encoder.Task(0).PreviewFlags & pfWindow, 0);
+    QVERIFY(box->isChecked());
 }
 
 QTEST_MAIN(WidgetsTest)

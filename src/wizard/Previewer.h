@@ -1,0 +1,81 @@
+// The preview window of one encoder task: a small frameless window above the others showing the
+// task's latest picture, with the picture's time in a title strip and a close button.
+//
+// Threading contract: GUI thread only. The encoder runs a worker's ShowPicture on the GUI thread
+// (CallAndWait) and frees the previewer there (Preview switched off, task freed).
+#pragma once
+
+#include "engine/FFEncode.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+class QToolButton;
+
+namespace mw {
+
+class TPreviewWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TPreviewWindow(QWidget* parent);
+
+    // A picture of another size than the one before resizes the window, keeping its top left.
+    void SetPicture(const QImage& image, const QString& caption);
+    const QImage& Picture() const { return FImage; }
+    QString Caption() const { return FCaption; }
+    // Where the picture is drawn (window coordinates).
+    QRect PictureRect() const;
+    // Set by a close request (the close button, Esc, the window manager); hiding it is not one.
+    bool ClosedByUser() const { return FClosedByUser; }
+
+    QToolButton* ButtonClose;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QSize PictureSizeFor(const QSize& imageSize) const;
+
+    QImage FImage;
+    QString FCaption;
+    QSize FPictureSize;
+    bool FClosedByUser = false;
+    bool FDragging = false;
+    QPoint FDragOffset;
+};
+
+// The encoder's preview window for one task. The window is made with the first picture, centred
+// on the screen of the anchor (the main window); when another task's preview is on screen the new
+// one takes its place, so a run shows one preview at a time.
+class TPreviewer : public IPreviewWindow {
+  public:
+    explicit TPreviewer(QWidget* anchor);
+    ~TPreviewer() override;
+    TPreviewer(const TPreviewer&) = delete;
+    TPreviewer& operator=(const TPreviewer&) = delete;
+
+    void ShowPicture(const TBitmap& bitmap, int32_t frameNumber, int64_t pts) override;
+    bool IsOpen() const override;
+
+    // nullptr before the first picture.
+    TPreviewWindow* Window() const { return FWindow; }
+    int32_t FrameNumber() const { return FFrameNumber; }
+    int64_t PictureTime() const { return FPictureTime; }
+
+  private:
+    void Place();
+
+    QPointer<QWidget> FAnchor;
+    QPointer<TPreviewWindow> FWindow;
+    int32_t FFrameNumber = 0;
+    int64_t FPictureTime = 0;
+    bool FMade = false;
+};
+
+} // namespace mw
