@@ -147,7 +147,9 @@ std::string FormatMicroseconds(int64_t us) {
 
 std::string FormatPictureTime(int64_t us) {
     if (us == std::numeric_limits<int64_t>::min()) return "N/A";
-    return us < 0 ? "-" + FormatMicroseconds(-us) : FormatMicroseconds(us);
+    // Less than a millisecond before zero reads as zero, not as "-00:00:00.000".
+    if (us > -1000) return FormatMicroseconds(std::max<int64_t>(us, 0));
+    return "-" + FormatMicroseconds(-us);
 }
 
 // XDG user-dirs file: lines such as XDG_DOCUMENTS_DIR="$HOME/Documents".

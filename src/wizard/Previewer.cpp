@@ -43,7 +43,7 @@ TPreviewWindow::TPreviewWindow(QWidget* parent)
     ButtonClose->setFocusPolicy(Qt::NoFocus);
     ButtonClose->setAutoRaise(true);
     ButtonClose->setFixedSize(StripHeight - 2, StripHeight - 2);
-    ButtonClose->setStyleSheet("QToolButton { color: #c8ccd2; border: none; font-size: 11px; }"
+    ButtonClose->setStyleSheet("QToolButton { color: #c8ccd2; border: none; font-size: 14px; }"
                                "QToolButton:hover { color: white; background: #c42b1c; }");
     connect(ButtonClose, &QToolButton::clicked, this, &QWidget::close);
     setCursor(Qt::SizeAllCursor);

@@ -67,6 +67,7 @@ TEST(UtilFuncs, PictureTimes) {
         {3725500000LL, "01:02:05.500"},
         {0, "00:00:00.000"},
         {-1500000, "-00:00:01.500"}, // a picture before the stream's start
+        {-999, "00:00:00.000"},
         {std::numeric_limits<int64_t>::min(), "N/A"},
         {std::numeric_limits<int64_t>::min() + 1, "-2562047788:00:54.775"},
     };
