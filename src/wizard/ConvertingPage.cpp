@@ -28,7 +28,8 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     ListViewConverting =
         NewReportList(this, "ListViewConverting", {"Name", "Duration", "Status", "Progress", "Path"});
-    const int widths[] = {240, 80, 95, 95, 300};
+    // Wide enough for "00:00:00.000" and "Converting..." in the usual fonts.
+    const int widths[] = {224, 96, 100, 80, 300};
     for (int c = 0; c < 5; ++c)
         ListViewConverting->setColumnWidth(c, widths[c]);
     layout->addWidget(ListViewConverting, 1);
@@ -75,8 +76,13 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     CheckBoxPreview = new QCheckBox("Preview", this);
     CheckBoxPreview->setObjectName("CheckBoxPreview");
     CheckBoxPreview->setToolTip("Show the pictures being converted in a small window");
+    // On the line of the last option, at the right.
+    auto* previewColumn = new QVBoxLayout;
+    previewColumn->addStretch(1);
+    previewColumn->addWidget(CheckBoxPreview);
+    previewColumn->addSpacing(box->contentsMargins().bottom());
     bottom->addSpacing(12);
-    bottom->addWidget(CheckBoxPreview, 0, Qt::AlignBottom);
+    bottom->addLayout(previewColumn);
     bottom->addSpacing(8);
     layout->addLayout(bottom);
 }
