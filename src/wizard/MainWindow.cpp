@@ -379,9 +379,11 @@ void TFormMain::CreateConversionRun() {
         FConverting->Start(FilePage->SourceFiles(), GlobalVars.ProductConfig.Merge);
     };
     OnStopEncoder = [this](bool detach) { FConverting->Stop(detach); };
-    FConverting->Encoder().PreviewWindowFactory = [this](int32_t) {
-        return std::make_unique<TPreviewer>(this);
-    };
+    // One place for the run's preview windows: a new one opens where the user had the last.
+    FConverting->Encoder().PreviewWindowFactory =
+        [this, place = std::make_shared<std::optional<QPoint>>()](int32_t) {
+            return std::make_unique<TPreviewer>(this, place);
+        };
     FConverting->OnPlaySound = [this](const std::string& name) {
         if (!FSound) FSound = std::make_unique<TFinishSound>();
         FSound->Play(ExecutableFolder() + "sounds/" + name);

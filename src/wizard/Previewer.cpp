@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QToolButton>
 #include <QWindow>
+#include <algorithm>
 
 namespace mw {
 
@@ -126,9 +127,10 @@ void TPreviewWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-TPreviewer::TPreviewer(QWidget* anchor) : FAnchor(anchor) {}
+TPreviewer::TPreviewer(QWidget* anchor, TPreviewPlace place) : FAnchor(anchor), FPlace(std::move(place)) {}
 
 TPreviewer::~TPreviewer() {
+    if (FWindow && FPlace) *FPlace = FWindow->pos();
     delete FWindow.data();
 }
 
@@ -137,14 +139,22 @@ void TPreviewer::Place() {
     if (FAnchor) {
         for (TPreviewWindow* other : FAnchor->findChildren<TPreviewWindow*>(Qt::FindDirectChildrenOnly))
             if (other != FWindow && other->isVisible()) {
-                FWindow->move(other->geometry().center() -
-                              QPoint(FWindow->width() / 2, FWindow->height() / 2));
+                FWindow->move(other->pos() + QPoint((other->width() - FWindow->width()) / 2,
+                                                    (other->height() - FWindow->height()) / 2));
                 other->hide();
                 return;
             }
     }
     const QRect screen = ScreenOf(FAnchor)->availableGeometry();
-    FWindow->move(screen.center() - QPoint(FWindow->width() / 2, FWindow->height() / 2));
+    if (!FPlace || !*FPlace) {
+        FWindow->move(screen.center() - QPoint(FWindow->width() / 2, FWindow->height() / 2));
+        return;
+    }
+    // The last place, pulled back onto the screen when this picture is larger or the screen changed.
+    const QPoint last = **FPlace;
+    FWindow->move(
+        std::clamp(last.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - FWindow->width())),
+        std::clamp(last.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - FWindow->height())));
 }
 
 void TPreviewer::ShowPicture(const TBitmap& bitmap, int32_t frameNumber, int64_t pts) {

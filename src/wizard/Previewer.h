@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
+#include <optional>
 
 class QToolButton;
 
@@ -50,12 +52,15 @@ class TPreviewWindow : public QWidget {
     QPoint FDragOffset;
 };
 
-// The encoder's preview window for one task. The window is made with the first picture, centred
-// on the screen of the anchor (the main window); when another task's preview is on screen the new
-// one takes its place, so a run shows one preview at a time.
+// Where the user last had a preview window: shared by the previewers of one main window.
+using TPreviewPlace = std::shared_ptr<std::optional<QPoint>>;
+
+// The encoder's preview window for one task. The window is made with the first picture: where
+// another task's preview is on screen (which it replaces, so a run shows one preview at a time),
+// else where the last one was, else centred on the screen of the anchor (the main window).
 class TPreviewer : public IPreviewWindow {
   public:
-    explicit TPreviewer(QWidget* anchor);
+    explicit TPreviewer(QWidget* anchor, TPreviewPlace place = nullptr);
     ~TPreviewer() override;
     TPreviewer(const TPreviewer&) = delete;
     TPreviewer& operator=(const TPreviewer&) = delete;
@@ -72,6 +77,7 @@ class TPreviewer : public IPreviewWindow {
     void Place();
 
     QPointer<QWidget> FAnchor;
+    TPreviewPlace FPlace;
     QPointer<TPreviewWindow> FWindow;
     int32_t FFrameNumber = 0;
     int64_t FPictureTime = 0;

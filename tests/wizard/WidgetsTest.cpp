@@ -33,10 +33,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QToolButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QtTest>
@@ -579,7 +579,8 @@ QList<TPreviewWindow*> ShownPreviews(QWidget* anchor) {
 void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     QWidget anchor;
     const QRect screen = anchor.screen()->availableGeometry();
-    auto first = std::make_unique<TPreviewer>(&anchor);
+    const TPreviewPlace place = std::make_shared<std::optional<QPoint>>();
+    auto first = std::make_unique<TPreviewer>(&anchor, place);
     QVERIFY(first->IsOpen());
     QVERIFY(!first->Window()); // nothing until the first picture
 
@@ -608,7 +609,7 @@ void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     QCOMPARE(window->pos(), before + QPoint(30, 20));
 
     // The next task's window takes the place of this one.
-    TPreviewer second(&anchor);
+    TPreviewer second(&anchor, place);
     second.ShowPicture(Picture(160, 120, Qt::green), 1, 0);
     QCOMPARE(ShownPreviews(&anchor), QList<TPreviewWindow*>{second.Window()});
     QVERIFY((second.Window()->pos() - window->pos()).manhattanLength() <= 2);
@@ -622,13 +623,15 @@ void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     QVERIFY(!second.Window()->isVisible());
     second.ShowPicture(Picture(160, 120, Qt::green), 2, 40000);
     QVERIFY(!second.Window()->isVisible());
-    TPreviewer third(&anchor);
+    // With none on screen, a new window opens where the user had the last one.
+    TPreviewer third(&anchor, place);
     third.ShowPicture(Picture(8, 8, Qt::green), 1, 0);
+    QVERIFY((third.Window()->pos() - (before + QPoint(30, 20))).manhattanLength() <= 2);
     QTest::keyClick(third.Window(), Qt::Key_Escape);
     QVERIFY(!third.IsOpen());
 
     // A picture larger than the screen is scaled to fit it.
-    TPreviewer large(&anchor);
+    TPreviewer large(&anchor, place);
     large.ShowPicture(Picture(screen.width() * 2, screen.height() * 2, Qt::red), 1, 0);
     const QRect frame = large.Window()->geometry();
     QVERIFY(screen.contains(frame));
