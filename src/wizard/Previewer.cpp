@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QWindow>
 #include <algorithm>
+#include <vector>
 
 namespace mw {
 
@@ -28,7 +29,39 @@ QScreen* ScreenOf(const QWidget* widget) {
     return screen ? screen : QGuiApplication::primaryScreen();
 }
 
+// Top left of a window of that size moved into the screen as far as it fits.
+QPoint OntoScreen(const QRect& screen, const QSize& size, QPoint at) {
+    return {std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())),
+            std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()))};
+}
+
 } // namespace
+
+QPoint PreviewPosition(const QRect& screen, const QSize& size, const QRect& anchor,
+                       std::optional<QPoint> last) {
+    const QPoint centred = screen.center() - QPoint(size.width() / 2, size.height() / 2);
+    if (anchor.isEmpty()) return last ? OntoScreen(screen, size, *last) : centred;
+    // The anchor's lower part holds the commands and the Preview box: the preview stays off it
+    // where the screen has room, or the user could not reach them while it is up.
+    const int keep = std::min(anchor.height(), 96);
+    const QRect commands(anchor.left(), anchor.bottom() + 1 - keep, anchor.width(), keep);
+    const int gap = 8;
+    const QPoint anchorCentred = anchor.center() - QPoint(size.width() / 2, size.height() / 2);
+    std::vector<QPoint> candidates;
+    if (last) candidates.push_back(*last);
+    candidates.insert(candidates.end(), {centred,
+                                         {anchorCentred.x(), anchor.top() - gap - size.height()},
+                                         {anchorCentred.x(), anchor.bottom() + 1 + gap},
+                                         {anchor.right() + 1 + gap, anchorCentred.y()},
+                                         {anchor.left() - gap - size.width(), anchorCentred.y()},
+                                         screen.topLeft(),
+                                         {screen.right() + 1 - size.width(), screen.top()}});
+    for (const QPoint& at : candidates) {
+        const QPoint placed = OntoScreen(screen, size, at);
+        if (!QRect(placed, size).intersects(commands)) return placed;
+    }
+    return OntoScreen(screen, size, candidates.front());
+}
 
 TPreviewWindow::TPreviewWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -145,16 +178,9 @@ void TPreviewer::Place() {
                 return;
             }
     }
-    const QRect screen = ScreenOf(FAnchor)->availableGeometry();
-    if (!FPlace || !*FPlace) {
-        FWindow->move(screen.center() - QPoint(FWindow->width() / 2, FWindow->height() / 2));
-        return;
-    }
-    // The last place, pulled back onto the screen when this picture is larger or the screen changed.
-    const QPoint last = **FPlace;
-    FWindow->move(
-        std::clamp(last.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - FWindow->width())),
-        std::clamp(last.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - FWindow->height())));
+    FWindow->move(PreviewPosition(ScreenOf(FAnchor)->availableGeometry(), FWindow->size(),
+                                  FAnchor && FAnchor->isVisible() ? FAnchor->frameGeometry() : QRect(),
+                                  FPlace && *FPlace ? **FPlace : std::optional<QPoint>()));
 }
 
 void TPreviewer::ShowPicture(const TBitmap& bitmap, int32_t frameNumber, int64_t pts) {

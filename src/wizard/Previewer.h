@@ -52,12 +52,19 @@ class TPreviewWindow : public QWidget {
     QPoint FDragOffset;
 };
 
+// Where a preview window of that size opens: the last place (moved onto the screen) or the middle
+// of the screen, unless that covers the lower part of the anchor (its commands), when a place
+// above, below or beside the anchor or in a top corner that leaves it free is taken instead.
+// An empty anchor: nothing to keep free.
+QPoint PreviewPosition(const QRect& screen, const QSize& size, const QRect& anchor,
+                       std::optional<QPoint> last);
+
 // Where the user last had a preview window: shared by the previewers of one main window.
 using TPreviewPlace = std::shared_ptr<std::optional<QPoint>>;
 
 // The encoder's preview window for one task. The window is made with the first picture: where
 // another task's preview is on screen (which it replaces, so a run shows one preview at a time),
-// else where the last one was, else centred on the screen of the anchor (the main window).
+// else at PreviewPosition on the screen of the anchor (the main window).
 class TPreviewer : public IPreviewWindow {
   public:
     explicit TPreviewer(QWidget* anchor, TPreviewPlace place = nullptr);

@@ -163,6 +163,8 @@ class WidgetsTest : public QObject {
     void ShutdownAfterTheRun_data();
     void ShutdownAfterTheRun();
     void PreviewWindowShowsPicturesAndCloses();
+    void PreviewKeepsTheCommandsFree_data();
+    void PreviewKeepsTheCommandsFree();
     void PreviewBoxSwitchesTheRunsPreview();
 };
 
@@ -638,6 +640,29 @@ void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     const QSize shown = large.Window()->PictureRect().size();
     QVERIFY(std::abs(shown.width() * screen.height() - shown.height() * screen.width()) <=
             screen.width() + screen.height());
+}
+
+void WidgetsTest::PreviewKeepsTheCommandsFree_data() {
+    QTest::addColumn<QRect>("anchor");
+    QTest::addColumn<QPoint>("last"); // (-1, -1): none
+    QTest::addColumn<QPoint>("expected");
+    const QRect centredMain(254, 126, 772, 547), cornerMain(0, 0, 772, 547);
+    QTest::newRow("no anchor: centred") << QRect() << QPoint(-1, -1) << QPoint(318, 177);
+    QTest::newRow("no anchor: last place onto the screen") << QRect() << QPoint(-50, 700) << QPoint(0, 356);
+    QTest::newRow("centre covers the commands: above") << centredMain << QPoint(-1, -1) << QPoint(318, 0);
+    QTest::newRow("last place kept when it leaves them free")
+        << centredMain << QPoint(900, 50) << QPoint(638, 50);
+    QTest::newRow("last place pulled over the commands") << cornerMain << QPoint(768, 327) << QPoint(64, 0);
+    QTest::newRow("no room anywhere: centred")
+        << QRect(0, 0, 1280, 800) << QPoint(-1, -1) << QPoint(318, 177);
+}
+
+void WidgetsTest::PreviewKeepsTheCommandsFree() {
+    QFETCH(QRect, anchor);
+    QFETCH(QPoint, last);
+    QFETCH(QPoint, expected);
+    const std::optional<QPoint> place = last == QPoint(-1, -1) ? std::nullopt : std::optional<QPoint>(last);
+    QCOMPARE(PreviewPosition(QRect(0, 0, 1280, 800), QSize(642, 444), anchor, place), expected);
 }
 
 void WidgetsTest::PreviewBoxSwitchesTheRunsPreview() {
