@@ -11,6 +11,8 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-cantarell
   libgtest-dev libgmock-dev
   xvfb xauth
+  # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots.
+  xdotool x11-apps
   nginx curl
 )
 

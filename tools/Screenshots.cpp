@@ -8,16 +8,19 @@
 #include "convert/SourceList.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/AboutWindow.h"
+#include "wizard/ConvertingView.h"
 #include "wizard/DownloadPagesView.h"
 #include "wizard/FailedAddDialog.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
 #include "wizard/Pages.h"
+#include "wizard/Previewer.h"
 #include "wizard/QualityDialog.h"
 #include "wizard/platform/GuiUtils.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QLabel>
@@ -52,6 +55,40 @@ bool Save(QWidget* w, const QString& file) {
     const bool ok = image.save(file);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
     return ok;
+}
+
+// A picture from the middle of the first video in the list, as the run's preview shows it: the
+// window alone, and over the converting page as the desktop composes them.
+bool ShootPreview(TFormMain& main, const QString& outDir) {
+    if (!main.Converting()) return true;
+    TFFDecoder& decoder = main.Converting()->Encoder().Decoder();
+    TBitmap picture;
+    int64_t time = 0;
+    for (int r = 0; r < main.FilePage->RowCount() && picture.Width() == 0; ++r) {
+        TFileStreamInfo facts;
+        if (decoder.LoadFile(main.FilePage->NextGrid->Cell(r, scFileFullName).toStdString()) &&
+            decoder.GetFileStreamInfo(facts) && decoder.FirstVideoStreamIndex() >= 0) {
+            time = facts.Duration < 0 ? 0 : facts.Duration / 2;
+            decoder.Seek(0, time);
+            if (!decoder.DecodeVideoFrame(decoder.FirstVideoStreamIndex()) || !decoder.GetBitmap(picture))
+                picture = TBitmap();
+            else if (decoder.PictureTimeUs() >= 0)
+                time = decoder.PictureTimeUs();
+        }
+        decoder.CloseFile();
+    }
+    if (picture.Width() == 0) return true; // no video in the list
+    TPreviewer preview(&main);
+    preview.ShowPicture(picture, 1, time);
+    bool ok = Save(preview.Window(), outDir + "/preview.png");
+    QImage desktop = main.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&desktop);
+    p.drawImage(preview.Window()->pos() - main.pos(), preview.Window()->grab().toImage());
+    p.end();
+    const QString file = outDir + "/5-converting-preview.png";
+    const bool saved = desktop.save(file);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+    return ok && saved;
 }
 
 struct TShot {
@@ -125,7 +162,10 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     main.ConvertingPage->LabelTimeLeft->setText("0:00:15");
     main.ConvertingPage->ProgressBar->setValue(37);
     main.ConvertingPage->LabelProgress->setText("37%");
+    main.ConvertingPage->CheckBoxPreview->setChecked(true);
     ok &= Save(&main, outDir + "/5-converting.png");
+    ok &= ShootPreview(main, outDir);
+    main.ConvertingPage->CheckBoxPreview->setChecked(false);
 
     const int total = main.FilePage->RowCount();
     c.ShowConversionSummary(

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,6 +143,13 @@ std::string FormatMicroseconds(int64_t us) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2lld:%.2d:%.2d.%.3d", hours, minutes, seconds, millis);
     return buf;
+}
+
+std::string FormatPictureTime(int64_t us) {
+    if (us == std::numeric_limits<int64_t>::min()) return "N/A";
+    // Less than a millisecond before zero reads as zero, not as "-00:00:00.000".
+    if (us > -1000) return FormatMicroseconds(std::max<int64_t>(us, 0));
+    return "-" + FormatMicroseconds(-us);
 }
 
 // XDG user-dirs file: lines such as XDG_DOCUMENTS_DIR="$HOME/Documents".

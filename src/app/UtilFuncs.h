@@ -43,6 +43,9 @@ bool IsMediaFileExt(const std::string& ext);
 
 // "HH:MM:SS.mmm" with hours not wrapped at 24.
 std::string FormatMicroseconds(int64_t us);
+// A picture's time as FormatMicroseconds shows it, "-" before a time before zero, "N/A" for the
+// engine's not-set time (the smallest 64-bit value).
+std::string FormatPictureTime(int64_t us);
 
 // "AppData" or "Personal": the per-user configuration folder or the documents folder.
 std::string GetShellFolderPath(const std::string& name);

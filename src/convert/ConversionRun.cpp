@@ -101,6 +101,14 @@ TConversionRunner::TConversionRunner(TFFEncoder& encoder, const TUserSettings& s
 
 TConversionRunner::~TConversionRunner() {
     FEncoder.Stop(true);
+    // End notices already on their way call this runner: let them land (the run notice clears
+    // the tasks) before it goes.
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (dispatcher && dispatcher->IsMainThread())
+        while (FEncoder.Working()) {
+            dispatcher->RunPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     FEncoder.OnProgress = nullptr;
     FEncoder.OnTerminate = nullptr;
 }

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -27,7 +28,8 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     ListViewConverting =
         NewReportList(this, "ListViewConverting", {"Name", "Duration", "Status", "Progress", "Path"});
-    const int widths[] = {240, 80, 95, 95, 300};
+    // Wide enough for "00:00:00.000" and "Converting..." in the usual fonts.
+    const int widths[] = {224, 96, 100, 80, 300};
     for (int c = 0; c < 5; ++c)
         ListViewConverting->setColumnWidth(c, widths[c]);
     layout->addWidget(ListViewConverting, 1);
@@ -67,7 +69,22 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     CheckBoxShutdown->setObjectName("CheckBoxShutdown");
     box->addWidget(CheckBoxPlayASound);
     box->addWidget(CheckBoxShutdown);
-    layout->addWidget(options);
+
+    // The preview switch sits beside the after-conversion options, apart from them: it acts now.
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(options, 1);
+    CheckBoxPreview = new QCheckBox("Preview", this);
+    CheckBoxPreview->setObjectName("CheckBoxPreview");
+    CheckBoxPreview->setToolTip("Show the pictures being converted in a small window");
+    // On the line of the last option, at the right.
+    auto* previewColumn = new QVBoxLayout;
+    previewColumn->addStretch(1);
+    previewColumn->addWidget(CheckBoxPreview);
+    previewColumn->addSpacing(box->contentsMargins().bottom());
+    bottom->addSpacing(12);
+    bottom->addLayout(previewColumn);
+    bottom->addSpacing(8);
+    layout->addLayout(bottom);
 }
 
 void TConvertingPage::SetJoinMode(bool joinMode) {

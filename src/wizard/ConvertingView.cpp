@@ -3,6 +3,7 @@
 #include "wizard/PageController.h"
 #include "wizard/Pages.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -25,7 +26,9 @@ TConvertingView::TConvertingView(QObject* parent, TConvertingPage& page, TPageCo
                                  const TUserSettings& settings, TConversionRun& run)
     : QObject(parent), FPage(page), FController(controller), FSettings(settings), FRun(run),
       FEncoder(std::make_unique<TFFEncoder>()),
-      FRunner(std::make_unique<TConversionRunner>(*FEncoder, settings, run, *this)) {}
+      FRunner(std::make_unique<TConversionRunner>(*FEncoder, settings, run, *this)) {
+    connect(FPage.CheckBoxPreview, &QCheckBox::clicked, this, [this](bool on) { FEncoder->SetPreview(on); });
+}
 
 TConvertingView::~TConvertingView() {
     // The window is going: a run stopped here ends without pages, sounds or countdown.

@@ -32,6 +32,8 @@ class TConvertingView : public QObject, public IConversionView {
     // Stops the encoder and waits; detachEvents unhooks its notices first (the window closes).
     void Stop(bool detachEvents);
     bool Running() const { return FRunning; }
+    // The run's encoder: the main window sets its preview window factory, tests their job factory.
+    TFFEncoder& Encoder() { return *FEncoder; }
 
     // Where the runner's reasons go (the main window's log).
     std::function<void(const std::string&)> OnLogLine;

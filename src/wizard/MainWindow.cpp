@@ -14,6 +14,7 @@
 #include "wizard/LogWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
+#include "wizard/Previewer.h"
 #include "wizard/PromotionPanel.h"
 #include "wizard/ShutdownWindow.h"
 #include "wizard/SkinLayout.h"
@@ -378,6 +379,11 @@ void TFormMain::CreateConversionRun() {
         FConverting->Start(FilePage->SourceFiles(), GlobalVars.ProductConfig.Merge);
     };
     OnStopEncoder = [this](bool detach) { FConverting->Stop(detach); };
+    // One place for the run's preview windows: a new one opens where the user had the last.
+    FConverting->Encoder().PreviewWindowFactory =
+        [this, place = std::make_shared<std::optional<QPoint>>()](int32_t) {
+            return std::make_unique<TPreviewer>(this, place);
+        };
     FConverting->OnPlaySound = [this](const std::string& name) {
         if (!FSound) FSound = std::make_unique<TFinishSound>();
         FSound->Play(ExecutableFolder() + "sounds/" + name);

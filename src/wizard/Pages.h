@@ -50,6 +50,8 @@ class TConvertingPage : public QWidget {
     QProgressBar* ProgressBar;
     QCheckBox* CheckBoxPlayASound;
     QCheckBox* CheckBoxShutdown;
+    // Switches the encoder's preview window at each click, also during a run.
+    QCheckBox* CheckBoxPreview;
 };
 
 // The two summary pages: conversion (with the error box) and download (with the convert button).

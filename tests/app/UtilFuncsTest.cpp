@@ -2,6 +2,7 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace mw {
 namespace {
@@ -59,6 +60,19 @@ TEST(UtilFuncs, MicrosecondTexts) {
     };
     for (const auto& [us, text] : cases)
         EXPECT_EQ(FormatMicroseconds(us), text) << us;
+}
+
+TEST(UtilFuncs, PictureTimes) {
+    const std::pair<int64_t, const char*> cases[] = {
+        {3725500000LL, "01:02:05.500"},
+        {0, "00:00:00.000"},
+        {-1500000, "-00:00:01.500"}, // a picture before the stream's start
+        {-999, "00:00:00.000"},
+        {std::numeric_limits<int64_t>::min(), "N/A"},
+        {std::numeric_limits<int64_t>::min() + 1, "-2562047788:00:54.775"},
+    };
+    for (const auto& [us, text] : cases)
+        EXPECT_EQ(FormatPictureTime(us), text) << us;
 }
 
 TEST(UtilFuncs, SplitKeepsInnerAndLeadingEmptyPiecesOnly) {

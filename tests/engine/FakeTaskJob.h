@@ -2,8 +2,10 @@
 // runs for a set time while reporting progress. Names containing "bad" fail to open.
 #pragma once
 
+#include "engine/Bitmap.h"
 #include "engine/FFTaskJob.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -26,6 +28,12 @@ struct TFakeJobBoard {
     int Running = 0, MaxRunning = 0;
     std::vector<std::thread::id> RunThreads;
     std::vector<std::string> OutputsOpened; // every job's, in order (jobs die with their tasks)
+    // With a size set, a run hands a 24-bit picture of PreviewColor (blue, green, red) at
+    // PreviewPtsUs to the preview about every 20 ms.
+    int PreviewWidth = 0, PreviewHeight = 0;
+    int64_t PreviewPtsUs = 0;
+    uint8_t PreviewColor[3] = {0x30, 0x90, 0xe0};
+    std::atomic<int> PreviewsSent{0};
 };
 
 class TFakeJob : public ITaskJob {
@@ -95,8 +103,19 @@ class TFakeJob : public ITaskJob {
         TJobResult result{true, false, {}};
         const bool fails = !Outputs.empty() && Outputs[0].find(Board->FailWhen) != std::string::npos;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(Board->RunMs);
-        while (std::chrono::steady_clock::now() < end && !StopRequested) {
+        TBitmap picture;
+        if (Board->PreviewWidth > 0) {
+            picture.SetFormat(Board->PreviewWidth, Board->PreviewHeight, 24);
+            for (int y = 0; y < picture.Height(); ++y)
+                for (int x = 0; x < picture.Width(); ++x)
+                    std::copy(Board->PreviewColor, Board->PreviewColor + 3, picture.ScanLine(y) + 3 * x);
+        }
+        for (int turn = 1; std::chrono::steady_clock::now() < end && !StopRequested; ++turn) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (picture.Width() > 0 && turn % 10 == 0 && Callbacks.PreviewBitmap) {
+                Callbacks.PreviewBitmap(picture, turn / 10, Board->PreviewPtsUs);
+                ++Board->PreviewsSent;
+            }
             if (Callbacks.Progress) {
                 TProgressInfo info;
                 info.TotalDuration = ExpectedTotalUs;

@@ -1,11 +1,13 @@
 // The desktop window's widgets under the offscreen platform: layout by edition, the file list,
 // drops, and the log window.
 #include "EngineFixtures.h"
+#include "FakeTaskJob.h"
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
+#include "engine/FFOptions.h"
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
@@ -16,11 +18,13 @@
 #include "wizard/MainWindow.h"
 #include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
+#include "wizard/Previewer.h"
 #include "wizard/ShutdownWindow.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/QtDispatcher.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -29,8 +33,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QtTest>
@@ -156,6 +162,10 @@ class WidgetsTest : public QObject {
     void ShutdownCountdown();
     void ShutdownAfterTheRun_data();
     void ShutdownAfterTheRun();
+    void PreviewWindowShowsPicturesAndCloses();
+    void PreviewKeepsTheCommandsFree_data();
+    void PreviewKeepsTheCommandsFree();
+    void PreviewBoxSwitchesTheRunsPreview();
 };
 
 void WidgetsTest::ClassAndFormatButtonsFollowTheFlags_data() {
@@ -544,6 +554,156 @@ void WidgetsTest::ShutdownAfterTheRun() {
         seen << QString::fromStdString(c);
     QCOMPARE(seen, calls);
     QCOMPARE(w.Main->ConversionSummaryPage->LabelFinishSuccessed->text(), "1");
+}
+
+namespace {
+
+TBitmap Picture(int width, int height, QColor color) {
+    TBitmap bitmap;
+    bitmap.SetFormat(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
+            p[0] = static_cast<uint8_t>(color.blue());
+            p[1] = static_cast<uint8_t>(color.green());
+            p[2] = static_cast<uint8_t>(color.red());
+        }
+    return bitmap;
+}
+
+QList<TPreviewWindow*> ShownPreviews(QWidget* anchor) {
+    QList<TPreviewWindow*> shown;
+    for (TPreviewWindow* w : anchor->findChildren<TPreviewWindow*>())
+        if (w->isVisible()) shown << w;
+    return shown;
+}
+
+} // namespace
+
+void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
+    QWidget anchor;
+    const QRect screen = anchor.screen()->availableGeometry();
+    const TPreviewPlace place = std::make_shared<std::optional<QPoint>>();
+    auto first = std::make_unique<TPreviewer>(&anchor, place);
+    QVERIFY(first->IsOpen());
+    QVERIFY(!first->Window()); // nothing until the first picture
+
+    first->ShowPicture(Picture(160, 120, QColor(200, 40, 10)), 1, TimeNotSetUs);
+    TPreviewWindow* window = first->Window();
+    QVERIFY(window && window->isVisible());
+    QVERIFY(window->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint));
+    QCOMPARE(window->Caption(), "N/A");
+    QCOMPARE(window->PictureRect().size(), QSize(160, 120));
+    QVERIFY((window->geometry().center() - screen.center()).manhattanLength() <= 2);
+    const QImage shot = window->grab().toImage();
+    QCOMPARE(shot.pixelColor(window->PictureRect().topLeft()), QColor(200, 40, 10));
+    QCOMPARE(shot.pixelColor(window->PictureRect().bottomRight()), QColor(200, 40, 10));
+
+    first->ShowPicture(Picture(160, 120, Qt::blue), 7, 3725500000LL);
+    QCOMPARE(window->Caption(), "01:02:05.500");
+    QCOMPARE(window->windowTitle(), "01:02:05.500");
+    QCOMPARE(first->FrameNumber(), 7);
+
+    // A press anywhere drags the window.
+    const QPoint before = window->pos();
+    const QPoint inside = window->PictureRect().center();
+    QTest::mousePress(window, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(window, inside + QPoint(30, 20));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, inside + QPoint(30, 20));
+    QCOMPARE(window->pos(), before + QPoint(30, 20));
+
+    // The next task's window takes the place of this one.
+    TPreviewer second(&anchor, place);
+    second.ShowPicture(Picture(160, 120, Qt::green), 1, 0);
+    QCOMPARE(ShownPreviews(&anchor), QList<TPreviewWindow*>{second.Window()});
+    QVERIFY((second.Window()->pos() - window->pos()).manhattanLength() <= 2);
+    QVERIFY(first->IsOpen()); // put aside, not closed by the user
+    first.reset();
+    QCOMPARE(anchor.findChildren<TPreviewWindow*>().size(), 1);
+
+    // The close button and Esc are close requests; afterwards pictures are refused.
+    QTest::mouseClick(second.Window()->ButtonClose, Qt::LeftButton);
+    QVERIFY(!second.IsOpen());
+    QVERIFY(!second.Window()->isVisible());
+    second.ShowPicture(Picture(160, 120, Qt::green), 2, 40000);
+    QVERIFY(!second.Window()->isVisible());
+    // With none on screen, a new window opens where the user had the last one.
+    TPreviewer third(&anchor, place);
+    third.ShowPicture(Picture(8, 8, Qt::green), 1, 0);
+    QVERIFY((third.Window()->pos() - (before + QPoint(30, 20))).manhattanLength() <= 2);
+    QTest::keyClick(third.Window(), Qt::Key_Escape);
+    QVERIFY(!third.IsOpen());
+
+    // A picture larger than the screen is scaled to fit it.
+    TPreviewer large(&anchor, place);
+    large.ShowPicture(Picture(screen.width() * 2, screen.height() * 2, Qt::red), 1, 0);
+    const QRect frame = large.Window()->geometry();
+    QVERIFY(screen.contains(frame));
+    const QSize shown = large.Window()->PictureRect().size();
+    QVERIFY(std::abs(shown.width() * screen.height() - shown.height() * screen.width()) <=
+            screen.width() + screen.height());
+}
+
+void WidgetsTest::PreviewKeepsTheCommandsFree_data() {
+    QTest::addColumn<QRect>("anchor");
+    QTest::addColumn<QPoint>("last"); // (-1, -1): none
+    QTest::addColumn<QPoint>("expected");
+    const QRect centredMain(254, 126, 772, 547), cornerMain(0, 0, 772, 547);
+    QTest::newRow("no anchor: centred") << QRect() << QPoint(-1, -1) << QPoint(318, 177);
+    QTest::newRow("no anchor: last place onto the screen") << QRect() << QPoint(-50, 700) << QPoint(0, 356);
+    QTest::newRow("centre covers the commands: above") << centredMain << QPoint(-1, -1) << QPoint(318, 0);
+    QTest::newRow("last place kept when it leaves them free")
+        << centredMain << QPoint(900, 50) << QPoint(638, 50);
+    QTest::newRow("last place pulled over the commands") << cornerMain << QPoint(768, 327) << QPoint(64, 0);
+    QTest::newRow("no room anywhere: centred")
+        << QRect(0, 0, 1280, 800) << QPoint(-1, -1) << QPoint(318, 177);
+}
+
+void WidgetsTest::PreviewKeepsTheCommandsFree() {
+    QFETCH(QRect, anchor);
+    QFETCH(QPoint, last);
+    QFETCH(QPoint, expected);
+    const std::optional<QPoint> place = last == QPoint(-1, -1) ? std::nullopt : std::optional<QPoint>(last);
+    QCOMPARE(PreviewPosition(QRect(0, 0, 1280, 800), QSize(642, 444), anchor, place), expected);
+}
+
+void WidgetsTest::PreviewBoxSwitchesTheRunsPreview() {
+    TConversionWindow w({QString::fromStdString(test::Fixture("a.mp3"))});
+    test::TFakeJobFactory fake;
+    fake.Board->RunMs = 60000;
+    fake.Board->PreviewWidth = 96;
+    fake.Board->PreviewHeight = 64;
+    fake.Board->PreviewPtsUs = 3725500000LL;
+    TFFEncoder& encoder = w.Main->Converting()->Encoder();
+    encoder.JobFactory = fake.Factory();
+    QCheckBox* box = w.Main->ConvertingPage->CheckBoxPreview;
+    QCOMPARE(box->text(), "Preview");
+    QVERIFY(!box->isChecked());
+    w.Main->Controller()->Next();
+    QTRY_VERIFY(fake.Board->PreviewsSent > 3);
+    QVERIFY(ShownPreviews(w.Main.get()).isEmpty());
+
+    box->click();
+    QVERIFY(encoder.Preview());
+    QTRY_COMPARE(ShownPreviews(w.Main.get()).size(), 1);
+    TPreviewWindow* window = ShownPreviews(w.Main.get())[0];
+    QCOMPARE(window->Caption(), "01:02:05.500");
+    QCOMPARE(window->grab().toImage().pixelColor(window->PictureRect().topLeft()), QColor(0xe0, 0x90, 0x30));
+
+    // Unticking closes the window at once; ticking again opens a new one.
+    box->click();
+    QVERIFY(!encoder.Preview());
+    QVERIFY(w.Main->findChildren<TPreviewWindow*>().isEmpty());
+    box->click();
+    QTRY_COMPARE(ShownPreviews(w.Main.get()).size(), 1);
+
+    // Closed by the user: that task's preview is switched off, no window comes back.
+    ShownPreviews(w.Main.get())[0]->close();
+    const int sent = fake.Board->PreviewsSent;
+    QTRY_VERIFY(fake.Board->PreviewsSent > sent + 3);
+    QVERIFY(ShownPreviews(w.Main.get()).isEmpty());
+    QCOMPARE(encoder.Task(0).PreviewFlags & pfWindow, 0);
+    QVERIFY(box->isChecked());
 }
 
 QTEST_MAIN(WidgetsTest)
