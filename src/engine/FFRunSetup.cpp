@@ -4,6 +4,7 @@
 #include "engine/FFLog.h"
 #include "engine/FFPacketWrite.h"
 #include "engine/FFStreamCopy.h"
+#include "engine/FFSubtitleOut.h"
 #include "engine/FFVideoOut.h"
 
 namespace mw {
@@ -190,6 +191,9 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     case AVMEDIA_TYPE_VIDEO:
         SetUpVideoOutput(ost);
         SetUpPassLog(ost);
+        break;
+    case AVMEDIA_TYPE_SUBTITLE:
+        SetUpSubtitleOutput(ost);
         break;
     default:
         RaiseRunError("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
