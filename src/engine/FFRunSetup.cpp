@@ -3,6 +3,7 @@
 #include "engine/FFAudioOut.h"
 #include "engine/FFLog.h"
 #include "engine/FFPacketWrite.h"
+#include "engine/FFRunMetadata.h"
 #include "engine/FFStreamCopy.h"
 #include "engine/FFSubtitleOut.h"
 #include "engine/FFVideoOut.h"
@@ -205,11 +206,9 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
 }
 
 void WriteHeaders(TRunState& run) {
-    AVFormatContext* first = run.Job.Inputs.empty() ? nullptr : run.Job.Inputs[0].Context.get();
     run.HeaderWritten.assign(run.Job.Outputs.size(), false);
     for (size_t f = 0; f < run.Job.Outputs.size(); ++f) {
         AVFormatContext* oc = run.OutputContext(int(f));
-        if (first) FFApi.av_dict_copy(&oc->metadata, first->metadata, AV_DICT_DONT_OVERWRITE);
         if (FFApi.avformat_write_header(oc, nullptr) < 0) {
             EngineLogFormat(nullptr, llError,
                             "Could not write header for output file #%d (incorrect codec parameters ?)",
@@ -248,6 +247,7 @@ void SetUpRun(TRunState& run) {
     MarkSources(run);
     for (auto& ost : run.Outputs)
         SetUpCodec(run, *ost);
+    ApplyMetadataMaps(run);
     WriteHeaders(run);
     LogStreamMapping(run);
 }
