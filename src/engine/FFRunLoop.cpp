@@ -105,7 +105,15 @@ bool PastRecordingTime(const TRunState& run, const TRunInputStream& ist, const A
            run.Options.RecordingTimeUs + run.Options.StartTimeUs;
 }
 
+void DumpPacket(TRunState& run, int file, const AVPacket* packet) {
+    const AVFormatContext* ic = run.Job.Inputs[file].Context.get();
+    if (packet->stream_index >= 0 && packet->stream_index < int(ic->nb_streams))
+        FFApi.av_pkt_dump_log2(nullptr, AV_LOG_INFO, packet, run.Job.Options.HexDump,
+                               ic->streams[packet->stream_index]);
+}
+
 void HandlePacket(TRunState& run, int file, AVPacket* packet) {
+    if (run.Job.Options.DumpPackets) DumpPacket(run, file, packet);
     TInputFileState& input = run.Inputs[file];
     // Streams that appeared after the set-up have no mapping.
     if (packet->stream_index < 0 || packet->stream_index >= int(input.Streams.size())) return;

@@ -4,6 +4,7 @@
 #include "engine/FFLog.h"
 #include "engine/FFPacketWrite.h"
 #include "engine/FFRunMetadata.h"
+#include "engine/FFRunSdp.h"
 #include "engine/FFStreamCopy.h"
 #include "engine/FFSubtitleOut.h"
 #include "engine/FFVideoOut.h"
@@ -249,6 +250,7 @@ void SetUpRun(TRunState& run) {
         SetUpCodec(run, *ost);
     ApplyMetadataMaps(run);
     WriteHeaders(run);
+    LogSdpOfRtpOutputs(run);
     LogStreamMapping(run);
 }
 
