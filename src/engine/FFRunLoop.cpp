@@ -165,7 +165,7 @@ void RunMainLoop(TRunState& run) {
             break;
         }
         if (FileSizeLimitReached(run)) break;
-        const int error = FFApi.av_read_frame(run.Job.Inputs[file].Context.get(), packet);
+        const int error = ReadInputPacket(run, file, packet);
         if (error == AVERROR(EAGAIN)) {
             run.Inputs[file].NoDataYet = true;
             continue;

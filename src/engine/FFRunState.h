@@ -2,6 +2,7 @@
 // the job-wide counters the report reads. Built and used by RunJob's thread only.
 #pragma once
 
+#include "engine/FFRunInterrupt.h"
 #include "engine/FFRunTypes.h"
 
 #include <chrono>
@@ -105,6 +106,7 @@ struct TRunState {
     TFramePtr Decoded;
     int JoinIndex = 0; // input being read in a join
     FILE* VStats = nullptr;
+    TReadWatch Reads; // input reads the thread's interrupt check watches
 
     int64_t VideoBytes = 0;
     int64_t AudioBytes = 0;
