@@ -13,6 +13,7 @@ namespace {
 constexpr AVRational MicrosecondBase{1, 1000000};
 constexpr AVRational MillisecondBase{1, 1000};
 constexpr int SubtitleBufferSize = 1024 * 1024;
+constexpr uint32_t UnknownEnd = UINT32_MAX;
 
 // One encode buffer for the whole process, as big as any subtitle the encoders write.
 struct TSubtitleBuffer {
@@ -77,26 +78,35 @@ void DoSubtitleOut(TRunState& run, TRunOutputStream& ost, const AVSubtitle& subt
         return;
     }
     AVCodecContext* enc = ost.Encoder;
-    const bool dvb = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
+    // Bitmap decoders say "until the next subtitle" with the largest end time: nothing to clear.
+    const bool endKnown = subtitle.end_display_time != UnknownEnd;
+    const int passes = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE && endKnown ? 2 : 1;
     // The start display time moves into the pts; the encoders want it 0.
     AVSubtitle sub = subtitle;
     sub.pts = ptsUs - run.Options.StartTimeUs +
               FFApi.av_rescale_q(sub.start_display_time, MillisecondBase, MicrosecondBase);
-    sub.end_display_time -= sub.start_display_time;
+    if (endKnown) sub.end_display_time -= sub.start_display_time;
     sub.start_display_time = 0;
+    if (sub.pts < 0) {
+        // Shown from before the output's start: the part after it stays, from 0.
+        const int64_t lateMs = (-sub.pts + 999) / 1000;
+        if (endKnown && sub.end_display_time <= lateMs) return;
+        if (endKnown) sub.end_display_time -= static_cast<uint32_t>(lateMs);
+        sub.pts = 0;
+    }
+    const int64_t durationUs =
+        endKnown ? FFApi.av_rescale_q(sub.end_display_time, MillisecondBase, MicrosecondBase) : 0;
     TPacketPtr packet(FFApi.av_packet_alloc());
     if (!packet) RaiseRunError("Could not alloc buffer.");
-    for (int pass = 0; pass < (dvb ? 2 : 1); ++pass) {
-        // The second DVB pass has no regions: it clears the screen.
+    for (int pass = 0; pass < passes; ++pass) {
+        // The second DVB pass has no regions: it clears the screen when the subtitle ends.
         if (pass == 1) sub.num_rects = 0;
         const int size = EncodeInto(enc, sub, packet.get());
         if (size < 0) RaiseRunError("Subtitle encoding failed");
         if (size == 0) continue;
-        const int64_t durationUs = FFApi.av_rescale_q(sub.end_display_time, MillisecondBase, MicrosecondBase);
-        packet->pts = sub.pts;
-        if (dvb) packet->pts += pass == 0 ? 0 : durationUs; // the start display time is 0 by now
+        packet->pts = sub.pts + (pass == 1 ? durationUs : 0);
         packet->dts = packet->pts;
-        packet->duration = durationUs;
+        if (passes == 1) packet->duration = durationUs;
         ost.SyncCounter = packet->pts;
         WriteOutputPacket(run, ost, packet.get(), MicrosecondBase);
         ++ost.FrameNumber;
@@ -111,7 +121,6 @@ int DecodeSubtitle(TRunState& run, TRunInputStream& ist, const AVPacket* packet)
         return -1;
     if (!got) return 0;
     std::unique_ptr<AVSubtitle, TSubtitleFree> owner(&subtitle);
-    if (ist.CurTimeUs < run.Options.StartTimeUs) return 0;
     const int64_t ptsUs = packet->pts == AV_NOPTS_VALUE
                               ? RunTimeNotSet
                               : FFApi.av_rescale_q(packet->pts, ist.Stream->time_base, MicrosecondBase);

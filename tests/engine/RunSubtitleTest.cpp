@@ -102,5 +102,44 @@ TEST_F(RunSubtitle, BitmapSubtitlesCannotBecomeText) {
               "Subtitle encoding currently only possible from text to text or bitmap to bitmap");
 }
 
+TEST_F(RunSubtitle, DvbSubtitlesAreShownAndCleared) {
+    const std::string folder = test::RealMediaFolder();
+    if (folder.empty()) GTEST_SKIP() << "no real media folder";
+    // A camera file's PGS subtitle ends "with the next one"; as DVD subtitles it has an end.
+    const std::string pgs = folder + "/drewnoakes-metadata-extractor-images/Sony ILCE-7M3 (A7M3).mts";
+    const std::string dvd = FDir.Path() + "dvd.mkv";
+    int status = 0;
+    test::RunCommand("ffmpeg -nostdin -v error -y -i " + test::ShellQuote(pgs) + " -map 0:s:0 -c:s dvdsub " +
+                         test::ShellQuote(dvd),
+                     status);
+    ASSERT_EQ(status, 0);
+    const struct {
+        std::string Input;
+        size_t Packets; // show, and clear when the end is known
+    } cases[] = {{pgs, 1}, {dvd, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Input);
+        const std::string out = FDir.Path() + "dvb.ts";
+        auto job = test::MakeTestJob({c.Input}, out, {{"vn", "1"}, {"an", "1"}, {"scodec", "dvbsub"}});
+        TRunResult result;
+        ASSERT_TRUE(RunJob(*job, {}, result)) << result.ErrorText;
+        // MPEG-TS lists the stream twice, in its program and on its own.
+        EXPECT_EQ(test::ProbeValue(out, "-select_streams s:0", "stream=codec_name").substr(0, 13),
+                  "dvb_subtitle\n");
+        std::stringstream in(test::ProbeValue(out, "-select_streams s:0", "packet=pts_time,size"));
+        std::vector<std::pair<double, int>> packets;
+        double pts = 0;
+        int size = 0;
+        while (in >> pts >> size)
+            packets.push_back({pts, size});
+        ASSERT_EQ(packets.size(), c.Packets);
+        EXPECT_GT(packets[0].second, 1000); // the picture
+        if (c.Packets == 2) {
+            EXPECT_LT(packets[1].second, 100); // no regions
+            EXPECT_GT(packets[1].first, packets[0].first);
+        }
+    }
+}
+
 } // namespace
 } // namespace mw
