@@ -1,10 +1,12 @@
 // Subtitles through the transcoding run: text subtitles decoded and encoded into the output's
 // subtitle codec, their event times and texts checked with ffprobe and the ffmpeg tool.
 #include "EngineFixtures.h"
+#include "LogCapture.h"
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
 #include "engine/FFRun.h"
+#include "engine/FFSubtitleOut.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +140,28 @@ TEST_F(RunSubtitle, DvbSubtitlesAreShownAndCleared) {
             EXPECT_LT(packets[1].second, 100); // no regions
             EXPECT_GT(packets[1].first, packets[0].first);
         }
+    }
+}
+
+TEST_F(RunSubtitle, PacketWithoutPtsIsDroppedOrFailsWithXerror) {
+    for (const bool xerror : {false, true}) {
+        SCOPED_TRACE(xerror);
+        TTranscodeJob job;
+        job.Options.ExitOnError = xerror;
+        const TRunHooks hooks;
+        TRunState run(job, hooks);
+        TRunOutputStream ost;
+        const AVSubtitle subtitle{};
+        test::TLogCapture log;
+        try {
+            DoSubtitleOut(run, ost, subtitle, RunTimeNotSet);
+            EXPECT_FALSE(xerror);
+            EXPECT_TRUE(log.Logged(llError, "Subtitle packets must have a pts"));
+        } catch (const TRunError& e) {
+            EXPECT_TRUE(xerror);
+            EXPECT_STREQ(e.what(), "Subtitle packets must have a pts");
+        }
+        EXPECT_EQ(ost.FrameNumber, 0);
     }
 }
 
