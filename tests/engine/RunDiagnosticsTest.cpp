@@ -2,17 +2,13 @@
 // the packet dump ("dump", "hex") and the session description of RTP outputs.
 #include "EngineFixtures.h"
 #include "LogCapture.h"
+#include "LoopbackSocket.h"
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
 #include "engine/FFRun.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <regex>
@@ -76,15 +72,10 @@ TEST_F(RunDiagnostics, DumpLogsEveryInputPacket) {
 
 TEST_F(RunDiagnostics, RtpOutputsLogTheirSessionDescription) {
     // A bound socket keeps the port ours; nothing reads it and nothing leaves the machine.
-    const int receiver = ::socket(AF_INET, SOCK_DGRAM, 0);
+    int udpPort = 0;
+    const int receiver = test::BindLoopbackSocket(SOCK_DGRAM, udpPort);
     ASSERT_GE(receiver, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string port = std::to_string(ntohs(address.sin_port));
+    const std::string port = std::to_string(udpPort);
 
     std::string sdp;
     {

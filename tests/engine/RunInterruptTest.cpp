@@ -3,6 +3,7 @@
 // output keeps what was read and its trailer.
 #include "EngineFixtures.h"
 #include "LogCapture.h"
+#include "LoopbackSocket.h"
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
@@ -10,11 +11,6 @@
 #include "engine/FFRun.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -30,15 +26,7 @@ namespace {
 class TStallingServer {
   public:
     explicit TStallingServer(std::string body) : FBody(std::move(body)) {
-        FSocket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(FSocket, 4);
-        socklen_t length = sizeof address;
-        ::getsockname(FSocket, reinterpret_cast<sockaddr*>(&address), &length);
-        FPort = ntohs(address.sin_port);
+        FSocket = test::BindLoopbackSocket(SOCK_STREAM, FPort);
         FThread = std::thread([this] { Serve(); });
     }
     ~TStallingServer() {
