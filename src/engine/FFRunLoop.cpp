@@ -171,6 +171,7 @@ void RunMainLoop(TRunState& run) {
             continue;
         }
         if (error < 0) {
+            if (run.Stopping()) break; // a read cut short by the stop is no end of its input
             run.Inputs[file].Ended = true;
             if (run.Job.Join) {
                 if (!NextJoinInput(run)) {
