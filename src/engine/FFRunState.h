@@ -104,9 +104,9 @@ struct TRunState {
     std::vector<bool> HeaderWritten;
     TPacketPtr Packet;
     TFramePtr Decoded;
+    TReadWatch Reads; // input reads the thread's interrupt check watches
     int JoinIndex = 0; // input being read in a join
     FILE* VStats = nullptr;
-    TReadWatch Reads; // input reads the thread's interrupt check watches
 
     int64_t VideoBytes = 0;
     int64_t AudioBytes = 0;
