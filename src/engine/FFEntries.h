@@ -161,6 +161,16 @@ enum TLibraryIndex : int {
     X(libAVCodec, av_bsf_init)                                                                               \
     X(libAVCodec, av_bsf_send_packet)                                                                        \
     X(libAVCodec, av_bsf_receive_packet)                                                                     \
+    X(libAVCodec, avcodec_decode_subtitle2)                                                                  \
+    X(libAVCodec, avcodec_encode_subtitle)                                                                   \
+    X(libAVCodec, avsubtitle_free)                                                                           \
+    X(libAVCodec, avcodec_descriptor_get)                                                                    \
+    X(libAVCodec, av_new_packet)                                                                             \
+    X(libAVUtil, av_get_picture_type_char)                                                                   \
+    X(libAVUtil, av_mallocz)                                                                                 \
+    X(libAVUtil, av_realloc_array)                                                                           \
+    X(libAVFormat, av_pkt_dump_log2)                                                                         \
+    X(libAVFormat, av_sdp_create)                                                                            \
     X(libAVFormat, avformat_version)                                                                         \
     X(libAVFormat, avformat_alloc_context)                                                                   \
     X(libAVFormat, avformat_free_context)                                                                    \

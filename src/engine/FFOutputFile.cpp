@@ -37,8 +37,9 @@ const struct {
     std::vector<AVPixelFormat> Formats;
 } FullRangePixelFormats[] = {
     {AV_CODEC_ID_MJPEG, {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P}},
-    {AV_CODEC_ID_LJPEG, {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_BGR0,
-                         AV_PIX_FMT_BGRA, AV_PIX_FMT_BGR24}},
+    {AV_CODEC_ID_LJPEG,
+     {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_BGR0, AV_PIX_FMT_BGRA,
+      AV_PIX_FMT_BGR24}},
 };
 
 AVPixelFormat ChoosePixelFormat(const AVCodec* codec, const AVCodecContext* ctx, int requested) {
@@ -298,8 +299,9 @@ bool SetMuxerParameters(TTranscodeJob& job, TOutputFile& output) {
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     std::string error;
     state.Generic.ApplyToFormat(oc, AV_OPT_FLAG_ENCODING_PARAM, &error);
-    // Muxers that have these options take them; the others ignore them.
-    if (oc->priv_data) {
+    // Muxers that have these options take them; the others ignore them. Private data without a
+    // class (the SRT muxer's, for one) has no options to look up.
+    if (oc->priv_data && oc->oformat->priv_class) {
         if (FFApi.av_opt_find(oc->priv_data, "preload", nullptr, 0, 0))
             FFApi.av_opt_set_int(oc->priv_data, "preload", static_cast<int64_t>(state.MuxPreload * 1000000),
                                  0);

@@ -1,6 +1,7 @@
 #include "engine/FFPacketWrite.h"
 
 #include "engine/FFLog.h"
+#include "engine/FFVideoStats.h"
 
 namespace mw {
 
@@ -95,6 +96,7 @@ int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* fra
                 stats && sideSize >= 4)
                 ost.Quality = static_cast<float>(AV_RL32(stats)) / FF_QP2LAMBDA;
             if (ost.PassLog && enc->stats_out) std::fputs(enc->stats_out, ost.PassLog);
+            if (WantsVideoStats(run)) WriteVideoStats(run, ost, packet.get(), run.VideoBytes + bytes);
         } else {
             packet->flags |= AV_PKT_FLAG_KEY;
         }

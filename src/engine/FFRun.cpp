@@ -2,6 +2,7 @@
 
 #include "engine/FFLog.h"
 #include "engine/FFRunClose.h"
+#include "engine/FFRunInterrupt.h"
 #include "engine/FFRunLoop.h"
 #include "engine/FFRunReport.h"
 #include "engine/FFRunSetup.h"
@@ -9,28 +10,6 @@
 namespace mw {
 
 namespace {
-
-bool StopCheck(void* data, void*) {
-    return static_cast<const TTranscodeJob*>(data)->StopRequested.load(std::memory_order_relaxed);
-}
-
-// Blocking reads of this thread give up when the owner asks the run to stop.
-class TStopInterrupt {
-  public:
-    explicit TStopInterrupt(TTranscodeJob& job) : FThread(CurrentThreadId()) {
-        TInterruptCB::Add(FThread, this, StopCheck, &job);
-    }
-    ~TStopInterrupt() { Release(); }
-    // The trailers must still be written after a stop, so the check goes before them.
-    void Release() {
-        if (FActive) TInterruptCB::Remove(FThread, this, StopCheck);
-        FActive = false;
-    }
-
-  private:
-    uint32_t FThread;
-    bool FActive = true;
-};
 
 void Fail(TRunResult& result, const std::string& text) {
     if (result.Failed) return;
@@ -55,7 +34,7 @@ bool AlreadyRun(const TTranscodeJob& job) {
     return false;
 }
 
-void Body(TRunState& run, TStopInterrupt& interrupt, TRunResult& result) {
+void Body(TRunState& run, TRunInterrupt& interrupt, TRunResult& result) {
     try {
         run.Packet.reset(FFApi.av_packet_alloc());
         run.Decoded.reset(FFApi.av_frame_alloc());
@@ -93,8 +72,8 @@ bool RunJob(TTranscodeJob& job, const TRunHooks& hooks, TRunResult& result) {
         Fail(result, "At least one input file must be specified");
     if (!result.Failed) {
         JoinTotal(job);
-        TStopInterrupt interrupt(job);
         TRunState run(job, hooks);
+        TRunInterrupt interrupt(job, run.Reads);
         Body(run, interrupt, result);
     }
     CloseJobFiles(job);

@@ -4,7 +4,8 @@
 // Threading contract: RunJob runs wholly on the calling thread. Another thread may set
 // job.StopRequested at any time (RequestStopBlocking): the loop ends at the next packet, a blocking
 // read in progress is interrupted, the outputs still get their trailers and the result has
-// Finished = Failed = false. OnProgress is called on the running thread (at most once per progress
+// Finished = Failed = false. A read that waits longer than job.TimeLimitMs fails the run with the
+// input's name and the interrupted-operation text. OnProgress is called on the running thread (at most once per progress
 // period, and once at the end with Final set).
 #pragma once
 

@@ -105,7 +105,15 @@ bool PastRecordingTime(const TRunState& run, const TRunInputStream& ist, const A
            run.Options.RecordingTimeUs + run.Options.StartTimeUs;
 }
 
+void DumpPacket(TRunState& run, int file, const AVPacket* packet) {
+    const AVFormatContext* ic = run.Job.Inputs[file].Context.get();
+    if (packet->stream_index >= 0 && packet->stream_index < int(ic->nb_streams))
+        FFApi.av_pkt_dump_log2(nullptr, AV_LOG_INFO, packet, run.Job.Options.HexDump,
+                               ic->streams[packet->stream_index]);
+}
+
 void HandlePacket(TRunState& run, int file, AVPacket* packet) {
+    if (run.Job.Options.DumpPackets) DumpPacket(run, file, packet);
     TInputFileState& input = run.Inputs[file];
     // Streams that appeared after the set-up have no mapping.
     if (packet->stream_index < 0 || packet->stream_index >= int(input.Streams.size())) return;
@@ -157,12 +165,13 @@ void RunMainLoop(TRunState& run) {
             break;
         }
         if (FileSizeLimitReached(run)) break;
-        const int error = FFApi.av_read_frame(run.Job.Inputs[file].Context.get(), packet);
+        const int error = ReadInputPacket(run, file, packet);
         if (error == AVERROR(EAGAIN)) {
             run.Inputs[file].NoDataYet = true;
             continue;
         }
         if (error < 0) {
+            if (run.Stopping()) break; // a read cut short by the stop is no end of its input
             run.Inputs[file].Ended = true;
             if (run.Job.Join) {
                 if (!NextJoinInput(run)) {

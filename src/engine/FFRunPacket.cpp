@@ -5,6 +5,7 @@
 #include "engine/FFPicturePrep.h"
 #include "engine/FFRunHooks.h"
 #include "engine/FFStreamCopy.h"
+#include "engine/FFSubtitleOut.h"
 #include "engine/FFVideoOut.h"
 
 #include <thread>
@@ -132,7 +133,9 @@ int ProcessPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet, 
     if (packet && packet->dts != AV_NOPTS_VALUE)
         ist.CurTimeUs = ist.NextTimeUs = ToMicroseconds(packet->dts, ist.Stream->time_base);
     int result = 0;
-    if (ist.DecodingNeeded && ist.Decoder) result = Decode(run, ist, packet);
+    if (ist.DecodingNeeded && ist.Decoder)
+        result = ist.Decoder->codec_type == AVMEDIA_TYPE_SUBTITLE ? DecodeSubtitle(run, ist, packet)
+                                                                  : Decode(run, ist, packet);
     if (packet) CopyPacket(run, ist, packet);
     if (!packet && flushEncoders) FlushEncoders(run, ist);
     return result;

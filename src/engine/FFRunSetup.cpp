@@ -3,7 +3,10 @@
 #include "engine/FFAudioOut.h"
 #include "engine/FFLog.h"
 #include "engine/FFPacketWrite.h"
+#include "engine/FFRunMetadata.h"
+#include "engine/FFRunSdp.h"
 #include "engine/FFStreamCopy.h"
+#include "engine/FFSubtitleOut.h"
 #include "engine/FFVideoOut.h"
 
 namespace mw {
@@ -191,6 +194,9 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
         SetUpVideoOutput(ost);
         SetUpPassLog(ost);
         break;
+    case AVMEDIA_TYPE_SUBTITLE:
+        SetUpSubtitleOutput(ost);
+        break;
     default:
         RaiseRunError("Encoder (codec id %d) not found for output stream #%d.%d (%s)",
                       int(ost.Encoder->codec_id), ost.FileIndex, ost.Index, MediaKindName(ost.Kind()));
@@ -201,11 +207,9 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
 }
 
 void WriteHeaders(TRunState& run) {
-    AVFormatContext* first = run.Job.Inputs.empty() ? nullptr : run.Job.Inputs[0].Context.get();
     run.HeaderWritten.assign(run.Job.Outputs.size(), false);
     for (size_t f = 0; f < run.Job.Outputs.size(); ++f) {
         AVFormatContext* oc = run.OutputContext(int(f));
-        if (first) FFApi.av_dict_copy(&oc->metadata, first->metadata, AV_DICT_DONT_OVERWRITE);
         if (FFApi.avformat_write_header(oc, nullptr) < 0) {
             EngineLogFormat(nullptr, llError,
                             "Could not write header for output file #%d (incorrect codec parameters ?)",
@@ -244,7 +248,9 @@ void SetUpRun(TRunState& run) {
     MarkSources(run);
     for (auto& ost : run.Outputs)
         SetUpCodec(run, *ost);
+    ApplyMetadataMaps(run);
     WriteHeaders(run);
+    LogSdpOfRtpOutputs(run);
     LogStreamMapping(run);
 }
 

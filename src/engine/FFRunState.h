@@ -2,6 +2,7 @@
 // the job-wide counters the report reads. Built and used by RunJob's thread only.
 #pragma once
 
+#include "engine/FFRunInterrupt.h"
 #include "engine/FFRunTypes.h"
 
 #include <chrono>
@@ -105,6 +106,7 @@ struct TRunState {
     std::vector<bool> HeaderWritten;
     TPacketPtr Packet;
     TFramePtr Decoded;
+    TReadWatch Reads; // input reads the thread's interrupt check watches
     int JoinIndex = 0; // input being read in a join
     FILE* VStats = nullptr;
 

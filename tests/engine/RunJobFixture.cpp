@@ -1,5 +1,7 @@
 #include "RunJobFixture.h"
 
+#include "EngineFixtures.h"
+
 #include "engine/FFInputFile.h"
 #include "engine/FFOptionParser.h"
 #include "engine/FFOutputFile.h"
@@ -7,6 +9,16 @@
 #include <stdexcept>
 
 namespace mw::test {
+
+std::string ProbeValue(const std::string& file, const std::string& select, const std::string& entries) {
+    int status = 0;
+    std::string out = RunCommand("ffprobe -v error " + select + " -show_entries " + entries +
+                                     " -of default=nw=1:nk=1 " + ShellQuote(file),
+                                 status);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
 
 std::unique_ptr<TTranscodeJob> MakeTestJob(const std::vector<std::string>& inputs, const std::string& output,
                                            const TOptionList& outputOptions, bool join) {

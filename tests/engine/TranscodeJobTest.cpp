@@ -1,6 +1,7 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
 #include "LogCapture.h"
+#include "LoopbackSocket.h"
 #include "engine/FFBlockingCall.h"
 #include "engine/FFInputFile.h"
 #include "engine/FFJob.h"
@@ -240,16 +241,10 @@ TEST_F(TranscodeJobTest, Targets) {
 // A server that accepts the connection but never answers: the open ends after the time limit, or
 // at once when the job is stopped from another thread.
 TEST_F(TranscodeJobTest, UnansweringNetworkInputEndsOnTimeLimitOrStop) {
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    const int server = test::BindLoopbackSocket(SOCK_STREAM, port);
     ASSERT_GE(server, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(server, 4), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/stream.avi";
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/stream.avi";
     FJob.TimeLimitMs = 300;
     EXPECT_FALSE(OpenInputFile(FJob, url));
     EXPECT_EQ(FJob.BuildErrorText, url + ": Immediate exit requested");

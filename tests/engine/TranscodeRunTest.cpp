@@ -28,13 +28,7 @@ class TranscodeRun : public ::testing::Test {
 
     // One ffprobe value ("stream=codec_name" of the first stream of a kind, "format=duration", ...).
     static std::string Probe(const std::string& file, const std::string& select, const std::string& entries) {
-        int status = 0;
-        std::string out = test::RunCommand("ffprobe -v error " + select + " -show_entries " + entries +
-                                               " -of default=nw=1:nk=1 " + ShellQuote(file),
-                                           status);
-        while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-            out.pop_back();
-        return out;
+        return test::ProbeValue(file, select, entries);
     }
     static std::vector<std::string> Lines(const std::string& text) {
         std::vector<std::string> lines;
