@@ -164,6 +164,10 @@ void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     // One thread is the libraries' default, not a choice: use the machine as the ffmpeg tool does.
     if (enc->thread_count == 1) enc->thread_count = run.Job.CoderThreads;
+    if (ost.Kind() == AVMEDIA_TYPE_VIDEO &&
+        KeepPicturesUnderMuxerLimit(run.OutputContext(ost.FileIndex)->oformat, enc))
+        EngineLogFormat(nullptr, llVerbose, "Stream #%d.%d: pictures kept under the %s muxer's packet size",
+                        ost.FileIndex, ost.Index, run.OutputContext(ost.FileIndex)->oformat->name);
     const int error = OpenCodecLocked(enc, enc->codec, nullptr);
     if (error < 0)
         RaiseRunError(

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace mw {
 
@@ -149,6 +150,24 @@ AVFrame* ScaledPicture(TRunOutputStream& ost, TRunInputStream& ist, AVFrame* pic
 }
 
 } // namespace
+
+bool KeepPicturesUnderMuxerLimit(const AVOutputFormat* format, AVCodecContext* enc) {
+    struct TPacketLimit {
+        const char* Muxer;
+        int BufferBits; // a margin below the muxer's limit for its own packet header
+    };
+    static constexpr TPacketLimit Limits[] = {{"rm", 60000 * 8}};
+    if (!format || !format->name || enc->rc_buffer_size > 0 || enc->rc_max_rate > 0) return false;
+    for (const TPacketLimit& limit : Limits) {
+        if (std::strcmp(format->name, limit.Muxer) != 0) continue;
+        enc->rc_buffer_size = limit.BufferBits;
+        enc->rc_initial_buffer_occupancy = limit.BufferBits * 3 / 4;
+        // A buffer that refills within one picture: it caps each picture, not the average rate.
+        enc->rc_max_rate = int64_t(limit.BufferBits) * 60;
+        return true;
+    }
+    return false;
+}
 
 bool NearestAcceptedSize(AVCodecID codec, AVPixelFormat pixFmt, int& width, int& height) {
     const int w = width, h = height;

@@ -11,6 +11,11 @@ namespace mw {
 // multiples, chroma subsampling of the pixel format). Answers false when the size is accepted.
 bool NearestAcceptedSize(AVCodecID codec, AVPixelFormat pixFmt, int& width, int& height);
 
+// Muxers that refuse packets above a size ("rm": 64 kB) would fail a conversion at its first large
+// picture (an HD key frame at a low bit rate). A video encoder the user gave no rate buffer gets
+// one that keeps every picture under the limit; answers whether it did.
+bool KeepPicturesUnderMuxerLimit(const AVOutputFormat* format, AVCodecContext* enc);
+
 // How many copies of a picture go out, and the sync counter to continue from.
 struct TVideoSyncStep {
     int Copies = 1;

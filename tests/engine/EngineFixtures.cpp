@@ -211,6 +211,13 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     o);
          }},
         // Moving pictures woven from two fields each: every picture shows combing.
+        // Full HD noise: key frames far above 64 kB at any bit rate the presets use.
+        {"hd-noise.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i \"testsrc2=size=1920x1080:rate=25:duration=0.4,noise=alls=15:allf=t\" "
+                    "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -f mp4",
+                    o);
+         }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(

@@ -196,6 +196,18 @@ TEST_F(TranscodeRun, SizeTheEncoderRefusesIsScaledToOneItTakes) {
     EXPECT_EQ(Probe(Out("h263.3gp"), "", "stream=width,height"), "176\n144");
 }
 
+TEST_F(TranscodeRun, RmPicturesStayUnderTheMuxerPacketLimit) {
+    // The rm muxer refuses packets above 64 kB; an HD key frame at 128 kbit/s used to fail the run.
+    auto job = MakeTestJob({Fixture("hd-noise.mp4")}, Out("hd.rm"), {{"vcodec", "rv20"}, {"vb", "128k"}});
+    const TRunResult result = Run(*job);
+    ASSERT_FALSE(result.Failed) << result.ErrorText;
+    int largest = 0;
+    for (const std::string& size : Lines(Probe(Out("hd.rm"), "-select_streams v:0", "packet=size")))
+        largest = std::max(largest, std::stoi(size));
+    EXPECT_GT(largest, 0);
+    EXPECT_LT(largest, 65536);
+}
+
 TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
     for (const char* name : {"corrupted.avi", "truncated.avi"}) {
         SCOPED_TRACE(name);
