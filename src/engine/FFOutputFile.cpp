@@ -265,6 +265,16 @@ bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
     return true;
 }
 
+// Whether the muxer's own subtitle encoder can take this input subtitle: text and bitmap
+// subtitles do not convert into each other. Unknown kinds are given the benefit of the doubt.
+bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder) {
+    const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
+    const AVCodecDescriptor* in = FFApi.avcodec_descriptor_get(input);
+    const AVCodecDescriptor* out = FFApi.avcodec_descriptor_get(encoder);
+    if (!in || !out || !(in->props & kinds) || !(out->props & kinds)) return true;
+    return (in->props & out->props & kinds) != 0;
+}
+
 // Which kinds of stream the output gets.
 bool ChooseKinds(TTranscodeJob& job, const AVOutputFormat* ofmt, bool join, bool wanted[3]) {
     const auto& state = job.Options;
@@ -279,8 +289,14 @@ bool ChooseKinds(TTranscodeJob& job, const AVOutputFormat* ofmt, bool join, bool
             // Data and attachment streams (timecode tracks, fonts) are common and simply not taken.
             for (unsigned s = 0; s < ic->nb_streams; ++s) {
                 const AVMediaType type = ic->streams[s]->codecpar->codec_type;
-                if (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE)
-                    present[StateKind(type)] = true;
+                if (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO) present[StateKind(type)] = true;
+                // A subtitle only the muxer's default asks for must be one its encoder can take (a
+                // camera's bitmap subtitle would otherwise fail the whole conversion to a text one).
+                if (type == AVMEDIA_TYPE_SUBTITLE)
+                    present[skSubtitle] =
+                        present[skSubtitle] || !state.CodecName[skSubtitle].empty() ||
+                        state.StreamCopy[skSubtitle] ||
+                        SubtitleFitsEncoder(ic->streams[s]->codecpar->codec_id, defaults[skSubtitle]);
             }
         }
         for (int k = 0; k < 3; ++k)

@@ -104,6 +104,18 @@ TEST_F(RunSubtitle, BitmapSubtitlesCannotBecomeText) {
               "Subtitle encoding currently only possible from text to text or bitmap to bitmap");
 }
 
+TEST_F(RunSubtitle, BitmapSubtitleIsLeftOutOfAMuxersTextDefault) {
+    const std::string folder = test::RealMediaFolder();
+    if (folder.empty()) GTEST_SKIP() << "no real media folder";
+    // Nobody asked for the camera's PGS subtitle; Matroska's default subtitle encoder is a text one.
+    const std::string pgs = folder + "/drewnoakes-metadata-extractor-images/Sony ILCE-7M3 (A7M3).mts";
+    const std::string out = FDir.Path() + "camera.mkv";
+    auto job = test::MakeTestJob({pgs}, out, {{"t", "0.3"}});
+    TRunResult result;
+    ASSERT_TRUE(RunJob(*job, {}, result)) << result.ErrorText;
+    EXPECT_EQ(test::ProbeValue(out, "", "stream=codec_type"), "video\naudio");
+}
+
 TEST_F(RunSubtitle, DvbSubtitlesAreShownAndCleared) {
     const std::string folder = test::RealMediaFolder();
     if (folder.empty()) GTEST_SKIP() << "no real media folder";
