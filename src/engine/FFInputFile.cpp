@@ -69,7 +69,9 @@ void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const nam
                                 "(%d/%d) -> %2.2f (%d/%d)",
                                 i, RateValue(codec), codec.num, codec.den, RateValue(container),
                                 container.num, container.den);
-            if (container.num && container.den) state.FrameRate = container;
+            // A cover picture's "rate" is its time base (90000 fps in MP4): no output could take it.
+            if (container.num && container.den && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC))
+                state.FrameRate = container;
             break;
         }
         case AVMEDIA_TYPE_AUDIO:

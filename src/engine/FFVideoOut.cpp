@@ -26,7 +26,7 @@ const std::vector<TSizeRuleRow>& SizeRules() {
         {AV_CODEC_ID_H263, 1, 1, {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}}},
         {AV_CODEC_ID_H261, 1, 1, {{176, 144}, {352, 288}}},
         {AV_CODEC_ID_RV10, 16, 16, {}},
-        {AV_CODEC_ID_RV20, 4, 2, {}},
+        {AV_CODEC_ID_RV20, 4, 4, {}},
         {AV_CODEC_ID_WMV1, 2, 2, {}},
         {AV_CODEC_ID_WMV2, 2, 2, {}},
     };

@@ -211,6 +211,13 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     o);
          }},
         // Moving pictures woven from two fields each: every picture shows combing.
+        // A song with its cover picture (a still whose "frame rate" is 90000).
+        {"cover.m4a",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=frequency=440:duration=1 -f lavfi -i color=red:size=8x14:duration=0.04 "
+                    "-map 0 -map 1 -c:a aac -c:v mjpeg -frames:v 1 -disposition:v:0 attached_pic -f mp4",
+                    o);
+         }},
         // Full HD noise: key frames far above 64 kB at any bit rate the presets use.
         {"hd-noise.mp4",
          [](const std::string& o) {

@@ -208,6 +208,16 @@ TEST_F(TranscodeRun, RmPicturesStayUnderTheMuxerPacketLimit) {
     EXPECT_LT(largest, 65536);
 }
 
+TEST_F(TranscodeRun, SongWithACoverPictureIntoAVideoFormat) {
+    // The cover's rate is no frame rate, and its 8x14 size is none the rv20 encoder takes.
+    auto job = MakeTestJob({Fixture("cover.m4a")}, Out("song.rm"), {{"vcodec", "rv20"}, {"acodec", "ac3"}});
+    const TRunResult result = Run(*job);
+    ASSERT_FALSE(result.Failed) << result.ErrorText;
+    EXPECT_EQ(Probe(Out("song.rm"), "-select_streams v:0", "stream=width,height,r_frame_rate"),
+              "8\n16\n25/1");
+    EXPECT_NEAR(std::stod(Probe(Out("song.rm"), "", "format=duration")), 1.0, 0.1);
+}
+
 TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
     for (const char* name : {"corrupted.avi", "truncated.avi"}) {
         SCOPED_TRACE(name);
@@ -340,7 +350,8 @@ TEST(VideoOutput, NearestAcceptedSize) {
     const TCase cases[] = {
         {AV_CODEC_ID_RV20, 642, 480, 644, 480},  {AV_CODEC_ID_WMV2, 641, 480, 642, 480},
         {AV_CODEC_ID_H263, 641, 479, 704, 576},  {AV_CODEC_ID_MPEG4, 321, 241, 322, 242},
-        {AV_CODEC_ID_MPEG4, 320, 240, 320, 240},
+        {AV_CODEC_ID_MPEG4, 320, 240, 320, 240}, {AV_CODEC_ID_RV20, 8, 14, 8, 16},
+        {AV_CODEC_ID_RV10, 8, 14, 16, 16},
     };
     for (const TCase& c : cases) {
         int w = c.W, h = c.H;
