@@ -43,6 +43,7 @@ double RateValue(AVRational r) {
 void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const named[3]) {
     auto& state = job.Options;
     AVFormatContext* ic = input.Context.get();
+    bool movingVideo = false;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         AVStream* st = ic->streams[i];
         const AVCodecParameters* par = st->codecpar;
@@ -50,9 +51,13 @@ void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const nam
         info.Kind = par->codec_type;
         info.TimeScale = i < MaxStreams ? state.InputTsScale[i] : 1.0;
         int kind = -1;
+        const bool cover = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
         switch (par->codec_type) {
         case AVMEDIA_TYPE_VIDEO: {
             kind = skVideo;
+            // A cover picture after the film must not give the output its size or rate.
+            if (cover && movingVideo) break;
+            movingVideo = movingVideo || !cover;
             state.FrameWidth = par->width;
             state.FrameHeight = par->height;
             AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;
@@ -70,8 +75,7 @@ void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const nam
                                 i, RateValue(codec), codec.num, codec.den, RateValue(container),
                                 container.num, container.den);
             // A cover picture's "rate" is its time base (90000 fps in MP4): no output could take it.
-            if (container.num && container.den && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC))
-                state.FrameRate = container;
+            if (container.num && container.den && !cover) state.FrameRate = container;
             break;
         }
         case AVMEDIA_TYPE_AUDIO:

@@ -66,8 +66,10 @@ bool Taken(const TRunState& run, const TRunInputStream* ist) {
 }
 
 // How much a stream has to offer: the libraries no longer tell how many frames probing saw, so
-// the largest picture or the most channels wins, then the container's frame count.
+// the largest picture or the most channels wins, then the container's frame count. A cover
+// picture offers the least: it is taken only when there is no film.
 int64_t StreamWeight(const AVStream* st) {
+    if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return 0;
     const AVCodecParameters* par = st->codecpar;
     const int64_t size = par->codec_type == AVMEDIA_TYPE_VIDEO ? int64_t(par->width) * par->height
                                                                : par->ch_layout.nb_channels;

@@ -218,6 +218,14 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     "-map 0 -map 1 -c:a aac -c:v mjpeg -frames:v 1 -disposition:v:0 attached_pic -f mp4",
                     o);
          }},
+        // A film with a larger cover picture after it.
+        {"film-cover.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i "
+                    "color=blue:size=320x240:duration=0.04 -map 0 -map 1 -c:v:0 libx264 -pix_fmt yuv420p "
+                    "-c:v:1 mjpeg -frames:v:1 1 -disposition:v:1 attached_pic -f mp4",
+                    o);
+         }},
         // Full HD noise: key frames far above 64 kB at any bit rate the presets use.
         {"hd-noise.mp4",
          [](const std::string& o) {

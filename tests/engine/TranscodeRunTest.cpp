@@ -218,6 +218,13 @@ TEST_F(TranscodeRun, SongWithACoverPictureIntoAVideoFormat) {
     EXPECT_NEAR(std::stod(Probe(Out("song.rm"), "", "format=duration")), 1.0, 0.1);
 }
 
+TEST_F(TranscodeRun, FilmWinsOverItsCoverPicture) {
+    auto job = MakeTestJob({Fixture("film-cover.mp4")}, Out("film.avi"), {{"vcodec", "mpeg4"}});
+    const TRunResult result = Run(*job);
+    ASSERT_FALSE(result.Failed) << result.ErrorText;
+    EXPECT_EQ(Probe(Out("film.avi"), "-select_streams v:0", "stream=width,height,nb_frames"), "160\n120\n25");
+}
+
 TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
     for (const char* name : {"corrupted.avi", "truncated.avi"}) {
         SCOPED_TRACE(name);
