@@ -319,11 +319,12 @@ void TFormMain::FormCreate(const std::string& configFile) {
     g.SettingsFolder = FormSettingsFolder(g.ProductConfig.Name);
     g.UserSettings = DefaultUserSettings(g.ProductConfig);
     try {
-        if (!LoadUserSettings(g.UserSettings, g.SettingsFile())) {
-            TQtPlacementWindow w(this);
-            const TWindowBounds b = CenteredPlacement(w.Bounds(), w.Screen());
-            move(b.Left, b.Top);
-        }
+        LoadUserSettings(g.UserSettings, g.SettingsFile());
+        // Centred whether or not the file was there: a file without a stored placement (a first
+        // run that was killed) keeps this place rather than the screen's corner.
+        TQtPlacementWindow w(this);
+        const TWindowBounds b = CenteredPlacement(w.Bounds(), w.Screen());
+        move(b.Left, b.Top);
     } catch (const std::exception& e) {
         ReportError(e.what());
         return;

@@ -46,10 +46,20 @@ TEST(MainWindow, FirstStartWritesDefaultsCentresAndCloseSavesPlacements) {
     EXPECT_NE(text.find("[FormLog]\nx="), std::string::npos) << text;
 
     // Second start: placement comes back from the file.
+    {
+        TFormLog log;
+        TFormMain main(&log, config);
+        EXPECT_EQ(main.pos(), QPoint(10, 30));
+        EXPECT_EQ(GlobalVars.UserSettings.OutputSelection.OutputFormatClass, 2);
+    }
+
+    // A file without a stored placement (the first run was killed before closing) centres too.
+    const size_t form = text.find("[Form]");
+    dir.Write("cfg/Kestrel Media Wizard/~system2.dat", text.substr(0, form));
     TFormLog log;
     TFormMain main(&log, config);
-    EXPECT_EQ(main.pos(), QPoint(10, 30));
-    EXPECT_EQ(GlobalVars.UserSettings.OutputSelection.OutputFormatClass, 2);
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    EXPECT_EQ(main.pos(), QPoint((screen.width() - main.width()) / 2, (screen.height() - main.height()) / 2));
 }
 
 TEST(GuiUtils, WaitCursorNests) {
