@@ -265,16 +265,6 @@ bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
     return true;
 }
 
-// Whether the muxer's own subtitle encoder can take this input subtitle: text and bitmap
-// subtitles do not convert into each other. Unknown kinds are given the benefit of the doubt.
-bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder) {
-    const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
-    const AVCodecDescriptor* in = FFApi.avcodec_descriptor_get(input);
-    const AVCodecDescriptor* out = FFApi.avcodec_descriptor_get(encoder);
-    if (!in || !out || !(in->props & kinds) || !(out->props & kinds)) return true;
-    return (in->props & out->props & kinds) != 0;
-}
-
 // Which kinds of stream the output gets.
 bool ChooseKinds(TTranscodeJob& job, const AVOutputFormat* ofmt, bool join, bool wanted[3]) {
     const auto& state = job.Options;

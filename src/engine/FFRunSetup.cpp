@@ -85,7 +85,11 @@ TRunInputStream* BestInputStream(TRunState& run, const TRunOutputStream& ost, in
             if (onlyFile >= 0 && ist->FileIndex != onlyFile) continue;
             if (KindOf(*ist) != ost.Kind() || ist->Stream->discard == AVDISCARD_ALL) continue;
             if (!allowTaken && Taken(run, ist.get())) continue;
-            const int64_t frames = StreamWeight(ist->Stream);
+            int64_t frames = StreamWeight(ist->Stream);
+            // A subtitle the output's encoder can take comes before one it cannot (text and bitmap).
+            if (ost.Kind() == AVMEDIA_TYPE_SUBTITLE && ost.EncodingNeeded && ost.Encoder &&
+                SubtitleFitsEncoder(ist->Stream->codecpar->codec_id, ost.Encoder->codec_id))
+                frames += int64_t(1) << 40;
             if (allowTaken || frames > bestFrames) {
                 best = ist.get();
                 bestFrames = frames;

@@ -77,6 +77,14 @@ std::string FormatText(const char* format, ...) {
     return buf;
 }
 
+bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder) {
+    const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
+    const AVCodecDescriptor* in = FFApi.avcodec_descriptor_get(input);
+    const AVCodecDescriptor* out = FFApi.avcodec_descriptor_get(encoder);
+    if (!in || !out || !(in->props & kinds) || !(out->props & kinds)) return true;
+    return (in->props & out->props & kinds) != 0;
+}
+
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options) {
     TCodecLockGuard lock;
     return FFApi.avcodec_open2(context, codec, options);

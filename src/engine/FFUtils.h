@@ -66,6 +66,10 @@ using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TSwsContextPtr = std::unique_ptr<SwsContext, TSwsContextFree>;
 using TInputContextPtr = std::unique_ptr<AVFormatContext, TInputContextClose>;
 
+// Whether a subtitle encoder can take this input subtitle: text and bitmap subtitles do not
+// convert into each other. Unknown kinds are given the benefit of the doubt.
+bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder);
+
 // Opens a codec context under the process codec mutex; closes (frees) it under the same mutex.
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options);
 void FreeCodecLocked(TCodecContextPtr& context);

@@ -114,6 +114,20 @@ TEST_F(RunSubtitle, BitmapSubtitleIsLeftOutOfAMuxersTextDefault) {
     TRunResult result;
     ASSERT_TRUE(RunJob(*job, {}, result)) << result.ErrorText;
     EXPECT_EQ(test::ProbeValue(out, "", "stream=codec_type"), "video\naudio");
+
+    // Beside a text subtitle, the bitmap one (first, and as large) gives way to it.
+    const std::string mixed = FDir.Path() + "mixed.mkv";
+    int status = 0;
+    test::RunCommand("ffmpeg -nostdin -v error -y -i " + test::ShellQuote(pgs) + " -i " +
+                         test::ShellQuote(Write("in.srt", Srt)) +
+                         " -map 0:v -map 0:s -map 1:s -c:v copy -c:s:0 dvdsub -c:s:1 srt " +
+                         test::ShellQuote(mixed),
+                     status);
+    ASSERT_EQ(status, 0);
+    const std::string both = FDir.Path() + "both.mkv";
+    auto second = test::MakeTestJob({mixed}, both, {{"vcodec", "mpeg4"}});
+    ASSERT_TRUE(RunJob(*second, {}, result)) << result.ErrorText;
+    EXPECT_EQ(test::ProbeValue(both, "-select_streams s", "stream=codec_name"), "ass");
 }
 
 TEST_F(RunSubtitle, DvbSubtitlesAreShownAndCleared) {
