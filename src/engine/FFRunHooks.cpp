@@ -81,28 +81,6 @@ std::unique_ptr<TRunHookState> MakeRunHookState(const TTranscodeJob& job, const 
     return s;
 }
 
-AVFrame* WritablePicture(TFramePtr& slot, int width, int height, int format) {
-    AVFrame* frame = slot.get();
-    if (frame && frame->buf[0] && frame->width == width && frame->height == height &&
-        frame->format == format && FFApi.av_frame_is_writable(frame))
-        return frame;
-    // An encoder or a filter graph may still hold the previous picture: take a fresh one.
-    if (!frame) {
-        slot.reset(FFApi.av_frame_alloc());
-        frame = slot.get();
-        if (!frame) return nullptr;
-    }
-    FFApi.av_frame_unref(frame);
-    frame->width = width;
-    frame->height = height;
-    frame->format = format;
-    if (FFApi.av_frame_get_buffer(frame, 0) < 0) {
-        FFApi.av_frame_unref(frame);
-        return nullptr;
-    }
-    return frame;
-}
-
 void AudioHookBlock(TRunState& run, const TRunInputStream& ist, const AVFrame* block) {
     TRunHookState& s = *run.HookState;
     const auto format = static_cast<AVSampleFormat>(block->format);
@@ -150,26 +128,6 @@ const AVFrame* OutputHookPicture(TRunState& run, const TRunOutputStream& ost, co
     }
     if (s.Preview) SendPreview(run, result, frameNumber, pts);
     return result;
-}
-
-void CopyPictureProps(AVFrame* target, const AVFrame* picture) {
-    // Field by field: copying side data onto a reused picture would pile it up frame after frame.
-    target->pts = picture->pts;
-    target->pkt_dts = picture->pkt_dts;
-    target->best_effort_timestamp = picture->best_effort_timestamp;
-    target->pkt_duration = picture->pkt_duration;
-    target->pict_type = picture->pict_type;
-    target->key_frame = picture->key_frame;
-    target->quality = picture->quality;
-    target->repeat_pict = picture->repeat_pict;
-    target->interlaced_frame = picture->interlaced_frame;
-    target->top_field_first = picture->top_field_first;
-    target->sample_aspect_ratio = picture->sample_aspect_ratio;
-    target->color_range = picture->color_range;
-    target->color_primaries = picture->color_primaries;
-    target->color_trc = picture->color_trc;
-    target->colorspace = picture->colorspace;
-    target->chroma_location = picture->chroma_location;
 }
 
 } // namespace mw

@@ -43,14 +43,6 @@ struct TRunHookState {
 std::unique_ptr<TRunHookState> MakeRunHookState(const TTranscodeJob& job, const TRunOptions& options,
                                                 const TRunHooks& hooks);
 
-// A writable picture of that size and format in slot: reused when nobody else holds it, else a
-// fresh one. nullptr when it cannot be had.
-AVFrame* WritablePicture(TFramePtr& slot, int width, int height, int format);
-
-// Copies what the encoder reads of a picture's properties (times, type, quality, fields, aspect,
-// colours) without its side data.
-void CopyPictureProps(AVFrame* target, const AVFrame* picture);
-
 // The audio hook with one decoded block (before the volume), timed at the stream's current time.
 void AudioHookBlock(TRunState& run, const TRunInputStream& ist, const AVFrame* block);
 

@@ -66,6 +66,14 @@ using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TSwsContextPtr = std::unique_ptr<SwsContext, TSwsContextFree>;
 using TInputContextPtr = std::unique_ptr<AVFormatContext, TInputContextClose>;
 
+// A writable picture of that size and format in slot: reused when nobody else holds it, else a
+// fresh one. nullptr when it cannot be had.
+AVFrame* WritablePicture(TFramePtr& slot, int width, int height, int format);
+
+// Copies what the encoder reads of a picture's properties (times, type, quality, fields, aspect,
+// colours) without its side data.
+void CopyPictureProps(AVFrame* target, const AVFrame* picture);
+
 // Whether a subtitle encoder can take this input subtitle: text and bitmap subtitles do not
 // convert into each other. Unknown kinds are given the benefit of the doubt.
 bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder);

@@ -45,14 +45,12 @@ bool VariableFpsMuxer(const AVFormatContext* oc) {
     return oc->oformat->flags & (AVFMT_VARIABLE_FPS | AVFMT_NOTIMESTAMPS);
 }
 
-void MakeTempPicture(TRunOutputStream& ost) {
+// The scaled picture, reused unless the encoder still holds the previous one.
+AVFrame* TempPicture(TRunOutputStream& ost) {
     const AVCodecContext* enc = ost.Encoder;
-    ost.TempPicture.reset(FFApi.av_frame_alloc());
-    ost.TempPicture->width = enc->width;
-    ost.TempPicture->height = enc->height;
-    ost.TempPicture->format = enc->pix_fmt;
-    if (FFApi.av_frame_get_buffer(ost.TempPicture.get(), 0) < 0)
-        RaiseRunError("Cannot allocate temp picture, check pix fmt");
+    AVFrame* picture = WritablePicture(ost.TempPicture, enc->width, enc->height, enc->pix_fmt);
+    if (!picture) RaiseRunError("Cannot allocate temp picture, check pix fmt");
+    return picture;
 }
 
 void MakeFilterGraph(TRunOutputStream& ost) {
@@ -140,13 +138,11 @@ AVFrame* ScaledPicture(TRunOutputStream& ost, TRunInputStream& ist, AVFrame* pic
                                    enc->height, enc->pix_fmt, ost.Spec->SwsFlags, nullptr, nullptr, nullptr);
     ost.Scaler.reset(sws);
     if (!sws) RaiseRunError("Cannot get resampling context");
-    // The encoder may still hold the previous picture: scale into a fresh one (nothing to copy).
-    if (!FFApi.av_frame_is_writable(ost.TempPicture.get())) MakeTempPicture(ost);
-    FFApi.sws_scale(sws, picture->data, picture->linesize, 0, ost.InHeight, ost.TempPicture->data,
-                    ost.TempPicture->linesize);
+    AVFrame* scaled = TempPicture(ost);
+    FFApi.sws_scale(sws, picture->data, picture->linesize, 0, ost.InHeight, scaled->data, scaled->linesize);
     // Not av_frame_copy_props: it appends the side data to the reused picture at every frame.
-    CopyPictureProps(ost.TempPicture.get(), picture);
-    return ost.TempPicture.get();
+    CopyPictureProps(scaled, picture);
+    return scaled;
 }
 
 } // namespace
@@ -245,10 +241,8 @@ void SetUpVideoOutput(TRunOutputStream& ost) {
     ost.Scaling = enc->width != dec->width || enc->height != dec->height || enc->pix_fmt != dec->pix_fmt;
     if (enc->time_base.num <= 0 || enc->time_base.den <= 0)
         enc->time_base = enc->framerate.num > 0 ? av_inv_q(enc->framerate) : AVRational{1, 25};
-    if (!ost.Spec->VideoFilters.empty())
-        MakeFilterGraph(ost);
-    else if (ost.Scaling)
-        MakeTempPicture(ost);
+    // Without a graph, the scaled picture is made at the first picture (TempPicture).
+    if (!ost.Spec->VideoFilters.empty()) MakeFilterGraph(ost);
     for (int64_t us : ost.Spec->ForcedKeyFramesUs)
         ost.ForcedKeyFrames.push_back(FFApi.av_rescale_q(us, AVRational{1, 1000000}, enc->time_base));
 }
