@@ -190,37 +190,48 @@ void TFormMain::ShowAbout() {
 
 bool TFormMain::LoadPictures() {
     const std::string folder = ResourceFolder(GlobalVars.ProductConfig);
-    std::map<std::string, QImage> pictures;
+    std::map<std::string, QImage> pictures, doubled;
     for (const char* name : FramePictures) {
         std::string error;
         if (!LoadSkinPicture(folder + name, pictures[name], error)) {
             ReportError(error);
             return false;
         }
+        doubled[name] = LoadDoublePicture(folder + name, pictures[name]);
     }
+    // The labels keep the pictures of the screen the window opens on; the frame and the buttons
+    // choose at every paint.
+    const qreal ratio = devicePixelRatioF();
+    auto forScreen = [&](const char* name) { return PictureForRatio(pictures[name], doubled[name], ratio); };
     FFrame = pictures["main.bmp"];
-    FLogos = {pictures["toplogo.png"], pictures["leftlogo.png"], pictures["downloadyoutube.png"],
-              pictures["youtubeconvert.png"]};
+    FFrameDoubled = doubled["main.bmp"];
+    FLogos = {forScreen("toplogo.png"), forScreen("leftlogo.png"), forScreen("downloadyoutube.png"),
+              forScreen("youtubeconvert.png")};
     std::string ignored;
-    LoadSkinPicture(folder + "audioicon.png", FAudioIcon, ignored); // a missing one leaves the slide blank
-    auto states = [&](const char* stem, int count) {
+    QImage audioIcon;
+    LoadSkinPicture(folder + "audioicon.png", audioIcon, ignored); // a missing one leaves the slide blank
+    FAudioIcon = PictureForRatio(audioIcon, LoadDoublePicture(folder + "audioicon.png", audioIcon), ratio);
+    auto states = [&](const char* stem, int count, std::map<std::string, QImage>& from) {
         std::vector<QPixmap> list;
-        for (int n = 1; n <= count; ++n)
-            list.push_back(
-                QPixmap::fromImage(pictures[std::string(stem) + "_" + std::to_string(n) + ".bmp"]));
+        for (int n = 1; n <= count; ++n) {
+            const QImage& img = from[std::string(stem) + "_" + std::to_string(n) + ".bmp"];
+            if (!img.isNull()) list.push_back(QPixmap::fromImage(img));
+        }
         return list;
     };
-    ButtonMin->SetPictures(states("min", 3));
-    ButtonClose->SetPictures(states("close", 3));
+    ButtonMin->SetPictures(states("min", 3, pictures), states("min", 3, doubled));
+    ButtonClose->SetPictures(states("close", 3, pictures), states("close", 3, doubled));
     for (TPictureButton* b : {ButtonHelp, ButtonLog, ButtonBack, ButtonNext, ButtonExit})
-        b->SetPictures(states("bottom", 4));
+        b->SetPictures(states("bottom", 4, pictures), states("bottom", 4, doubled));
     setFixedSize(FFrame.size());
+    // In window pixels, from the frame at its size: the 2x frame keeps the same outline.
     setMask(OpaqueRegion(FFrame));
+    const QSize top = FLogos[0].deviceIndependentSize().toSize(), left = FLogos[1].deviceIndependentSize().toSize();
     ImageTopLogo->setPixmap(QPixmap::fromImage(FLogos[0]));
-    ImageTopLogo->setGeometry(0, 0, FLogos[0].width(), FLogos[0].height());
+    ImageTopLogo->setGeometry(0, 0, top.width(), top.height());
     ImageLeftLogo->setPixmap(QPixmap::fromImage(FLogos[1]));
-    const QPoint left = DecorOf(GlobalVars.ProductConfig.Skin).LeftLogo;
-    ImageLeftLogo->setGeometry(left.x(), left.y(), FLogos[1].width(), FLogos[1].height());
+    const QPoint leftAt = DecorOf(GlobalVars.ProductConfig.Skin).LeftLogo;
+    ImageLeftLogo->setGeometry(leftAt.x(), leftAt.y(), left.width(), left.height());
     return true;
 }
 
@@ -470,7 +481,7 @@ void TFormMain::paintEvent(QPaintEvent*) {
     if (FFrame.isNull())
         p.fillRect(rect(), palette().window());
     else
-        p.drawImage(0, 0, FFrame);
+        p.drawImage(0, 0, PictureForRatio(FFrame, FFrameDoubled, devicePixelRatioF()));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

@@ -118,7 +118,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     std::unique_ptr<TFFLogger> FLogger;
     std::unique_ptr<TOutputPageModel> FOutputModel;
     std::unique_ptr<TPageController> FController;
-    QImage FFrame;
+    QImage FFrame, FFrameDoubled; // the frame at its size and, when there is one, at twice its size
     std::array<QImage, 4> FLogos; // top, left, download, convert
     QImage FAudioIcon;
     qreal FTitlePointSize = 11;
