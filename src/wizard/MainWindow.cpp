@@ -34,6 +34,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QUrl>
@@ -528,6 +529,15 @@ void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
 void TFormMain::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     DropMimeData(event->mimeData());
+}
+
+void TFormMain::OpenSourceFiles(const QStringList& paths) {
+    if (!FController || !FilePage) return;
+    if (ModePage) ModePage->RadioButtonConvertVideo->setChecked(true);
+    FController->ShowPage(TWizardPage::Step1);
+    BeginWaitCursor();
+    FilePage->AddSourceFiles(paths);
+    EndWaitCursor();
 }
 
 void TFormMain::DropMimeData(const QMimeData* data) {

@@ -9,6 +9,7 @@
 #include "wizard/PageController.h"
 
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -68,6 +69,8 @@ class TFormMain : public QWidget, public IWizardWindow {
     void ShowAbout();
     // Files dropped from a file manager (text/uri-list): local files go to the file list.
     void DropMimeData(const QMimeData* data);
+    // Files named on the command line: the file page shows (the convert road) and they are added.
+    void OpenSourceFiles(const QStringList& paths);
 
     // Filled by the conversion run: start it (queued after the page change) and stop the encoder.
     // Set once the engine has loaded; a test may replace them.
