@@ -18,6 +18,7 @@
 #include "wizard/PromotionPanel.h"
 #include "wizard/ShutdownWindow.h"
 #include "wizard/SkinLayout.h"
+#include "wizard/platform/DesktopNotifier.h"
 #include "wizard/platform/FinishSound.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/LogindPowerService.h"
@@ -355,10 +356,14 @@ void TFormMain::FormCreate(const std::string& configFile) {
             this,
             TDownloadPageWidgets{this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
             *this, *FController, g.UserSettings);
-    if (FDownloadPages)
+    if (FDownloadPages) {
         FDownloadPages->OnLogLine = [this](const std::string& text) {
             FLog->AppendLogLine(QString::fromStdString(text));
         };
+        FDownloadPages->OnRunEnded = [this](int total, int succeeded, int failed) {
+            NotifyRunEnd(TRunKind::Download, total, succeeded, failed);
+        };
+    }
 
     try {
         FLogger = std::make_unique<TFFLogger>();
@@ -402,6 +407,16 @@ void TFormMain::CreateConversionRun() {
         FSound->Play(ExecutableFolder() + "sounds/" + name);
     };
     FConverting->OnShutdown = [this] { ShutdownCountdown(); };
+    FConverting->OnRunEnded = [this] {
+        const TConversionRun& run = GlobalVars.ConversionRun;
+        NotifyRunEnd(TRunKind::Conversion, run.RunTotalFiles, run.RunSucceeded, run.RunTotalFiles - run.RunSucceeded);
+    };
+}
+
+void TFormMain::NotifyRunEnd(TRunKind kind, int total, int succeeded, int failed) {
+    if (!ShouldNotifyRunEnd({isActiveWindow(), isMinimized(), isVisible()})) return;
+    if (!FNotifier) FNotifier = std::make_unique<TDesktopNotifier>();
+    FNotifier->Notify(RunEndNotice(kind, GlobalVars.ProductConfig.Name, total, succeeded, failed), kind);
 }
 
 void TFormMain::ShutdownCountdown() {

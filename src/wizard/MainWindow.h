@@ -7,6 +7,7 @@
 
 #include "app/PowerActions.h"
 #include "wizard/PageController.h"
+#include "wizard/RunNotice.h"
 
 #include <QImage>
 #include <QStringList>
@@ -37,6 +38,7 @@ class TDownloadPagesView;
 class TPromotionPanel;
 class TConvertingView;
 class TFinishSound;
+class TDesktopNotifier;
 
 class TFormMain : public QWidget, public IWizardWindow {
     Q_OBJECT
@@ -99,6 +101,8 @@ class TFormMain : public QWidget, public IWizardWindow {
     void SetPowerService(std::unique_ptr<IPowerService> service) { FPowerService = std::move(service); }
     // Step of the shutdown countdown in milliseconds (tests shorten it).
     int ShutdownTickMs = 1000;
+    // A run has ended: a desktop notification with its counts when the user is not looking.
+    void NotifyRunEnd(TRunKind kind, int total, int succeeded, int failed);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -132,6 +136,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     std::unique_ptr<TPromotionPanel> FPromotions;
     std::unique_ptr<IPowerService> FPowerService;
     std::unique_ptr<TFinishSound> FSound;
+    std::unique_ptr<TDesktopNotifier> FNotifier;
     std::unique_ptr<TConvertingView> FConverting;
 };
 

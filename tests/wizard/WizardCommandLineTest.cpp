@@ -1,4 +1,5 @@
-// The desktop program's arguments: plain logic, no Qt.
+// The desktop program's arguments and its end-of-run notice: plain logic, no Qt.
+#include "wizard/RunNotice.h"
 #include "wizard/WizardCommandLine.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,27 @@ TEST(WizardCommandLine, FilesOptionsAndAddresses) {
         EXPECT_EQ(line.Version, c.Version) << what;
         EXPECT_EQ(!line.Error.empty(), c.Error) << what << ": " << line.Error;
     }
+}
+
+TEST(RunNotice, OnlyWhenTheUserIsNotLookingAndWithTheSummaryCounts) {
+    struct TCase {
+        TWindowAttention Window;
+        bool Notify;
+    };
+    const TCase cases[] = {
+        {{true, false, true}, false},  // in front, active: the summary page says it all
+        {{false, false, true}, true},  // behind another window
+        {{true, true, true}, true},    // minimised (it may still hold the focus)
+        {{false, false, false}, true}, // hidden
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(ShouldNotifyRunEnd(c.Window), c.Notify)
+            << c.Window.Active << c.Window.Minimised << c.Window.Visible;
+
+    const TRunNotice conversion = RunEndNotice(TRunKind::Conversion, "Kestrel Video Joiner", 1, 0, 1);
+    EXPECT_EQ(conversion.Summary, "Kestrel Video Joiner has finished the conversion.");
+    EXPECT_EQ(conversion.Body, "Total files: 1\nSuccessed: 0\nFailed: 1");
+    EXPECT_EQ(RunEndNotice(TRunKind::Download, "K", 3, 2, 1).Summary, "K has finished the downloading.");
 }
 
 } // namespace
