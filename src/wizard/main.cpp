@@ -59,10 +59,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(MW_APP_ID);
-    std::vector<std::string> rest;
-    for (const QString& a : QCoreApplication::arguments().mid(1))
-        rest.push_back(QFile::encodeName(a).toStdString());
-    const mw::TWizardCommandLine line = mw::ParseWizardCommandLine(rest, CurrentFolder());
+    // The application object has taken its own options out of argv.
+    const mw::TWizardCommandLine line =
+        mw::ParseWizardCommandLine(std::vector<std::string>(argv + 1, argv + argc), CurrentFolder());
     if (!line.Error.empty()) {
         std::fprintf(stderr, "mediawizard: %s\n", line.Error.c_str());
         return 2;
