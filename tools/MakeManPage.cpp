@@ -185,7 +185,8 @@ int main(int argc, char** argv) {
         for (const std::string& c : commands) {
             std::string text;
             if (!RunProgram({program, c, "--help"}, text)) {
-                std::fprintf(stderr, "mw-make-manpage: %s %s --help gave no help\n", program.c_str(), c.c_str());
+                std::fprintf(stderr, "mw-make-manpage: %s %s --help gave no help\n", program.c_str(),
+                             c.c_str());
                 return 1;
             }
             page += ".SS " + Escape(c) + "\n" + HelpToRoff(Lines(text));

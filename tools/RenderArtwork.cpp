@@ -257,7 +257,8 @@ void SaveOnFrame(const QImage& frame, const QImage& button, QPoint at, const QSt
 }
 
 // Renders one picture at 1x and 2x and saves both.
-template <typename SaveOne> void RenderBoth(const Renderer& r, const QString& name, QSize size, const Vars& v, SaveOne save) {
+template <typename SaveOne>
+void RenderBoth(const Renderer& r, const QString& name, QSize size, const Vars& v, SaveOne save) {
     for (int scale : {1, 2})
         save(r.Render(name, size, v, scale), scale);
 }
@@ -326,7 +327,8 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
             const QString file = out + key + "_" + QString::number(n) + ".bmp";
             RenderBoth(r, "button_" + key, ParseSize(r.Var(key + "_size")), StateVars(vars, n),
                        [&](const QImage& img, int scale) {
-                           SaveOnFrame(frames[scale - 1], img, at * scale, scale == 1 ? file : DoubleName(file));
+                           SaveOnFrame(frames[scale - 1], img, at * scale,
+                                       scale == 1 ? file : DoubleName(file));
                        });
         }
     }
@@ -434,7 +436,8 @@ QImage RenderIcon(QSvgRenderer& svg, int size) {
 
 // The application icon from its SVG source: the hicolor theme's scalable and fixed sizes, named after
 // the application id, and the window icon file with the sizes a window manager asks for.
-void RenderAppIcon(const QString& svgPath, const QString& appId, const QString& themeDir, const QString& icoPath) {
+void RenderAppIcon(const QString& svgPath, const QString& appId, const QString& themeDir,
+                   const QString& icoPath) {
     QSvgRenderer svg(svgPath);
     if (!svg.isValid()) throw Fail(svgPath.toStdString() + ": invalid SVG");
     const QString scalable = themeDir + "/scalable/apps";
@@ -451,7 +454,8 @@ void RenderAppIcon(const QString& svgPath, const QString& appId, const QString& 
     for (int size : {16, 32, 48, 256})
         images << RenderIcon(svg, size);
     QFile ico(icoPath);
-    if (!ico.open(QIODevice::WriteOnly | QIODevice::Truncate) || ico.write(IcoFile(images)) < 0 || !ico.flush())
+    if (!ico.open(QIODevice::WriteOnly | QIODevice::Truncate) || ico.write(IcoFile(images)) < 0 ||
+        !ico.flush())
         throw Fail("cannot write " + icoPath.toStdString());
 }
 

@@ -204,8 +204,8 @@ int RunDownload(const TCliArgs& args) {
 
     const TDownloadRun& run = runner.DownloadRun;
     if (asJson) {
-        TJsonDownloadView::PrintSummary(run.Total + prompt.Refused, run.Succeeded, run.Failed() + prompt.Refused,
-                                        runner.DownloadedFiles);
+        TJsonDownloadView::PrintSummary(run.Total + prompt.Refused, run.Succeeded,
+                                        run.Failed() + prompt.Refused, runner.DownloadedFiles);
     } else {
         std::printf("Total: %d, succeeded: %d, failed: %d\n", run.Total + prompt.Refused, run.Succeeded,
                     run.Failed() + prompt.Refused);

@@ -39,7 +39,7 @@ void TJsonConvertView::PanelChanged() {
     if (!Runner || Runner->Ended()) return;
     const TConversionPanel& p = Runner->Panel;
     if (p.CurrentFile == "...") return;
-    json j{{"event", "progress"}, {"overall", p.ProgressBar},  {"progress", p.Progress},
+    json j{{"event", "progress"},  {"overall", p.ProgressBar}, {"progress", p.Progress},
            {"elapsed", p.Elapsed}, {"estimated", p.Estimated}, {"left", p.TimeLeft}};
     if (!FJoin && FCurrent >= 0 && FCurrent < static_cast<int>(Runner->Rows.size())) {
         const TStatusRow& r = Runner->Rows[static_cast<size_t>(FCurrent)];
@@ -95,8 +95,9 @@ void TJsonDownloadView::RowChanged(int row) {
     }
     if (r.Status == "Downloading...") {
         const TDownloadPanel& p = Runner->Panel;
-        json j{{"event", "progress"}, {"index", row + 1}, {"progress", p.ProgressBar}, {"percent", p.Percentage},
-               {"size", r.Size},       {"speed", r.Speed},  {"left", p.TimeLeft}};
+        json j{{"event", "progress"},     {"index", row + 1}, {"progress", p.ProgressBar},
+               {"percent", p.Percentage}, {"size", r.Size},   {"speed", r.Speed},
+               {"left", p.TimeLeft}};
         if (j == FLastProgress) return;
         FLastProgress = j;
         PrintJsonLine(j);
@@ -113,7 +114,8 @@ void TJsonDownloadView::LogLine(const std::string& text) {
     PrintJsonLog(text);
 }
 
-void TJsonDownloadView::PrintSummary(int total, int succeeded, int failed, const std::vector<std::string>& saved) {
+void TJsonDownloadView::PrintSummary(int total, int succeeded, int failed,
+                                     const std::vector<std::string>& saved) {
     json j{{"event", "summary"}, {"total", total}, {"succeeded", succeeded}, {"failed", failed}};
     j["saved"] = json::array();
     json bytes = json::array();

@@ -46,8 +46,8 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
         QPixmap logo;
         if (!picture.isNull()) {
             const qreal ratio = picture.devicePixelRatio();
-            logo = QPixmap::fromImage(
-                picture.scaledToHeight(qRound(std::min(normal.height(), 260) * ratio), Qt::SmoothTransformation));
+            logo = QPixmap::fromImage(picture.scaledToHeight(qRound(std::min(normal.height(), 260) * ratio),
+                                                             Qt::SmoothTransformation));
             logo.setDevicePixelRatio(ratio);
         }
         ImageLeft->setPixmap(logo);

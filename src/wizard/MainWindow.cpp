@@ -228,7 +228,8 @@ bool TFormMain::LoadPictures() {
     setFixedSize(FFrame.size());
     // In window pixels, from the frame at its size: the 2x frame keeps the same outline.
     setMask(OpaqueRegion(FFrame));
-    const QSize top = FLogos[0].deviceIndependentSize().toSize(), left = FLogos[1].deviceIndependentSize().toSize();
+    const QSize top = FLogos[0].deviceIndependentSize().toSize(),
+                left = FLogos[1].deviceIndependentSize().toSize();
     ImageTopLogo->setPixmap(QPixmap::fromImage(FLogos[0]));
     ImageTopLogo->setGeometry(0, 0, top.width(), top.height());
     ImageLeftLogo->setPixmap(QPixmap::fromImage(FLogos[1]));
@@ -409,7 +410,8 @@ void TFormMain::CreateConversionRun() {
     FConverting->OnShutdown = [this] { ShutdownCountdown(); };
     FConverting->OnRunEnded = [this] {
         const TConversionRun& run = GlobalVars.ConversionRun;
-        NotifyRunEnd(TRunKind::Conversion, run.RunTotalFiles, run.RunSucceeded, run.RunTotalFiles - run.RunSucceeded);
+        NotifyRunEnd(TRunKind::Conversion, run.RunTotalFiles, run.RunSucceeded,
+                     run.RunTotalFiles - run.RunSucceeded);
     };
 }
 

@@ -10,7 +10,7 @@ enum class TRunKind { Conversion, Download };
 
 // What the main window looks like to the user when a run ends.
 struct TWindowAttention {
-    bool Active = false;    // the window has the keyboard focus of the desktop
+    bool Active = false; // the window has the keyboard focus of the desktop
     bool Minimised = false;
     bool Visible = true;
 };

@@ -33,7 +33,8 @@ bool HasUrlScheme(const std::string& text) {
     for (size_t i = 0; i < colon; ++i) {
         const char c = text[i];
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) return false;
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return false;
     }
     return true;
 }

@@ -1,6 +1,6 @@
+#include "app/ProgramVersion.h"
 #include "TempDir.h"
 #include "app/ProductConfig.h"
-#include "app/ProgramVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +31,15 @@ TEST(ProgramVersion, Lines) {
          "mediawizard-cli 1.0.0 (Kestrel Media Wizard)\n"
          "libavcodec 59.37.100 (/usr/lib/libavcodec.so.59)\n"
          "libavdevice: not found (Load library libavdevice.so.59 error: gone)\n"},
-        {{"mediawizard", "", "", "Cannot open file \"x/lamecore.dll\"", {}, TComponentVersion{"yt-dlp", "2023.03.04", ""}},
+        {{"mediawizard",
+          "",
+          "",
+          "Cannot open file \"x/lamecore.dll\"",
+          {},
+          TComponentVersion{"yt-dlp", "2023.03.04", ""}},
          "mediawizard (edition not readable: Cannot open file \"x/lamecore.dll\")\nyt-dlp 2023.03.04\n"},
-        {{"mediawizard", "2.1", "", "", {}, TComponentVersion{"yt-dlp", "", ""}}, "mediawizard 2.1\nyt-dlp: not found\n"},
+        {{"mediawizard", "2.1", "", "", {}, TComponentVersion{"yt-dlp", "", ""}},
+         "mediawizard 2.1\nyt-dlp: not found\n"},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(FormatProgramVersion(c.Version), c.Text);

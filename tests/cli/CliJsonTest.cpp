@@ -55,7 +55,8 @@ TEST(CliJson, ConvertReportsEachFileProgressAndASummary) {
     EXPECT_EQ(summary["succeeded"], 1);
     EXPECT_EQ(summary["failed"], 1);
     ASSERT_EQ(summary["errors"].size(), 1u) << summary;
-    EXPECT_EQ(summary["errors"][0].get<std::string>().rfind("File load error: " + text + ": ", 0), 0u) << summary;
+    EXPECT_EQ(summary["errors"][0].get<std::string>().rfind("File load error: " + text + ": ", 0), 0u)
+        << summary;
 
     // The refused file is a log line; the converted one goes from waiting to finished.
     EXPECT_EQ(Events(all, "log").front()["text"], summary["errors"][0]) << output;
@@ -69,7 +70,8 @@ TEST(CliJson, ConvertReportsEachFileProgressAndASummary) {
     EXPECT_EQ(statuses.front(), "Waiting...") << output;
     EXPECT_EQ(statuses.back(), "Finish.") << output;
     EXPECT_EQ(std::set<std::string>(statuses.begin(), statuses.end()).size(), statuses.size())
-        << "a status is reported once, when it changes:\n" << output;
+        << "a status is reported once, when it changes:\n"
+        << output;
     const auto progress = Events(all, "progress");
     ASSERT_FALSE(progress.empty()) << output;
     for (const char* key : {"overall", "progress", "elapsed", "estimated", "left", "file", "file_progress"})
@@ -90,10 +92,10 @@ TEST(CliJson, DownloadReportsLinksStatusesAndWhatWasSaved) {
     missing.Status = 404;
     site.Set(site.StreamTarget("b", 18), missing);
     int status = -1;
-    const std::string output =
-        test::RunCommand(Cli() + " download --json --folder " + test::ShellQuote(dir.Path() + "out") +
-                             " --site " + site.Domain() + " '" + good + "' '" + bad + "' 'http://elsewhere.example/x'",
-                         status);
+    const std::string output = test::RunCommand(
+        Cli() + " download --json --folder " + test::ShellQuote(dir.Path() + "out") + " --site " +
+            site.Domain() + " '" + good + "' '" + bad + "' 'http://elsewhere.example/x'",
+        status);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(output.find('\x1b'), std::string::npos) << "no escape sequence reaches the terminal";
     const std::vector<json> all = JsonLines(output);
@@ -123,7 +125,8 @@ TEST(CliJson, DownloadReportsLinksStatusesAndWhatWasSaved) {
     EXPECT_TRUE(finished) << output;
     bool refused = false;
     for (const json& l : Events(all, "log"))
-        refused = refused || l["text"].get<std::string>().find("This is not a YouTube video link.") != std::string::npos;
+        refused = refused ||
+                  l["text"].get<std::string>().find("This is not a YouTube video link.") != std::string::npos;
     EXPECT_TRUE(refused) << output;
 }
 

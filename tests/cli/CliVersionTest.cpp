@@ -50,13 +50,16 @@ TEST(CliVersion, NamesTheEditionAndTheLibrariesFoundAtRunTime) {
 // Copied away from its edition and its engine folder: the version query still answers, with the reason.
 TEST(CliVersion, WithoutAnEditionItSaysWhyAndFails) {
     test::TTempDir dir;
-    std::filesystem::copy_file(std::string(MW_TEST_RUN_DIR) + "/mediawizard-cli", dir.Path() + "mediawizard-cli");
+    std::filesystem::copy_file(std::string(MW_TEST_RUN_DIR) + "/mediawizard-cli",
+                               dir.Path() + "mediawizard-cli");
     int status = -1;
-    const std::string out = test::RunCommand(test::ShellQuote(dir.Path() + "mediawizard-cli") + " --version", status);
+    const std::string out =
+        test::RunCommand(test::ShellQuote(dir.Path() + "mediawizard-cli") + " --version", status);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(out.rfind("mediawizard-cli (edition not readable: ", 0), 0u) << out;
     EXPECT_NE(out.find("lamecore.dll"), std::string::npos) << out;
-    EXPECT_NE(out.find("\nlibavformat 59."), std::string::npos) << "the system's libraries are still found:\n" << out;
+    EXPECT_NE(out.find("\nlibavformat 59."), std::string::npos) << "the system's libraries are still found:\n"
+                                                                << out;
 }
 
 } // namespace

@@ -54,8 +54,8 @@ class Installed : public ::testing::Test {
         Dir = new test::TTempDir;
         int status = -1;
         InstallLog = Shell(ShellQuote(MW_CMAKE_COMMAND) + " --install " + ShellQuote(MW_TEST_BINARY_DIR) +
-                             " --prefix " + ShellQuote(Dir->Path() + "usr"),
-                         status);
+                               " --prefix " + ShellQuote(Dir->Path() + "usr"),
+                           status);
         InstallStatus = status;
     }
     static void TearDownTestSuite() {
@@ -73,7 +73,8 @@ int Installed::InstallStatus = -1;
 
 // Runs the desktop program with its own settings folder until its settings exist (the window is
 // made), then asks it to close as a logout would; its exit status.
-int StartAndClose(const std::string& program, const std::string& configHome, const std::map<std::string, std::string>& env,
+int StartAndClose(const std::string& program, const std::string& configHome,
+                  const std::map<std::string, std::string>& env,
                   const std::function<void()>& whileOpen = {}) {
     std::fflush(stdout); // the child must not print the parent's buffer again
     const pid_t pid = fork();
@@ -111,7 +112,8 @@ TEST_F(Installed, ProgramsRunFromTheirLinks) {
     for (const char* program : {"mediawizard", "mediawizard-cli"}) {
         const fs::path link = Prefix() / "bin" / program;
         ASSERT_TRUE(fs::is_symlink(link)) << link;
-        EXPECT_TRUE(fs::read_symlink(link).is_relative()) << "a relative link works wherever the tree is unpacked";
+        EXPECT_TRUE(fs::read_symlink(link).is_relative())
+            << "a relative link works wherever the tree is unpacked";
         EXPECT_EQ(fs::canonical(link), fs::canonical(lib / program));
     }
     for (const char* file : {"lamecore.dll", "icon.ico", "sounds/done.wav", "sounds/fail.wav"})
@@ -126,18 +128,23 @@ TEST_F(Installed, ProgramsRunFromTheirLinks) {
     EXPECT_TRUE(fs::is_regular_file(pictures / "main@2x.bmp"));
 
     int status = -1;
-    const std::string presets = Shell(ShellQuote((Prefix() / "bin/mediawizard-cli").string()) + " presets", status);
+    const std::string presets =
+        Shell(ShellQuote((Prefix() / "bin/mediawizard-cli").string()) + " presets", status);
     EXPECT_EQ(status, 0) << presets;
-    EXPECT_EQ(presets, Shell(ShellQuote(std::string(MW_TEST_RUN_DIR) + "/mediawizard-cli") + " presets", status));
+    EXPECT_EQ(presets,
+              Shell(ShellQuote(std::string(MW_TEST_RUN_DIR) + "/mediawizard-cli") + " presets", status));
     for (const char* program : {"mediawizard", "mediawizard-cli"}) {
-        const std::string version = Shell(ShellQuote((Prefix() / "bin" / program).string()) + " --version", status);
+        const std::string version =
+            Shell(ShellQuote((Prefix() / "bin" / program).string()) + " --version", status);
         EXPECT_EQ(status, 0) << version;
         EXPECT_EQ(version.rfind(std::string(program) + " ", 0), 0u) << version;
         EXPECT_EQ(version.find("edition not readable"), std::string::npos) << version;
     }
     // The window finds its edition, icon and pictures beside the executable behind the link.
     test::TTempDir config;
-    EXPECT_EQ(StartAndClose((Prefix() / "bin/mediawizard").string(), config.Path(), {{"QT_QPA_PLATFORM", "offscreen"}}), 0);
+    EXPECT_EQ(StartAndClose((Prefix() / "bin/mediawizard").string(), config.Path(),
+                            {{"QT_QPA_PLATFORM", "offscreen"}}),
+              0);
 }
 
 TEST_F(Installed, DesktopFilesValidateAndIconsHaveTheirSizes) {
@@ -158,8 +165,8 @@ TEST_F(Installed, DesktopFilesValidateAndIconsHaveTheirSizes) {
 
     EXPECT_TRUE(fs::is_regular_file(share / "icons/hicolor/scalable/apps" / (AppId + ".svg")));
     for (int size : {16, 32, 48, 64, 128, 256}) {
-        const fs::path png = share / "icons/hicolor" / (std::to_string(size) + "x" + std::to_string(size)) / "apps" /
-                             (AppId + ".png");
+        const fs::path png = share / "icons/hicolor" / (std::to_string(size) + "x" + std::to_string(size)) /
+                             "apps" / (AppId + ".png");
         const QImage icon(QString::fromStdString(png.string()));
         EXPECT_EQ(icon.size(), QSize(size, size)) << png;
         EXPECT_TRUE(icon.hasAlphaChannel()) << png;
@@ -169,12 +176,13 @@ TEST_F(Installed, DesktopFilesValidateAndIconsHaveTheirSizes) {
         const fs::path file = share / "man/man1" / page;
         ASSERT_TRUE(fs::is_regular_file(file)) << file;
         out = Shell("LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z " +
-                      ShellQuote(file.string()) + " >/dev/null",
-                  status);
+                        ShellQuote(file.string()) + " >/dev/null",
+                    status);
         EXPECT_EQ(status, 0) << out;
         EXPECT_EQ(out, "") << page;
     }
-    const std::string cli = Shell("zcat " + ShellQuote((share / "man/man1/mediawizard-cli.1.gz").string()), status);
+    const std::string cli =
+        Shell("zcat " + ShellQuote((share / "man/man1/mediawizard-cli.1.gz").string()), status);
     for (const char* command : {"convert", "download", "presets", "probe", "transcode"})
         EXPECT_NE(cli.find(std::string(".SS ") + command + "\n"), std::string::npos) << command;
     EXPECT_NE(cli.find("\\-\\-json"), std::string::npos);
@@ -227,8 +235,8 @@ struct TXServer {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
             freopen("/dev/null", "w", stderr);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+                   "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -253,10 +261,10 @@ TEST(Package, BuildsWithoutLintianErrorsAndRunsWhenUnpacked) {
     test::TTempDir dir;
     int status = -1;
     std::string out = Shell(ShellQuote(MW_CMAKE_COMMAND) + " -DSETTINGS=" +
-                              ShellQuote(std::string(MW_TEST_BINARY_DIR) + "/packaging/DebSettings.cmake") +
-                              " -DOUT_DIR=" + ShellQuote(dir.Path()) + " -P " +
-                              ShellQuote(std::string(MW_TEST_SOURCE_DIR) + "/packaging/MakeDeb.cmake"),
-                          status);
+                                ShellQuote(std::string(MW_TEST_BINARY_DIR) + "/packaging/DebSettings.cmake") +
+                                " -DOUT_DIR=" + ShellQuote(dir.Path()) + " -P " +
+                                ShellQuote(std::string(MW_TEST_SOURCE_DIR) + "/packaging/MakeDeb.cmake"),
+                            status);
     ASSERT_EQ(status, 0) << out;
     std::string deb;
     for (const auto& e : fs::directory_iterator(dir.Path()))

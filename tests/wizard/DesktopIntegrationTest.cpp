@@ -39,24 +39,26 @@ namespace {
 class TPrivateBus {
   public:
     bool Start(std::string& error) {
-        const std::string config = Dir.Write(
-            "bus.conf", "<busconfig>\n"
-                        "  <type>session</type>\n"
-                        "  <listen>unix:dir=" + Dir.Path() + "</listen>\n"
-                        "  <policy context=\"default\">\n"
-                        "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                        "    <allow eavesdrop=\"true\"/>\n"
-                        "    <allow own=\"*\"/>\n"
-                        "  </policy>\n"
-                        "</busconfig>\n");
+        const std::string config =
+            Dir.Write("bus.conf", "<busconfig>\n"
+                                  "  <type>session</type>\n"
+                                  "  <listen>unix:dir=" +
+                                      Dir.Path() +
+                                      "</listen>\n"
+                                      "  <policy context=\"default\">\n"
+                                      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                                      "    <allow eavesdrop=\"true\"/>\n"
+                                      "    <allow own=\"*\"/>\n"
+                                      "  </policy>\n"
+                                      "</busconfig>\n");
         int out[2];
         if (pipe(out) != 0) return error = "pipe", false;
         FPid = fork();
         if (FPid == 0) {
             dup2(out[1], STDOUT_FILENO);
             close(out[0]);
-            execlp("dbus-daemon", "dbus-daemon", ("--config-file=" + config).c_str(), "--nofork", "--print-address=1",
-                   static_cast<char*>(nullptr));
+            execlp("dbus-daemon", "dbus-daemon", ("--config-file=" + config).c_str(), "--nofork",
+                   "--print-address=1", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(out[1]);
@@ -66,7 +68,8 @@ class TPrivateBus {
         while (Address.size() < 4096 && poll(&p, 1, 10000) == 1 && read(out[0], &c, 1) == 1 && c != '\n')
             Address += c;
         close(out[0]);
-        if (c != '\n' || Address.empty()) return error = "dbus-daemon gave no address (is the dbus package installed?)", false;
+        if (c != '\n' || Address.empty())
+            return error = "dbus-daemon gave no address (is the dbus package installed?)", false;
         return true;
     }
     ~TPrivateBus() {
@@ -274,8 +277,8 @@ void DesktopIntegrationTest::FilesFromTheCommandLineOpenOnTheFilePage() {
     TWindow w("full");
     QCOMPARE(w.Main->CurrentPage(), TWizardPage::Mode);
     w.Main->show();
-    w.Main->OpenSourceFiles({QString::fromStdString(test::Fixture("a.mp3")),
-                             QString::fromStdString(test::Fixture("text.avi"))});
+    w.Main->OpenSourceFiles(
+        {QString::fromStdString(test::Fixture("a.mp3")), QString::fromStdString(test::Fixture("text.avi"))});
     QCOMPARE(w.Main->CurrentPage(), TWizardPage::Step1);
     QCOMPARE(w.Main->FilePage->RowCount(), 1);
     QCOMPARE(w.FailedDialogs, 1);
@@ -322,9 +325,11 @@ void DesktopIntegrationTest::ButtonsAndGridPaintTheDoubledPictures() {
     QVERIFY(QTest::qWaitForWindowExposed(w.Main.get()));
     TPictureButton* button = w.Main->ButtonMin;
     QCOMPARE(button->size(), Picture(folder + "min_1.bmp").size());
-    QCOMPARE(button->grab().toImage().convertToFormat(QImage::Format_RGB32), Picture(folder + "min_1@2x.bmp"));
+    QCOMPARE(button->grab().toImage().convertToFormat(QImage::Format_RGB32),
+             Picture(folder + "min_1@2x.bmp"));
     button->setDown(true);
-    QCOMPARE(button->grab().toImage().convertToFormat(QImage::Format_RGB32), Picture(folder + "min_3@2x.bmp"));
+    QCOMPARE(button->grab().toImage().convertToFormat(QImage::Format_RGB32),
+             Picture(folder + "min_3@2x.bmp"));
     button->setDown(false);
 
     // A sound-only file shows the audio picture: the grid gets the one made for this screen.

@@ -108,8 +108,8 @@ TEST(Entry, VersionAndHelpAnswerWithoutADisplay) {
     };
     const TCase cases[] = {
         {"--version", 0,
-         "mediawizard " + edition.ReadString("SYSTEM", "Version") + " (" + edition.ReadString("SYSTEM", "Name") +
-             ")\nlibavutil 57."},
+         "mediawizard " + edition.ReadString("SYSTEM", "Version") + " (" +
+             edition.ReadString("SYSTEM", "Name") + ")\nlibavutil 57."},
         {"--help", 0, "Usage: mediawizard [FILE...]\n"},
         {"-platform offscreen --bogus", 2, "mediawizard: unknown option '--bogus'"},
     };

@@ -1,6 +1,6 @@
 // The desktop program's arguments and its end-of-run notice: plain logic, no Qt.
-#include "wizard/RunNotice.h"
 #include "wizard/WizardCommandLine.h"
+#include "wizard/RunNotice.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,34 @@ TEST(WizardCommandLine, FilesOptionsAndAddresses) {
     };
     const TCase cases[] = {
         {{}, {}, {}, false, false, false},
-        {{"a.avi", "/m/b.mp3", "../c.ogg"}, {"/home/u/a.avi", "/m/b.mp3", "/home/c.ogg"}, {}, false, false, false},
-        {{"file:///m/My%20Film.mkv", "file://localhost/m/x.mp4"}, {"/m/My Film.mkv", "/m/x.mp4"}, {}, false, false, false},
+        {{"a.avi", "/m/b.mp3", "../c.ogg"},
+         {"/home/u/a.avi", "/m/b.mp3", "/home/c.ogg"},
+         {},
+         false,
+         false,
+         false},
+        {{"file:///m/My%20Film.mkv", "file://localhost/m/x.mp4"},
+         {"/m/My Film.mkv", "/m/x.mp4"},
+         {},
+         false,
+         false,
+         false},
         // Names with a colon are files, not addresses.
-        {{"a:b.wav", "clip 1: intro.mp4"}, {"/home/u/a:b.wav", "/home/u/clip 1: intro.mp4"}, {}, false, false, false},
-        {{"https://example.com/v.mp4", "file://server/share/v.mp4", "file:///m/%zz.avi", "file:///m/a%00b.avi",
-          "file:///m/v.mp4?x=1", "ftp://h/v.mp4"},
+        {{"a:b.wav", "clip 1: intro.mp4"},
+         {"/home/u/a:b.wav", "/home/u/clip 1: intro.mp4"},
+         {},
+         false,
+         false,
+         false},
+        {{"https://example.com/v.mp4", "file://server/share/v.mp4", "file:///m/%zz.avi",
+          "file:///m/a%00b.avi", "file:///m/v.mp4?x=1", "ftp://h/v.mp4"},
          {},
          {"https://example.com/v.mp4: not a local file", "file://server/share/v.mp4: not a local file",
           "file:///m/%zz.avi: not a local file", "file:///m/a%00b.avi: not a local file",
           "file:///m/v.mp4?x=1: not a local file", "ftp://h/v.mp4: not a local file"},
-         false, false, false},
+         false,
+         false,
+         false},
         {{"--version"}, {}, {}, false, true, false},
         {{"-h", "x.avi"}, {"/home/u/x.avi"}, {}, true, false, false},
         // After "--" everything is a file; before it an unknown option is an error, yet a later

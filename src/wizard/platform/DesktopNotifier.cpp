@@ -17,7 +17,8 @@ constexpr int CallTimeoutMs = 10000;
 
 } // namespace
 
-TDesktopNotifier::TDesktopNotifier(QObject* parent, const QDBusConnection& bus) : QObject(parent), FBus(bus) {}
+TDesktopNotifier::TDesktopNotifier(QObject* parent, const QDBusConnection& bus)
+    : QObject(parent), FBus(bus) {}
 
 void TDesktopNotifier::Notify(const TRunNotice& notice, TRunKind kind) {
     if (!FBus.isConnected()) {

@@ -17,7 +17,8 @@ namespace mw {
 class TDesktopNotifier : public QObject {
     Q_OBJECT
   public:
-    explicit TDesktopNotifier(QObject* parent = nullptr, const QDBusConnection& bus = QDBusConnection::sessionBus());
+    explicit TDesktopNotifier(QObject* parent = nullptr,
+                              const QDBusConnection& bus = QDBusConnection::sessionBus());
 
     void Notify(const TRunNotice& notice, TRunKind kind);
 
