@@ -8,7 +8,7 @@ TSAN_TESTS   = app_tests download_tests engine_tests
 TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|Logger
 JOBS    ?= $(shell nproc)
 
-.PHONY: setup configure build run test test-asan test-tsan screenshots clean
+.PHONY: setup configure build run test test-asan test-tsan screenshots package install clean
 
 setup:
 	@bash scripts/setup.sh
@@ -21,6 +21,15 @@ build: configure
 
 run: build
 	cd $(BUILD)/run && ./mediawizard
+
+# The Debian package of the chosen edition: $(BUILD)/mediawizard_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD) --target deb
+
+# Into PREFIX (default /usr/local); DESTDIR works as usual.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # Every page of every edition, offscreen, into $(BUILD)/screenshots/<edition>/; refreshes docs/screenshot.png.
 screenshots: build

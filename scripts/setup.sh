@@ -11,6 +11,10 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-cantarell
   libgtest-dev libgmock-dev
   xvfb xauth
+  # Install rules and the Debian package: the checks of the desktop entry, the metainfo and the
+  # .deb, dpkg-shlibdeps, man-page formatting, the MIME database the entry is checked against, and
+  # the private session bus of the notification tests.
+  desktop-file-utils appstream lintian dpkg-dev man-db shared-mime-info dbus
   # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots.
   xdotool x11-apps
   nginx curl

@@ -2,10 +2,16 @@
 // repository holds editable text instead of opaque bitmaps.
 //
 //   mw-render-artwork <artwork folder> <edition.ini> <output folder>
+//   mw-render-artwork --icon <icon.svg> <app id> <icon theme folder> <icon.ico>
 //
 // The edition file gives the product name, the skin and the picture folder name. skins.ini gives each
 // skin's palette, sizes and positions; templates use ${name} for a value and ${include:part} for the text
-// of part.svg. A template "x.skinN.svg" replaces "x.svg" for skin N.
+// of part.svg. A template "x.skinN.svg" replaces "x.svg" for skin N. Every picture is written twice: at
+// its size ("x.png") and at twice its size for high-density screens ("x@2x.png").
+//
+// The icon form renders the application icon into a hicolor theme tree (scalable and the fixed sizes)
+// and the window icon file beside the programs.
+#include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -18,6 +24,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -140,7 +147,8 @@ class Renderer {
         return text.toUtf8();
     }
 
-    QImage Render(const QString& name, QSize size, const Vars& extra) const {
+    // The picture at size × scale pixels; the template still sees the size, so the drawing only grows.
+    QImage Render(const QString& name, QSize size, const Vars& extra, int scale = 1) const {
         Vars all = extra;
         all["w"] = QString::number(size.width());
         all["h"] = QString::number(size.height());
@@ -150,12 +158,12 @@ class Renderer {
         all["wg"] = QString::number(size.width() - 4);
         QSvgRenderer svg(Expand(name, all));
         if (!svg.isValid()) throw Fail(name.toStdString() + ": invalid SVG");
-        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+        QImage img(size * scale, QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::transparent);
         QPainter p(&img);
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                          QPainter::SmoothPixmapTransform);
-        svg.render(&p, QRectF(QPointF(0, 0), size));
+        svg.render(&p, QRectF(QPointF(0, 0), size * scale));
         return img;
     }
 
@@ -206,8 +214,36 @@ QImage KeyedFrame(const QImage& rendered) {
     return out;
 }
 
+// The frame at twice its size keeps the outline of the frame at its size: a window mask is set in
+// whole window pixels, so a 2x pixel is the key colour exactly where its 1x pixel is. Inside, a 2x
+// pixel the drawing left (nearly) transparent takes its 1x pixel's colour.
+QImage KeyedDoubleFrame(const QImage& rendered, const QImage& keyed) {
+    QImage argb = rendered.convertToFormat(QImage::Format_ARGB32);
+    QImage out(argb.size(), QImage::Format_RGB888);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            const QColor parent = keyed.pixelColor(x / 2, y / 2);
+            const QRgb c = src[x];
+            QColor colour = parent;
+            if (parent != QColor(255, 0, 255) && qAlpha(c) >= 128) {
+                colour = QColor(qRed(c), qGreen(c), qBlue(c));
+                if (colour == QColor(255, 0, 255)) colour = QColor(254, 0, 254);
+            }
+            out.setPixelColor(x, y, colour);
+        }
+    }
+    return out;
+}
+
 void Save(const QImage& img, const QString& path, const char* format) {
     if (!img.save(path, format)) throw Fail("cannot write " + path.toStdString());
+}
+
+// "x.png" and its twice-as-large "x@2x.png".
+QString DoubleName(const QString& path) {
+    const qsizetype dot = path.lastIndexOf('.');
+    return path.left(dot) + "@2x" + path.mid(dot);
 }
 
 // Bitmap buttons sit on the frame: their background is the frame under them, drawn with the button on
@@ -218,6 +254,13 @@ void SaveOnFrame(const QImage& frame, const QImage& button, QPoint at, const QSt
     p.drawImage(0, 0, button);
     p.end();
     Save(base.convertToFormat(QImage::Format_RGB888), path, "BMP");
+}
+
+// Renders one picture at 1x and 2x and saves both.
+template <typename SaveOne>
+void RenderBoth(const Renderer& r, const QString& name, QSize size, const Vars& v, SaveOne save) {
+    for (int scale : {1, 2})
+        save(r.Render(name, size, v, scale), scale);
 }
 
 struct LabelFit {
@@ -258,12 +301,20 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
     const Renderer r(artDir, skin, vars);
     const QString out = outDir + "/";
 
-    const QImage frame = KeyedFrame(r.Render("frame", ParseSize(r.Var("frame_size")), {}));
+    const QSize frameSize = ParseSize(r.Var("frame_size"));
+    const QImage frame = KeyedFrame(r.Render("frame", frameSize, {}));
+    const QImage frames[] = {frame, KeyedDoubleFrame(r.Render("frame", frameSize, {}, 2), frame)};
+    // Writes a picture under its name, or the 2x one under the @2x name.
+    auto png = [&](const QString& file) {
+        return [&, file](const QImage& img, int scale) {
+            Save(img, out + (scale == 1 ? file : DoubleName(file)), "PNG");
+        };
+    };
     for (const char* logo : {"toplogo", "leftlogo"})
-        Save(r.Render(logo, ParseSize(r.Var(QString(logo) + "_size")), {}), out + logo + ".png", "PNG");
-    Save(r.Render("mode_download", ParseSize(r.Var("mode_size")), {}), out + "downloadyoutube.png", "PNG");
-    Save(r.Render("mode_convert", ParseSize(r.Var("mode_size")), {}), out + "youtubeconvert.png", "PNG");
-    Save(r.Render("audioicon", QSize(118, 78), {}), out + "audioicon.png", "PNG");
+        RenderBoth(r, logo, ParseSize(r.Var(QString(logo) + "_size")), {}, png(QString(logo) + ".png"));
+    RenderBoth(r, "mode_download", ParseSize(r.Var("mode_size")), {}, png("downloadyoutube.png"));
+    RenderBoth(r, "mode_convert", ParseSize(r.Var("mode_size")), {}, png("youtubeconvert.png"));
+    RenderBoth(r, "audioicon", QSize(118, 78), {}, png("audioicon.png"));
 
     struct FrameButton {
         const char* file;
@@ -271,10 +322,14 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
     };
     for (const FrameButton& b : {FrameButton{"min", 3}, FrameButton{"close", 3}, FrameButton{"bottom", 4}}) {
         const QString key = b.file;
+        const QPoint at = ParsePoint(r.Var(key + "_pos"));
         for (int n = 1; n <= b.states; ++n) {
-            const QImage img = r.Render("button_" + key, ParseSize(r.Var(key + "_size")), StateVars(vars, n));
-            SaveOnFrame(frame, img, ParsePoint(r.Var(key + "_pos")),
-                        out + key + "_" + QString::number(n) + ".bmp");
+            const QString file = out + key + "_" + QString::number(n) + ".bmp";
+            RenderBoth(r, "button_" + key, ParseSize(r.Var(key + "_size")), StateVars(vars, n),
+                       [&](const QImage& img, int scale) {
+                           SaveOnFrame(frames[scale - 1], img, at * scale,
+                                       scale == 1 ? file : DoubleName(file));
+                       });
         }
     }
 
@@ -288,8 +343,8 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
             Vars v = StateVars(vars, n);
             v["label"] = c.label;
             v["glyph"] = QString("glyph_") + c.kind;
-            Save(r.Render("class", QSize(165, 32), v),
-                 out + "class_" + c.key + "_" + QString::number(n) + ".png", "PNG");
+            RenderBoth(r, "class", QSize(165, 32), v,
+                       png(QString("class_") + c.key + "_" + QString::number(n) + ".png"));
         }
     for (const FormatInfo& f : kFormats)
         for (int n = 1; n <= 4; ++n) {
@@ -300,24 +355,129 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
             v["label_size"] = QString::number(fit.sizePx);
             v["label_stretch"] = QString::number(fit.stretch, 'f', 3);
             v["glyph"] = QString("glyph_") + f.kind;
-            Save(r.Render("format", QSize(62, 57), v),
-                 out + "format_" + f.key + "_" + QString::number(n) + ".png", "PNG");
+            RenderBoth(r, "format", QSize(62, 57), v,
+                       png(QString("format_") + f.key + "_" + QString::number(n) + ".png"));
         }
+    Save(frames[1], DoubleName(out + "main.bmp"), "BMP");
     // Written last: the build treats it as the mark that the folder is complete.
     Save(frame, out + "main.bmp", "BMP");
+}
+
+void Put16(QByteArray& b, quint16 v) {
+    b.append(static_cast<char>(v & 0xFF));
+    b.append(static_cast<char>(v >> 8));
+}
+
+void Put32(QByteArray& b, quint32 v) {
+    Put16(b, static_cast<quint16>(v & 0xFFFF));
+    Put16(b, static_cast<quint16>(v >> 16));
+}
+
+// One icon entry: a 32-bit bottom-up device-independent bitmap with its (empty) AND mask, which every
+// reader of the format takes, whatever the size.
+QByteArray IcoImage(const QImage& image) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    const int size = argb.width();
+    QByteArray b;
+    Put32(b, 40);
+    Put32(b, static_cast<quint32>(size));
+    Put32(b, static_cast<quint32>(size * 2)); // colour rows plus mask rows
+    Put16(b, 1);
+    Put16(b, 32);
+    for (int i = 0; i < 6; ++i)
+        Put32(b, 0);
+    for (int y = size - 1; y >= 0; --y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < size; ++x) {
+            b.append(static_cast<char>(qBlue(row[x])));
+            b.append(static_cast<char>(qGreen(row[x])));
+            b.append(static_cast<char>(qRed(row[x])));
+            b.append(static_cast<char>(qAlpha(row[x])));
+        }
+    }
+    b.append(QByteArray(((size + 31) / 32) * 4 * size, '\0'));
+    return b;
+}
+
+QByteArray IcoFile(const QList<QImage>& images) {
+    QByteArray ico;
+    Put16(ico, 0);
+    Put16(ico, 1);
+    Put16(ico, static_cast<quint16>(images.size()));
+    QList<QByteArray> data;
+    for (const QImage& img : images)
+        data << IcoImage(img);
+    auto offset = static_cast<quint32>(6 + 16 * images.size());
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        const int size = images[i].width();
+        ico.append(static_cast<char>(size >= 256 ? 0 : size)); // 0 stands for 256
+        ico.append(static_cast<char>(size >= 256 ? 0 : size));
+        ico.append('\0');
+        ico.append('\0');
+        Put16(ico, 1);
+        Put16(ico, 32);
+        Put32(ico, static_cast<quint32>(data[i].size()));
+        Put32(ico, offset);
+        offset += static_cast<quint32>(data[i].size());
+    }
+    for (const QByteArray& d : data)
+        ico += d;
+    return ico;
+}
+
+QImage RenderIcon(QSvgRenderer& svg, int size) {
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    svg.render(&p, QRectF(0, 0, size, size));
+    return img;
+}
+
+// The application icon from its SVG source: the hicolor theme's scalable and fixed sizes, named after
+// the application id, and the window icon file with the sizes a window manager asks for.
+void RenderAppIcon(const QString& svgPath, const QString& appId, const QString& themeDir,
+                   const QString& icoPath) {
+    QSvgRenderer svg(svgPath);
+    if (!svg.isValid()) throw Fail(svgPath.toStdString() + ": invalid SVG");
+    const QString scalable = themeDir + "/scalable/apps";
+    if (!QDir().mkpath(scalable)) throw Fail("cannot create " + scalable.toStdString());
+    const QString svgCopy = scalable + "/" + appId + ".svg";
+    QFile::remove(svgCopy);
+    if (!QFile::copy(svgPath, svgCopy)) throw Fail("cannot write " + svgCopy.toStdString());
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString dir = themeDir + QString("/%1x%1/apps").arg(size);
+        if (!QDir().mkpath(dir)) throw Fail("cannot create " + dir.toStdString());
+        Save(RenderIcon(svg, size), dir + "/" + appId + ".png", "PNG");
+    }
+    QList<QImage> images;
+    for (int size : {16, 32, 48, 256})
+        images << RenderIcon(svg, size);
+    QFile ico(icoPath);
+    if (!ico.open(QIODevice::WriteOnly | QIODevice::Truncate) || ico.write(IcoFile(images)) < 0 ||
+        !ico.flush())
+        throw Fail("cannot write " + icoPath.toStdString());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <artwork folder> <edition.ini> <output folder>\n", argv[0]);
+    const bool icon = argc == 6 && std::string(argv[1]) == "--icon";
+    if (argc != 4 && !icon) {
+        std::fprintf(stderr,
+                     "usage: %s <artwork folder> <edition.ini> <output folder>\n"
+                     "       %s --icon <icon.svg> <app id> <icon theme folder> <icon.ico>\n",
+                     argv[0], argv[0]);
         return 2;
     }
     QGuiApplication app(argc, argv);
     try {
-        RenderEdition(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
-                      QString::fromLocal8Bit(argv[3]));
+        if (icon)
+            RenderAppIcon(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                          QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]));
+        else
+            RenderEdition(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+                          QString::fromLocal8Bit(argv[3]));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mw-render-artwork: %s\n", e.what());
         return 1;

@@ -1,5 +1,7 @@
 // Renders every page of every edition, the About, log and failed-add windows with the offscreen
 // platform: mediawizard-screenshots OUTDIR EDITIONSDIR MEDIA...
+// With --first-page (run at QT_SCALE_FACTOR=2) only each edition's start page, as a high-density
+// screen shows it: OUTDIR/<edition>/first-page@2x.png.
 // Runs from the run folder (the pictures are found beside the executable). Each edition starts
 // with fresh settings in a temporary folder; message boxes are answered Yes without showing.
 #include "app/Globals.h"
@@ -243,12 +245,33 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     return ok;
 }
 
+// The start page as the window opens, at the screen's device-pixel ratio.
+bool ShootFirstPage(const QString& outDir, const std::string& config) {
+    QDir().mkpath(outDir);
+    QTemporaryDir settings;
+    setenv("XDG_CONFIG_HOME", qPrintable(settings.path()), 1);
+    GlobalVars = TGlobalVars{};
+    QApplication::setApplicationName(QString::fromStdString(ReadProductTitle(config)));
+    TFormLog log;
+    TFormMain main(&log, config);
+    if (!main.Controller()) return false;
+    main.move(0, 0);
+    main.show();
+    const QString ratio = QString::number(main.devicePixelRatioF());
+    return Save(&main, outDir + "/first-page@" + ratio + "x.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    const bool firstPage = argc > 1 && std::string(argv[1]) == "--first-page";
+    if (firstPage) {
+        --argc;
+        ++argv;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: mediawizard-screenshots OUTDIR EDITIONSDIR MEDIA...\n");
+        std::fprintf(stderr, "usage: mediawizard-screenshots [--first-page] OUTDIR EDITIONSDIR [MEDIA...]\n");
         return 2;
     }
     SetMessageHook([](const std::string& message, const std::string&, TMsgDlgType, unsigned buttons) {
@@ -266,7 +289,10 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (const char* edition : {"full", "convert", "join", "audio"}) {
         const std::string config = std::string(argv[2]) + "/" + edition + "/lamecore.dll";
-        ok &= ShootEdition(QString(argv[1]) + "/" + edition, edition, config, media, broken);
+        if (firstPage)
+            ok &= ShootFirstPage(QString(argv[1]) + "/" + edition, config);
+        else
+            ok &= ShootEdition(QString(argv[1]) + "/" + edition, edition, config, media, broken);
     }
     return ok ? 0 : 1;
 }

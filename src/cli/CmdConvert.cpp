@@ -1,6 +1,7 @@
 // mediawizard-cli convert: a whole conversion run with a preset, as the application runs it
 // (same task building, names and counters), with progress on the terminal and a summary.
 #include "cli/Cli.h"
+#include "cli/JsonViews.h"
 
 #include "app/Dispatcher.h"
 #include "app/UtilFuncs.h"
@@ -22,7 +23,7 @@ namespace {
 
 const char* const ConvertUsage =
     "Usage: mediawizard-cli convert --class CLASS --format FORMAT [--preset N] [--join]\n"
-    "                               [--output DIR] [--parallel N] [--verbose] FILE...\n"
+    "                               [--output DIR] [--parallel N] [--verbose] [--json] FILE...\n"
     "\n"
     "Converts each FILE with a preset, as the application does: one output per file named after\n"
     "it (or, with --join, all files joined into Output_Merge), never overwriting a file.\n"
@@ -34,6 +35,7 @@ const char* const ConvertUsage =
     "  --output DIR     output folder (default: the current folder; created if needed)\n"
     "  --parallel N     convert N files at once (default 1)\n"
     "  --verbose        show the engine's log\n"
+    "  --json           progress and the summary as one JSON object per line\n"
     "\n"
     "Exit status: 0 when every file converted, 1 otherwise, 2 for a usage error.\n";
 
@@ -121,6 +123,7 @@ struct TConvertArgs {
     int32_t Parallel = 1;
     bool Join = false;
     bool Verbose = false;
+    bool Json = false;
     std::vector<std::string> Files;
 };
 
@@ -147,6 +150,8 @@ int ParseConvertArgs(const TCliArgs& args, TConvertArgs& a) {
             a.Join = true;
         } else if (arg == "--verbose") {
             a.Verbose = true;
+        } else if (arg == "--json") {
+            a.Json = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return UsageError("convert: unknown option '" + arg + "'");
         } else {
@@ -213,11 +218,13 @@ int RunConvert(const TCliArgs& args) {
     {
         TFFEncoder encoder;
         TConversionRun run;
-        TTerminalConvertView view(isatty(STDOUT_FILENO), a.Join);
+        TTerminalConvertView terminal(isatty(STDOUT_FILENO), a.Join);
+        TJsonConvertView jsonView(a.Join);
+        IConversionView& view = a.Json ? static_cast<IConversionView&>(jsonView) : terminal;
         TConversionRunner runner(encoder, settings, run, view);
         runner.JoinMode = a.Join;
         runner.ParallelCount = a.Parallel;
-        view.Runner = &runner;
+        terminal.Runner = jsonView.Runner = &runner;
 
         // The command line has no add dialog: a file the probe refuses counts as a failed file.
         std::vector<TSourceFile> sources;
@@ -229,7 +236,7 @@ int RunConvert(const TCliArgs& args) {
         auto previous = std::signal(SIGINT, OnConvertInterrupt);
         runner.StartConversionRun(sources);
         bool cancelled = false;
-        while (!view.Finished) {
+        while (!runner.Ended()) {
             dispatcher.WaitAndRunPending(std::chrono::milliseconds(50));
             if (GInterrupted && !cancelled) {
                 cancelled = true;
@@ -239,13 +246,17 @@ int RunConvert(const TCliArgs& args) {
         std::signal(SIGINT, previous);
 
         const int total = run.RunTotalFiles + static_cast<int>(refused.size());
-        std::printf("Total files: %d\nSuccessed: %d\nFailed: %d\n", total, run.RunSucceeded,
-                    total - run.RunSucceeded);
-        for (const std::string& line : refused)
-            std::printf("File load error: %s\n", line.c_str());
-        for (const std::string& line : run.RunErrors)
-            std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        if (a.Json) {
+            TJsonConvertView::PrintSummary(total, run.RunSucceeded, run.RunErrors, refused);
+        } else {
+            std::printf("Total files: %d\nSuccessed: %d\nFailed: %d\n", total, run.RunSucceeded,
+                        total - run.RunSucceeded);
+            for (const std::string& line : refused)
+                std::printf("File load error: %s\n", line.c_str());
+            for (const std::string& line : run.RunErrors)
+                std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+        }
         exitStatus = total > 0 && run.RunSucceeded == total ? 0 : 1;
     }
     SetMainThreadDispatcher(nullptr);

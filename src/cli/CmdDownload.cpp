@@ -1,5 +1,6 @@
 // mediawizard-cli download: the download runner over the terminal, one progress line per link.
 #include "cli/Cli.h"
+#include "cli/JsonViews.h"
 
 #include "app/Dispatcher.h"
 #include "app/UserSettings.h"
@@ -42,14 +43,18 @@ std::string Printable(const std::string& text) {
     return out;
 }
 
-// Refused links are reported and skipped (OK), never asked about.
+// Refused links are reported and skipped (OK), never asked about; with --json as log objects.
 struct TStderrPrompt : ILinkListPrompt {
     int Refused = 0;
+    bool Json = false;
     bool ShowLinkMessage(const std::string& text) override {
         std::string line = text;
         const size_t gap = line.find("\n\r\n\r");
         if (gap != std::string::npos) line = line.substr(0, gap) + ": " + line.substr(gap + 4);
-        std::fprintf(stderr, "mediawizard-cli: %s\n", Printable(line).c_str());
+        if (Json)
+            PrintJsonLog(line);
+        else
+            std::fprintf(stderr, "mediawizard-cli: %s\n", Printable(line).c_str());
         // A link given twice is downloaded once; only links that are not video links count as failed.
         if (text.find(AlreadyInListText) == std::string::npos) ++Refused;
         return true;
@@ -135,6 +140,7 @@ class TTerminalView : public IDownloadView {
 int RunDownload(const TCliArgs& args) {
     std::string folder = ".";
     bool highQuality = true;
+    bool asJson = false;
     std::vector<std::string> urls;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -147,6 +153,8 @@ int RunDownload(const TCliArgs& args) {
                 SetVideoSiteDomain(value);
         } else if (a == "--no-hq") {
             highQuality = false;
+        } else if (a == "--json") {
+            asJson = true;
         } else if (a.rfind("--", 0) == 0) {
             return UsageError("unknown option '" + a + "'");
         } else {
@@ -162,26 +170,32 @@ int RunDownload(const TCliArgs& args) {
     }
     TLinkList list;
     TStderrPrompt prompt;
+    prompt.Json = asJson;
     for (const auto& u : urls)
         list.AddLink(u, prompt);
-    if (list.Links.empty()) return 1;
+    if (list.Links.empty()) {
+        if (asJson) TJsonDownloadView::PrintSummary(prompt.Refused, 0, prompt.Refused, {});
+        return 1;
+    }
 
     TQueueDispatcher dispatcher;
     TUserSettings settings;
     settings.PreferYouTubeQuality = highQuality;
     settings.OutputURLDir =
         AddTrailingBackslash(std::filesystem::absolute(folder).lexically_normal().string());
-    TTerminalView view(isatty(STDOUT_FILENO));
+    TTerminalView terminal(isatty(STDOUT_FILENO));
+    TJsonDownloadView jsonView;
+    IDownloadView& view = asJson ? static_cast<IDownloadView&>(jsonView) : terminal;
     TDownloadRunner runner(&dispatcher, settings, view);
     // The script runs synchronously; there is nothing to wait for after it.
     runner.ScriptWaitMs = 0;
-    view.Runner = &runner;
+    terminal.Runner = jsonView.Runner = &runner;
 
     GInterrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     runner.BuildDownloadList(list.Links);
     runner.StartDownloadRun();
-    while (!view.Ended) {
+    while (!terminal.Ended && !jsonView.Ended) {
         dispatcher.WaitAndRunPending(std::chrono::milliseconds(50));
         // A cancel between two steps finds no transfer running: repeat it until one reports.
         if (GInterrupted) runner.Cancel();
@@ -189,17 +203,22 @@ int RunDownload(const TCliArgs& args) {
     std::signal(SIGINT, previous);
 
     const TDownloadRun& run = runner.DownloadRun;
-    std::printf("Total: %d, succeeded: %d, failed: %d\n", run.Total + prompt.Refused, run.Succeeded,
-                run.Failed() + prompt.Refused);
-    for (const auto& f : runner.DownloadedFiles)
-        std::printf("Saved: %s\n", Printable(f).c_str());
+    if (asJson) {
+        TJsonDownloadView::PrintSummary(run.Total + prompt.Refused, run.Succeeded,
+                                        run.Failed() + prompt.Refused, runner.DownloadedFiles);
+    } else {
+        std::printf("Total: %d, succeeded: %d, failed: %d\n", run.Total + prompt.Refused, run.Succeeded,
+                    run.Failed() + prompt.Refused);
+        for (const auto& f : runner.DownloadedFiles)
+            std::printf("Saved: %s\n", Printable(f).c_str());
+    }
     return run.Failed() == 0 && prompt.Refused == 0 ? 0 : 1;
 }
 
 } // namespace
 
 MW_CLI_COMMAND("download", "download videos by their page links",
-               "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] URL...\n"
+               "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] [--json] URL...\n"
                "\n"
                "Fetches each video's page and information, then the stream of the best quality in\n"
                "the default preference order (falling back to the next on failure), and saves it\n"
@@ -208,6 +227,7 @@ MW_CLI_COMMAND("download", "download videos by their page links",
                "  --folder DIR     where to save (default: the current folder; created if needed)\n"
                "  --no-hq          download only the default quality (HQ5)\n"
                "  --site DOMAIN    the video site's domain (default youtube.com), e.g. 127.0.0.1:8080\n"
+               "  --json           progress and the summary as one JSON object per line\n"
                "\n"
                "Exit status: 0 when every link was saved, 1 otherwise, 2 for a usage error.\n",
                RunDownload);

@@ -1,6 +1,7 @@
 // mediawizard-cli probe: what the file list shows for each file, optionally with its thumbnail.
 #include "app/UtilFuncs.h"
 #include "cli/Cli.h"
+#include "cli/JsonOutput.h"
 #include "convert/SourceFiles.h"
 #include "engine/BitmapPng.h"
 #include "engine/FFDecode.h"
@@ -100,22 +101,6 @@ bool WriteThumbnail(mw::TFFDecoder& decoder, int64_t durationUs, const std::stri
     return mw::SaveBitmapAsPng(bitmap, path, error, force);
 }
 
-std::string HexBytes(const std::string& s) {
-    static const char Digits[] = "0123456789abcdef";
-    std::string hex;
-    for (const unsigned char c : s) {
-        hex += Digits[c >> 4];
-        hex += Digits[c & 15];
-    }
-    return hex;
-}
-
-// A name that is not UTF-8 is shown with U+FFFD by the JSON writer; its exact bytes go beside it.
-void AddName(json& j, const std::string& key, const std::string& name) {
-    j[key] = name;
-    if (!mw::IsValidUtf8(name)) j[key + "_bytes"] = HexBytes(name);
-}
-
 int RunProbe(const mw::cli::TCliArgs& args) {
     std::vector<std::string> files;
     bool asJson = false;
@@ -158,7 +143,7 @@ int RunProbe(const mw::cli::TCliArgs& args) {
             failed = true;
             if (asJson) {
                 json j;
-                AddName(j, "file", file);
+                mw::cli::AddJsonName(j, "file", file);
                 j["ok"] = false;
                 j["error"] = decoder.LastErrorMessage();
                 all.push_back(j);
@@ -190,7 +175,7 @@ int RunProbe(const mw::cli::TCliArgs& args) {
 
         if (asJson) {
             json j;
-            AddName(j, "file", file);
+            mw::cli::AddJsonName(j, "file", file);
             j.update(json{{"ok", true},
                           {"format", decoder.FormatContext()->iformat->name},
                           {"duration_us", fileInfo.Duration},
@@ -204,7 +189,7 @@ int RunProbe(const mw::cli::TCliArgs& args) {
             if (thumbPath.empty())
                 j["thumbnail"] = nullptr;
             else
-                AddName(j, "thumbnail", thumbPath);
+                mw::cli::AddJsonName(j, "thumbnail", thumbPath);
             if (!thumbError.empty()) j["thumbnail_error"] = thumbError;
             if (!audioOnly)
                 j["video"] = {{"index", videoIndex},

@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 
 #include "engine/FFLoad.h"
+#include "engine/FFVersions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,13 +32,23 @@ bool LoadEngineLibraries() {
 namespace {
 
 void PrintHelp() {
-    std::printf("Usage: mediawizard-cli COMMAND [ARGS...]\n\nCommands:\n");
+    std::printf("Usage: mediawizard-cli COMMAND [ARGS...]\n"
+                "       mediawizard-cli --version | --help\n\nCommands:\n");
     auto commands = mw::cli::Commands();
     std::sort(commands.begin(), commands.end(),
               [](const auto& a, const auto& b) { return std::strcmp(a.Name, b.Name) < 0; });
     for (const auto& c : commands)
         std::printf("  %-12s %s\n", c.Name, c.Summary);
-    std::printf("\nRun 'mediawizard-cli COMMAND --help' for a command's options.\n");
+    std::printf("\nRun 'mediawizard-cli COMMAND --help' for a command's options; --version shows the\n"
+                "version, the edition and the media libraries found.\n");
+}
+
+int PrintVersion() {
+    mw::TProgramVersion version = mw::CollectProgramVersion("mediawizard-cli");
+    // Site extractor hook: the download core's extractor lookup (name, version, path) goes into
+    // version.Extractor here.
+    std::fputs(mw::FormatProgramVersion(version).c_str(), stdout);
+    return version.EditionError.empty() ? 0 : 1;
 }
 
 bool IsHelp(const std::string& a) {
@@ -56,6 +67,7 @@ int main(int argc, char** argv) {
         PrintHelp();
         return 0;
     }
+    if (args[0] == "--version") return PrintVersion();
     for (const auto& c : mw::cli::Commands()) {
         if (args[0] != c.Name) continue;
         const mw::cli::TCliArgs rest(args.begin() + 1, args.end());

@@ -9,8 +9,10 @@ TPictureButton::TPictureButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::TabFocus);
 }
 
-void TPictureButton::SetPictures(std::vector<QPixmap> pictures) {
+void TPictureButton::SetPictures(std::vector<QPixmap> pictures, std::vector<QPixmap> doubled) {
     FPictures = std::move(pictures);
+    // A partial set would paint some states sharp and others blurred: all or nothing.
+    FDoubled = doubled.size() == FPictures.size() ? std::move(doubled) : std::vector<QPixmap>();
     if (!FPictures.empty()) resize(FPictures[0].deviceIndependentSize().toSize());
     update();
 }
@@ -28,7 +30,8 @@ const QPixmap* TPictureButton::StatePicture() const {
         state = 2;
     else if (FHover)
         state = 1;
-    return &FPictures[std::min(state, FPictures.size() - 1)];
+    const std::vector<QPixmap>& set = devicePixelRatioF() > 1 && !FDoubled.empty() ? FDoubled : FPictures;
+    return &set[std::min(state, set.size() - 1)];
 }
 
 void TPictureButton::paintEvent(QPaintEvent*) {

@@ -1,7 +1,8 @@
 // A button drawn from its state pictures: normal, hover, pressed and (optionally) disabled. It
 // takes the size of its pictures; a caption, when set, is drawn centred on top. A checked button
 // keeps its pressed picture (the format and class buttons). Without pictures only the caption is
-// drawn, underlined while the mouse is over it (the transparent bottom buttons of one skin).
+// drawn, underlined while the mouse is over it (the transparent bottom buttons of one skin). On a
+// high-density screen the pictures at twice the size are painted when there are any.
 #pragma once
 
 #include <QAbstractButton>
@@ -15,7 +16,8 @@ class TPictureButton : public QAbstractButton {
     Q_OBJECT
   public:
     explicit TPictureButton(QWidget* parent = nullptr);
-    void SetPictures(std::vector<QPixmap> pictures);
+    // doubled: the same states at twice the size, or none.
+    void SetPictures(std::vector<QPixmap> pictures, std::vector<QPixmap> doubled = {});
     // disabled: the caption's colour while disabled (default: the normal one, faded).
     void SetTextColor(const QColor& color, const QColor& disabled = QColor()) {
         FTextColor = color;
@@ -31,7 +33,7 @@ class TPictureButton : public QAbstractButton {
 
   private:
     const QPixmap* StatePicture() const;
-    std::vector<QPixmap> FPictures;
+    std::vector<QPixmap> FPictures, FDoubled;
     QColor FTextColor, FDisabledTextColor;
     bool FHover = false;
 };

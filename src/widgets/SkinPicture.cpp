@@ -22,6 +22,23 @@ bool LoadSkinPicture(const std::string& file, QImage& image, std::string& error)
     return true;
 }
 
+std::string DoublePictureFile(const std::string& file) {
+    const size_t slash = file.find_last_of('/');
+    const size_t dot = file.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return file + "@2x";
+    return file.substr(0, dot) + "@2x" + file.substr(dot);
+}
+
+QImage LoadDoublePicture(const std::string& file, const QImage& normal) {
+    QImage doubled;
+    std::string ignored;
+    if (normal.isNull() || !QFileInfo(QString::fromStdString(DoublePictureFile(file))).isFile() ||
+        !LoadSkinPicture(DoublePictureFile(file), doubled, ignored) || doubled.size() != normal.size() * 2)
+        return {};
+    doubled.setDevicePixelRatio(2);
+    return doubled;
+}
+
 QRegion OpaqueRegion(const QImage& frame) {
     // Runs of non-magenta pixels per row: explicit, whatever bit order a mono mask would use.
     const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);

@@ -87,7 +87,9 @@ void TSlideDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     const QImage picture = index.data(Qt::DecorationRole).value<QImage>();
     p->fillRect(pictureArea, QColor(0, 0, 0, 28));
     if (!picture.isNull()) {
-        const QSize s = picture.size().scaled(pictureArea.size(), Qt::KeepAspectRatio);
+        // In window pixels: a picture made for a high-density screen keeps its size and its detail.
+        const QSize s =
+            picture.deviceIndependentSize().toSize().scaled(pictureArea.size(), Qt::KeepAspectRatio);
         const QRect target(pictureArea.left() + (pictureArea.width() - s.width()) / 2,
                            pictureArea.top() + (pictureArea.height() - s.height()) / 2, s.width(),
                            s.height());

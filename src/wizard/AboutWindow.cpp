@@ -1,5 +1,6 @@
 #include "wizard/AboutWindow.h"
 
+#include "widgets/SkinPicture.h"
 #include "wizard/platform/GuiUtils.h"
 
 #include <QEvent>
@@ -35,10 +36,22 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     int tabLeft = 10;
     if (config.Skin != 3) {
         ImageLeft = new QLabel(this);
-        const QPixmap logo(QString::fromStdString(ResourceFolder(config) + "leftlogo.png"));
-        ImageLeft->setPixmap(logo.scaledToHeight(std::min(logo.height() > 0 ? logo.height() : 260, 260),
-                                                 Qt::SmoothTransformation));
-        ImageLeft->setGeometry(0, 0, std::max(ImageLeft->pixmap().width(), 1), 300);
+        const std::string file = ResourceFolder(config) + "leftlogo.png";
+        QImage normal;
+        std::string ignored;
+        LoadSkinPicture(file, normal, ignored);
+        const QImage doubled = LoadDoublePicture(file, normal);
+        const QImage& picture = PictureForRatio(normal, doubled, devicePixelRatioF());
+        // At most 260 window pixels high; on a high-density screen from the 2x picture.
+        QPixmap logo;
+        if (!picture.isNull()) {
+            const qreal ratio = picture.devicePixelRatio();
+            logo = QPixmap::fromImage(picture.scaledToHeight(qRound(std::min(normal.height(), 260) * ratio),
+                                                             Qt::SmoothTransformation));
+            logo.setDevicePixelRatio(ratio);
+        }
+        ImageLeft->setPixmap(logo);
+        ImageLeft->setGeometry(0, 0, std::max(qRound(logo.deviceIndependentSize().width()), 1), 300);
         ImageLeft->setAlignment(Qt::AlignTop);
         ImageLeft->setCursor(Qt::PointingHandCursor);
         ImageLeft->installEventFilter(this);

@@ -113,6 +113,7 @@ void TConvertingView::ConversionFinished() {
     if (FDetached) return;
     Refresh();
     if (FSettings.PlayASoundWhenFinished && OnPlaySound) OnPlaySound(FinishSoundName(FRun));
+    if (OnRunEnded) OnRunEnded();
     if (FSettings.ShutDownWhenFinished && OnShutdown) OnShutdown();
     FController.ShowConversionSummary(FRun.RunTotalFiles, FRun.RunSucceeded, FRun.RunErrors);
 }

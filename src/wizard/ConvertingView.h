@@ -41,6 +41,8 @@ class TConvertingView : public QObject, public IConversionView {
     // sounds are on, then the shutdown countdown when that option is on.
     std::function<void(const std::string& soundName)> OnPlaySound;
     std::function<void()> OnShutdown;
+    // At the run's end, after the sound and before the shutdown countdown (the desktop notice).
+    std::function<void()> OnRunEnded;
 
     // IConversionView
     void LogLine(const std::string& text) override;

@@ -197,6 +197,7 @@ void TDownloadPagesView::LogLine(const std::string& text) {
 
 void TDownloadPagesView::SetDownloadSummary(int total, int succeeded, int failed) {
     FWidgets.Summary->SetCounts(total, succeeded, failed);
+    if (OnRunEnded) OnRunEnded(total, succeeded, failed);
 }
 
 void TDownloadPagesView::AddSourceFiles(const std::vector<std::string>& files) {

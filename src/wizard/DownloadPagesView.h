@@ -61,6 +61,8 @@ class TDownloadPagesView : public QObject, public IDownloadPagesView {
 
     // Where the runner's reasons go (the main window's log).
     std::function<void(const std::string&)> OnLogLine;
+    // A run has ended and its summary shows (the desktop notice).
+    std::function<void(int total, int succeeded, int failed)> OnRunEnded;
 
   private:
     void UpdateActions();

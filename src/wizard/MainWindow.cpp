@@ -18,6 +18,7 @@
 #include "wizard/PromotionPanel.h"
 #include "wizard/ShutdownWindow.h"
 #include "wizard/SkinLayout.h"
+#include "wizard/platform/DesktopNotifier.h"
 #include "wizard/platform/FinishSound.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/LogindPowerService.h"
@@ -34,6 +35,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QUrl>
@@ -190,37 +192,49 @@ void TFormMain::ShowAbout() {
 
 bool TFormMain::LoadPictures() {
     const std::string folder = ResourceFolder(GlobalVars.ProductConfig);
-    std::map<std::string, QImage> pictures;
+    std::map<std::string, QImage> pictures, doubled;
     for (const char* name : FramePictures) {
         std::string error;
         if (!LoadSkinPicture(folder + name, pictures[name], error)) {
             ReportError(error);
             return false;
         }
+        doubled[name] = LoadDoublePicture(folder + name, pictures[name]);
     }
+    // The labels keep the pictures of the screen the window opens on; the frame and the buttons
+    // choose at every paint.
+    const qreal ratio = devicePixelRatioF();
+    auto forScreen = [&](const char* name) { return PictureForRatio(pictures[name], doubled[name], ratio); };
     FFrame = pictures["main.bmp"];
-    FLogos = {pictures["toplogo.png"], pictures["leftlogo.png"], pictures["downloadyoutube.png"],
-              pictures["youtubeconvert.png"]};
+    FFrameDoubled = doubled["main.bmp"];
+    FLogos = {forScreen("toplogo.png"), forScreen("leftlogo.png"), forScreen("downloadyoutube.png"),
+              forScreen("youtubeconvert.png")};
     std::string ignored;
-    LoadSkinPicture(folder + "audioicon.png", FAudioIcon, ignored); // a missing one leaves the slide blank
-    auto states = [&](const char* stem, int count) {
+    QImage audioIcon;
+    LoadSkinPicture(folder + "audioicon.png", audioIcon, ignored); // a missing one leaves the slide blank
+    FAudioIcon = PictureForRatio(audioIcon, LoadDoublePicture(folder + "audioicon.png", audioIcon), ratio);
+    auto states = [&](const char* stem, int count, std::map<std::string, QImage>& from) {
         std::vector<QPixmap> list;
-        for (int n = 1; n <= count; ++n)
-            list.push_back(
-                QPixmap::fromImage(pictures[std::string(stem) + "_" + std::to_string(n) + ".bmp"]));
+        for (int n = 1; n <= count; ++n) {
+            const QImage& img = from[std::string(stem) + "_" + std::to_string(n) + ".bmp"];
+            if (!img.isNull()) list.push_back(QPixmap::fromImage(img));
+        }
         return list;
     };
-    ButtonMin->SetPictures(states("min", 3));
-    ButtonClose->SetPictures(states("close", 3));
+    ButtonMin->SetPictures(states("min", 3, pictures), states("min", 3, doubled));
+    ButtonClose->SetPictures(states("close", 3, pictures), states("close", 3, doubled));
     for (TPictureButton* b : {ButtonHelp, ButtonLog, ButtonBack, ButtonNext, ButtonExit})
-        b->SetPictures(states("bottom", 4));
+        b->SetPictures(states("bottom", 4, pictures), states("bottom", 4, doubled));
     setFixedSize(FFrame.size());
+    // In window pixels, from the frame at its size: the 2x frame keeps the same outline.
     setMask(OpaqueRegion(FFrame));
+    const QSize top = FLogos[0].deviceIndependentSize().toSize(),
+                left = FLogos[1].deviceIndependentSize().toSize();
     ImageTopLogo->setPixmap(QPixmap::fromImage(FLogos[0]));
-    ImageTopLogo->setGeometry(0, 0, FLogos[0].width(), FLogos[0].height());
+    ImageTopLogo->setGeometry(0, 0, top.width(), top.height());
     ImageLeftLogo->setPixmap(QPixmap::fromImage(FLogos[1]));
-    const QPoint left = DecorOf(GlobalVars.ProductConfig.Skin).LeftLogo;
-    ImageLeftLogo->setGeometry(left.x(), left.y(), FLogos[1].width(), FLogos[1].height());
+    const QPoint leftAt = DecorOf(GlobalVars.ProductConfig.Skin).LeftLogo;
+    ImageLeftLogo->setGeometry(leftAt.x(), leftAt.y(), left.width(), left.height());
     return true;
 }
 
@@ -343,10 +357,14 @@ void TFormMain::FormCreate(const std::string& configFile) {
             this,
             TDownloadPageWidgets{this, ModePage, LinkPage, DownloadingPage, DownloadSummaryPage, FilePage},
             *this, *FController, g.UserSettings);
-    if (FDownloadPages)
+    if (FDownloadPages) {
         FDownloadPages->OnLogLine = [this](const std::string& text) {
             FLog->AppendLogLine(QString::fromStdString(text));
         };
+        FDownloadPages->OnRunEnded = [this](int total, int succeeded, int failed) {
+            NotifyRunEnd(TRunKind::Download, total, succeeded, failed);
+        };
+    }
 
     try {
         FLogger = std::make_unique<TFFLogger>();
@@ -390,6 +408,17 @@ void TFormMain::CreateConversionRun() {
         FSound->Play(ExecutableFolder() + "sounds/" + name);
     };
     FConverting->OnShutdown = [this] { ShutdownCountdown(); };
+    FConverting->OnRunEnded = [this] {
+        const TConversionRun& run = GlobalVars.ConversionRun;
+        NotifyRunEnd(TRunKind::Conversion, run.RunTotalFiles, run.RunSucceeded,
+                     run.RunTotalFiles - run.RunSucceeded);
+    };
+}
+
+void TFormMain::NotifyRunEnd(TRunKind kind, int total, int succeeded, int failed) {
+    if (!ShouldNotifyRunEnd({isActiveWindow(), isMinimized(), isVisible()})) return;
+    if (!FNotifier) FNotifier = std::make_unique<TDesktopNotifier>();
+    FNotifier->Notify(RunEndNotice(kind, GlobalVars.ProductConfig.Name, total, succeeded, failed), kind);
 }
 
 void TFormMain::ShutdownCountdown() {
@@ -470,7 +499,7 @@ void TFormMain::paintEvent(QPaintEvent*) {
     if (FFrame.isNull())
         p.fillRect(rect(), palette().window());
     else
-        p.drawImage(0, 0, FFrame);
+        p.drawImage(0, 0, PictureForRatio(FFrame, FFrameDoubled, devicePixelRatioF()));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
@@ -517,6 +546,15 @@ void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
 void TFormMain::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     DropMimeData(event->mimeData());
+}
+
+void TFormMain::OpenSourceFiles(const QStringList& paths) {
+    if (!FController || !FilePage) return;
+    if (ModePage) ModePage->RadioButtonConvertVideo->setChecked(true);
+    FController->ShowPage(TWizardPage::Step1);
+    BeginWaitCursor();
+    FilePage->AddSourceFiles(paths);
+    EndWaitCursor();
 }
 
 void TFormMain::DropMimeData(const QMimeData* data) {

@@ -7,8 +7,10 @@
 
 #include "app/PowerActions.h"
 #include "wizard/PageController.h"
+#include "wizard/RunNotice.h"
 
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -36,6 +38,7 @@ class TDownloadPagesView;
 class TPromotionPanel;
 class TConvertingView;
 class TFinishSound;
+class TDesktopNotifier;
 
 class TFormMain : public QWidget, public IWizardWindow {
     Q_OBJECT
@@ -68,6 +71,8 @@ class TFormMain : public QWidget, public IWizardWindow {
     void ShowAbout();
     // Files dropped from a file manager (text/uri-list): local files go to the file list.
     void DropMimeData(const QMimeData* data);
+    // Files named on the command line: the file page shows (the convert road) and they are added.
+    void OpenSourceFiles(const QStringList& paths);
 
     // Filled by the conversion run: start it (queued after the page change) and stop the encoder.
     // Set once the engine has loaded; a test may replace them.
@@ -96,6 +101,8 @@ class TFormMain : public QWidget, public IWizardWindow {
     void SetPowerService(std::unique_ptr<IPowerService> service) { FPowerService = std::move(service); }
     // Step of the shutdown countdown in milliseconds (tests shorten it).
     int ShutdownTickMs = 1000;
+    // A run has ended: a desktop notification with its counts when the user is not looking.
+    void NotifyRunEnd(TRunKind kind, int total, int succeeded, int failed);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -118,7 +125,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     std::unique_ptr<TFFLogger> FLogger;
     std::unique_ptr<TOutputPageModel> FOutputModel;
     std::unique_ptr<TPageController> FController;
-    QImage FFrame;
+    QImage FFrame, FFrameDoubled; // the frame at its size and, when there is one, at twice its size
     std::array<QImage, 4> FLogos; // top, left, download, convert
     QImage FAudioIcon;
     qreal FTitlePointSize = 11;
@@ -129,6 +136,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     std::unique_ptr<TPromotionPanel> FPromotions;
     std::unique_ptr<IPowerService> FPowerService;
     std::unique_ptr<TFinishSound> FSound;
+    std::unique_ptr<TDesktopNotifier> FNotifier;
     std::unique_ptr<TConvertingView> FConverting;
 };
 

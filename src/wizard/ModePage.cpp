@@ -25,15 +25,17 @@ TModePage::TModePage(QWidget* parent, const QImage& downloadPicture, const QImag
     };
     for (const TChoice& c : {TChoice{FImageDownloadVideo, downloadPicture, RadioButtonDownloadVideo, 40},
                              TChoice{FImageConvertVideo, convertPicture, RadioButtonConvertVideo, 200}}) {
+        // A picture for a high-density screen paints at its size in window pixels.
+        const QSize size = c.Picture.deviceIndependentSize().toSize();
         c.Image->setPixmap(QPixmap::fromImage(c.Picture));
-        c.Image->setGeometry(30, c.Top, std::max(c.Picture.width(), 1), std::max(c.Picture.height(), 1));
+        c.Image->setGeometry(30, c.Top, std::max(size.width(), 1), std::max(size.height(), 1));
         c.Image->setCursor(Qt::PointingHandCursor);
         c.Image->installEventFilter(this);
         QFont f = c.Radio->font();
         f.setPointSizeF(f.pointSizeF() * 1.1);
         c.Radio->setFont(f);
         c.Radio->adjustSize();
-        c.Radio->move(50 + c.Picture.width(), c.Top + (c.Picture.height() - c.Radio->height()) / 2);
+        c.Radio->move(50 + size.width(), c.Top + (size.height() - c.Radio->height()) / 2);
     }
 }
 

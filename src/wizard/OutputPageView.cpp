@@ -3,6 +3,7 @@
 #include "app/UtilFuncs.h"
 #include "presets/PresetCatalogue.h"
 #include "widgets/PictureButton.h"
+#include "widgets/SkinPicture.h"
 #include "wizard/platform/GuiUtils.h"
 
 #include <QComboBox>
@@ -20,14 +21,19 @@ constexpr int TabWidth = 525;
 const char* const ClassKeys[3] = {"video", "device", "audio"};
 const char* const ClassCaptions[3] = {"Video", "Device", "Audio"};
 
-std::vector<QPixmap> StatePictures(const std::string& folder, const std::string& stem) {
-    std::vector<QPixmap> pictures;
+// The button's state pictures and their @2x pictures (used when every state has one).
+void SetStatePictures(TPictureButton* button, const std::string& folder, const std::string& stem) {
+    std::vector<QPixmap> pictures, doubled;
     for (int n = 1; n <= 4; ++n) {
-        QPixmap p(QString::fromStdString(folder + stem + "_" + std::to_string(n) + ".png"));
-        if (p.isNull()) break;
-        pictures.push_back(p);
+        const std::string file = folder + stem + "_" + std::to_string(n) + ".png";
+        QImage normal;
+        std::string ignored;
+        if (!LoadSkinPicture(file, normal, ignored)) break;
+        pictures.push_back(QPixmap::fromImage(normal));
+        if (const QImage twice = LoadDoublePicture(file, normal); !twice.isNull())
+            doubled.push_back(QPixmap::fromImage(twice));
     }
-    return pictures;
+    button->SetPictures(std::move(pictures), std::move(doubled));
 }
 
 } // namespace
@@ -63,7 +69,7 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
     for (int c = 0; c < 3; ++c) {
         auto* button = new TPictureButton(this);
         button->setObjectName(QString("ButtonClass") + ClassCaptions[c]);
-        button->SetPictures(StatePictures(resourceFolder, std::string("class_") + ClassKeys[c]));
+        SetStatePictures(button, resourceFolder, std::string("class_") + ClassKeys[c]);
         button->setCheckable(true);
         button->setToolTip(ClassCaptions[c]);
         button->move(layout.Classes[c].Left, layout.Classes[c].Top);
@@ -79,7 +85,7 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
             if (f.Class != c) continue;
             auto* fb = new TPictureButton(tab);
             fb->setObjectName(QString::fromUtf8(f.Button.data(), static_cast<int>(f.Button.size())));
-            fb->SetPictures(StatePictures(resourceFolder, "format_" + LowerCase(std::string(f.FlagKey))));
+            SetStatePictures(fb, resourceFolder, "format_" + LowerCase(std::string(f.FlagKey)));
             if (fb->width() < 10) fb->resize(62, 57);
             fb->setCheckable(true);
             fb->setToolTip(QString::fromUtf8(f.Name.data(), static_cast<int>(f.Name.size())));

@@ -1,18 +1,24 @@
 // Entry sequence: read the title, load the icon, create the main and (hidden) log windows, run.
+// --version and --help answer before any window system is touched; files named on the command
+// line go to the file list once the window shows.
 #include "app/Dispatcher.h"
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
+#include "engine/FFVersions.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
+#include "wizard/WizardCommandLine.h"
 #include "wizard/platform/QtDispatcher.h"
 #include "wizard/platform/SignalCloseRequest.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -24,10 +30,45 @@ int Fatal(const std::string& message) {
     return 1;
 }
 
+int PrintVersion() {
+    mw::TProgramVersion version = mw::CollectProgramVersion("mediawizard");
+    // Site extractor hook: the download core's extractor lookup (name, version, path) goes into
+    // version.Extractor here.
+    std::fputs(mw::FormatProgramVersion(version).c_str(), stdout);
+    return version.EditionError.empty() ? 0 : 1;
+}
+
+std::string CurrentFolder() {
+    std::error_code ec;
+    const auto cwd = std::filesystem::current_path(ec);
+    return ec ? std::string("/") : cwd.string();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // Qt's options are still in argv here; only --help and --version matter before the
+    // application object exists (they must work without a display).
+    const mw::TWizardCommandLine early =
+        mw::ParseWizardCommandLine(std::vector<std::string>(argv + 1, argv + argc), CurrentFolder());
+    if (early.Help) {
+        std::fputs(mw::WizardUsage, stdout);
+        return 0;
+    }
+    if (early.Version) return PrintVersion();
+
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(MW_APP_ID);
+    // The application object has taken its own options out of argv.
+    const mw::TWizardCommandLine line =
+        mw::ParseWizardCommandLine(std::vector<std::string>(argv + 1, argv + argc), CurrentFolder());
+    if (!line.Error.empty()) {
+        std::fprintf(stderr, "mediawizard: %s\n", line.Error.c_str());
+        return 2;
+    }
+    for (const std::string& refused : line.Refused)
+        std::fprintf(stderr, "mediawizard: %s\n", refused.c_str());
+
     std::string title;
     try {
         title = mw::ReadProductTitle();
@@ -49,8 +90,14 @@ int main(int argc, char** argv) {
     mw::TFormLog log;
     mw::TFormMain main(&log, mw::ProductConfigFile());
     signalClose.SetWindow(&main);
-    // Shown after the creation has finished, as a queued step.
-    QTimer::singleShot(0, &main, [&main] { main.show(); });
+    QStringList files;
+    for (const std::string& f : line.Files)
+        files << QFile::decodeName(QByteArray::fromStdString(f));
+    // Shown after the creation has finished, as a queued step; the files follow on the file page.
+    QTimer::singleShot(0, &main, [&main, files] {
+        main.show();
+        if (!files.isEmpty()) main.OpenSourceFiles(files);
+    });
     const int rc = QApplication::exec();
     mw::SetMainThreadDispatcher(nullptr);
     return rc;

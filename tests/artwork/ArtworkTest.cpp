@@ -1,6 +1,8 @@
 // The rendered picture folders: every file the window loads is there, at the size its place needs, and
 // the frame's transparent key colour only cuts the window's outline.
+#include <QDir>
 #include <QImage>
+#include <QImageReader>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <queue>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -155,6 +158,55 @@ TEST(Artwork, FrameIsOpaqueInsideItsOutline) {
         // Only the outline is cut: a small share of the picture, not a band or a side.
         EXPECT_LT(outside, w * h / 100);
     }
+}
+
+// High-density screens: every picture the window loads has an @2x twin of exactly twice its size,
+// and the 2x frame is cut exactly where the 1x frame is (the mask is set in window pixels, so a key
+// pixel inside it would show as a pink speck, and a drawn one outside it would be lost).
+TEST(Artwork, EveryPictureHasATwiceAsLargeTwinWithTheSameOutline) {
+    for (const Edition& e : Editions()) {
+        SCOPED_TRACE(e.folder);
+        const QDir dir(Folder(e));
+        int pairs = 0;
+        for (const QString& name : dir.entryList({"*.png", "*.bmp"}, QDir::Files)) {
+            if (name.contains("@2x")) {
+                const QString normal = QString(name).replace("@2x", "");
+                EXPECT_TRUE(dir.exists(normal)) << name.toStdString() << " without its 1x picture";
+                continue;
+            }
+            const QString twin = name.section('.', 0, 0) + "@2x." + name.section('.', 1);
+            const QImage one(dir.filePath(name)), two(dir.filePath(twin));
+            ASSERT_FALSE(two.isNull()) << twin.toStdString();
+            EXPECT_EQ(two.size(), one.size() * 2) << twin.toStdString();
+            ++pairs;
+        }
+        EXPECT_GT(pairs, 120);
+
+        const QImage frame(dir.filePath("main.bmp")), doubled(dir.filePath("main@2x.bmp"));
+        ASSERT_EQ(doubled.size(), frame.size() * 2);
+        int wrong = 0;
+        for (int y = 0; y < doubled.height(); ++y)
+            for (int x = 0; x < doubled.width(); ++x)
+                wrong += IsKey(doubled.pixel(x, y)) != IsKey(frame.pixel(x / 2, y / 2));
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+// The window icon beside the programs, made from the same source as the theme's icons.
+TEST(Artwork, WindowIconHoldsTheSizesAWindowManagerAsksFor) {
+    QImageReader reader(QString(MW_TEST_RUN_DIR) + "/icon.ico");
+    std::set<int> sizes;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        ASSERT_TRUE(reader.jumpToImage(i));
+        const QImage image = reader.read();
+        ASSERT_FALSE(image.isNull()) << i;
+        EXPECT_EQ(image.width(), image.height());
+        sizes.insert(image.width());
+        // The disc's centre is drawn, the corner is see-through.
+        EXPECT_GT(qAlpha(image.pixel(image.width() / 2, image.height() / 2)), 200) << image.width();
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << image.width();
+    }
+    EXPECT_EQ(sizes, (std::set<int>{16, 32, 48, 256}));
 }
 
 } // namespace

@@ -21,9 +21,7 @@ struct TRun {
     std::string Output;
 };
 
-TRun RunProgram(const std::string& folder) {
-    const std::string cmd = "cd '" + folder + "' && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + folder +
-                            "cfg' timeout 20 ./mediawizard 2>&1";
+TRun RunShell(const std::string& cmd) {
     TRun r{-1, ""};
     FILE* p = popen(cmd.c_str(), "r");
     char buf[512];
@@ -32,6 +30,11 @@ TRun RunProgram(const std::string& folder) {
     const int status = pclose(p);
     r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+TRun RunProgram(const std::string& folder) {
+    return RunShell("cd '" + folder + "' && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + folder +
+                    "cfg' timeout 20 ./mediawizard 2>&1");
 }
 
 TEST(Entry, MissingConfigurationOrIconEndsWithAMessage) {
@@ -91,6 +94,30 @@ TEST(Entry, TerminationSignalsCloseTheWindowAndSaveTheSettings) {
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
         EXPECT_NE(dir.Read("cfg/" + title + "/~system2.dat").find("[Form]"), std::string::npos)
             << "the window placement is written only by the close";
+    }
+}
+
+// Asked from a terminal or a script: no window system is needed and no window opens.
+TEST(Entry, VersionAndHelpAnswerWithoutADisplay) {
+    const std::string run = MW_TEST_RUN_DIR;
+    const TIniText edition = LoadProductConfigFile(run + "/lamecore.dll");
+    struct TCase {
+        const char* Args;
+        int Status;
+        std::string Start;
+    };
+    const TCase cases[] = {
+        {"--version", 0,
+         "mediawizard " + edition.ReadString("SYSTEM", "Version") + " (" +
+             edition.ReadString("SYSTEM", "Name") + ")\nlibavutil 57."},
+        {"--help", 0, "Usage: mediawizard [FILE...]\n"},
+        {"-platform offscreen --bogus", 2, "mediawizard: unknown option '--bogus'"},
+    };
+    for (const TCase& c : cases) {
+        const TRun r = RunShell("cd '" + run + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                "timeout 20 ./mediawizard " + c.Args + " 2>&1");
+        EXPECT_EQ(r.Status, c.Status) << c.Args << ": " << r.Output;
+        EXPECT_NE(r.Output.find(c.Start), std::string::npos) << c.Args << ": " << r.Output;
     }
 }
 
