@@ -1,5 +1,6 @@
 #include "download/ExtractorProgram.h"
 
+#include "app/UserSettings.h"
 #include "app/UtilFuncs.h"
 #include "download/ExtractorProcess.h"
 
@@ -19,11 +20,10 @@ bool IsExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-// Texts of the program's errors that mean its parser no longer fits the site.
-constexpr std::array<const char*, 7> SiteChangedTexts = {
-    "unable to extract",        "failed to extract",           "nsig extraction failed",
-    "signature extraction failed", "confirm you are on the latest version", "please report this issue",
-    "update to the latest version"};
+// Texts of the program's errors that mean its parser no longer fits the site (not the
+// bug-report advice it appends to many errors, a missing page's among them).
+constexpr std::array<const char*, 4> SiteChangedTexts = {"unable to extract", "failed to extract",
+                                                         "nsig extraction failed", "signature extraction failed"};
 
 size_t Utf8CutPoint(const std::string& s, size_t maxBytes) {
     if (s.size() <= maxBytes) return s.size();
@@ -119,6 +119,12 @@ bool ExtractorErrorSaysSiteChanged(const std::string& error) {
 std::string ExtractorTooOldText(const std::string& version) {
     return std::string("The download engine (") + ExtractorName + (version.empty() ? "" : " " + version) +
            ") may be too old for this site; update it";
+}
+
+TDownloadRoad ChooseDownloadRoad(uint8_t engine, bool extractorFound) {
+    if (engine == deBuiltin) return TDownloadRoad::Builtin;
+    if (engine == deExtractor) return extractorFound ? TDownloadRoad::Extractor : TDownloadRoad::ExtractorMissing;
+    return extractorFound ? TDownloadRoad::Extractor : TDownloadRoad::Builtin;
 }
 
 std::string EscapeProgramText(const std::string& text, size_t maxBytes) {

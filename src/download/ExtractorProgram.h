@@ -3,6 +3,7 @@
 // while the program answers).
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -37,6 +38,11 @@ bool ExtractorIsOld(const std::string& version, std::time_t now);
 bool ExtractorErrorSaysSiteChanged(const std::string& error);
 // "The download engine (yt-dlp VERSION) may be too old for this site; update it"
 std::string ExtractorTooOldText(const std::string& version);
+
+// The road downloads take for a DownloadEngine setting (TDownloadEngine; other values count as
+// automatic): automatic takes the extractor when it is found, else the built-in road.
+enum class TDownloadRoad { Builtin, Extractor, ExtractorMissing };
+TDownloadRoad ChooseDownloadRoad(uint8_t engine, bool extractorFound);
 
 // Control characters (and C1 controls) of a text from the program shown as \xNN, the text cut at
 // a UTF-8 character boundary to at most maxBytes (an ellipsis marks the cut).

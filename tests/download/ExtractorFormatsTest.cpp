@@ -204,7 +204,11 @@ TEST(ExtractorProgram, ErrorsThatSayTheSiteChanged) {
                           "ERROR: [youtube] x: Failed to extract any player response; please report this issue",
                           "WARNING: nsig extraction failed: You may experience throttling"})
         EXPECT_TRUE(ExtractorErrorSaysSiteChanged(e)) << e;
-    for (const char* e : {"ERROR: Unsupported URL: http://127.0.0.1/x", "ERROR: HTTP Error 404: Not Found", ""})
+    for (const char* e : {"ERROR: Unsupported URL: http://127.0.0.1/x",
+                          "ERROR: [generic] None: Unable to download webpage: HTTP Error 404: File not found; please "
+                          "report this issue on https://github.com/yt-dlp/yt-dlp/issues?q= . Confirm you are on the "
+                          "latest version using  yt-dlp -U",
+                          ""})
         EXPECT_FALSE(ExtractorErrorSaysSiteChanged(e)) << e;
 }
 

@@ -2,6 +2,7 @@
 // time and output, and where it is found.
 #include "download/ExtractorProcess.h"
 #include "download/ExtractorProgram.h"
+#include "app/UserSettings.h"
 
 #include "ExtractorSite.h"
 #include "TempDir.h"
@@ -176,6 +177,20 @@ TEST(ExtractorProgram, FoundWhereTheUserKeepsIt) {
     setenv("HOME", savedHome.c_str(), 1);
     setenv("PATH", savedPath.c_str(), 1);
     EXPECT_FALSE(IsUserOwnedProgram("/usr/bin/env"));
+}
+
+TEST(ExtractorProgram, TheSettingChoosesTheRoad) {
+    const struct {
+        uint8_t Engine;
+        bool Found;
+        TDownloadRoad Road;
+    } cases[] = {
+        {deAutomatic, true, TDownloadRoad::Extractor},   {deAutomatic, false, TDownloadRoad::Builtin},
+        {deBuiltin, true, TDownloadRoad::Builtin},       {deExtractor, true, TDownloadRoad::Extractor},
+        {deExtractor, false, TDownloadRoad::ExtractorMissing}, {77, true, TDownloadRoad::Extractor},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChooseDownloadRoad(c.Engine, c.Found), c.Road) << int(c.Engine) << " " << c.Found;
 }
 
 } // namespace
