@@ -18,11 +18,14 @@
 #include "wizard/Previewer.h"
 #include "wizard/QualityDialog.h"
 #include "wizard/platform/GuiUtils.h"
+#include "wizard/platform/QtDispatcher.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -233,6 +236,12 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
 
     TFormAbout about(&main, GlobalVars.ProductConfig, QDate::currentDate().year());
     about.show();
+    // The download engine's version arrives when the program has answered.
+    QElapsedTimer waited;
+    waited.start();
+    while (about.LabelDownloadEngine && waited.elapsed() < 10000 &&
+           !about.LabelDownloadEngine->text().contains(QRegularExpression("yt-dlp \\d|not found")))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ok &= Save(&about, outDir + "/about.png");
     about.close();
     log.FFLoggerLog(1234, 6, "Stream mapping:");
@@ -247,6 +256,8 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    TQtDispatcher dispatcher;
+    SetMainThreadDispatcher(&dispatcher);
     if (argc < 3) {
         std::fprintf(stderr, "usage: mediawizard-screenshots OUTDIR EDITIONSDIR MEDIA...\n");
         return 2;
@@ -268,5 +279,6 @@ int main(int argc, char** argv) {
         const std::string config = std::string(argv[2]) + "/" + edition + "/lamecore.dll";
         ok &= ShootEdition(QString(argv[1]) + "/" + edition, edition, config, media, broken);
     }
+    SetMainThreadDispatcher(nullptr);
     return ok ? 0 : 1;
 }
