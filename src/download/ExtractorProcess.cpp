@@ -319,7 +319,9 @@ bool TExtractorProcess::Start(const std::vector<std::string>& argv, const TProce
 void TExtractorProcess::Finished(const TProcessOutcome& outcome) {
     if (FThread.joinable()) FThread.join();
     FRunning = false;
-    if (OnExit) OnExit(outcome);
+    // The handler may start the next run and set a new handler: it runs from a copy.
+    const auto onExit = OnExit;
+    if (onExit) onExit(outcome);
 }
 
 void TExtractorProcess::Kill() {

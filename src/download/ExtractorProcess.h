@@ -59,6 +59,7 @@ class TExtractorProcess {
     std::string ProgressPrefix;
     int CoalesceMs = 100;
     std::function<void(const std::string& line)> OnLine;
+    // May start the next run (and replace itself).
     std::function<void(const TProcessOutcome& outcome)> OnExit;
 
     // False (nothing started) while a run is going on. A program that cannot be started is

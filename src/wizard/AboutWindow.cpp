@@ -68,7 +68,7 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     }
     PageControl = new QTabWidget(this);
     // The download engine's lines need room below the links.
-    PageControl->setGeometry(tabLeft, 10, 360, config.Download ? 290 : 240);
+    PageControl->setGeometry(tabLeft, 10, 360, config.Download ? 330 : 240);
 
     auto* about = new QWidget;
     auto* a = new QVBoxLayout(about);
@@ -98,7 +98,6 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
         a->addSpacing(6);
         LabelDownloadEngine = new QLabel(about);
         LabelDownloadEngine->setObjectName("LabelDownloadEngine");
-        LabelDownloadEngine->setWordWrap(true);
         LabelDownloadEngine->setTextFormat(Qt::PlainText);
         LabelDownloadEngine->setTextInteractionFlags(Qt::TextSelectableByMouse);
         ButtonUpdateEngine = new QPushButton("Update download engine", about);
@@ -157,19 +156,22 @@ TFormAbout::~TFormAbout() = default;
 // Asked while the window shows: the program takes a moment to answer.
 void TFormAbout::AskEngineVersion() {
     if (FEnginePath.empty()) {
-        LabelDownloadEngine->setText(QString("Download engine: %1 was not found; the built-in downloader is used.")
+        LabelDownloadEngine->setText(QString("Download engine: %1 was not found;\nthe built-in downloader is used.")
                                          .arg(ExtractorName));
         return;
     }
-    const QString path = QString::fromStdString(EscapeProgramText(FEnginePath, 300));
-    LabelDownloadEngine->setText(QString("Download engine: %1 (%2)").arg(ExtractorName, path));
+    // The program's path on a line of its own, shortened in the middle to fit (whole in the tip).
+    const QString full = QString::fromStdString(EscapeProgramText(FEnginePath, 1000));
+    const QString path = LabelDownloadEngine->fontMetrics().elidedText(full, Qt::ElideMiddle, 330);
+    LabelDownloadEngine->setToolTip(full);
+    LabelDownloadEngine->setText(QString("Download engine: %1\n%2").arg(ExtractorName, path));
     if (!MainThreadDispatcher()) return;
     if (!FEngine) FEngine = std::make_unique<TExtractorProcess>(MainThreadDispatcher());
     FEngine->CollectStdout = true;
     FEngine->OnExit = [this, path](const TProcessOutcome& o) {
         const std::string version = o.Succeeded() ? CleanExtractorVersion(o.Stdout) : "";
-        LabelDownloadEngine->setText(QString("Download engine: %1 %2 (%3)")
-                                         .arg(ExtractorName, QString::fromStdString(version), path));
+        LabelDownloadEngine->setText(
+            QString("Download engine: %1 %2\n%3").arg(ExtractorName, QString::fromStdString(version), path));
         ButtonUpdateEngine->setVisible(IsUserOwnedProgram(FEnginePath));
         ButtonUpdateEngine->setEnabled(true);
     };

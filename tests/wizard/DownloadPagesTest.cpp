@@ -335,9 +335,9 @@ void DownloadPagesTest::AboutShowsTheEngineAndUpdatesTheUsersOwnCopy() {
         {test::WriteScript(bin, "yt-dlp", "case \"$1\" in --version) cat \"$0.version\" 2>/dev/null || echo 2025.01.02;;"
                                           " -U) echo 'Updating to 2026.11.01'; echo 2026.11.01 > \"$0.version\"; "
                                           "echo 'Updated yt-dlp to 2026.11.01';; esac\n"),
-         "Download engine: yt-dlp 2025.01.02 (", true},
+         "Download engine: yt-dlp 2025.01.02\n/tmp/", true},
         {"/usr/bin/yt-dlp", "Download engine: yt-dlp 20", false},
-        {bin.Path() + "missing", "Download engine: yt-dlp was not found; the built-in downloader is used.", false},
+        {bin.Path() + "missing", "Download engine: yt-dlp was not found;\nthe built-in downloader is used.", false},
     };
     for (const auto& c : cases) {
         GlobalVars.UserSettings.ExtractorPath = c.Program;
@@ -349,7 +349,7 @@ void DownloadPagesTest::AboutShowsTheEngineAndUpdatesTheUsersOwnCopy() {
         if (!c.Offered) continue;
         about.ButtonUpdateEngine->click();
         QTRY_VERIFY_WITH_TIMEOUT(about.LabelEngineUpdate->text().contains("Updated yt-dlp to 2026.11.01"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(about.LabelDownloadEngine->text().startsWith("Download engine: yt-dlp 2026.11.01 ("),
+        QTRY_VERIFY_WITH_TIMEOUT(about.LabelDownloadEngine->text().startsWith("Download engine: yt-dlp 2026.11.01\n"),
                                  10000);
     }
 }
