@@ -1,6 +1,7 @@
 #include "download/ExtractorFormats.h"
 
 #include "app/UtilFuncs.h"
+#include "download/ExtractorProgram.h"
 
 #include <algorithm>
 #include <array>
@@ -180,6 +181,8 @@ bool ParseExtractorAnswer(const std::string& text, TExtractorVideo& video, std::
         reason = "The download engine's answer cannot be read.";
         return false;
     }
+    if (const auto v = j.find("_version"); v != j.end() && v->is_object())
+        video.Version = CleanExtractorVersion(Text(*v, "version"));
     const std::string type = Text(j, "_type");
     if (type == "playlist" || type == "multi_video") {
         reason = "The link names a list of videos; paste the links of the videos themselves.";

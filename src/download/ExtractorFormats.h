@@ -21,11 +21,13 @@ inline constexpr size_t MaxExtractorTitleBytes = 1024;
 struct TExtractorVideo {
     std::string Title;   // as the site gives it (bounded); the file name is made from it
     std::string PageURL; // the page the extractor read
+    std::string Version; // the extractor's version as its answer gives it ("" when it does not)
     // Per format number of the stream table: the format selection for -f ("" when not offered).
     TStreamTable Selections;
 };
 
-// False with the reason when the answer is not a video's description or names no usable format.
+// False with the reason when the answer is not a video's description or names no usable format
+// (the version is read all the same when the answer gives it).
 bool ParseExtractorAnswer(const std::string& json, TExtractorVideo& video, std::string& reason);
 
 } // namespace mw

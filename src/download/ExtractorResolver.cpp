@@ -143,33 +143,6 @@ void TExtractorResolver::Clear() {
 void TExtractorResolver::Resolve(const std::string& link) {
     FLink = Trim(link);
     FCancelRequested = false;
-    if (FVersionAsked) {
-        StartResolve();
-        return;
-    }
-    // The version is logged at the first use: an old one explains most failures.
-    FVersionAsked = true;
-    FStep = stVersion;
-    FProcess.CollectStdout = true;
-    TProcessLimits limits;
-    limits.TimeLimitMs = VersionTimeLimitMs;
-    limits.MaxStdoutBytes = 4096;
-    FProcess.Start({FPath, "--version"}, limits);
-}
-
-void TExtractorResolver::VersionAnswered(const TProcessOutcome& outcome) {
-    if (FCancelRequested) {
-        FEvents.Aborted();
-        return;
-    }
-    if (outcome.Succeeded()) FVersion = CleanExtractorVersion(outcome.Stdout);
-    const std::string program = EscapeProgramText(FPath, MaxShownURLBytes);
-    if (FVersion.empty())
-        FEvents.LogLine(std::string("Download engine: ") + ExtractorName + " (" + program +
-                        "), which did not tell its version");
-    else
-        FEvents.LogLine(std::string("Download engine: ") + ExtractorName + " " + FVersion + " (" + program + ")");
-    if (ExtractorIsOld(FVersion, Now())) FEvents.LogLine(ExtractorTooOldText(FVersion));
     StartResolve();
 }
 
@@ -182,6 +155,33 @@ void TExtractorResolver::StartResolve() {
     limits.MaxStdoutBytes = MaxExtractorAnswerBytes;
     // "--" first: nothing of the link can be taken as an option.
     FProcess.Start({FPath, "--ignore-config", "--no-playlist", "-J", "--skip-download", "--", FLink}, limits);
+}
+
+// The version is logged at the first use: an old one explains most failures. The answer about a
+// video gives it; only when it does not is the program asked.
+void TExtractorResolver::LogVersion() {
+    FVersionLogged = true;
+    const std::string program = EscapeProgramText(FPath, MaxShownURLBytes);
+    if (FVersion.empty())
+        FEvents.LogLine(std::string("Download engine: ") + ExtractorName + " (" + program +
+                        "), which did not tell its version");
+    else
+        FEvents.LogLine(std::string("Download engine: ") + ExtractorName + " " + FVersion + " (" + program + ")");
+    if (ExtractorIsOld(FVersion, Now())) FEvents.LogLine(ExtractorTooOldText(FVersion));
+}
+
+void TExtractorResolver::VersionAnswered(const TProcessOutcome& outcome) {
+    if (FCancelRequested) {
+        FEvents.Aborted();
+        return;
+    }
+    if (outcome.Succeeded()) FVersion = CleanExtractorVersion(outcome.Stdout);
+    LogVersion();
+    const TProcessOutcome pending = std::move(FPendingOutcome);
+    const std::string error = std::move(FPendingError);
+    FPendingOutcome = {};
+    FPendingError.clear();
+    FinishResolve(pending, error);
 }
 
 std::string TExtractorResolver::FailureText(const TProcessOutcome& o, const char* limitText) const {
@@ -212,6 +212,24 @@ void TExtractorResolver::ResolveAnswered(const TProcessOutcome& outcome) {
         error = FailureText(outcome, ("The download engine did not answer within " + Seconds(ResolveTimeLimitMs) + ".").c_str());
     else
         ParseExtractorAnswer(outcome.Stdout, FVideo, error);
+    if (!FVersionLogged) {
+        if (FVideo.Version.empty()) {
+            FPendingOutcome = outcome;
+            FPendingError = error;
+            FStep = stVersion;
+            TProcessLimits limits;
+            limits.TimeLimitMs = VersionTimeLimitMs;
+            limits.MaxStdoutBytes = 4096;
+            FProcess.Start({FPath, "--version"}, limits);
+            return;
+        }
+        FVersion = FVideo.Version;
+        LogVersion();
+    }
+    FinishResolve(outcome, error);
+}
+
+void TExtractorResolver::FinishResolve(const TProcessOutcome& outcome, const std::string& error) {
     if (!error.empty()) {
         const std::string reason = LinkReason(outcome, error);
         if (reason != error) FEvents.LogLine("The download engine could not read the link: " + error);

@@ -77,8 +77,10 @@ class TExtractorResolver : public TDownloadResolver {
   private:
     enum TStep { stIdle, stVersion, stResolve, stStream };
     void StartResolve();
-    void VersionAnswered(const TProcessOutcome& outcome);
     void ResolveAnswered(const TProcessOutcome& outcome);
+    void VersionAnswered(const TProcessOutcome& outcome);
+    void LogVersion();
+    void FinishResolve(const TProcessOutcome& outcome, const std::string& error);
     void StreamLine(const std::string& line);
     void StreamEnded(const TProcessOutcome& outcome);
     // Why a run failed, in words.
@@ -94,7 +96,10 @@ class TExtractorResolver : public TDownloadResolver {
     const TResolverTimings& FTimings;
     std::string FPath;
     std::string FVersion;
-    bool FVersionAsked = false;
+    bool FVersionLogged = false;
+    // A resolve whose answer did not give the version waits here while the program is asked.
+    TProcessOutcome FPendingOutcome;
+    std::string FPendingError;
     TExtractorProcess FProcess;
     TStep FStep = stIdle;
     bool FCancelRequested = false;

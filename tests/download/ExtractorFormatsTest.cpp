@@ -128,6 +128,9 @@ TEST(ExtractorFormats, AnswersThatAreNoVideoGiveAReason) {
     ASSERT_TRUE(ParseExtractorAnswer(Answer({Format("0", "\"ext\":\"mp4\"")}, "\"title\":\"" + longTitle + "\""), v,
                                      reason));
     EXPECT_EQ(v.Title.size(), MaxExtractorTitleBytes);
+    // The answer names the program's version, also when it names no video.
+    EXPECT_FALSE(ParseExtractorAnswer(Answer({}, "\"_version\":{\"version\":\"2023.03.04\\u001b\"}"), v, reason));
+    EXPECT_EQ(v.Version, "2023.03.04");
 }
 
 TEST(ExtractorProgress, LinesOfOurTemplate) {
