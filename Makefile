@@ -3,9 +3,10 @@ EDITION ?= full
 BUILD   ?= build
 ASAN    ?= build-asan
 TSAN    ?= build-tsan
-# The threaded components: dispatcher, worker thread, transfers, download runner, logger.
+# The threaded components: dispatcher, worker thread, transfers, download runner, extractor
+# process, logger.
 TSAN_TESTS   = app_tests download_tests engine_tests
-TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|Logger
+TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger
 JOBS    ?= $(shell nproc)
 
 .PHONY: setup configure build run test test-asan test-tsan screenshots package install clean

@@ -7,6 +7,8 @@ packages=(
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev
   libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libcurl4-openssl-dev duktape-dev nlohmann-json3-dev
+  # The extractor program the download road runs for today's sites (tests run it offline too).
+  yt-dlp
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-cantarell
   libgtest-dev libgmock-dev
@@ -15,8 +17,9 @@ packages=(
   # .deb, dpkg-shlibdeps, man-page formatting, the MIME database the entry is checked against, and
   # the private session bus of the notification tests.
   desktop-file-utils appstream lintian dpkg-dev man-db shared-mime-info dbus
-  # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots.
-  xdotool x11-apps
+  # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots,
+  # xclip fills the clipboard with links to paste.
+  xdotool x11-apps xclip
   nginx curl
 )
 

@@ -20,11 +20,14 @@
 #include "wizard/Previewer.h"
 #include "wizard/QualityDialog.h"
 #include "wizard/platform/GuiUtils.h"
+#include "wizard/platform/QtDispatcher.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -235,6 +238,12 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
 
     TFormAbout about(&main, GlobalVars.ProductConfig, QDate::currentDate().year());
     about.show();
+    // The download engine's version arrives when the program has answered.
+    QElapsedTimer waited;
+    waited.start();
+    while (about.LabelDownloadEngine && waited.elapsed() < 10000 &&
+           !about.LabelDownloadEngine->text().contains(QRegularExpression("yt-dlp \\d|not found")))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ok &= Save(&about, outDir + "/about.png");
     about.close();
     log.FFLoggerLog(1234, 6, "Stream mapping:");
@@ -265,6 +274,8 @@ bool ShootFirstPage(const QString& outDir, const std::string& config) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    TQtDispatcher dispatcher;
+    SetMainThreadDispatcher(&dispatcher);
     const bool firstPage = argc > 1 && std::string(argv[1]) == "--first-page";
     if (firstPage) {
         --argc;
@@ -294,5 +305,6 @@ int main(int argc, char** argv) {
         else
             ok &= ShootEdition(QString(argv[1]) + "/" + edition, edition, config, media, broken);
     }
+    SetMainThreadDispatcher(nullptr);
     return ok ? 0 : 1;
 }

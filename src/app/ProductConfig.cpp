@@ -87,6 +87,12 @@ int32_t ReadIntegerKey(const TIniText& ini, const char* key) {
     if (!TryStrToInt(value, v)) throw EConfigError("'" + value + "' is not a valid integer value for " + key);
     return v;
 }
+
+// Links are compared in lower case, so the domain is kept so too.
+std::string SiteDomainOf(const TIniText& ini) {
+    const std::string domain = LowerCase(ini.ReadString(Section, "SiteDomain"));
+    return domain.empty() ? DefaultSiteDomain : domain;
+}
 } // namespace
 
 TProductConfig ReadProductConfig(const std::string& path) {
@@ -107,6 +113,7 @@ TProductConfig ReadProductConfig(const std::string& path) {
     c.HelpCheckForUpdatesLink = ini.ReadString(Section, "HelpCheckForUpdatesLink");
     c.HelpSupportLink = ini.ReadString(Section, "HelpSupportLink");
     c.PromotionsBase = ini.ReadString(Section, "PromotionsBase");
+    c.SiteDomain = SiteDomainOf(ini);
     for (size_t i = 0; i < VideoFormatKeys.size(); ++i)
         c.VideoFormats[i] = flag(VideoFormatKeys[i]);
     for (size_t i = 0; i < DeviceFormatKeys.size(); ++i)
@@ -122,6 +129,14 @@ TProductConfig ReadProductConfig(const std::string& path) {
 
 std::string ReadProductTitle(const std::string& path) {
     return LoadProductConfigFile(path).ReadString(Section, "Name");
+}
+
+std::string ReadProductSiteDomain(const std::string& path) {
+    try {
+        return SiteDomainOf(LoadProductConfigFile(path));
+    } catch (const EConfigError&) {
+        return DefaultSiteDomain;
+    }
 }
 
 } // namespace mw

@@ -12,6 +12,7 @@
 namespace mw {
 
 inline constexpr const char* ProductConfigFileName = "lamecore.dll";
+inline constexpr const char* DefaultSiteDomain = "youtube.com";
 
 class EConfigError : public std::runtime_error {
   public:
@@ -42,6 +43,8 @@ struct TProductConfig {
     std::string HelpSupportLink;
     // The promotions server (https); empty: no offers are asked for.
     std::string PromotionsBase;
+    // The video site of the built-in download road, in lower case ("youtube.com" when absent).
+    std::string SiteDomain = DefaultSiteDomain;
     std::array<bool, 9> VideoFormats{};
     std::array<bool, 8> DeviceFormats{};
     std::array<bool, 8> AudioFormats{};
@@ -81,5 +84,7 @@ std::string ResourceFolder(const TProductConfig& config);
 TProductConfig ReadProductConfig(const std::string& path = ProductConfigFile());
 // Only the title, as the entry sequence needs it before any window exists.
 std::string ReadProductTitle(const std::string& path = ProductConfigFile());
+// Only the site's domain (the default when the file cannot be read), for the command-line tool.
+std::string ReadProductSiteDomain(const std::string& path = ProductConfigFile());
 
 } // namespace mw

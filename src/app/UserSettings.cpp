@@ -79,6 +79,8 @@ template <typename Visitor> void VisitSettings(TUserSettings& s, Visitor&& v) {
     v.Bool("PreferYouTubeQuality", s.PreferYouTubeQuality);
     for (size_t i = 0; i < 8; ++i)
         v.Byte(QualityKeys[i], s.PreferYouTube[i]);
+    v.Byte("DownloadEngine", s.DownloadEngine);
+    v.Text("ExtractorPath", s.ExtractorPath);
 }
 
 struct TReader {

@@ -45,6 +45,10 @@ struct TOutputSelection {
 
 inline constexpr std::array<uint8_t, 8> DefaultQualityOrder = {1, 2, 3, 0, 4, 5, 6, 7};
 
+// Which road downloads take: the extractor program when it is found (else the built-in road), the
+// built-in road, or the extractor program. Other stored values count as automatic.
+enum TDownloadEngine : uint8_t { deAutomatic = 0, deBuiltin = 1, deExtractor = 2 };
+
 struct TUserSettings {
     std::string LastOpenDir;
     std::string OutputFileDir;
@@ -55,6 +59,9 @@ struct TUserSettings {
     bool PreferYouTubeQuality = true;
     // Quality codes in the user's order (keys PreferYouTube1..7 and PreferYouTube18).
     std::array<uint8_t, 8> PreferYouTube = DefaultQualityOrder;
+    uint8_t DownloadEngine = deAutomatic;
+    // The extractor program; empty: looked for in ~/.local/bin, then on PATH.
+    std::string ExtractorPath;
 };
 
 // Folder = AppData + title with "/" made blanks; created one level below AppData (which is

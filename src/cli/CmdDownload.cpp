@@ -6,6 +6,7 @@
 #include "app/UserSettings.h"
 #include "app/UtilFuncs.h"
 #include "download/DownloadRunner.h"
+#include "download/ExtractorProgram.h"
 #include "download/LinkList.h"
 #include "download/VideoInfo.h"
 
@@ -137,20 +138,39 @@ class TTerminalView : public IDownloadView {
     std::string FStatus, FName, FQuality;
 };
 
+// The values of --engine, in the numbering of the DownloadEngine setting.
+constexpr struct {
+    const char* Name;
+    TDownloadEngine Engine;
+} EngineNames[] = {{"auto", deAutomatic}, {"builtin", deBuiltin}, {"extractor", deExtractor}};
+
 int RunDownload(const TCliArgs& args) {
     std::string folder = ".";
+    std::string extractorPath;
+    uint8_t engine = deAutomatic;
     bool highQuality = true;
     bool asJson = false;
     std::vector<std::string> urls;
+    // The edition beside the program names the site; --site overrides it.
+    SetVideoSiteDomain(ReadProductSiteDomain());
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--folder" || a == "--site") {
+        if (a == "--folder" || a == "--site" || a == "--engine" || a == "--extractor") {
             if (i + 1 >= args.size()) return UsageError(a + " needs a value");
             const std::string value = args[++i];
-            if (a == "--folder")
+            if (a == "--folder") {
                 folder = value;
-            else
-                SetVideoSiteDomain(value);
+            } else if (a == "--site") {
+                SetVideoSiteDomain(LowerCase(value));
+            } else if (a == "--extractor") {
+                extractorPath = value;
+            } else {
+                const auto* known = std::find_if(std::begin(EngineNames), std::end(EngineNames),
+                                                 [&](const auto& e) { return value == e.Name; });
+                if (known == std::end(EngineNames))
+                    return UsageError("--engine takes auto, builtin or extractor, not '" + value + "'");
+                engine = known->Engine;
+            }
         } else if (a == "--no-hq") {
             highQuality = false;
         } else if (a == "--json") {
@@ -162,6 +182,15 @@ int RunDownload(const TCliArgs& args) {
         }
     }
     if (urls.empty()) return UsageError("download needs at least one URL");
+    if (!extractorPath.empty() && extractorPath[0] != '/')
+        extractorPath = std::filesystem::absolute(extractorPath).string();
+    const std::string extractor = FindExtractorPath(extractorPath);
+    const TDownloadRoad road = ChooseDownloadRoad(engine, !extractor.empty());
+    if (road == TDownloadRoad::ExtractorMissing) {
+        std::fprintf(stderr, "mediawizard-cli: the download engine %s was not found%s\n", ExtractorName,
+                     extractorPath.empty() ? " (in ~/.local/bin or on PATH)" : (" at " + Printable(extractorPath)).c_str());
+        return 1;
+    }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!DirectoryExists(folder)) {
@@ -169,6 +198,7 @@ int RunDownload(const TCliArgs& args) {
         return 1;
     }
     TLinkList list;
+    list.AnySite = road == TDownloadRoad::Extractor;
     TStderrPrompt prompt;
     prompt.Json = asJson;
     for (const auto& u : urls)
@@ -189,6 +219,7 @@ int RunDownload(const TCliArgs& args) {
     TDownloadRunner runner(&dispatcher, settings, view);
     // The script runs synchronously; there is nothing to wait for after it.
     runner.ScriptWaitMs = 0;
+    if (road == TDownloadRoad::Extractor) runner.UseExtractor(extractor);
     terminal.Runner = jsonView.Runner = &runner;
 
     GInterrupted = false;
@@ -218,15 +249,21 @@ int RunDownload(const TCliArgs& args) {
 } // namespace
 
 MW_CLI_COMMAND("download", "download videos by their page links",
-               "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] [--json] URL...\n"
+               "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] [--json]\n"
+               "                                [--engine auto|builtin|extractor] [--extractor PATH] URL...\n"
                "\n"
-               "Fetches each video's page and information, then the stream of the best quality in\n"
+               "Finds each video's title and streams, then downloads the stream of the best quality in\n"
                "the default preference order (falling back to the next on failure), and saves it\n"
                "under the video's title.\n"
                "\n"
                "  --folder DIR     where to save (default: the current folder; created if needed)\n"
                "  --no-hq          download only the default quality (HQ5)\n"
-               "  --site DOMAIN    the video site's domain (default youtube.com), e.g. 127.0.0.1:8080\n"
+               "  --site DOMAIN    the video site of the built-in road (default: the edition's, youtube.com),\n"
+               "                   e.g. 127.0.0.1:8080\n"
+               "  --engine NAME    builtin: the site's page, information and stream map; extractor: the\n"
+               "                   yt-dlp program, for links of any site it handles; auto (default): yt-dlp\n"
+               "                   when it is found, else builtin\n"
+               "  --extractor PATH the yt-dlp program (default: ~/.local/bin/yt-dlp, else yt-dlp on PATH)\n"
                "  --json           progress and the summary as one JSON object per line\n"
                "\n"
                "Exit status: 0 when every link was saved, 1 otherwise, 2 for a usage error.\n",

@@ -1,5 +1,6 @@
 // mediawizard-cli: the headless front end over the same core as the desktop application.
 #include "cli/Cli.h"
+#include "download/ExtractorProgram.h"
 
 #include "engine/FFLoad.h"
 #include "engine/FFVersions.h"
@@ -45,8 +46,8 @@ void PrintHelp() {
 
 int PrintVersion() {
     mw::TProgramVersion version = mw::CollectProgramVersion("mediawizard-cli");
-    // Site extractor hook: the download core's extractor lookup (name, version, path) goes into
-    // version.Extractor here.
+    // The automatic lookup: a version query reads no settings.
+    version.Extractor = mw::ExtractorComponentVersion("");
     std::fputs(mw::FormatProgramVersion(version).c_str(), stdout);
     return version.EditionError.empty() ? 0 : 1;
 }

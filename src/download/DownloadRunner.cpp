@@ -1,92 +1,20 @@
 #include "download/DownloadRunner.h"
 
 #include "app/UtilFuncs.h"
+#include "download/DownloadFiles.h"
+#include "download/ExtractorResolver.h"
+#include "download/VideoInfo.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <random>
-#include <stdio.h>
-#include <sys/random.h>
-#include <unistd.h>
 
 namespace mw {
 
 namespace {
-
-// The program's transfers read bigger blocks than the component's default, so that handing each
-// block's progress to the main thread does not limit the speed.
-constexpr uint32_t StreamBlockSize = 1024 * 1024;
-// Far above what a real watch page or information answer needs; anything longer is hostile.
-constexpr uint64_t MaxPageSize = 4ull << 20;
-constexpr uint64_t MaxInfoSize = 1ull << 20;
-// A stream body is kept in memory only when its temporary file could not be made.
-constexpr uint64_t MaxStreamMemorySize = 64ull << 20;
-constexpr size_t MaxScriptHeap = 64u << 20;
 // Tries of the next free name when one is taken between choosing and moving.
 constexpr int MaxNameRaces = 8;
-
-void ConfigureTransfer(TWinHTTP& h) {
-    h.AcceptTypes = "*/*";
-    h.Agent = "[Vantrel]";
-    // Certificates are verified: no ignore-invalid-certificate option here. A site that moves to
-    // https is followed; a move from https to http is not.
-    h.InternetOptions = TInternetOptions{ioKeepConnection, ioIgnoreRedirectToHTTPS};
-    h.ShowGoOnlineMessage = true;
-}
-
-// Moves a finished file to its final name without replacing anything that appeared meanwhile.
-bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
-}
-
-// Sixteen hex digits nobody can guess ahead.
-std::string RandomHex() {
-    uint64_t value = 0;
-    if (getrandom(&value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) {
-        std::random_device rd;
-        value = (static_cast<uint64_t>(rd()) << 32) ^ rd();
-    }
-    char buf[17];
-    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(value));
-    return buf;
-}
-
-// Writes a body kept in memory to a new file of its own (never an existing one).
-bool WriteNewFile(const std::string& path, const std::string& data) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < data.size();) {
-        const ssize_t w = ::write(fd, data.data() + done, data.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        ok = w > 0;
-        if (ok) done += static_cast<size_t>(w);
-    }
-    const int saved = errno;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) {
-        ::unlink(path.c_str());
-        errno = saved ? saved : EIO;
-    }
-    return ok;
-}
-
-// http and https only: a site may not make the program read a local file or speak another protocol.
-bool IsWebAddress(const std::string& address) {
-    const size_t sep = address.find("://");
-    if (sep == std::string::npos) return true; // taken as http
-    const std::string scheme = LowerCase(address.substr(0, sep));
-    return scheme == "http" || scheme == "https";
-}
-
 } // namespace
 
 std::string FormatSeconds(int64_t seconds) {
@@ -108,130 +36,31 @@ std::string FormatSpeed(uint64_t bytesRead, uint32_t elapsed) {
 
 TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSettings& settings,
                                  IDownloadView& view)
-    : WinHTTPGetInfoFileURL(dispatcher), WinHTTPDownloadInfoFile(dispatcher), WinHTTPDownload(dispatcher),
-      Host(std::make_shared<THostScriptlet>()), FDispatcher(dispatcher), FSettings(settings), FView(view) {
-    ConfigureTransfer(WinHTTPGetInfoFileURL);
-    ConfigureTransfer(WinHTTPDownloadInfoFile);
-    ConfigureTransfer(WinHTTPDownload);
-    WinHTTPDownload.TransferBufferSize = StreamBlockSize;
-    WinHTTPDownload.OutputFileExclusive = true;
-    // Pages and information are small; a server that sends without end must not exhaust memory.
-    WinHTTPGetInfoFileURL.MaxMemorySize = MaxPageSize;
-    WinHTTPDownloadInfoFile.MaxMemorySize = MaxInfoSize;
-    WinHTTPDownload.MaxMemorySize = MaxStreamMemorySize;
-
-    // A crafted stream map ends with the script error, within bounds of memory and time.
-    Script.MaxHeapBytes = MaxScriptHeap;
-    Script.QueryContinueIntervalMs = 100;
-    Script.OnEnter = [this](TCustomScript*) { FScriptStart = std::chrono::steady_clock::now(); };
-    Script.OnQueryContinue = [this](TCustomScript*, bool& allow) {
-        allow =
-            std::chrono::steady_clock::now() - FScriptStart < std::chrono::milliseconds(ScriptTimeLimitMs);
-    };
-
-    const auto parse = [this](THostScriptlet*, const std::string& text) {
-        ParseStreamList(text, StreamTable);
-    };
-    Host->OnEcho = parse;
-    Host->OnAlert = parse;
-    Script.AddScriptlet(Host);
-    Script.OnError = [this](TCustomScript*, const TScriptError& e) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "Error: Line number %d, ", e.Line + 1);
-        FView.ScriptError(buf + e.Description);
-    };
-
-    const auto speedOf = [](uint64_t bytesRead, uint32_t elapsed) { return FormatSpeed(bytesRead, elapsed); };
-
-    // The page.
-    WinHTTPGetInfoFileURL.OnProgress = [this, speedOf](TCustomWinHTTP*, const std::string&, uint64_t dataSize,
-                                                       uint64_t bytesRead, uint32_t elapsed, int32_t, uint8_t,
-                                                       float, TMemoryStream*) {
-        ShowLinkProgress("Getting YouTube URLs, please wait...", dataSize, 0, 0, "", 0,
-                         speedOf(bytesRead, elapsed));
-    };
-    WinHTTPGetInfoFileURL.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t,
-                                          TMemoryStream* stream) {
-        TDownloadRow* row = CurrentRow();
-        if (!row) return;
-        const std::string page = stream ? stream->Data : "";
-        row->Name = DecodeEntities(ExtractTitle(page));
-        row->URL = MakeInfoURL(page);
-        Panel.CurrentFile = row->Name;
-        FView.RowChanged(DownloadRun.CurrentIndex);
-        FView.PanelChanged();
-        WinHTTPDownloadInfoFile.URL = row->URL;
-        StartTransfer(WinHTTPDownloadInfoFile);
-    };
-    WinHTTPGetInfoFileURL.OnAnyError = [this](TCustomWinHTTP*) { LinkFailed(); };
-
-    // The information.
-    WinHTTPDownloadInfoFile.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t,
-                                            TMemoryStream* stream) {
-        const std::string info = stream ? stream->Data : "";
-        Script.Lines = StreamMapScriptLines(info);
-        try {
-            Script.Execute();
-        } catch (const std::exception& e) {
-            // The engine itself failed: this link cannot go on, the run can.
-            FView.ScriptError(std::string("Error: ") + e.what());
-            LinkFailed();
-            return;
-        }
-        // The pause after the script is a delayed step, never a sleep: the window stays alive.
-        const std::weak_ptr<bool> alive = FAlive;
-        FDispatcher->PostDelayed(std::chrono::milliseconds(std::max(ScriptWaitMs, 0)), [this, alive] {
-            if (alive.lock()) StartFirstAttempt();
-        });
-    };
-    WinHTTPDownloadInfoFile.OnAnyError = [this](TCustomWinHTTP*) { LinkFailed(); };
-
-    // The stream.
-    WinHTTPDownload.OnProgress = [this, speedOf](TCustomWinHTTP*, const std::string&, uint64_t dataSize,
-                                                 uint64_t bytesRead, uint32_t elapsed, int32_t left,
-                                                 uint8_t percent, float, TMemoryStream*) {
-        Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
-        ShowLinkProgress("Downloading...", dataSize, left, elapsed, "", percent, speedOf(bytesRead, elapsed));
-    };
-    WinHTTPDownload.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t, TMemoryStream* stream) {
-        TDownloadRow* row = CurrentRow();
-        if (!row) return;
-        std::string reason;
-        const std::string path = KeepDownload(stream, reason);
-        if (path.empty()) {
-            // The next quality would be downloaded in full only to fail the same way.
-            FView.LogLine("The download of \"" + SafeTitleStem(row->Name) +
-                          "\" could not be saved: " + reason);
-            RemoveTempFile();
-            LinkFailed();
-            return;
-        }
-        FTempFile.clear();
-        DownloadedFiles.push_back(path);
-        ShowLinkProgress("Finish.");
-        ++DownloadRun.Succeeded;
-        Advance();
-    };
-    WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { StreamAttemptFailed(); };
-    WinHTTPDownload.OnOutputFileError = [this](TCustomWinHTTP*) { FOutputFailed = true; };
-
-    const auto aborted = [this](TCustomWinHTTP*) {
-        RemoveTempFile();
-        RunEnded();
-    };
-    WinHTTPGetInfoFileURL.OnAborted = aborted;
-    WinHTTPDownloadInfoFile.OnAborted = aborted;
-    WinHTTPDownload.OnAborted = aborted;
-}
+    : FBuiltin(dispatcher, *this, *this), WinHTTPGetInfoFileURL(FBuiltin.WinHTTPGetInfoFileURL),
+      WinHTTPDownloadInfoFile(FBuiltin.WinHTTPDownloadInfoFile), WinHTTPDownload(FBuiltin.WinHTTPDownload),
+      Script(FBuiltin.Script), Host(FBuiltin.Host), StreamTable(FBuiltin.StreamTable), FDispatcher(dispatcher),
+      FSettings(settings), FView(view) {}
 
 TDownloadRunner::~TDownloadRunner() {
-    FRunning = false; // the aborts below end nothing that anyone still watches
+    FRunning = false; // what the resolvers end now ends nothing that anyone still watches
     *FAlive = false;
     FAlive.reset();
-    WinHTTPGetInfoFileURL.AbortTransfer(false, true);
-    WinHTTPDownloadInfoFile.AbortTransfer(false, true);
-    WinHTTPDownload.AbortTransfer(true, true);
-    RemoveTempFile();
+    FExtractor.reset();
+}
+
+void TDownloadRunner::UseBuiltinRoad() {
+    if (!FRunning) FRoad = &FBuiltin;
+}
+
+void TDownloadRunner::UseExtractor(const std::string& programPath) {
+    if (FRunning) return;
+    if (!FExtractor || programPath != FExtractorPath) {
+        IResolverEvents& events = *this;
+        const TResolverTimings& timings = *this;
+        FExtractor = std::make_unique<TExtractorResolver>(FDispatcher, events, timings, programPath);
+        FExtractorPath = programPath;
+    }
+    FRoad = FExtractor.get();
 }
 
 TDownloadRow* TDownloadRunner::CurrentRow() {
@@ -248,6 +77,7 @@ void TDownloadRunner::BuildDownloadList(const std::vector<std::string>& links) {
 void TDownloadRunner::StartDownloadRun() {
     DownloadRun = TDownloadRun{};
     DownloadRun.Total = static_cast<int>(Rows.size());
+    FResolver = FRoad;
     FRunning = true;
     FCancelled = false;
     const std::weak_ptr<bool> alive = FAlive;
@@ -258,102 +88,57 @@ void TDownloadRunner::StartDownloadRun() {
 
 void TDownloadRunner::Cancel() {
     FCancelled = true;
-    WinHTTPGetInfoFileURL.AbortTransfer(false, false);
-    WinHTTPDownloadInfoFile.AbortTransfer(false, false);
-    WinHTTPDownload.AbortTransfer(false, false);
+    FResolver->Cancel();
 }
 
 void TDownloadRunner::NextLink() {
-    StreamTable.Clear();
+    FResolver->Clear();
     TDownloadRow* row = CurrentRow();
     if (!row || !FRunning) return;
     FCancelled = false; // a cancel between two links has no effect
+    FTitle.clear();
+    FLastReason.clear();
     Panel.CurrentFile = row->Name;
     FView.PanelChanged();
-    WinHTTPGetInfoFileURL.URL = row->Name;
-    StartTransfer(WinHTTPGetInfoFileURL);
+    FResolver->Resolve(row->Name);
 }
 
-void TDownloadRunner::StartTransfer(TWinHTTP& h) {
-    h.Timeouts.ReceiveTimeout = StallTimeoutMs;
-    h.StartTransfer();
+void TDownloadRunner::ResolveProgress(const std::string& status, const TStreamProgress& p) {
+    ShowLinkProgress(status, p.Size, p.TimeLeft, p.Elapsed, "", p.Percent, p.Speed);
 }
 
-std::string TDownloadRunner::NewTempFileName() {
-    return AddTrailingBackslash(FSettings.OutputURLDir) + ".mediawizard-" + RandomHex() + ".part";
-}
-
-std::string TDownloadRunner::KeepDownload(const TMemoryStream* stream, std::string& reason) {
+bool TDownloadRunner::TitleFound(const std::string& title, const std::string& shownTitle,
+                                 const std::string& urlText) {
     TDownloadRow* row = CurrentRow();
-    const std::string extension = QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube);
-    if (stream) {
-        // The temporary file could not be made while the stream arrived (what is at its name is
-        // not ours to remove); one more try under a new name, exclusively.
-        FTempFile = NewTempFileName();
-        if (!WriteNewFile(FTempFile, stream->Data)) {
-            reason = std::strerror(errno);
-            FTempFile.clear();
-            return "";
-        }
-    }
-    for (int i = 0; i < MaxNameRaces; ++i) {
-        const std::string path =
-            MakeDownloadFileName(row ? row->Name : "", extension, FSettings.OutputURLDir);
-        if (path.empty()) {
-            reason = "no free file name";
-            return "";
-        }
-        if (MoveWithoutReplacing(FTempFile, path)) return path;
-        if (errno != EEXIST) break; // else the name was taken meanwhile: the next one
-    }
-    reason = std::strerror(errno);
-    return "";
+    if (!row) return false;
+    FTitle = title;
+    row->Name = shownTitle;
+    row->URL = urlText;
+    Panel.CurrentFile = row->Name;
+    FView.RowChanged(DownloadRun.CurrentIndex);
+    FView.PanelChanged();
+    return true;
 }
 
-void TDownloadRunner::StartAttempt() {
-    FOutputFailed = false;
-    const std::string address =
-        QualityStreamAddress(DownloadRun.Attempt, FSettings.PreferYouTube, StreamTable);
-    if (!IsWebAddress(address)) {
-        FView.LogLine("The stream address of " +
-                      QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube) +
-                      " is neither http nor https; it is not followed.");
-        StreamAttemptFailed();
-        return;
-    }
-    FTempFile = NewTempFileName();
-    WinHTTPDownload.OutputFileName = FTempFile;
-    WinHTTPDownload.URL = address;
-    StartTransfer(WinHTTPDownload);
+int TDownloadRunner::OfferedAttempt(int attempt) const {
+    if (attempt == 0) return FResolver->Offers(0, FSettings.PreferYouTube) ? 0 : QualityCount + 1;
+    while (attempt <= QualityCount && !FResolver->Offers(attempt, FSettings.PreferYouTube))
+        ++attempt;
+    return attempt;
 }
 
-// A stream that failed or could not be saved: the next quality when falling back, else the link fails.
-// The next quality is posted so the transfer that raised the event is idle again when it starts.
-// The decision is posted also because the transfer raises OnOutputFileError after OnAnyError.
-void TDownloadRunner::StreamAttemptFailed() {
-    RemoveTempFile();
-    const std::weak_ptr<bool> alive = FAlive;
-    FDispatcher->Post([this, alive] {
-        if (!alive.lock() || !FRunning) return;
-        if (FOutputFailed) {
-            // The download folder refused the file: the next quality would fail the same way.
-            FView.LogLine("The download could not be written to the folder \"" + FSettings.OutputURLDir +
-                          "\".");
-            LinkFailed();
-        } else if (!FSettings.PreferYouTubeQuality) {
-            LinkFailed();
-        } else {
-            NextQuality();
-        }
-    });
-}
-
-void TDownloadRunner::StartFirstAttempt() {
+void TDownloadRunner::Resolved() {
     if (StepCancelled()) return;
     ShowLinkProgress("Analyzing finished, ready to download...");
     Panel.ProgressBar = 0;
     Panel.Percentage = "0%";
-    DownloadRun.Attempt = FSettings.PreferYouTubeQuality ? 1 : 0;
+    DownloadRun.Attempt = OfferedAttempt(FSettings.PreferYouTubeQuality ? 1 : 0);
+    if (DownloadRun.Attempt > QualityCount) {
+        LinkFailed(FSettings.PreferYouTubeQuality
+                       ? "The video offers none of the qualities of the preference order."
+                       : "The video does not offer the default quality (HQ5).");
+        return;
+    }
     Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
     FView.PanelChanged();
     StartAttempt();
@@ -364,17 +149,81 @@ void TDownloadRunner::StartFirstAttempt() {
 bool TDownloadRunner::StepCancelled() {
     if (!FRunning) return true;
     if (!FCancelled) return false;
-    RemoveTempFile();
+    FResolver->RemovePartialFiles();
     RunEnded();
     return true;
+}
+
+void TDownloadRunner::StartAttempt() {
+    const std::string extension = QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube);
+    const std::string planned = MakeDownloadFileName(FTitle, extension, FSettings.OutputURLDir);
+    FResolver->StartStream(DownloadRun.Attempt, FSettings.PreferYouTube, FSettings.OutputURLDir,
+                           planned.substr(std::min(planned.size(), AddTrailingBackslash(FSettings.OutputURLDir).size())));
+}
+
+void TDownloadRunner::StreamProgress(const TStreamProgress& p) {
+    Panel.Quality = QualityLongLabel(QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube));
+    ShowLinkProgress("Downloading...", p.Size, p.TimeLeft, p.Elapsed, "", p.Percent, p.Speed);
+}
+
+std::string TDownloadRunner::KeepDownload(const std::string& partialFile, std::string& reason) {
+    const std::string extension = QualityExtension(DownloadRun.Attempt, FSettings.PreferYouTube);
+    for (int i = 0; i < MaxNameRaces; ++i) {
+        const std::string path = MakeDownloadFileName(FTitle, extension, FSettings.OutputURLDir);
+        if (path.empty()) {
+            reason = "no free file name";
+            return "";
+        }
+        if (MoveWithoutReplacing(partialFile, path)) return path;
+        if (errno != EEXIST) break; // else the name was taken meanwhile: the next one
+    }
+    reason = std::strerror(errno);
+    return "";
+}
+
+void TDownloadRunner::StreamDone(const std::string& partialFile, const std::string& failure) {
+    if (!CurrentRow()) {
+        FResolver->RemovePartialFiles();
+        return;
+    }
+    std::string reason = failure;
+    const std::string path = partialFile.empty() ? "" : KeepDownload(partialFile, reason);
+    if (path.empty()) {
+        // The next quality would be downloaded in full only to fail the same way.
+        FView.LogLine("The download of \"" + SafeTitleStem(FTitle) + "\" could not be saved: " + reason);
+        FResolver->RemovePartialFiles();
+        LinkFailed("");
+        return;
+    }
+    FResolver->StreamKept();
+    DownloadedFiles.push_back(path);
+    ShowLinkProgress("Finish.");
+    ++DownloadRun.Succeeded;
+    Advance();
+}
+
+// A stream that failed: the next quality when falling back, else the link fails. The resolver
+// raises this from a posted step, so the next quality finds it idle.
+void TDownloadRunner::StreamFailed(const std::string& reason, bool folderRefused) {
+    if (!FRunning) return;
+    if (!reason.empty()) FLastReason = reason;
+    if (folderRefused) {
+        // The download folder refused the file: the next quality would fail the same way.
+        FView.LogLine("The download could not be written to the folder \"" + FSettings.OutputURLDir + "\".");
+        LinkFailed("");
+    } else if (!FSettings.PreferYouTubeQuality) {
+        LinkFailed(FLastReason);
+    } else {
+        NextQuality();
+    }
 }
 
 void TDownloadRunner::NextQuality() {
     if (!FRunning) return;
     const int previous = DownloadRun.Attempt;
-    ++DownloadRun.Attempt;
+    DownloadRun.Attempt = OfferedAttempt(DownloadRun.Attempt + 1);
     if (DownloadRun.Attempt > QualityCount) {
-        LinkFailed();
+        LinkFailed(FLastReason);
         return;
     }
     Panel.Quality = QualityShortLabel(previous, FSettings.PreferYouTube) +
@@ -385,9 +234,19 @@ void TDownloadRunner::NextQuality() {
     StartAttempt();
 }
 
-void TDownloadRunner::LinkFailed() {
+void TDownloadRunner::LinkFailed(const std::string& reason) {
+    if (!reason.empty()) {
+        const TDownloadRow* row = CurrentRow();
+        const std::string name = FTitle.empty() ? (row ? row->Name : "") : SafeTitleStem(FTitle);
+        FView.LogLine("The download of \"" + name + "\" failed: " + reason);
+    }
     ShowLinkProgress("Failed.");
     Advance();
+}
+
+void TDownloadRunner::Aborted() {
+    FResolver->RemovePartialFiles();
+    RunEnded();
 }
 
 void TDownloadRunner::Advance() {
@@ -406,11 +265,6 @@ void TDownloadRunner::RunEnded() {
     if (!FRunning) return;
     FRunning = false;
     FView.DownloadRunEnded();
-}
-
-void TDownloadRunner::RemoveTempFile() {
-    if (!FTempFile.empty()) ::unlink(FTempFile.c_str());
-    FTempFile.clear();
 }
 
 void TDownloadRunner::ShowLinkProgress(const std::string& status, uint64_t size, int64_t timeLeft,

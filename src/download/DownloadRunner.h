@@ -1,24 +1,23 @@
-// The download runner: for each link, the page, the video information, the stream-map script,
-// then the stream of the preferred quality (falling back through the preference order), saved
+// The download runner: for each link, a resolver finds the video's title and streams (the
+// built-in road: page, information, stream-map script; or the extractor program), then the stream
+// of the preferred quality is downloaded (falling back through the preference order) and saved
 // under the video's title. It drives a view (the downloading page, or the command-line tool)
 // through IDownloadView and keeps the rows and the status panel as plain data.
 //
-// Threading: everything runs on the main thread. The three transfer components deliver their
-// events there; the next-link and next-quality steps are posted through the dispatcher so that the
-// component that raised the current event is idle again when they run. No lock.
+// Threading: everything runs on the main thread. The resolvers deliver their events there; the
+// next-link and next-quality steps are posted through the dispatcher so that the component that
+// raised the current event is idle again when they run. No lock.
 //
-// A stream is written to a new temporary file (unpredictable name, created exclusively) in the
-// download folder while it arrives and moved to its final name only when complete, never over an
-// existing file; a failed or cancelled attempt removes it. Addresses from the site are followed
-// only over http and https.
+// A stream arrives in a partial file of the resolver's own in the download folder (unpredictable
+// name, created exclusively) and is moved to its final name only when complete, never over an
+// existing file; a failed or cancelled attempt removes it.
 #pragma once
 
 #include "app/Dispatcher.h"
 #include "app/UserSettings.h"
+#include "download/BuiltinResolver.h"
+#include "download/DownloadResolver.h"
 #include "download/Quality.h"
-#include "download/ScriptTools.h"
-#include "download/VideoInfo.h"
-#include "download/WinHTTP.h"
 
 #include <chrono>
 #include <cstdint>
@@ -61,40 +60,43 @@ class IDownloadView {
     virtual void LogLine(const std::string& /*text*/) {}
 };
 
-// "%0.2d:%0.2d:%0.2d" of hours (not wrapped), minutes, seconds; a negative count gets a leading "-".
-std::string FormatSeconds(int64_t seconds);
-// BytesRead / 1024 / ElapsedTime with two decimals and " KB/s" (bytes / 1024 during the first second).
-std::string FormatSpeed(uint64_t bytesRead, uint32_t elapsed);
+class TExtractorResolver;
 
-class TDownloadRunner {
+// The timings (TResolverTimings) are the runner's own fields, read by the resolvers at each step.
+class TDownloadRunner : public TResolverTimings, private IResolverEvents {
   public:
     TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSettings& settings, IDownloadView& view);
     ~TDownloadRunner();
 
-    TWinHTTP WinHTTPGetInfoFileURL;
-    TWinHTTP WinHTTPDownloadInfoFile;
-    TWinHTTP WinHTTPDownload;
-    TJavaScript Script;
-    std::shared_ptr<THostScriptlet> Host;
+  private:
+    // First: the names below refer to its parts.
+    TBuiltinResolver FBuiltin;
+
+  public:
+    // The built-in road's parts.
+    TWinHTTP& WinHTTPGetInfoFileURL;
+    TWinHTTP& WinHTTPDownloadInfoFile;
+    TWinHTTP& WinHTTPDownload;
+    TJavaScript& Script;
+    std::shared_ptr<THostScriptlet>& Host;
+    TStreamTable& StreamTable;
 
     std::vector<TDownloadRow> Rows;
     TDownloadPanel Panel;
     TDownloadRun DownloadRun;
     std::vector<std::string> DownloadedFiles;
-    TStreamTable StreamTable;
-    // The pause after the stream-map script before the first stream (the script itself runs
-    // synchronously); a delayed step on the dispatcher, the main thread stays free meanwhile.
-    int ScriptWaitMs = 1500;
-    // Longest time the stream-map script may run before it is ended with an error.
-    int ScriptTimeLimitMs = 5000;
-    // A transfer that receives nothing for this long ends as a lost connection (the next quality
-    // follows); applied at each start.
-    uint32_t StallTimeoutMs = 60000;
+
+    // The road of the following runs: the built-in one (the default), or the extractor program at
+    // a path (the same path keeps its resolver, which logs the program's version once).
+    void UseBuiltinRoad();
+    void UseExtractor(const std::string& programPath);
+    // The extractor's resolver once UseExtractor was called (its limits can be tuned), else nullptr.
+    TExtractorResolver* Extractor() { return FExtractor.get(); }
 
     void BuildDownloadList(const std::vector<std::string>& links);
     void StartDownloadRun();
-    // Soft-aborts the three transfers; a running one reports, which ends the run. During the
-    // pause after the script the run ends when the pause is over; between links it has no effect.
+    // Ends the running step (transfer or extractor program), which ends the run. During the pause
+    // after the script the run ends when the pause is over; between links it has no effect.
     void Cancel();
     bool Running() const { return FRunning; }
 
@@ -103,31 +105,42 @@ class TDownloadRunner {
                           const std::string& speedText = "");
 
   private:
+    // IResolverEvents
+    void ResolveProgress(const std::string& status, const TStreamProgress& progress) override;
+    bool TitleFound(const std::string& title, const std::string& shownTitle, const std::string& urlText) override;
+    void Resolved() override;
+    void LinkFailed(const std::string& reason) override;
+    void StreamProgress(const TStreamProgress& progress) override;
+    void StreamDone(const std::string& partialFile, const std::string& reason) override;
+    void StreamFailed(const std::string& reason, bool folderRefused) override;
+    void Aborted() override;
+    void ScriptError(const std::string& message) override { FView.ScriptError(message); }
+    void LogLine(const std::string& text) override { FView.LogLine(text); }
+
     void NextLink();
     void NextQuality();
-    void StartFirstAttempt();
     bool StepCancelled();
     void StartAttempt();
-    void LinkFailed();
-    void StreamAttemptFailed();
+    // The first attempt from `attempt` on (up to 9, past the last slot) that the video offers.
+    int OfferedAttempt(int attempt) const;
     void Advance();
     void RunEnded();
-    void RemoveTempFile();
-    std::string NewTempFileName();
-    void StartTransfer(TWinHTTP& h);
-    // Moves the finished download (the temporary file, or a body kept in memory) to a free name;
-    // never replaces anything. The path, or "" with the reason set.
-    std::string KeepDownload(const TMemoryStream* stream, std::string& reason);
+    // Moves the finished partial file to a free name; never replaces anything. The path, or ""
+    // with the reason set.
+    std::string KeepDownload(const std::string& partialFile, std::string& reason);
     TDownloadRow* CurrentRow();
 
     IMainThreadDispatcher* FDispatcher;
     TUserSettings& FSettings;
     IDownloadView& FView;
+    std::unique_ptr<TExtractorResolver> FExtractor;
+    std::string FExtractorPath;
+    TDownloadResolver* FRoad = &FBuiltin;   // the road of the next run
+    TDownloadResolver* FResolver = &FBuiltin; // the road of the current run
     bool FRunning = false;
     bool FCancelled = false;
-    bool FOutputFailed = false; // the attempt's temporary file could not be made or written
-    std::chrono::steady_clock::time_point FScriptStart;
-    std::string FTempFile;
+    std::string FTitle;      // the current video's title, for its file name
+    std::string FLastReason; // why the last attempt failed (extractor), for the link's reason
     // Posted steps check this token so that they do nothing once the runner is gone.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

@@ -37,9 +37,17 @@ bool IsVideoLink(const std::string& link) {
     return lower.find("http") != std::string::npos && lower.find(VideoSiteDomain()) != std::string::npos;
 }
 
+bool IsWebLink(const std::string& link) {
+    const std::string lower = LowerCase(Trim(link));
+    for (const char* scheme : {"http://", "https://"})
+        if (lower.rfind(scheme, 0) == 0 && lower.size() > std::char_traits<char>::length(scheme)) return true;
+    return false;
+}
+
 bool TLinkList::AddLink(const std::string& link, ILinkListPrompt& prompt) {
     static const std::string Gap = "\n\r\n\r";
-    if (!IsVideoLink(link)) return prompt.ShowLinkMessage(link + Gap + NotAVideoLinkText);
+    if (AnySite && !IsWebLink(link)) return prompt.ShowLinkMessage(link + Gap + NotAWebLinkText);
+    if (!AnySite && !IsVideoLink(link)) return prompt.ShowLinkMessage(link + Gap + NotAVideoLinkText);
     if (std::find(Links.begin(), Links.end(), link) != Links.end())
         return prompt.ShowLinkMessage(link + Gap + AlreadyInListText);
     Links.push_back(link);

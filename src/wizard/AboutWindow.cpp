@@ -1,5 +1,10 @@
 #include "wizard/AboutWindow.h"
 
+#include "app/Dispatcher.h"
+#include "app/Globals.h"
+#include "app/UtilFuncs.h"
+#include "download/ExtractorProcess.h"
+#include "download/ExtractorProgram.h"
 #include "widgets/SkinPicture.h"
 #include "wizard/platform/GuiUtils.h"
 
@@ -14,6 +19,23 @@
 namespace mw {
 
 namespace {
+
+constexpr int VersionTimeLimitMs = 10000;
+constexpr int UpdateTimeLimitMs = 180000;
+
+// The last lines of what the update said, escaped: the program's words, not ours.
+QString UpdateResult(const TProcessOutcome& o) {
+    std::vector<std::string> lines;
+    for (const std::string& l : SplitByDelimiter(o.Stdout + "\n" + o.Stderr, "\n"))
+        if (!Trim(l).empty()) lines.push_back(Trim(l));
+    std::string text;
+    for (size_t i = lines.size() > 3 ? lines.size() - 3 : 0; i < lines.size(); ++i)
+        text += (text.empty() ? "" : "\n") + EscapeProgramText(lines[i], 200);
+    if (!o.StartError.empty()) text = "The download engine could not be started: " + o.StartError;
+    if (o.TimedOut) text = "The update did not end within " + std::to_string(UpdateTimeLimitMs / 1000) + " s.";
+    if (text.empty()) text = o.Succeeded() ? "Done." : "The update failed.";
+    return QString::fromStdString(text);
+}
 
 QLabel* LinkLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -58,7 +80,8 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
         tabLeft = ImageLeft->width() + 10;
     }
     PageControl = new QTabWidget(this);
-    PageControl->setGeometry(tabLeft, 10, 360, 240);
+    // The download engine's lines need room below the links.
+    PageControl->setGeometry(tabLeft, 10, 360, config.Download ? 330 : 240);
 
     auto* about = new QWidget;
     auto* a = new QVBoxLayout(about);
@@ -84,6 +107,25 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     a->addWidget(LabelWeb);
     a->addWidget(new QLabel("Support:", about));
     a->addWidget(LabelSupport);
+    if (config.Download) {
+        a->addSpacing(6);
+        LabelDownloadEngine = new QLabel(about);
+        LabelDownloadEngine->setObjectName("LabelDownloadEngine");
+        LabelDownloadEngine->setTextFormat(Qt::PlainText);
+        LabelDownloadEngine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        ButtonUpdateEngine = new QPushButton("Update download engine", about);
+        ButtonUpdateEngine->setObjectName("ButtonUpdateEngine");
+        ButtonUpdateEngine->hide();
+        LabelEngineUpdate = new QLabel(about);
+        LabelEngineUpdate->setObjectName("LabelEngineUpdate");
+        LabelEngineUpdate->setWordWrap(true);
+        LabelEngineUpdate->setTextFormat(Qt::PlainText);
+        LabelEngineUpdate->hide();
+        a->addWidget(LabelDownloadEngine);
+        a->addWidget(ButtonUpdateEngine, 0, Qt::AlignLeft);
+        a->addWidget(LabelEngineUpdate);
+        connect(ButtonUpdateEngine, &QPushButton::clicked, this, &TFormAbout::UpdateEngine);
+    }
     a->addStretch(1);
     PageControl->addTab(about, "About");
 
@@ -116,6 +158,55 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
         const QRect o = owner->frameGeometry();
         move(o.left() + (o.width() - width()) / 2, o.top() + (o.height() - this->height()) / 2);
     }
+    if (config.Download) {
+        FEnginePath = FindExtractorPath(GlobalVars.UserSettings.ExtractorPath);
+        AskEngineVersion();
+    }
+}
+
+TFormAbout::~TFormAbout() = default;
+
+// Asked while the window shows: the program takes a moment to answer.
+void TFormAbout::AskEngineVersion() {
+    if (FEnginePath.empty()) {
+        LabelDownloadEngine->setText(QString("Download engine: %1 was not found;\nthe built-in downloader is used.")
+                                         .arg(ExtractorName));
+        return;
+    }
+    // The program's path on a line of its own, shortened in the middle to fit (whole in the tip).
+    const QString full = QString::fromStdString(EscapeProgramText(FEnginePath, 1000));
+    const QString path = LabelDownloadEngine->fontMetrics().elidedText(full, Qt::ElideMiddle, 330);
+    LabelDownloadEngine->setToolTip(full);
+    LabelDownloadEngine->setText(QString("Download engine: %1\n%2").arg(ExtractorName, path));
+    if (!MainThreadDispatcher()) return;
+    if (!FEngine) FEngine = std::make_unique<TExtractorProcess>(MainThreadDispatcher());
+    FEngine->CollectStdout = true;
+    FEngine->OnExit = [this, path](const TProcessOutcome& o) {
+        const std::string version = o.Succeeded() ? CleanExtractorVersion(o.Stdout) : "";
+        LabelDownloadEngine->setText(
+            QString("Download engine: %1 %2\n%3").arg(ExtractorName, QString::fromStdString(version), path));
+        ButtonUpdateEngine->setVisible(IsUserOwnedProgram(FEnginePath));
+        ButtonUpdateEngine->setEnabled(true);
+    };
+    TProcessLimits limits;
+    limits.TimeLimitMs = VersionTimeLimitMs;
+    limits.MaxStdoutBytes = 4096;
+    FEngine->Start({FEnginePath, "--version"}, limits);
+}
+
+void TFormAbout::UpdateEngine() {
+    if (!FEngine || FEngine->Running()) return;
+    ButtonUpdateEngine->setEnabled(false);
+    LabelEngineUpdate->setText("Updating...");
+    LabelEngineUpdate->show();
+    FEngine->OnExit = [this](const TProcessOutcome& o) {
+        LabelEngineUpdate->setText(UpdateResult(o));
+        AskEngineVersion();
+    };
+    TProcessLimits limits;
+    limits.TimeLimitMs = UpdateTimeLimitMs;
+    limits.MaxStdoutBytes = 256u << 10;
+    FEngine->Start({FEnginePath, "-U"}, limits);
 }
 
 bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {

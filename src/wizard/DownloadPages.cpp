@@ -1,6 +1,7 @@
 #include "wizard/Pages.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -52,9 +53,18 @@ TLinkPage::TLinkPage(QWidget* parent) : QWidget(parent) {
     LabelYouTubeQuality->setObjectName("LabelYouTubeQuality");
     // The eight preferred qualities need more than the rest of the line.
     LabelYouTubeQuality->setWordWrap(true);
+    ComboBoxDownloadEngine = new QComboBox(this);
+    ComboBoxDownloadEngine->setObjectName("ComboBoxDownloadEngine");
+    ComboBoxDownloadEngine->addItems({"Automatic", "Built-in", "yt-dlp"});
+    ComboBoxDownloadEngine->setToolTip("Automatic: yt-dlp when it is installed, else the built-in downloader.\n"
+                                       "yt-dlp also takes links of other sites.");
+    auto* engineLabel = new QLabel("Download with:", this);
+    engineLabel->setBuddy(ComboBoxDownloadEngine);
     quality->addWidget(CheckBoxYouTubeQuality);
     quality->addWidget(ButtonYouTubeQualityConfig);
     quality->addStretch(1);
+    quality->addWidget(engineLabel);
+    quality->addWidget(ComboBoxDownloadEngine);
     layout->addLayout(quality);
     layout->addWidget(LabelYouTubeQuality);
 }

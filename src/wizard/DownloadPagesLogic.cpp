@@ -35,11 +35,25 @@ void TDownloadPages::ApplyStep5Settings() {
     FView.SetFolderText(FSettings.OutputURLDir);
     FView.SetPreferQuality(FSettings.PreferYouTubeQuality);
     FView.SetQualityLabel(PreferenceSummary(FSettings.PreferYouTubeQuality, FSettings.PreferYouTube));
+    // A hand-edited value outside the choices is automatic.
+    FView.SetDownloadEngineChoice(FSettings.DownloadEngine <= deExtractor ? int(FSettings.DownloadEngine) : int(deAutomatic));
+    EngineChoiceChanged();
 }
 
 void TDownloadPages::StoreStep5Settings() {
     FSettings.OutputURLDir = AddTrailingBackslash(FView.FolderText());
     FSettings.PreferYouTubeQuality = FView.PreferQualityChecked();
+    FSettings.DownloadEngine = static_cast<uint8_t>(FView.DownloadEngineChoice());
+}
+
+TDownloadRoad TDownloadPages::ChosenRoad(int engine, std::string& extractorPath) const {
+    extractorPath = FindExtractorPath(FSettings.ExtractorPath);
+    return ChooseDownloadRoad(static_cast<uint8_t>(engine), !extractorPath.empty());
+}
+
+void TDownloadPages::EngineChoiceChanged() {
+    std::string path;
+    LinkList.AnySite = ChosenRoad(FView.DownloadEngineChoice(), path) == TDownloadRoad::Extractor;
 }
 
 void TDownloadPages::ModeNext() {
@@ -57,10 +71,20 @@ void TDownloadPages::StartDownload() {
         FWindow.ShowNotice(NoLinksText);
         return;
     }
+    std::string extractor;
+    const TDownloadRoad road = ChosenRoad(FSettings.DownloadEngine, extractor);
+    if (road == TDownloadRoad::ExtractorMissing) {
+        FWindow.ShowNotice(ExtractorMissingText);
+        return;
+    }
     if (!ForceDirectories(FSettings.OutputURLDir)) {
         FWindow.ShowNotice("Fail to create directory! Please check if output folder have the right format!");
         return;
     }
+    if (road == TDownloadRoad::Extractor)
+        FRunner.UseExtractor(extractor);
+    else
+        FRunner.UseBuiltinRoad();
     FController.ShowPage(TWizardPage::Step6);
     FRunner.DownloadedFiles.clear();
     FRunner.BuildDownloadList(LinkList.Links);

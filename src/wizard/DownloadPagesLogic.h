@@ -6,6 +6,7 @@
 #pragma once
 
 #include "download/DownloadRunner.h"
+#include "download/ExtractorProgram.h"
 #include "download/LinkList.h"
 #include "wizard/PageController.h"
 
@@ -17,6 +18,9 @@ namespace mw {
 inline constexpr const char* NoLinksText =
     "Please Copy & Paste the YouTube video links you want to download.";
 inline constexpr const char* CancelDownloadQuestion = "Do you really want to cancel the downloading?";
+inline constexpr const char* ExtractorMissingText =
+    "The download engine yt-dlp was not found. Install it (Debian package yt-dlp), or choose "
+    "\"Built-in\" under \"Download with:\".";
 
 // What the download pages need of their widgets (besides the runner's rows and panel).
 class IDownloadPagesView : public ILinkListPrompt {
@@ -27,6 +31,9 @@ class IDownloadPagesView : public ILinkListPrompt {
     virtual bool PreferQualityChecked() const = 0;
     virtual void SetPreferQuality(bool checked) = 0; // also enables "Config..."
     virtual void SetQualityLabel(const std::string& text) = 0;
+    // The "Download with:" choice, in the numbering of the DownloadEngine setting.
+    virtual int DownloadEngineChoice() const = 0;
+    virtual void SetDownloadEngineChoice(int engine) = 0;
     virtual void LinksChanged(int selectRow) = 0; // the link list shows TDownloadPages::Links
     virtual void DownloadRowsChanged() = 0;       // the download list shows the runner's rows
     virtual void DownloadRowChanged(int row) = 0;
@@ -58,6 +65,8 @@ class TDownloadPages : private IDownloadView {
     void FolderSelected(const std::string& folder);
     void PreferQualityClicked();
     void QualityEdited(); // after the quality dialog's OK
+    // "Download with:" changed: the link rules follow the road it names.
+    void EngineChoiceChanged();
 
     // Summary page actions.
     void OpenFolder();
@@ -67,6 +76,8 @@ class TDownloadPages : private IDownloadView {
     bool CloseStep();
 
   private:
+    // The road the choice names, with the extractor's path when it is the extractor's.
+    TDownloadRoad ChosenRoad(int engine, std::string& extractorPath) const;
     void ModeNext();
     void StartDownload();
     void CancelAndGoToStartPage(const std::string& question);

@@ -2,6 +2,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/Globals.h"
+#include "download/VideoInfo.h"
 #include "wizard/FilePage.h"
 #include "wizard/Pages.h"
 #include "wizard/QualityDialog.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -34,6 +36,8 @@ TDownloadPagesView::TDownloadPagesView(QObject* parent, const TDownloadPageWidge
                                        IWizardWindow& window, TPageController& controller,
                                        TUserSettings& settings)
     : QObject(parent), FWidgets(widgets), FSettings(settings) {
+    // The edition names the site the built-in road's link rules and information address use.
+    SetVideoSiteDomain(GlobalVars.ProductConfig.SiteDomain);
     FLogic = std::make_unique<TDownloadPages>(window, controller, settings, MainThreadDispatcher(), *this);
     TLinkPage* link = FWidgets.Link;
 
@@ -72,6 +76,7 @@ TDownloadPagesView::TDownloadPagesView(QObject* parent, const TDownloadPageWidge
     connect(link->CheckBoxYouTubeQuality, &QCheckBox::clicked, this,
             [this] { FLogic->PreferQualityClicked(); });
     connect(link->ButtonYouTubeQualityConfig, &QPushButton::clicked, this, &TDownloadPagesView::EditQuality);
+    connect(link->ComboBoxDownloadEngine, &QComboBox::activated, this, [this] { FLogic->EngineChoiceChanged(); });
 
     connect(FWidgets.Summary, &TSummaryPage::OpenFolderClicked, this, [this] { FLogic->OpenFolder(); });
     if (FWidgets.Summary->ButtonConvertDownloaded)
@@ -138,6 +143,14 @@ void TDownloadPagesView::SetPreferQuality(bool checked) {
 
 void TDownloadPagesView::SetQualityLabel(const std::string& text) {
     FWidgets.Link->LabelYouTubeQuality->setText(Q(text));
+}
+
+int TDownloadPagesView::DownloadEngineChoice() const {
+    return FWidgets.Link->ComboBoxDownloadEngine->currentIndex();
+}
+
+void TDownloadPagesView::SetDownloadEngineChoice(int engine) {
+    FWidgets.Link->ComboBoxDownloadEngine->setCurrentIndex(engine);
 }
 
 void TDownloadPagesView::LinksChanged(int selectRow) {

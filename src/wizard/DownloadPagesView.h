@@ -49,6 +49,8 @@ class TDownloadPagesView : public QObject, public IDownloadPagesView {
     bool PreferQualityChecked() const override;
     void SetPreferQuality(bool checked) override;
     void SetQualityLabel(const std::string& text) override;
+    int DownloadEngineChoice() const override;
+    void SetDownloadEngineChoice(int engine) override;
     void LinksChanged(int selectRow) override;
     void DownloadRowsChanged() override;
     void DownloadRowChanged(int row) override;

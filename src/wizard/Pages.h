@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -86,6 +87,8 @@ class TLinkPage : public QWidget {
     QCheckBox* CheckBoxYouTubeQuality;
     QPushButton* ButtonYouTubeQualityConfig;
     QLabel* LabelYouTubeQuality;
+    // "Download with:" the road, in the order of the DownloadEngine setting.
+    QComboBox* ComboBoxDownloadEngine;
 };
 
 // Downloading page: download list and status.

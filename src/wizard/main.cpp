@@ -4,6 +4,7 @@
 #include "app/Dispatcher.h"
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
+#include "download/ExtractorProgram.h"
 #include "engine/FFVersions.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
@@ -32,8 +33,8 @@ int Fatal(const std::string& message) {
 
 int PrintVersion() {
     mw::TProgramVersion version = mw::CollectProgramVersion("mediawizard");
-    // Site extractor hook: the download core's extractor lookup (name, version, path) goes into
-    // version.Extractor here.
+    // The automatic lookup: a version query reads no settings.
+    version.Extractor = mw::ExtractorComponentVersion("");
     std::fputs(mw::FormatProgramVersion(version).c_str(), stdout);
     return version.EditionError.empty() ? 0 : 1;
 }

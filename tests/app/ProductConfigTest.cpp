@@ -63,6 +63,28 @@ TEST(ProductConfig, ReadsEditionKeys) {
     EXPECT_EQ(c.PromotionsBase, "https://ads.example");
 }
 
+// The video site is a key of the edition; the command-line tool reads it alone and never fails on it.
+TEST(ProductConfig, SiteDomainIsAnEditionKeyInLowerCase) {
+    const struct {
+        const char* Line;
+        const char* Domain;
+    } cases[] = {
+        {"", "youtube.com"},
+        {"SiteDomain=\n", "youtube.com"},
+        {"SiteDomain = 127.0.0.1:8080\n", "127.0.0.1:8080"},
+        {"sitedomain=Video.Example.ORG\n", "video.example.org"},
+    };
+    test::TTempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Line);
+        const std::string file =
+            dir.Write("lamecore.dll", Encode(std::string("[SYSTEM]\nName=Example\n") + c.Line + Integers));
+        EXPECT_EQ(ReadProductConfig(file).SiteDomain, c.Domain);
+        EXPECT_EQ(ReadProductSiteDomain(file), c.Domain);
+    }
+    EXPECT_EQ(ReadProductSiteDomain(dir.Path() + "missing.dll"), "youtube.com");
+}
+
 TEST(ProductConfig, LookUpIgnoresCaseAndBlanksAndTakesTheFirstOccurrence) {
     test::TTempDir dir;
     const std::string file =

@@ -40,7 +40,7 @@ TEST_F(UserSettingsTest, FirstStartWritesEveryKeyInFileOrder) {
         "OutputBlackBerryPreset=1\nOutputMobilePhonePreset=1\nOutputiPadPreset=0\nOutputAndroidPreset=0\n"
         "PlayASoundWhenFinished=0\nShutDownWhenFinished=0\nPreferYouTubeQuality=1\n"
         "PreferYouTube1=1\nPreferYouTube2=2\nPreferYouTube3=3\nPreferYouTube4=0\nPreferYouTube5=4\n"
-        "PreferYouTube6=5\nPreferYouTube7=6\nPreferYouTube18=7\n";
+        "PreferYouTube6=5\nPreferYouTube7=6\nPreferYouTube18=7\nDownloadEngine=0\nExtractorPath=\n";
     EXPECT_EQ(Dir.Read("config/Example/~system2.dat"), expected);
     // The second start finds the file.
     TUserSettings again = DefaultUserSettings(config);
@@ -52,7 +52,7 @@ TEST_F(UserSettingsTest, StoredValuesOverrideDefaultsKeyByKey) {
         Dir.Write("s.dat", "[system]\noutputwmvpreset=0x10\nOutputAVIPreset=abc\n"
                            "OutputMP4Preset=9\nOutputVideoFormat=265\nPreferYouTube18=3\n"
                            "PlayASoundWhenFinished=2\nLastOpenDir=/media/x/\n"
-                           "OutputFileDir=\n");
+                           "OutputFileDir=\nDownloadEngine=2\nExtractorPath=/opt/x/yt-dlp\n");
     TProductConfig config;
     config.DefaultVideo = 4;
     TUserSettings s = DefaultUserSettings(config);
@@ -67,6 +67,8 @@ TEST_F(UserSettingsTest, StoredValuesOverrideDefaultsKeyByKey) {
     EXPECT_EQ(s.LastOpenDir, "/media/x/");
     EXPECT_EQ(s.OutputFileDir, "");
     EXPECT_EQ(s.OutputURLDir, Dir.Path() + "home/Documents"); // absent: default
+    EXPECT_EQ(s.DownloadEngine, deExtractor);
+    EXPECT_EQ(s.ExtractorPath, "/opt/x/yt-dlp");
 }
 
 TEST_F(UserSettingsTest, JunkFilesGiveDefaultsAndAreRewrittenCleanly) {
@@ -139,9 +141,10 @@ TEST(UserSettingsFreshAccount, FirstStartCreatesTheConfigurationFolder) {
         EXPECT_FALSE(LoadUserSettings(s, SettingsFilePath(folder)));
         const std::vector<std::string> lines =
             SplitTextLines(dir.Read(std::string(c.AppData) + "Example/~system2.dat"));
-        ASSERT_EQ(lines.size(), 44u) << c.AppData; // the section line and 43 keys
+        ASSERT_EQ(lines.size(), 46u) << c.AppData; // the section line and 45 keys
         EXPECT_EQ(lines[0], "[System]");
         EXPECT_EQ(lines[43], "PreferYouTube18=7");
+        EXPECT_EQ(lines[45], "ExtractorPath=");
         struct stat st {};
         ASSERT_EQ(stat((dir.Path() + c.AppData).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700u);

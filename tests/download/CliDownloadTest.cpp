@@ -41,7 +41,10 @@ class CliDownloadTest : public ::testing::Test {
   protected:
     TFakeVideoSite Site;
     test::TTempDir Dir;
-    std::string Common() const { return "--folder '" + Dir.Path() + "out' --site " + Site.Domain() + " "; }
+    // The built-in road, also where the extractor program is installed.
+    std::string Common() const {
+        return "--engine builtin --folder '" + Dir.Path() + "out' --site " + Site.Domain() + " ";
+    }
 };
 
 TEST_F(CliDownloadTest, SavesTheRightFilesAndCountsTruly) {

@@ -130,6 +130,25 @@ TEST_F(LinkListTest, DuplicatesCaseAndSpaces) {
               "http://youtube.com/watch?v=a\n\r\n\rThis video is already in the download list.");
 }
 
+// On the extractor road any site's web link is taken; the site check is the built-in road's.
+TEST_F(LinkListTest, TheExtractorRoadTakesWebLinksOfAnySite) {
+    List.AnySite = true;
+    List.Paste("https://video.example/v/1\n  HTTP://127.0.0.1:8080/x  \nftp://files.example/v\n"
+               "-o/etc/passwd http://x\nhttp://\nhttp://www.youtube.com/watch?v=1",
+               Prompt);
+    EXPECT_EQ(List.Links, (std::vector<std::string>{"https://video.example/v/1", "  HTTP://127.0.0.1:8080/x  ",
+                                                    "http://www.youtube.com/watch?v=1"}));
+    ASSERT_EQ(Prompt.Shown.size(), 3u);
+    EXPECT_EQ(Prompt.Shown[0], "ftp://files.example/v\n\r\n\rThis is not a web link (http:// or https://).");
+    List.AnySite = false;
+    List.Empty();
+    Prompt.Shown.clear();
+    List.Paste("https://video.example/v/1", Prompt);
+    EXPECT_TRUE(List.Links.empty());
+    ASSERT_EQ(Prompt.Shown.size(), 1u);
+    EXPECT_NE(Prompt.Shown[0].find(NotAVideoLinkText), std::string::npos);
+}
+
 TEST(LinkPaste, SplittingKeepsQuotedLineBreaks) {
     EXPECT_EQ(SplitPastedText("\r\n\r\na\r\n'b\r\nc'\n\"d\ne\"f\n"),
               (std::vector<std::string>{"a", "'b\r\nc'", "\"d\ne\"f"}));

@@ -233,6 +233,24 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -f mp4",
                     o);
          }},
+        // A folder: an HLS master playlist with 720p and 360p video variants and a separate
+        // audio group, one-second segments (what today's video sites serve).
+        {"hls",
+         [](const std::string& o) {
+             fs::create_directories(o);
+             int status = 0;
+             RunCommand("cd " + ShellQuote(o) +
+                            " && ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x180:rate=25:duration=2 "
+                            "-f lavfi -i sine=frequency=440:duration=2 -filter_complex "
+                            "\"[0:v]split=2[a][b];[a]scale=1280:720[v720];[b]scale=640:360[v360]\" "
+                            "-map \"[v720]\" -map \"[v360]\" -map 1:a -c:v libx264 -preset ultrafast "
+                            "-pix_fmt yuv420p -g 25 -b:v:0 600k -b:v:1 250k -c:a aac -b:a 64k -f hls -hls_time 1 "
+                            "-hls_playlist_type vod -master_pl_name master.m3u8 -var_stream_map "
+                            "\"v:0,agroup:aud,name:720 v:1,agroup:aud,name:360 a:0,agroup:aud,name:audio\" "
+                            "-hls_segment_filename '%v_%03d.ts' '%v.m3u8' 2>&1",
+                        status);
+             if (status != 0) throw std::runtime_error("ffmpeg failed making " + o);
+         }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(
@@ -280,7 +298,13 @@ std::string Fixture(const std::string& name) {
         const std::string ext = fs::path(name).extension().string();
         const std::string temp = dir + "tmp-" + std::to_string(::getpid()) + "-" + name + ext;
         row.Make(temp);
-        fs::rename(temp, path);
+        // A folder cannot replace one another process made meanwhile: then that one serves.
+        std::error_code ec;
+        fs::rename(temp, path, ec);
+        if (ec) {
+            fs::remove_all(temp);
+            if (!fs::exists(path)) throw std::runtime_error("cannot keep the fixture " + name);
+        }
         return path;
     }
     throw std::runtime_error("no such fixture: " + name);

@@ -139,6 +139,8 @@ TEST_F(Installed, ProgramsRunFromTheirLinks) {
         EXPECT_EQ(status, 0) << version;
         EXPECT_EQ(version.rfind(std::string(program) + " ", 0), 0u) << version;
         EXPECT_EQ(version.find("edition not readable"), std::string::npos) << version;
+        // The set-up installs the site extractor, so its line is there.
+        EXPECT_NE(version.find("\nyt-dlp "), std::string::npos) << version;
     }
     // The window finds its edition, icon and pictures beside the executable behind the link.
     test::TTempDir config;

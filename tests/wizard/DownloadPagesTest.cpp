@@ -1,12 +1,14 @@
 // The download pages of the desktop window against the fake video site on 127.0.0.1: pasting,
 // a download run with the quality fall-back, the summary and its hand-over to the file list,
-// cancel, Finish, and the notices.
+// cancel, Finish, and the notices; on the built-in road and through the extractor program.
 #include "EngineFixtures.h"
+#include "ExtractorSite.h"
 #include "FakeVideoSite.h"
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/ProductConfig.h"
 #include "download/VideoInfo.h"
+#include "wizard/AboutWindow.h"
 #include "wizard/DownloadPagesView.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
@@ -20,6 +22,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,23 +54,26 @@ TFakeResponse Stream(const std::string& body) {
     return r;
 }
 
-// A download edition's window over a fresh settings folder; questions are answered Yes, link
-// messages OK, and every message is recorded.
+// A download edition's window for the fake site over a fresh settings folder that chooses the
+// road; questions are answered Yes, link messages OK, and every message is recorded.
 struct TDownloadWindow {
-    TDownloadWindow() {
+    explicit TDownloadWindow(int engine = deBuiltin) {
         SetMainThreadDispatcher(&Dispatcher);
         SetVideoSiteDomain(Site.Domain());
         setenv("XDG_CONFIG_HOME", (Dir.Path() + "cfg").c_str(), 1);
-        Dir.Write("cfg/.keep", "");
+        Dir.Write("cfg/Download Test/~system2.dat", "[System]\nDownloadEngine=" + std::to_string(engine) + "\n");
         GlobalVars = TGlobalVars{};
         SetMessageHook([this](const std::string& message, const std::string&, TMsgDlgType, unsigned buttons) {
             Messages.push_back(message);
             return (buttons & mbYes) ? mrYes : mrOk;
         });
         std::ofstream out(Dir.Path() + "lamecore.dll", std::ios::binary);
-        for (const char* l :
-             {"[SYSTEM]", "Name=Download Test", "Version=1", "Download=Yes", "Skin=0", "ResFolder=full",
-              "AVI=Yes", "MP4=Yes", "DefaultVideo=0", "DefaultDevice=0", "DefaultAudio=0", "DefaultClass=0"})
+        for (const std::string& l :
+             {std::string("[SYSTEM]"), std::string("Name=Download Test"), std::string("Version=1"),
+              std::string("Download=Yes"), std::string("Skin=0"), std::string("ResFolder=full"),
+              std::string("AVI=Yes"), std::string("MP4=Yes"), std::string("DefaultVideo=0"),
+              std::string("DefaultDevice=0"), std::string("DefaultAudio=0"), std::string("DefaultClass=0"),
+              "SiteDomain=" + Site.Domain()})
             out << DecodeConfigLine(l) << "\n";
         out.close();
         Main = std::make_unique<TFormMain>(&Log, Dir.Path() + "lamecore.dll");
@@ -113,6 +119,9 @@ class DownloadPagesTest : public QObject {
     void CancelDuringADownloadCountsWhatWasSaved();
     void NoticesKeepTheLinkPage();
     void PromotionPictureAppearsAfterShow();
+    void ExtractorRoadEndToEnd();
+    void TheEngineChoiceDecidesTheRoadAndTheLinkRules();
+    void AboutShowsTheEngineAndUpdatesTheUsersOwnCopy();
 };
 
 void DownloadPagesTest::PasteDownloadSummaryAndConvert() {
@@ -256,6 +265,93 @@ void DownloadPagesTest::PromotionPictureAppearsAfterShow() {
     QVERIFY(!panel->ProgressBarPromotion->isVisible());
     delete panel;
     SetMainThreadDispatcher(nullptr);
+}
+
+// Two links of the loopback site through the real extractor: downloaded, counted, handed over.
+void DownloadPagesTest::ExtractorRoadEndToEnd() {
+    QVERIFY2(!test::RealExtractor().empty(), "yt-dlp is missing: run scripts/setup.sh");
+    TDownloadWindow w(deExtractor);
+    QVERIFY(w.View);
+    const std::string one = test::AddHlsVideo(w.Site, "e1", "Harbour");
+    const std::string two = test::AddHlsVideo(w.Site, "e2", "Kestrel");
+    const std::string folder = w.Dir.Path() + "videos/";
+    w.ToLinkPage(folder);
+    QCOMPARE(w.Main->LinkPage->ComboBoxDownloadEngine->currentText(), QString("yt-dlp"));
+    w.Paste(one + "\n" + two);
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 2);
+    w.Main->Controller()->Next();
+    QCOMPARE(w.Page(), TWizardPage::Step6);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Page(), TWizardPage::Step7, 90000);
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishTotalFiles->text(), QString("2"));
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishSuccessed->text(), QString("2"));
+    QCOMPARE(w.Main->DownloadSummaryPage->LabelFinishFailed->text(), QString("0"));
+    const auto& saved = w.View->Logic().Runner().DownloadedFiles;
+    QCOMPARE(saved.size(), size_t(2));
+    for (const std::string& f : saved) {
+        const test::TProbeFacts facts = test::ProbeFile(f);
+        QVERIFY2(facts.Video && facts.Audio, f.c_str());
+        QCOMPARE(f.substr(0, folder.size()), folder);
+    }
+    QCOMPARE(GlobalVars.UserSettings.DownloadEngine, uint8_t(deExtractor));
+    w.Main->DownloadSummaryPage->ButtonConvertDownloaded->click();
+    QCOMPARE(w.Page(), TWizardPage::Step1);
+    QTRY_COMPARE(w.Main->FilePage->RowCount(), 2);
+    QVERIFY(w.Messages.empty());
+}
+
+void DownloadPagesTest::TheEngineChoiceDecidesTheRoadAndTheLinkRules() {
+    TDownloadWindow w(deBuiltin);
+    QVERIFY(w.View);
+    w.ToLinkPage(w.Dir.Path() + "dl");
+    QComboBox* engine = w.Main->LinkPage->ComboBoxDownloadEngine;
+    QCOMPARE(engine->currentText(), QString("Built-in"));
+    // The built-in road takes only the edition's site; the extractor's takes any web link.
+    w.Paste("https://video.example/v/1");
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 0);
+    QCOMPARE(w.Messages.back(), std::string("https://video.example/v/1\n\r\n\rThis is not a YouTube video link."));
+    test::TTempDir bin;
+    GlobalVars.UserSettings.ExtractorPath = test::WriteScript(bin, "yt-dlp", "exit 1\n");
+    engine->setCurrentIndex(deExtractor);
+    emit engine->activated(deExtractor);
+    w.Paste("https://video.example/v/1\nftp://video.example/v/2");
+    QCOMPARE(w.Main->LinkPage->ListBoxURL->count(), 1);
+    QCOMPARE(w.Messages.back(), std::string("ftp://video.example/v/2\n\r\n\rThis is not a web link (http:// or https://)."));
+    // A chosen extractor that is not there: the notice, and the page stays.
+    GlobalVars.UserSettings.ExtractorPath = bin.Path() + "missing";
+    w.Main->Controller()->Next();
+    QCOMPARE(w.Messages.back(), std::string(ExtractorMissingText));
+    QCOMPARE(w.Page(), TWizardPage::Step5);
+    QCOMPARE(GlobalVars.UserSettings.DownloadEngine, uint8_t(deExtractor));
+}
+
+void DownloadPagesTest::AboutShowsTheEngineAndUpdatesTheUsersOwnCopy() {
+    TDownloadWindow w;
+    test::TTempDir bin;
+    const struct {
+        std::string Program;
+        const char* Shows;
+        bool Offered;
+    } cases[] = {
+        {test::WriteScript(bin, "yt-dlp", "case \"$1\" in --version) cat \"$0.version\" 2>/dev/null || echo 2025.01.02;;"
+                                          " -U) echo 'Updating to 2026.11.01'; echo 2026.11.01 > \"$0.version\"; "
+                                          "echo 'Updated yt-dlp to 2026.11.01';; esac\n"),
+         "Download engine: yt-dlp 2025.01.02\n/tmp/", true},
+        {"/usr/bin/yt-dlp", "Download engine: yt-dlp 20", false},
+        {bin.Path() + "missing", "Download engine: yt-dlp was not found;\nthe built-in downloader is used.", false},
+    };
+    for (const auto& c : cases) {
+        GlobalVars.UserSettings.ExtractorPath = c.Program;
+        TFormAbout about(w.Main.get(), GlobalVars.ProductConfig, 2026);
+        about.show();
+        QVERIFY(about.LabelDownloadEngine);
+        QTRY_VERIFY_WITH_TIMEOUT(about.LabelDownloadEngine->text().startsWith(c.Shows), 10000);
+        QTRY_COMPARE(about.ButtonUpdateEngine->isVisible(), c.Offered);
+        if (!c.Offered) continue;
+        about.ButtonUpdateEngine->click();
+        QTRY_VERIFY_WITH_TIMEOUT(about.LabelEngineUpdate->text().contains("Updated yt-dlp to 2026.11.01"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(about.LabelDownloadEngine->text().startsWith("Download engine: yt-dlp 2026.11.01\n"),
+                                 10000);
+    }
 }
 
 QTEST_MAIN(DownloadPagesTest)
