@@ -208,12 +208,18 @@ TDownloadRunner::TDownloadRunner(IMainThreadDispatcher* dispatcher, TUserSetting
         }
         FTempFile.clear();
         DownloadedFiles.push_back(path);
-        ShowLinkProgress("Finish.");
+        ShowLinkProgress(LinkFinishedStatus);
         ++DownloadRun.Succeeded;
         Advance();
     };
     WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { StreamAttemptFailed(); };
     WinHTTPDownload.OnOutputFileError = [this](TCustomWinHTTP*) { FOutputFailed = true; };
+
+    ReportFailures(WinHTTPGetInfoFileURL, [] { return std::string("The video page"); });
+    ReportFailures(WinHTTPDownloadInfoFile, [] { return std::string("The video information"); });
+    ReportFailures(WinHTTPDownload, [this] {
+        return "The stream of " + QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube);
+    });
 
     const auto aborted = [this](TCustomWinHTTP*) {
         RemoveTempFile();
@@ -274,6 +280,18 @@ void TDownloadRunner::NextLink() {
     StartTransfer(WinHTTPGetInfoFileURL);
 }
 
+void TDownloadRunner::ReportFailures(TWinHTTP& h, std::function<std::string()> what) {
+    h.OnHTTPError = [this, what](TCustomWinHTTP*, int code, TMemoryStream*) {
+        FView.LogLine(what() + " could not be fetched: the server answered " + std::to_string(code) + ".");
+    };
+    h.OnHostUnreachable = [this, what](TCustomWinHTTP*) {
+        FView.LogLine(what() + " could not be fetched: the server could not be reached.");
+    };
+    h.OnConnLost = [this, what](TCustomWinHTTP*, const std::string&, uint64_t, uint64_t, TMemoryStream*) {
+        FView.LogLine(what() + " could not be fetched: the connection was lost.");
+    };
+}
+
 void TDownloadRunner::StartTransfer(TWinHTTP& h) {
     h.Timeouts.ReceiveTimeout = StallTimeoutMs;
     h.StartTransfer();
@@ -314,6 +332,12 @@ void TDownloadRunner::StartAttempt() {
     FOutputFailed = false;
     const std::string address =
         QualityStreamAddress(DownloadRun.Attempt, FSettings.PreferYouTube, StreamTable);
+    if (address.empty()) {
+        FView.LogLine("The video information lists no stream of " +
+                      QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube) + ".");
+        StreamAttemptFailed();
+        return;
+    }
     if (!IsWebAddress(address)) {
         FView.LogLine("The stream address of " +
                       QualityShortLabel(DownloadRun.Attempt, FSettings.PreferYouTube) +

@@ -21,6 +21,7 @@
 #include "download/WinHTTP.h"
 
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,6 +31,9 @@ namespace mw {
 
 // The summary page's notice when "Convert the downloaded file(s) now! " finds nothing to convert.
 inline constexpr const char* NoFileDownloadedText = "No file downloaded! Please try again.";
+
+// The status of a link whose file has been saved.
+inline constexpr const char* LinkFinishedStatus = "Finish.";
 
 struct TDownloadRow {
     std::string Name, Status, Size, Speed, Progress, URL, Extra;
@@ -57,7 +61,8 @@ class IDownloadView {
     // The script host's error message ("Error: Line number %d, %s").
     virtual void ScriptError(const std::string& /*message*/) {}
     virtual void DownloadRunEnded() {}
-    // A line for the log: why a stream was refused or a download could not be kept.
+    // A line for the log: why a transfer failed, a stream was refused or a download could not be
+    // kept; it belongs to the link DownloadRun.CurrentIndex points at.
     virtual void LogLine(const std::string& /*text*/) {}
 };
 
@@ -115,6 +120,8 @@ class TDownloadRunner {
     void RemoveTempFile();
     std::string NewTempFileName();
     void StartTransfer(TWinHTTP& h);
+    // The transfer's failures are told to the view; what names the transfer at that moment.
+    void ReportFailures(TWinHTTP& h, std::function<std::string()> what);
     // Moves the finished download (the temporary file, or a body kept in memory) to a free name;
     // never replaces anything. The path, or "" with the reason set.
     std::string KeepDownload(const TMemoryStream* stream, std::string& reason);

@@ -195,8 +195,10 @@ void TDownloadPagesView::LogLine(const std::string& text) {
     if (OnLogLine) OnLogLine(text);
 }
 
-void TDownloadPagesView::SetDownloadSummary(int total, int succeeded, int failed) {
+void TDownloadPagesView::SetDownloadSummary(int total, int succeeded, int failed,
+                                            const std::string& failures) {
     FWidgets.Summary->SetCounts(total, succeeded, failed);
+    FWidgets.Summary->SetErrors(Q(failures));
 }
 
 void TDownloadPagesView::AddSourceFiles(const std::vector<std::string>& files) {
