@@ -47,6 +47,16 @@ TPromotionPanel::TPromotionPanel(QWidget* window, int skin, TPromotionsSetup set
                                  TPageController* controller)
     : QObject(window), FWindow(window) {
     const auto& place = Places[skin >= 0 && skin < static_cast<int>(Places.size()) ? skin : 0];
+    // An empty place would look like a part that failed to load.
+    ImagePromotionArt = new QLabel(window);
+    ImagePromotionArt->setObjectName("ImagePromotionArt");
+    QPixmap art;
+    if (art.load(QString::fromStdString(ResourceFolder(GlobalVars.ProductConfig) + "promotion.png"))) {
+        ImagePromotionArt->setPixmap(art);
+        ImagePromotionArt->setGeometry(place.first.first, place.first.second, art.width(), art.height());
+    } else {
+        ImagePromotionArt->hide();
+    }
     ImagePromotion = new QLabel(window);
     ImagePromotion->setObjectName("ImagePromotion");
     ImagePromotion->move(place.first.first, place.first.second);
@@ -92,6 +102,7 @@ void TPromotionPanel::ShowOfferPicture(const std::string& path) {
     ImagePromotion->setPixmap(picture);
     ImagePromotion->resize(picture.size());
     ImagePromotion->setCursor(Qt::PointingHandCursor);
+    ImagePromotionArt->hide();
     ImagePromotion->show();
     ImagePromotion->raise();
 }
