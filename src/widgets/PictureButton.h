@@ -2,6 +2,8 @@
 // takes the size of its pictures; a caption, when set, is drawn centred on top. A checked button
 // keeps its pressed picture (the format and class buttons). Without pictures only the caption is
 // drawn, underlined while the mouse is over it (the transparent bottom buttons of one skin).
+// Keyboard focus shows as a ring inside the pictures; Enter or Return presses a focused button
+// that is not checkable (checkable ones leave Enter to the window and take Space).
 #pragma once
 
 #include <QAbstractButton>
@@ -22,10 +24,14 @@ class TPictureButton : public QAbstractButton {
         FDisabledTextColor = disabled;
         update();
     }
+    // The focus ring: colour, corner radius, line style.
+    void SetFocusMark(const QColor& color, qreal radius, Qt::PenStyle style = Qt::SolidLine);
+    QColor FocusMarkColor() const { return FFocusColor; }
     QSize sizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -33,6 +39,9 @@ class TPictureButton : public QAbstractButton {
     const QPixmap* StatePicture() const;
     std::vector<QPixmap> FPictures;
     QColor FTextColor, FDisabledTextColor;
+    QColor FFocusColor;
+    qreal FFocusRadius = 4;
+    Qt::PenStyle FFocusStyle = Qt::SolidLine;
     bool FHover = false;
 };
 
