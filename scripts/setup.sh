@@ -11,8 +11,9 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-cantarell
   libgtest-dev libgmock-dev
   xvfb xauth
-  # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots.
-  xdotool x11-apps
+  # Only for trying the windows by hand under Xvfb: a window manager (openbox) as a desktop has one,
+  # xdotool clicks and types, xwd takes screenshots.
+  openbox xdotool x11-apps
   nginx curl
 )
 
