@@ -46,12 +46,18 @@ int main(int argc, char** argv) {
     mw::TQtDispatcher dispatcher;
     mw::SetMainThreadDispatcher(&dispatcher);
 
-    mw::TFormLog log;
-    mw::TFormMain main(&log, mw::ProductConfigFile());
-    signalClose.SetWindow(&main);
-    // Shown after the creation has finished, as a queued step.
-    QTimer::singleShot(0, &main, [&main] { main.show(); });
-    const int rc = QApplication::exec();
+    int rc = 0;
+    {
+        mw::TFormLog log;
+        mw::TFormMain main(&log, mw::ProductConfigFile());
+        // The session is ending: a running conversion stops without a question nobody would answer.
+        signalClose.SetWindow(&main, [&main] { return main.CloseWithoutAsking(); });
+        // Shown after the creation has finished, as a queued step.
+        QTimer::singleShot(0, &main, [&main] { main.show(); });
+        rc = QApplication::exec();
+        // The windows go while the dispatcher still serves: a run the close stopped hands over
+        // its last notices as the encoder is freed.
+    }
     mw::SetMainThreadDispatcher(nullptr);
     return rc;
 }
