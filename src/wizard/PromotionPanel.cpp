@@ -91,6 +91,7 @@ bool TPromotionPanel::eventFilter(QObject* watched, QEvent* event) {
 
 void TPromotionPanel::SetOfferHint(const std::string& hint) {
     ImagePromotion->setToolTip(QString::fromStdString(hint));
+    ImagePromotion->setAccessibleName(ImagePromotion->toolTip());
 }
 
 void TPromotionPanel::ShowOfferPicture(const std::string& path) {

@@ -422,6 +422,14 @@ void WindowBehaviourTest::EveryPictureButtonHasAName() {
         QCOMPARE(AccessibleName(w.Main->OutputPage->FormatButtons[f.Class][f.Number]), name);
     }
     QCOMPARE(AccessibleName(w.Main->OutputPage->ClassButtons[fcDevice]), "Device");
+    // The mode page's pictures are named after the choice they make.
+    int pictures = 0;
+    for (QLabel* label : w.Main->ModePage->findChildren<QLabel*>())
+        if (!label->pixmap().isNull()) {
+            ++pictures;
+            QVERIFY(!AccessibleName(label).isEmpty());
+        }
+    QCOMPARE(pictures, 2);
     // The file list's rows read as their lines, the picture cell being only a picture.
     w.Main->FilePage->AddSourceFiles({QString::fromStdString(Fixture("a.mp3"))});
     const QString row = w.Main->FilePage->NextGrid->item(0)->data(Qt::AccessibleTextRole).toString();
