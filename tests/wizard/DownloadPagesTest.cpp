@@ -52,6 +52,15 @@ TFakeResponse Stream(const std::string& body) {
     return r;
 }
 
+// A stream that sends a little and then stalls for long: the download is running meanwhile.
+TFakeResponse StallingStream() {
+    TFakeResponse slow = Stream(TFakeVideoSite::MakeBody(400000, 9));
+    slow.ChunkSize = 4000;
+    slow.StallAfter = 8000;
+    slow.StallMs = 20000;
+    return slow;
+}
+
 // A download edition's window over a fresh settings folder; questions are answered Yes, link
 // messages OK, and every message is recorded.
 struct TDownloadWindow {
@@ -165,10 +174,7 @@ void DownloadPagesTest::PasteDownloadSummaryAndConvert() {
 void DownloadPagesTest::CancelDuringADownloadCountsWhatWasSaved() {
     TDownloadWindow w;
     QVERIFY(w.View);
-    TFakeResponse slow = Stream(TFakeVideoSite::MakeBody(400000, 9));
-    slow.ChunkSize = 4000;
-    slow.StallAfter = 8000;
-    slow.StallMs = 20000;
+    const TFakeResponse slow = StallingStream();
     const std::string one = w.Site.AddVideo("c1", "Quick", {{18, Stream("quick body")}});
     const std::string two = w.Site.AddVideo("c2", "Slow", {{18, slow}});
     const std::string three = w.Site.AddVideo("c3", "Never", {{18, Stream("never")}});
@@ -269,10 +275,7 @@ void DownloadPagesTest::SummaryListsTheFailedLinksWithTheirReasons() {
 void DownloadPagesTest::ClosingTheWindowDuringADownloadAsksFirst() {
     TDownloadWindow w;
     QVERIFY(w.View);
-    TFakeResponse slow = Stream(TFakeVideoSite::MakeBody(400000, 9));
-    slow.ChunkSize = 4000;
-    slow.StallAfter = 8000;
-    slow.StallMs = 20000;
+    const TFakeResponse slow = StallingStream();
     w.ToLinkPage(w.Dir.Path() + "dl");
     w.Paste(w.Site.AddVideo("s1", "Slow", {{18, slow}}));
     w.Main->Controller()->Next();

@@ -94,6 +94,15 @@ std::string VideoWithoutPicture(const TTempDir& dir) {
     return path;
 }
 
+// Rows "skin" and "folder" for the editions of those skins.
+void SkinRows(std::initializer_list<int> skins) {
+    const char* const folders[] = {"full", "convert", "join", "audio"};
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<QString>("folder");
+    for (int skin : skins)
+        QTest::newRow(qPrintable(QString::number(skin))) << QString::number(skin) << QString(folders[skin]);
+}
+
 QString AccessibleName(QWidget* w) {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
     return face ? face->text(QAccessible::Name) : QString();
@@ -363,16 +372,7 @@ void WindowBehaviourTest::ArrowKeysChooseWithinAGroup() {
 }
 
 void WindowBehaviourTest::FocusMarkInEverySkin_data() {
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("0") << "0"
-                       << "full";
-    QTest::newRow("1") << "1"
-                       << "convert";
-    QTest::newRow("2") << "2"
-                       << "join";
-    QTest::newRow("3") << "3"
-                       << "audio";
+    SkinRows({0, 1, 2, 3});
 }
 
 void WindowBehaviourTest::FocusMarkInEverySkin() {
@@ -396,12 +396,7 @@ void WindowBehaviourTest::FocusMarkInEverySkin() {
 }
 
 void WindowBehaviourTest::EveryPictureButtonHasAName_data() {
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("0") << "0"
-                       << "full";
-    QTest::newRow("3, see-through buttons") << "3"
-                                            << "audio";
+    SkinRows({0, 3}); // 3: the see-through bottom buttons
 }
 
 void WindowBehaviourTest::EveryPictureButtonHasAName() {
