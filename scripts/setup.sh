@@ -17,9 +17,9 @@ packages=(
   # .deb, dpkg-shlibdeps, man-page formatting, the MIME database the entry is checked against, and
   # the private session bus of the notification tests.
   desktop-file-utils appstream lintian dpkg-dev man-db shared-mime-info dbus
-  # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots,
-  # xclip fills the clipboard with links to paste.
-  xdotool x11-apps xclip
+  # Only for trying the windows by hand under Xvfb: a window manager (openbox) as a desktop has one,
+  # xdotool clicks and types, xwd takes screenshots, xclip fills the clipboard with links to paste.
+  openbox xdotool x11-apps xclip
   nginx curl
 )
 

@@ -74,34 +74,35 @@ struct FormatInfo {
     const char* key;   // file name part
     const char* label; // large type on the button
     const char* kind;  // pictogram: video, device or audio
+    int cls;           // 0 video, 1 device, 2 audio: one type size per class
 };
 
 const FormatInfo kFormats[] = {
-    {"avi", "AVI", "video"},
-    {"mp4", "MP4", "video"},
-    {"flv", "FLV", "video"},
-    {"swf", "SWF", "video"},
-    {"mpeg", "MPEG", "video"},
-    {"rm", "RM", "video"},
-    {"wmv", "WMV", "video"},
-    {"mov", "MOV", "video"},
-    {"3gp", "3GP", "video"},
-    {"ipod", "iPod", "device"},
-    {"iphone", "iPhone", "phone"},
-    {"appletv", "AppleTV", "tv"},
-    {"psp", "PSP", "handheld"},
-    {"blackberry", "BlackBerry", "qwerty"},
-    {"mobilephone", "Mobile", "keypad"},
-    {"ipad", "iPad", "tablet"},
-    {"android", "Android", "phone"},
-    {"wav", "WAV", "audio"},
-    {"mp3", "MP3", "audio"},
-    {"wma", "WMA", "audio"},
-    {"ogg", "OGG", "audio"},
-    {"aac", "AAC", "audio"},
-    {"m4a", "M4A", "audio"},
-    {"flac", "FLAC", "audio"},
-    {"mp2", "MP2", "audio"},
+    {"avi", "AVI", "video", 0},
+    {"mp4", "MP4", "video", 0},
+    {"flv", "FLV", "video", 0},
+    {"swf", "SWF", "video", 0},
+    {"mpeg", "MPEG", "video", 0},
+    {"rm", "RM", "video", 0},
+    {"wmv", "WMV", "video", 0},
+    {"mov", "MOV", "video", 0},
+    {"3gp", "3GP", "video", 0},
+    {"ipod", "iPod", "device", 1},
+    {"iphone", "iPhone", "phone", 1},
+    {"appletv", "AppleTV", "tv", 1},
+    {"psp", "PSP", "handheld", 1},
+    {"blackberry", "BlackBerry", "qwerty", 1},
+    {"mobilephone", "Mobile", "keypad", 1},
+    {"ipad", "iPad", "tablet", 1},
+    {"android", "Android", "phone", 1},
+    {"wav", "WAV", "audio", 2},
+    {"mp3", "MP3", "audio", 2},
+    {"wma", "WMA", "audio", 2},
+    {"ogg", "OGG", "audio", 2},
+    {"aac", "AAC", "audio", 2},
+    {"m4a", "M4A", "audio", 2},
+    {"flac", "FLAC", "audio", 2},
+    {"mp2", "MP2", "audio", 2},
 };
 
 struct ClassInfo {
@@ -156,6 +157,8 @@ class Renderer {
         all["wi"] = QString::number(size.width() - 1);
         all["hi"] = QString::number(size.height() - 1);
         all["wg"] = QString::number(size.width() - 4);
+        all["cx"] = QString::number(size.width() / 2.0);
+        all["cy"] = QString::number(size.height() / 2.0);
         QSvgRenderer svg(Expand(name, all));
         if (!svg.isValid()) throw Fail(name.toStdString() + ": invalid SVG");
         QImage img(size * scale, QImage::Format_ARGB32_Premultiplied);
@@ -263,21 +266,27 @@ void RenderBoth(const Renderer& r, const QString& name, QSize size, const Vars& 
         save(r.Render(name, size, v, scale), scale);
 }
 
-struct LabelFit {
-    int sizePx;
-    double stretch; // horizontal scale, below 1 only where the smallest size is still too wide
-};
-
-// Largest pixel size from minPx to maxPx at which the text fits the width; a long name keeps minPx,
-// still readable, and is narrowed instead.
-LabelFit FitLabel(const QString& family, const QString& text, double width, int minPx, int maxPx) {
+// Width of the text in the bold face at 100 pixels.
+double LabelWidth100(const QString& family, const QString& text) {
     QFont font(family);
     font.setPixelSize(100);
     font.setBold(true);
-    const double w100 = QFontMetricsF(font).horizontalAdvance(text);
-    const int size = std::min(maxPx, static_cast<int>(width * 100 / w100));
-    if (size >= minPx) return {size, 1.0};
-    return {minPx, width * 100 / (w100 * minPx)};
+    return QFontMetricsF(font).horizontalAdvance(text);
+}
+
+// The one pixel size of a class's labels, from minPx to maxPx: the largest at which every label
+// fits the width, its longest narrowed to no less than minStretch.
+int ClassLabelSize(const QString& family, const QStringList& labels, double width, int minPx, int maxPx,
+                   double minStretch) {
+    double size = maxPx;
+    for (const QString& label : labels)
+        size = std::min(size, width * 100 / (LabelWidth100(family, label) * minStretch));
+    return std::max(minPx, static_cast<int>(size));
+}
+
+// Horizontal scale of a label at that size: 1, or the narrowing that makes it fit.
+double LabelStretch(const QString& family, const QString& text, double width, int sizePx) {
+    return std::min(1.0, width * 100 / (LabelWidth100(family, text) * sizePx));
 }
 
 void RenderEdition(const QString& artDir, const QString& editionIni, const QString& outDir) {
@@ -315,6 +324,8 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
     RenderBoth(r, "mode_download", ParseSize(r.Var("mode_size")), {}, png("downloadyoutube.png"));
     RenderBoth(r, "mode_convert", ParseSize(r.Var("mode_size")), {}, png("youtubeconvert.png"));
     RenderBoth(r, "audioicon", QSize(118, 78), {}, png("audioicon.png"));
+    RenderBoth(r, "videoicon", QSize(118, 78), {}, png("videoicon.png"));
+    RenderBoth(r, "promotion", ParseSize(r.Var("promotion_size")), {}, png("promotion.png"));
 
     struct FrameButton {
         const char* file;
@@ -346,14 +357,21 @@ void RenderEdition(const QString& artDir, const QString& editionIni, const QStri
             RenderBoth(r, "class", QSize(165, 32), v,
                        png(QString("class_") + c.key + "_" + QString::number(n) + ".png"));
         }
+    int labelSizes[3] = {};
+    for (int c = 0; c < 3; ++c) {
+        QStringList labels;
+        for (const FormatInfo& f : kFormats)
+            if (f.cls == c) labels << f.label;
+        labelSizes[c] = ClassLabelSize(font, labels, 54, r.Var("format_label_min").toInt(),
+                                       r.Var("format_label_max").toInt(), r.Var("format_label_stretch").toDouble());
+    }
     for (const FormatInfo& f : kFormats)
         for (int n = 1; n <= 4; ++n) {
             Vars v = StateVars(vars, n);
             v["label"] = f.label;
-            const LabelFit fit = FitLabel(font, f.label, 54, r.Var("format_label_min").toInt(),
-                                          r.Var("format_label_max").toInt());
-            v["label_size"] = QString::number(fit.sizePx);
-            v["label_stretch"] = QString::number(fit.stretch, 'f', 3);
+            const int size = labelSizes[f.cls];
+            v["label_size"] = QString::number(size);
+            v["label_stretch"] = QString::number(LabelStretch(font, f.label, 54, size), 'f', 3);
             v["glyph"] = QString("glyph_") + f.kind;
             RenderBoth(r, "format", QSize(62, 57), v,
                        png(QString("format_") + f.key + "_" + QString::number(n) + ".png"));

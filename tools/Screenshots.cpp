@@ -8,6 +8,8 @@
 #include "app/ProductConfig.h"
 #include "convert/ConversionRun.h"
 #include "convert/SourceList.h"
+#include "presets/PresetCatalogue.h"
+#include "widgets/PictureButton.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/AboutWindow.h"
 #include "wizard/ConvertingView.h"
@@ -16,6 +18,7 @@
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
 #include "wizard/MainWindow.h"
+#include "wizard/OutputPageView.h"
 #include "wizard/Pages.h"
 #include "wizard/Previewer.h"
 #include "wizard/QualityDialog.h"
@@ -62,8 +65,34 @@ bool Save(QWidget* w, const QString& file) {
     return ok;
 }
 
+// The window over a plain desktop of a common laptop size, as the window manager shows it; more
+// windows (the preview) are drawn on top at their places.
+QImage Desktop(TFormMain& main, const QRect& screen, const QPoint& mainAt) {
+    QImage desktop(screen.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&desktop);
+    QLinearGradient g(0, 0, 0, screen.height());
+    g.setColorAt(0, QColor("#5d6b78"));
+    g.setColorAt(1, QColor("#2f3842"));
+    p.fillRect(desktop.rect(), g);
+    QImage window = main.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (!main.mask().isEmpty()) {
+        QPainter w(&window);
+        w.setCompositionMode(QPainter::CompositionMode_Clear);
+        w.setClipRegion(QRegion(window.rect()).subtracted(main.mask()));
+        w.fillRect(window.rect(), Qt::transparent);
+    }
+    p.drawImage(mainAt, window);
+    return desktop;
+}
+
+bool SaveImage(const QImage& image, const QString& file) {
+    const bool ok = image.save(file);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+    return ok;
+}
+
 // A picture from the middle of the first video in the list, as the run's preview shows it: the
-// window alone, and over the converting page as the desktop composes them.
+// window alone, and beside the converting page on a 1280 x 800 desktop where it opens there.
 bool ShootPreview(TFormMain& main, const QString& outDir) {
     if (!main.Converting()) return true;
     TFFDecoder& decoder = main.Converting()->Encoder().Decoder();
@@ -85,15 +114,37 @@ bool ShootPreview(TFormMain& main, const QString& outDir) {
     if (picture.Width() == 0) return true; // no video in the list
     TPreviewer preview(&main);
     preview.ShowPicture(picture, 1, time);
-    bool ok = Save(preview.Window(), outDir + "/preview.png");
-    QImage desktop = main.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    TPreviewWindow* window = preview.Window();
+    bool ok = Save(window, outDir + "/preview.png");
+    // The offscreen screen is not a desktop: size and place as on a 1280 x 800 one.
+    const QRect screen(0, 0, 1280, 800);
+    const QSize pictureSize = PreviewPictureSize(screen, QSize(picture.Width(), picture.Height()));
+    window->SetPicture(window->Picture().scaled(pictureSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                       window->Caption());
+    const QPoint mainAt((screen.width() - main.width()) / 2, (screen.height() - main.height()) / 2);
+    const QPoint at = PreviewPosition(screen, window->size(), QRect(mainAt, main.size()), std::nullopt);
+    QImage desktop = Desktop(main, screen, mainAt);
     QPainter p(&desktop);
-    p.drawImage(preview.Window()->pos() - main.pos(), preview.Window()->grab().toImage());
+    p.drawImage(at, window->grab().toImage());
     p.end();
-    const QString file = outDir + "/5-converting-preview.png";
-    const bool saved = desktop.save(file);
-    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
-    return ok && saved;
+    return SaveImage(desktop, outDir + "/5-converting-preview.png") && ok;
+}
+
+// The keyboard's focus mark on a format button and on Next, as Tab leaves them.
+bool ShootFocus(TFormMain& main, const QString& outDir) {
+    main.activateWindow();
+    QApplication::setActiveWindow(&main);
+    Settle();
+    bool ok = true;
+    const int cls = GlobalVars.UserSettings.OutputSelection.OutputFormatClass;
+    for (TPictureButton* b : main.OutputPage->FormatButtons[cls < 3 ? cls : 0])
+        if (b && b->isChecked()) {
+            b->setFocus(Qt::TabFocusReason);
+            ok &= Save(&main, outDir + "/focus-format.png");
+        }
+    main.ButtonNext->setFocus(Qt::TabFocusReason);
+    ok &= Save(&main, outDir + "/focus-next.png");
+    return ok;
 }
 
 struct TShot {
@@ -139,6 +190,15 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     GlobalVars.UserSettings.OutputFileDir = QDir::homePath().toStdString() + "/Videos/Converted/";
     c.Next();
     ok &= Save(&main, outDir + "/4-output.png");
+    ok &= ShootFocus(main, outDir);
+    // The device class, whose names are the longest, when the edition has it.
+    if (!main.OutputPage->ClassButtons[fcDevice]->isHidden() &&
+        GlobalVars.UserSettings.OutputSelection.OutputFormatClass != fcDevice) {
+        const int chosen = GlobalVars.UserSettings.OutputSelection.OutputFormatClass;
+        main.OutputPage->ClassButtons[fcDevice]->click();
+        ok &= Save(&main, outDir + "/4-output-devices.png");
+        if (chosen < 3) main.OutputPage->ClassButtons[chosen]->click();
+    }
 
     // The converting page halfway through its first file.
     c.ShowPage(TWizardPage::Step3);
@@ -231,7 +291,10 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
             view->DownloadPanelChanged();
         }
         ok &= Save(&main, outDir + "/8-downloading.png");
-        main.DownloadSummaryPage->SetCounts(3, 2, 1);
+        if (view)
+            view->SetDownloadSummary(3, 2, 1,
+                                     "Link (2): " + links[2] +
+                                         ": The video page could not be fetched: the server answered 404.");
         c.ShowPage(TWizardPage::Step7);
         ok &= Save(&main, outDir + "/9-download-summary.png");
     }
@@ -290,7 +353,9 @@ int main(int argc, char** argv) {
         return (buttons & mbYes) ? mrYes : mrOk;
     });
     QTemporaryDir scratch;
-    const QString broken = scratch.path() + "/holiday notes.avi";
+    // Deep enough that its reason is longer than the failed-add dialog is wide.
+    QDir(scratch.path()).mkpath("Camera uploads/2019 Summer in the mountains");
+    const QString broken = scratch.path() + "/Camera uploads/2019 Summer in the mountains/holiday notes.avi";
     QFile f(broken);
     if (f.open(QIODevice::WriteOnly)) f.write("These are notes, not a movie.\n");
     f.close();

@@ -21,6 +21,11 @@ constexpr std::string_view RowStatusTexts[] = {"Waiting...", "Converting...", "F
 
 constexpr const char* JoinOutputBaseName = "Output_Merge";
 
+// The log names the file: with many sources the bare sentence says nothing.
+std::string AddedLine(const std::string& fileName) {
+    return "File has been added to convert list: " + fileName;
+}
+
 // The probe decoder as the preset mapping sees a source.
 class TProbeSource : public IOutputSourceProbe {
   public:
@@ -200,7 +205,7 @@ void TConversionRunner::AddFileTask(const TInputOptions& input, const TOutputOpt
     FTaskOutputs.push_back(output.FileName);
     if (facts.Duration > 0) FRun.RunTotalDuration += facts.Duration;
     FGivenNames.insert(ExtractFileName(output.FileName));
-    FView.LogLine("File has been added to convert list.");
+    FView.LogLine(AddedLine(input.FileName));
 }
 
 void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
@@ -227,7 +232,7 @@ void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
         row.Path = outputPath;
         Rows.push_back(row);
         FRun.RunTotalDuration += source.RealDuration;
-        FView.LogLine("File has been added to convert list.");
+        FView.LogLine(AddedLine(source.FullName));
     }
     if (FEncoder.TaskCount() == 0) return;
     TOutputOptions output = BuildJoinOutputOptions(FSettings.OutputSelection);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace mw {
@@ -47,6 +48,12 @@ struct TSourceRow {
 
 // The grid's cells of one source file (the texts come from the shared row of SourceFiles).
 TSourceRow SourceRowOf(const TSourceFile& file);
+
+// The path as a row shows it in the room fits() allows: whole when it fits; else the file name
+// stays whole and the folders are cut after the first one ("/home/…/Trips/clip.mp4", then
+// "…/clip.mp4"); only a name too long on its own is cut in its middle, its extension kept.
+// Cuts fall on UTF-8 character boundaries.
+std::string ShortenRowPath(const std::string& path, const std::function<bool(const std::string&)>& fits);
 
 // The box a row's thumbnail is scaled into. Rows keep their thumbnails while the list lives, so a
 // list of many large videos must not hold their full-size pictures.

@@ -148,6 +148,10 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
     WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { FailStream(); };
     WinHTTPDownload.OnOutputFileError = [this](TCustomWinHTTP*) { FOutputFailed = true; };
 
+    ReportFailures(WinHTTPGetInfoFileURL, [] { return std::string("The video page"); });
+    ReportFailures(WinHTTPDownloadInfoFile, [] { return std::string("The video information"); });
+    ReportFailures(WinHTTPDownload, [this] { return "The stream of " + FAttemptLabel; });
+
     const auto aborted = [this](TCustomWinHTTP*) { FEvents.Aborted(); };
     WinHTTPGetInfoFileURL.OnAborted = aborted;
     WinHTTPDownloadInfoFile.OnAborted = aborted;
@@ -171,6 +175,19 @@ void TBuiltinResolver::Resolve(const std::string& link) {
     StartTransfer(WinHTTPGetInfoFileURL);
 }
 
+// Why a transfer failed goes to the log, where the summary finds the link's reasons.
+void TBuiltinResolver::ReportFailures(TWinHTTP& h, std::function<std::string()> what) {
+    h.OnHTTPError = [this, what](TCustomWinHTTP*, int code, TMemoryStream*) {
+        FEvents.LogLine(what() + " could not be fetched: the server answered " + std::to_string(code) + ".");
+    };
+    h.OnHostUnreachable = [this, what](TCustomWinHTTP*) {
+        FEvents.LogLine(what() + " could not be fetched: the server could not be reached.");
+    };
+    h.OnConnLost = [this, what](TCustomWinHTTP*, const std::string&, uint64_t, uint64_t, TMemoryStream*) {
+        FEvents.LogLine(what() + " could not be fetched: the connection was lost.");
+    };
+}
+
 void TBuiltinResolver::StartTransfer(TWinHTTP& h) {
     h.Timeouts.ReceiveTimeout = FTimings.StallTimeoutMs;
     h.StartTransfer();
@@ -180,7 +197,13 @@ void TBuiltinResolver::StartStream(int attempt, const TQualityOrder& slots, cons
                                    const std::string&) {
     FOutputFailed = false;
     FFolder = folder;
+    FAttemptLabel = QualityShortLabel(attempt, slots);
     const std::string address = QualityStreamAddress(attempt, slots, StreamTable);
+    if (address.empty()) {
+        FEvents.LogLine("The video information lists no stream of " + FAttemptLabel + ".");
+        FailStream();
+        return;
+    }
     if (!IsWebAddress(address)) {
         FEvents.LogLine("The stream address of " + QualityShortLabel(attempt, slots) +
                         " is neither http nor https; it is not followed.");

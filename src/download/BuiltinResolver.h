@@ -13,6 +13,7 @@
 #include "download/WinHTTP.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,11 +43,14 @@ class TBuiltinResolver : public TDownloadResolver {
 
   private:
     void StartTransfer(TWinHTTP& h);
+    // The transfer's failures are told to the log; what names the transfer at that moment.
+    void ReportFailures(TWinHTTP& h, std::function<std::string()> what);
     void FailStream();
 
     IMainThreadDispatcher* FDispatcher;
     IResolverEvents& FEvents;
     const TResolverTimings& FTimings;
+    std::string FAttemptLabel; // the quality of the stream being fetched, as the log names it
     bool FOutputFailed = false; // the attempt's partial file could not be made or written
     std::string FFolder;
     std::string FTempFile;

@@ -197,7 +197,7 @@ void TDownloadRunner::StreamDone(const std::string& partialFile, const std::stri
     }
     FResolver->StreamKept();
     DownloadedFiles.push_back(path);
-    ShowLinkProgress("Finish.");
+    ShowLinkProgress(LinkFinishedStatus);
     ++DownloadRun.Succeeded;
     Advance();
 }

@@ -30,6 +30,9 @@ namespace mw {
 // The summary page's notice when "Convert the downloaded file(s) now! " finds nothing to convert.
 inline constexpr const char* NoFileDownloadedText = "No file downloaded! Please try again.";
 
+// The status of a link whose file has been saved.
+inline constexpr const char* LinkFinishedStatus = "Finish.";
+
 struct TDownloadRow {
     std::string Name, Status, Size, Speed, Progress, URL, Extra;
 };
@@ -56,7 +59,8 @@ class IDownloadView {
     // The script host's error message ("Error: Line number %d, %s").
     virtual void ScriptError(const std::string& /*message*/) {}
     virtual void DownloadRunEnded() {}
-    // A line for the log: why a stream was refused or a download could not be kept.
+    // A line for the log: why a transfer failed, a stream was refused or a download could not be
+    // kept; it belongs to the link DownloadRun.CurrentIndex points at.
     virtual void LogLine(const std::string& /*text*/) {}
 };
 

@@ -1,5 +1,6 @@
 #include "widgets/PictureButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace mw {
@@ -14,6 +15,13 @@ void TPictureButton::SetPictures(std::vector<QPixmap> pictures, std::vector<QPix
     // A partial set would paint some states sharp and others blurred: all or nothing.
     FDoubled = doubled.size() == FPictures.size() ? std::move(doubled) : std::vector<QPixmap>();
     if (!FPictures.empty()) resize(FPictures[0].deviceIndependentSize().toSize());
+    update();
+}
+
+void TPictureButton::SetFocusMark(const QColor& color, qreal radius, Qt::PenStyle style) {
+    FFocusColor = color;
+    FFocusRadius = radius;
+    FFocusStyle = style;
     update();
 }
 
@@ -37,6 +45,21 @@ const QPixmap* TPictureButton::StatePicture() const {
 void TPictureButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (const QPixmap* picture = StatePicture()) p.drawPixmap(rect(), *picture);
+    if (hasFocus()) {
+        // Inside the picture, clear of its border, so the chosen state's frame stays readable.
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        QPen pen(FFocusColor.isValid() ? FFocusColor : palette().highlight().color(), 2);
+        if (FFocusStyle != Qt::SolidLine) {
+            pen.setWidthF(1.5);
+            pen.setDashPattern({2.5, 2});
+        }
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        const qreal inset = std::min(width(), height()) >= 28 ? 3.5 : 2.5;
+        p.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), FFocusRadius, FFocusRadius);
+        p.restore();
+    }
     if (text().isEmpty()) return;
     QFont f = font();
     f.setUnderline(FPictures.empty() && FHover && isEnabled());
@@ -51,7 +74,15 @@ void TPictureButton::paintEvent(QPaintEvent*) {
     p.setPen(color);
     const QRect r = rect().translated(isDown() ? QPoint(1, 1) : QPoint());
     p.drawText(r, Qt::AlignCenter | Qt::TextShowMnemonic, text());
-    if (hasFocus() && FPictures.empty()) p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TPictureButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !isCheckable() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void TPictureButton::enterEvent(QEnterEvent* event) {

@@ -25,6 +25,8 @@ void TSlideGrid::AppendRow(const QImage& picture, const QStringList& texts) {
     item->setData(Qt::DecorationRole, picture);
     for (int c = 0; c < texts.size(); ++c)
         item->setData(SlideColumnRole + c, texts[c]);
+    // A screen reader reads the row's shown lines, the picture cell being only a picture.
+    item->setData(Qt::AccessibleTextRole, texts.mid(1, 4).join(", "));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
 }
 

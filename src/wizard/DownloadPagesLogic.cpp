@@ -86,6 +86,9 @@ void TDownloadPages::StartDownload() {
     else
         FRunner.UseBuiltinRoad();
     FController.ShowPage(TWizardPage::Step6);
+    FRunLinks = LinkList.Links;
+    FReasons.assign(FRunLinks.size(), "");
+    FCancelAsked = false;
     FRunner.DownloadedFiles.clear();
     FRunner.BuildDownloadList(LinkList.Links);
     FView.DownloadRowsChanged();
@@ -99,7 +102,11 @@ void TDownloadPages::CancelAndGoToStartPage(const std::string& question) {
 }
 
 void TDownloadPages::CancelDownloading() {
-    if (FWindow.AskYesNo(CancelDownloadQuestion)) FRunner.Cancel();
+    if (!FWindow.AskYesNo(CancelDownloadQuestion)) return;
+    // An answer given after the run has ended cancels nothing.
+    if (!FRunner.Running()) return;
+    FCancelAsked = true;
+    FRunner.Cancel();
 }
 
 void TDownloadPages::Finish() {
@@ -113,7 +120,31 @@ void TDownloadPages::QuitQuestion() {
     if (FWindow.AskYesNo("Are you sure to quit now?")) FWindow.CloseWindow();
 }
 
+void TDownloadPages::AddReason(const std::string& text) {
+    const int i = FRunner.DownloadRun.CurrentIndex;
+    if (i < 0 || i >= static_cast<int>(FReasons.size()) || text.empty()) return;
+    std::string& reasons = FReasons[static_cast<size_t>(i)];
+    // Each quality tried may fail the same way: one mention is enough.
+    if (reasons.find(text) != std::string::npos) return;
+    reasons += (reasons.empty() ? "" : " ") + text;
+}
+
+std::string TDownloadPages::FailureLines() const {
+    std::string lines;
+    const auto& rows = FRunner.Rows;
+    for (size_t i = 0; i < rows.size() && i < FRunLinks.size(); ++i) {
+        if (rows[i].Status == LinkFinishedStatus) continue;
+        std::string reason = FReasons[i];
+        if (reason.empty())
+            reason = FCancelAsked ? "The download was cancelled." : "The download failed.";
+        lines += (lines.empty() ? "" : "\n") + ("Link (" + std::to_string(i) + "): " + FRunLinks[i] + ": ") + reason;
+    }
+    return lines;
+}
+
 void TDownloadPages::ShowDownloadSummary() {
+    FWindow.CloseQuestion();
+    const std::string failures = FailureLines();
     Empty();
     FRunner.Rows.clear();
     FView.DownloadRowsChanged();
@@ -122,7 +153,7 @@ void TDownloadPages::ShowDownloadSummary() {
     FView.DownloadPanelChanged();
     FController.ShowPage(TWizardPage::Step7);
     const TDownloadRun& run = FRunner.DownloadRun;
-    FView.SetDownloadSummary(run.Total, run.Succeeded, run.Failed());
+    FView.SetDownloadSummary(run.Total, run.Succeeded, run.Failed(), failures);
 }
 
 void TDownloadPages::Paste(const std::string& clipboardText) {

@@ -39,7 +39,8 @@ class IDownloadPagesView : public ILinkListPrompt {
     virtual void DownloadRowChanged(int row) = 0;
     virtual void DownloadPanelChanged() = 0;
     virtual void ShowScriptError(const std::string& message) = 0;
-    virtual void SetDownloadSummary(int total, int succeeded, int failed) = 0;
+    // failures: one line per link that was not saved, with its reasons ("" when all were saved).
+    virtual void SetDownloadSummary(int total, int succeeded, int failed, const std::string& failures) = 0;
     virtual void AddSourceFiles(const std::vector<std::string>& files) = 0;
     virtual void OpenFolder(const std::string& folder) = 0;
     // A reason the runner gives for a failed attempt or link (for the log window).
@@ -85,18 +86,32 @@ class TDownloadPages : private IDownloadView {
     void Finish();
     void QuitQuestion();
 
+    // The summary's lines of the links that were not saved: "Link (n): link: reasons".
+    std::string FailureLines() const;
+    void AddReason(const std::string& text);
+
     // IDownloadView
     void RowChanged(int row) override { FView.DownloadRowChanged(row); }
     void PanelChanged() override { FView.DownloadPanelChanged(); }
-    void ScriptError(const std::string& message) override { FView.ShowScriptError(message); }
+    void ScriptError(const std::string& message) override {
+        AddReason(message);
+        FView.ShowScriptError(message);
+    }
     void DownloadRunEnded() override { ShowDownloadSummary(); }
-    void LogLine(const std::string& text) override { FView.LogLine(text); }
+    void LogLine(const std::string& text) override {
+        AddReason(text);
+        FView.LogLine(text);
+    }
 
     IWizardWindow& FWindow;
     TPageController& FController;
     TUserSettings& FSettings;
     IDownloadPagesView& FView;
     TDownloadRunner FRunner;
+    // The run's links as the user gave them (the rows take the titles) and why each failed.
+    std::vector<std::string> FRunLinks;
+    std::vector<std::string> FReasons;
+    bool FCancelAsked = false;
 };
 
 } // namespace mw

@@ -208,8 +208,10 @@ void TDownloadPagesView::LogLine(const std::string& text) {
     if (OnLogLine) OnLogLine(text);
 }
 
-void TDownloadPagesView::SetDownloadSummary(int total, int succeeded, int failed) {
+void TDownloadPagesView::SetDownloadSummary(int total, int succeeded, int failed,
+                                            const std::string& failures) {
     FWidgets.Summary->SetCounts(total, succeeded, failed);
+    FWidgets.Summary->SetErrors(Q(failures));
     if (OnRunEnded) OnRunEnded(total, succeeded, failed);
 }
 

@@ -56,7 +56,7 @@ class TDownloadPagesView : public QObject, public IDownloadPagesView {
     void DownloadRowChanged(int row) override;
     void DownloadPanelChanged() override;
     void ShowScriptError(const std::string& message) override;
-    void SetDownloadSummary(int total, int succeeded, int failed) override;
+    void SetDownloadSummary(int total, int succeeded, int failed, const std::string& failures) override;
     void AddSourceFiles(const std::vector<std::string>& files) override;
     void OpenFolder(const std::string& folder) override;
     void LogLine(const std::string& text) override;

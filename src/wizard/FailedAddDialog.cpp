@@ -3,22 +3,82 @@
 #include "app/Globals.h"
 #include "wizard/platform/GuiUtils.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QApplication>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QPainter>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace mw {
 
+namespace {
+
+QTextOption WrapOption() {
+    QTextOption option;
+    // Reasons have spaces; a long path has none and breaks anywhere rather than running off.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+
+constexpr int TextMargin = 4;
+
+// Rows as high as their text wrapped to the column: every reason is read whole.
+class TWrappedTextDelegate : public QStyledItemDelegate {
+  public:
+    explicit TWrappedTextDelegate(QTreeWidget* view) : QStyledItemDelegate(view), FView(view) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const int width = std::max(40, FView->columnWidth(index.column()) - 2 * TextMargin);
+        QTextLayout layout(index.data(Qt::DisplayRole).toString(), option.font);
+        layout.setTextOption(WrapOption());
+        qreal height = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, height));
+            height += line.height();
+        }
+        layout.endLayout();
+        return {width + 2 * TextMargin, static_cast<int>(std::ceil(height)) + 2 * TextMargin};
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        const QString text = o.text;
+        o.text.clear();
+        QWidget* widget = FView;
+        widget->style()->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+        painter->save();
+        painter->setPen(o.palette.color(o.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                         : QPalette::Text));
+        painter->drawText(QRectF(o.rect).adjusted(TextMargin, TextMargin, -TextMargin, -TextMargin), text,
+                          WrapOption());
+        painter->restore();
+    }
+
+  private:
+    QTreeWidget* FView;
+};
+
+} // namespace
+
 TFormFailedAddFile::TFormFailedAddFile(QWidget* owner) : QDialog(owner) {
     setObjectName("FormFailedAddFile");
     setWindowTitle("Failed to Add Files");
-    resize(480, 300);
+    setSizeGripEnabled(true);
+    setMinimumSize(360, 220);
+    resize(560, 320);
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     auto* icon = new QLabel(this);
@@ -38,8 +98,20 @@ TFormFailedAddFile::TFormFailedAddFile(QWidget* owner) : QDialog(owner) {
     ListViewFiles->setObjectName("ListViewFiles");
     ListViewFiles->setRootIsDecorated(false);
     ListViewFiles->setHeaderLabels({"File"});
-    for (const std::string& entry : GlobalVars.AddFailedFiles)
-        new QTreeWidgetItem(ListViewFiles, {QFile::decodeName(QByteArray::fromStdString(entry))});
+    // Reasons are long ("name: Invalid data found when processing input"): wrapped to the
+    // list's width, never cut, and whole in the tooltip as well.
+    ListViewFiles->setItemDelegate(new TWrappedTextDelegate(ListViewFiles));
+    ListViewFiles->setUniformRowHeights(false);
+    ListViewFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListViewFiles->header()->setStretchLastSection(true);
+    // A wider or narrower list wraps again.
+    connect(ListViewFiles->header(), &QHeaderView::sectionResized, ListViewFiles,
+            [this] { ListViewFiles->doItemsLayout(); });
+    for (const std::string& entry : GlobalVars.AddFailedFiles) {
+        const QString text = QFile::decodeName(QByteArray::fromStdString(entry));
+        auto* item = new QTreeWidgetItem(ListViewFiles, {text});
+        item->setToolTip(0, text);
+    }
     layout->addWidget(ListViewFiles, 1);
 
     auto* buttons = new QHBoxLayout;

@@ -72,8 +72,8 @@ QString TFilePage::OpenDialogFilter() {
     return filters.join(";;");
 }
 
-TFilePage::TFilePage(QWidget* parent, TFormLog* log, const QImage& audioIcon)
-    : QWidget(parent), FLog(log), FAudioIcon(audioIcon) {
+TFilePage::TFilePage(QWidget* parent, TFormLog* log, const QImage& audioIcon, const QImage& videoIcon)
+    : QWidget(parent), FLog(log), FAudioIcon(audioIcon), FVideoIcon(videoIcon) {
     setObjectName("TabSheetStep1");
     NextGrid = new TSlideGrid(this);
     NextGrid->setObjectName("NextGrid");
@@ -206,8 +206,12 @@ void TFilePage::AddSourceFiles(const QStringList& paths) {
             QStringList cells;
             for (const std::string& cell : row.Cells)
                 cells << DisplayPath(cell);
-            cells[scFileMinName] = metrics.elidedText(DisplayPath(native), Qt::ElideMiddle, 255);
-            const QImage picture = row.AudioOnly ? FAudioIcon.copy() : BitmapToImage(thumbnail);
+            cells[scFileMinName] = DisplayPath(ShortenRowPath(native, [&metrics](const std::string& text) {
+                return metrics.horizontalAdvance(DisplayPath(text)) <= 255;
+            }));
+            const QImage picture = row.AudioOnly           ? FAudioIcon.copy()
+                                   : thumbnail.Width() > 0 ? BitmapToImage(thumbnail)
+                                                           : FVideoIcon.copy();
             NextGrid->AppendRow(picture, cells);
         }
         // Thousands of files: keep repainting and the wait cursor alive between them.
@@ -243,11 +247,13 @@ void TFilePage::AddClick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return;
-    {
-        const TWaitCursor wait;
-        AddSourceFiles(files);
-    }
-    GlobalVars.UserSettings.LastOpenDir = ExtractFilePath(NativePath(files.first()));
+    QMetaObject::invokeMethod(this, [this, files] {
+        {
+            const TWaitCursor wait;
+            AddSourceFiles(files);
+        }
+        GlobalVars.UserSettings.LastOpenDir = ExtractFilePath(NativePath(files.first()));
+    }, Qt::QueuedConnection);
 }
 
 void TFilePage::DeleteClick() {

@@ -23,7 +23,9 @@ class TSlideGrid;
 class TFilePage : public QWidget {
     Q_OBJECT
   public:
-    TFilePage(QWidget* parent, TFormLog* log, const QImage& audioIcon);
+    // audioIcon: the picture of a sound-only row; videoIcon: of a video row whose picture could
+    // not be decoded.
+    TFilePage(QWidget* parent, TFormLog* log, const QImage& audioIcon, const QImage& videoIcon = QImage());
     ~TFilePage() override;
 
     // Probes each path (in order), appends the accepted ones and reports the rejected ones.
@@ -54,6 +56,7 @@ class TFilePage : public QWidget {
 
     TFormLog* FLog;
     QImage FAudioIcon;
+    QImage FVideoIcon;
     std::unique_ptr<TFFDecoder> FProbe;
 };
 

@@ -1,10 +1,13 @@
 #include "wizard/LogWindow.h"
 
 #include "app/Globals.h"
+#include "app/ProfileFile.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/QtPlacementWindow.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
@@ -50,6 +53,7 @@ TFormLog::TFormLog(QWidget* parent)
 
 void TFormLog::AppendLogLine(const QString& line) {
     FMemo->appendPlainText(line);
+    FButtonSave->setEnabled(true);
 }
 
 void TFormLog::FFLoggerLog(uint32_t threadId, int level, const std::string& text) {
@@ -105,13 +109,49 @@ void TFormLog::resizeEvent(QResizeEvent* event) {
     CentreButtons();
 }
 
+void TFormLog::setVisible(bool visible) {
+    // Placed before the window is mapped: the window manager then puts the frame, title bar
+    // included, where the place says (after mapping, a move lands the client area there).
+    if (visible && !isVisible()) {
+        const bool stored = !GlobalVars.SettingsFolder.empty() &&
+                            TProfileFile(GlobalVars.SettingsFile()).ValueExists("FormLog", "x");
+        if (stored) {
+            TQtPlacementWindow w(this);
+            RestoreWindowPlacement("FormLog", w, GlobalVars.SettingsFile());
+        } else {
+            PlaceFirstTime();
+        }
+        FShown = true;
+    }
+    QDialog::setVisible(visible);
+}
+
 void TFormLog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!GlobalVars.SettingsFolder.empty()) {
-        TQtPlacementWindow w(this);
-        RestoreWindowPlacement("FormLog", w, GlobalVars.SettingsFile());
-    }
     CentreButtons();
+}
+
+void TFormLog::PlaceFirstTime() {
+    // Beside the main window where the screen has room, else over its lower right; the frame and
+    // title bar always on the screen.
+    const QScreen* screen = FAnchor && FAnchor->screen() ? FAnchor->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect avail = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    // Before the first mapping the frame is not known yet: room for a usual title bar and border.
+    const QSize decoration = frame.size() == size() ? QSize(8, 34)
+                                                    : QSize(frame.width() - width(), frame.height() - height());
+    const QSize outer = size() + decoration;
+    QPoint at = avail.center() - QPoint(outer.width() / 2, outer.height() / 2);
+    if (FAnchor && FAnchor->isVisible()) {
+        const QRect a = FAnchor->frameGeometry();
+        at = a.right() + 1 + 8 + outer.width() <= avail.right() + 1
+                 ? QPoint(a.right() + 1 + 8, a.bottom() + 1 - outer.height())
+                 : QPoint(a.right() + 1 - outer.width() - 24, a.bottom() + 1 - outer.height() - 48);
+    }
+    at.setX(std::clamp(at.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width())));
+    at.setY(std::clamp(at.y(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height())));
+    move(at);
 }
 
 void TFormLog::closeEvent(QCloseEvent* event) {

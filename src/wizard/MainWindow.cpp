@@ -29,6 +29,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -41,22 +42,28 @@
 #include <QUrl>
 #include <QWindow>
 #include <map>
+#include <utility>
 
 namespace mw {
 
 namespace {
 
 // What Qt draws over each skin's pictures: the title line, the page texts, the bottom captions
-// (enabled and disabled), and where the left logo sits in the frame's left column.
+// (enabled and disabled), the keyboard focus marks on the frame's buttons and on the page's
+// class and format buttons, and where the left logo sits in the frame's left column.
 struct TSkinDecor {
-    QColor Title, PageText, Caption, CaptionDisabled;
+    QColor Title, PageText, Caption, CaptionDisabled, FocusOnFrame, FocusOnPage;
     QPoint LeftLogo;
 };
 const TSkinDecor SkinDecors[] = {
-    {QColor("#ffffff"), QColor("#1e2935"), QColor("#ffffff"), QColor("#9fb0c2"), {8, 74}},
-    {QColor("#1b2a28"), QColor("#1b2a28"), QColor("#1b2a28"), QColor("#9aa9a6"), {14, 108}},
-    {QColor("#edf0f4"), QColor("#1a1e24"), QColor("#edf0f4"), QColor("#7d8693"), {8, 74}},
-    {QColor("#ffffff"), QColor("#161a2c"), QColor("#ffffff"), QColor("#6f7aa0"), {10, 200}},
+    {QColor("#ffffff"), QColor("#1e2935"), QColor("#ffffff"), QColor("#9fb0c2"), QColor("#f5b57c"),
+     QColor("#1e2935"), {8, 74}},
+    {QColor("#1b2a28"), QColor("#1b2a28"), QColor("#1b2a28"), QColor("#9aa9a6"), QColor("#0b6158"),
+     QColor("#1b2a28"), {14, 108}},
+    {QColor("#edf0f4"), QColor("#1a1e24"), QColor("#edf0f4"), QColor("#7d8693"), QColor("#7fb3f7"),
+     QColor("#1a1e24"), {8, 74}},
+    {QColor("#ffffff"), QColor("#161a2c"), QColor("#ffffff"), QColor("#6f7aa0"), QColor("#35c9d3"),
+     QColor("#161a2c"), {10, 200}},
 };
 
 const TSkinDecor& DecorOf(int skin) {
@@ -103,6 +110,13 @@ TFormMain::TFormMain(TFormLog* log, const std::string& configFile, QWidget* pare
     ButtonExit = button("ButtonExit", "Exit");
     ButtonMin->setToolTip("Minimise");
     ButtonClose->setToolTip("Close");
+    ButtonMin->setAccessibleName("Minimise");
+    ButtonClose->setAccessibleName("Close");
+    ImageTopLogo->setAccessibleName(QApplication::applicationName());
+    ImageLeftLogo->setAccessibleName(QApplication::applicationName());
+    // Questions and notices belong to this window: modal to it and above its preview.
+    SetMessageOwner(this);
+    FLog->SetAnchor(this);
     connect(ButtonMin, &QAbstractButton::clicked, this, &QWidget::showMinimized);
     connect(ButtonClose, &QAbstractButton::clicked, this, &QWidget::close);
     connect(ButtonLog, &QAbstractButton::clicked, this, [this] {
@@ -132,7 +146,9 @@ TFormMain::TFormMain(TFormLog* log, const std::string& configFile, QWidget* pare
     FormCreate(configFile);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    SetMessageOwner(nullptr);
+}
 
 void TFormMain::ReportError(const std::string& message) {
     ShowMessageWithButtons(message, QApplication::applicationName().toStdString(), mtError, {}, mbOK);
@@ -210,9 +226,14 @@ bool TFormMain::LoadPictures() {
     FLogos = {forScreen("toplogo.png"), forScreen("leftlogo.png"), forScreen("downloadyoutube.png"),
               forScreen("youtubeconvert.png")};
     std::string ignored;
-    QImage audioIcon;
-    LoadSkinPicture(folder + "audioicon.png", audioIcon, ignored); // a missing one leaves the slide blank
-    FAudioIcon = PictureForRatio(audioIcon, LoadDoublePicture(folder + "audioicon.png", audioIcon), ratio);
+    // A missing one leaves the slide to the grid's own mark.
+    auto iconForScreen = [&](const char* name, QImage& icon) {
+        QImage picture;
+        LoadSkinPicture(folder + name, picture, ignored);
+        icon = PictureForRatio(picture, LoadDoublePicture(folder + name, picture), ratio);
+    };
+    iconForScreen("audioicon.png", FAudioIcon);
+    iconForScreen("videoicon.png", FVideoIcon);
     auto states = [&](const char* stem, int count, std::map<std::string, QImage>& from) {
         std::vector<QPixmap> list;
         for (int n = 1; n <= count; ++n) {
@@ -278,7 +299,7 @@ void TFormMain::CreatePages() {
     const QString title = QString::fromStdString(g.ProductConfig.Name);
     FOutputModel = std::make_unique<TOutputPageModel>(g.UserSettings);
     ModePage = new TModePage(PageControlMain, FLogos[2], FLogos[3]);
-    FilePage = new TFilePage(PageControlMain, FLog, FAudioIcon);
+    FilePage = new TFilePage(PageControlMain, FLog, FAudioIcon, FVideoIcon);
     OutputPage = new TOutputPageView(PageControlMain, *FOutputModel, g.UserSettings, g.ProductConfig,
                                      ResourceFolder(g.ProductConfig));
     ConvertingPage = new TConvertingPage(PageControlMain);
@@ -312,6 +333,40 @@ void TFormMain::CreatePages() {
     FController =
         std::make_unique<TPageController>(*this, g.ProductConfig, g.UserSettings, *FOutputModel, hooks);
     PageControlMain->setCurrentIndex(static_cast<int>(FController->StartPage()));
+    DecoratePictureButtons();
+    SetTabOrder();
+}
+
+void TFormMain::DecoratePictureButtons() {
+    const TSkinDecor& decor = DecorOf(GlobalVars.ProductConfig.Skin);
+    const qreal radius = 4;
+    for (TPictureButton* b : findChildren<TPictureButton*>()) {
+        const bool onPage = PageControlMain->isAncestorOf(b);
+        b->SetFocusMark(onPage ? decor.FocusOnPage : decor.FocusOnFrame, radius,
+                        onPage ? Qt::DashLine : Qt::SolidLine);
+    }
+}
+
+void TFormMain::SetTabOrder() {
+    // The pages come first, in their own order; the window's commands follow in the order they
+    // read, minimise and close last.
+    std::vector<QWidget*> order;
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+        if (PageControlMain->isAncestorOf(w)) order.push_back(w);
+    order.insert(order.end(), {ButtonHelp, ButtonLog, ButtonBack, ButtonNext, ButtonExit, ButtonMin, ButtonClose});
+    for (size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void TFormMain::FocusFirstControl(QWidget* page) {
+    const auto takes = [this](QWidget* w) {
+        return (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this) && w->isEnabled();
+    };
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && takes(w)) return w->setFocus(Qt::TabFocusReason);
+    // A page without controls of its own: its Next (Finish), else the first command that takes it.
+    for (QWidget* w : std::initializer_list<QWidget*>{ButtonNext, ButtonExit})
+        if (takes(w)) return w->setFocus(Qt::TabFocusReason);
 }
 
 void TFormMain::FormCreate(const std::string& configFile) {
@@ -384,6 +439,7 @@ void TFormMain::FormCreate(const std::string& configFile) {
     FPromotions = std::make_unique<TPromotionPanel>(this, g.ProductConfig.Skin, ProgramPromotionsSetup(),
                                                     FController.get());
     FController->GoToStartPage();
+    FocusFirstControl(PageControlMain->currentWidget());
     FCreationCompleted = true;
 }
 
@@ -431,7 +487,12 @@ void TFormMain::ShutdownCountdown() {
 }
 
 void TFormMain::ShowPage(TWizardPage page) {
+    const bool changed = PageControlMain->currentIndex() != static_cast<int>(page);
     PageControlMain->setCurrentIndex(static_cast<int>(page));
+    // The keyboard starts on the new page, not on whatever the old one left focused; once more
+    // when its commands are set (a page without controls starts on its Next).
+    if (changed && PageControlMain->currentWidget()) FocusFirstControl(PageControlMain->currentWidget());
+    FFocusPending = FFocusPending || changed;
 }
 
 TWizardPage TFormMain::CurrentPage() const {
@@ -456,11 +517,21 @@ void TFormMain::SetCommands(const TCommandState& back, const TCommandState& next
         button->setText(QString::fromStdString(state->Caption));
         button->setEnabled(state->Enabled);
     }
+    // The commands change with the page: a focus left on nothing usable goes to the page.
+    const QWidget* focus = focusWidget();
+    if (PageControlMain->currentWidget() &&
+        (std::exchange(FFocusPending, false) || !focus || !focus->isEnabled() || !focus->isVisibleTo(this) ||
+         focus == PageControlMain->currentWidget()))
+        FocusFirstControl(PageControlMain->currentWidget());
 }
 
 bool TFormMain::AskYesNo(const std::string& question) {
-    return ShowMessageWithButtons(question, GlobalVars.ProductConfig.Name, mtConfirmation, {},
-                                  mbYes | mbNo) == mrYes;
+    return ShowMessageWithButtons(question, GlobalVars.ProductConfig.Name, mtConfirmation, {}, mbYes | mbNo,
+                                  &FQuestion) == mrYes;
+}
+
+void TFormMain::CloseQuestion() {
+    FQuestion.Close();
 }
 
 void TFormMain::ShowNotice(const std::string& text) {
@@ -476,7 +547,21 @@ void TFormMain::ProcessPendingEvents() {
 }
 
 void TFormMain::CloseWindow() {
-    close();
+    // Only pages without a run quit, after their own question.
+    CloseWithoutAsking();
+}
+
+bool TFormMain::CloseWithoutAsking() {
+    FCloseWithoutAsking = true;
+    const bool closed = close();
+    FCloseWithoutAsking = false;
+    return closed;
+}
+
+std::string TFormMain::RunningJobQuestion() const {
+    if (FConverting && FConverting->Running()) return CancelConversionQuestion;
+    if (FDownloadPages && FDownloadPages->Logic().Runner().Running()) return CancelDownloadQuestion;
+    return "";
 }
 
 void TFormMain::SetFinishOptions(bool playSound, bool shutDown) {
@@ -486,8 +571,7 @@ void TFormMain::SetFinishOptions(bool playSound, bool shutDown) {
 
 void TFormMain::SetConversionSummary(int total, int succeeded, int failed, const std::string& errors) {
     ConversionSummaryPage->SetCounts(total, succeeded, failed);
-    ConversionSummaryPage->MemoErrorLog->setPlainText(QString::fromStdString(errors));
-    ConversionSummaryPage->MemoErrorLog->setVisible(!errors.empty());
+    ConversionSummaryPage->SetErrors(QString::fromStdString(errors));
 }
 
 void TFormMain::OutputPageApplied() {
@@ -512,6 +596,13 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    // The window manager's close, Alt+F4 or the close button during a run: the run is the user's
+    // work, so it is cancelled only after the same question its Cancel asks.
+    const std::string question = RunningJobQuestion();
+    if (!question.empty() && !FCloseWithoutAsking && !qApp->isSavingSession() && !AskYesNo(question)) {
+        event->ignore();
+        return;
+    }
     if (FController && !FController->CloseQuery()) {
         event->ignore();
         return;
@@ -528,8 +619,11 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         try {
             TQtPlacementWindow main(this);
             SaveWindowPlacement("Form", main, file);
-            TQtPlacementWindow log(FLog);
-            SaveWindowPlacement("FormLog", log, file);
+            // A log window never shown has no place of its own: the stored one stays.
+            if (FLog->HasBeenShown()) {
+                TQtPlacementWindow log(FLog);
+                SaveWindowPlacement("FormLog", log, file);
+            }
         } catch (const std::exception& e) {
             if (refused.empty()) refused = e.what();
         }
@@ -537,6 +631,24 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
     FLog->close();
     event->accept();
+}
+
+void TFormMain::keyPressEvent(QKeyEvent* event) {
+    // Keys the focused control leaves alone: Enter is the page's Next, Esc its Exit or Cancel.
+    if (FController && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            FController->Next();
+            return;
+        case Qt::Key_Escape:
+            FController->Exit();
+            return;
+        default:
+            break;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {

@@ -8,6 +8,7 @@
 #include "app/PowerActions.h"
 #include "wizard/PageController.h"
 #include "wizard/RunNotice.h"
+#include "wizard/platform/GuiUtils.h"
 
 #include <QImage>
 #include <QStringList>
@@ -55,6 +56,7 @@ class TFormMain : public QWidget, public IWizardWindow {
                      const TCommandState& exit) override;
     bool AskYesNo(const std::string& question) override;
     void ShowNotice(const std::string& text) override;
+    void CloseQuestion() override;
     void QueueStep(std::function<void()> step) override;
     void ProcessPendingEvents() override;
     void CloseWindow() override;
@@ -73,6 +75,11 @@ class TFormMain : public QWidget, public IWizardWindow {
     void DropMimeData(const QMimeData* data);
     // Files named on the command line: the file page shows (the convert road) and they are added.
     void OpenSourceFiles(const QStringList& paths);
+    // A close the user did not ask for in this window (log-out, SIGTERM) or has confirmed
+    // already: no question about a running conversion or download. True when the window closed.
+    bool CloseWithoutAsking();
+    // The question a close during a run asks, or "" when nothing runs.
+    std::string RunningJobQuestion() const;
 
     // Filled by the conversion run: start it (queued after the page change) and stop the encoder.
     // Set once the engine has loaded; a test may replace them.
@@ -109,6 +116,7 @@ class TFormMain : public QWidget, public IWizardWindow {
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -120,6 +128,11 @@ class TFormMain : public QWidget, public IWizardWindow {
     void ShutdownCountdown();
     void CreateHelpMenu();
     void ReportError(const std::string& message);
+    // Tab goes through the page, then the bottom commands, minimise and close last.
+    void SetTabOrder();
+    // Focus marks in the skin's colours and the names a screen reader reads.
+    void DecoratePictureButtons();
+    void FocusFirstControl(QWidget* page);
 
     TFormLog* FLog;
     std::unique_ptr<TFFLogger> FLogger;
@@ -128,9 +141,13 @@ class TFormMain : public QWidget, public IWizardWindow {
     QImage FFrame, FFrameDoubled; // the frame at its size and, when there is one, at twice its size
     std::array<QImage, 4> FLogos; // top, left, download, convert
     QImage FAudioIcon;
+    QImage FVideoIcon;
     qreal FTitlePointSize = 11;
     bool FSettingsReady = false;
     bool FCreationCompleted = false;
+    bool FCloseWithoutAsking = false;
+    bool FFocusPending = false; // a page change waits for its commands before placing the focus
+    TMessageHandle FQuestion;
     // Members, so that they go before the pages they update.
     std::unique_ptr<TDownloadPagesView> FDownloadPages;
     std::unique_ptr<TPromotionPanel> FPromotions;

@@ -30,6 +30,7 @@ TModePage::TModePage(QWidget* parent, const QImage& downloadPicture, const QImag
         c.Image->setPixmap(QPixmap::fromImage(c.Picture));
         c.Image->setGeometry(30, c.Top, std::max(size.width(), 1), std::max(size.height(), 1));
         c.Image->setCursor(Qt::PointingHandCursor);
+        c.Image->setAccessibleName(c.Radio->text());
         c.Image->installEventFilter(this);
         QFont f = c.Radio->font();
         f.setPointSizeF(f.pointSizeF() * 1.1);

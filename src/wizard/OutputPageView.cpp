@@ -6,18 +6,24 @@
 #include "widgets/SkinPicture.h"
 #include "wizard/platform/GuiUtils.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <algorithm>
 
 namespace mw {
 
 namespace {
 
 constexpr int TabWidth = 525;
+// The format grid's cells start 10 pixels into their tab; the tab sits this far in, so that the
+// first format lines up with the class buttons (18) and the labels above.
+constexpr int TabLeft = 8;
 const char* const ClassKeys[3] = {"video", "device", "audio"};
 const char* const ClassCaptions[3] = {"Video", "Device", "Audio"};
 
@@ -65,13 +71,15 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
     ButtonSelect->setGeometry(pageWidth - 100, 29, 92, 28);
 
     PageControlFormats = new QStackedWidget(this);
-    PageControlFormats->setGeometry(0, layout.TabsTop, TabWidth, 125);
+    PageControlFormats->setGeometry(TabLeft, layout.TabsTop, TabWidth, 125);
     for (int c = 0; c < 3; ++c) {
         auto* button = new TPictureButton(this);
         button->setObjectName(QString("ButtonClass") + ClassCaptions[c]);
         SetStatePictures(button, resourceFolder, std::string("class_") + ClassKeys[c]);
         button->setCheckable(true);
         button->setToolTip(ClassCaptions[c]);
+        button->setAccessibleName(ClassCaptions[c]);
+        button->installEventFilter(this);
         button->move(layout.Classes[c].Left, layout.Classes[c].Top);
         button->setVisible(layout.Classes[c].Visible);
         ClassButtons[c] = button;
@@ -89,6 +97,8 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
             if (fb->width() < 10) fb->resize(62, 57);
             fb->setCheckable(true);
             fb->setToolTip(QString::fromUtf8(f.Name.data(), static_cast<int>(f.Name.size())));
+            fb->setAccessibleName(fb->toolTip());
+            fb->installEventFilter(this);
             const TButtonPlace& place = layout.Formats[c][f.Number];
             fb->move(place.Left, place.Top);
             fb->setVisible(place.Visible);
@@ -103,12 +113,20 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
             list->setObjectName(
                 QString::fromUtf8(f.PresetList.data(), static_cast<int>(f.PresetList.size())));
             list->setMaxVisibleItems(10);
-            for (std::string_view text : PresetTexts(c, number))
-                list->addItem(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+            for (std::string_view text : PresetTexts(c, number)) {
+                const QString item = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+                list->addItem(item);
+                list->setItemData(list->count() - 1, item, Qt::ToolTipRole);
+            }
             list->setGeometry(18, layout.TabsTop + 150, pageWidth - 36, 28);
+            // A preset text longer than the box is read in full in the open list and the tooltip.
+            list->view()->setTextElideMode(Qt::ElideNone);
+            list->view()->setMinimumWidth(std::max(list->width(), std::min(PresetPopupWidth(*list), 760)));
+            list->setAccessibleName("Preset");
             list->hide();
             PresetLists[c][number] = list;
-            connect(list, &QComboBox::currentIndexChanged, this, [this, c, number](int index) {
+            connect(list, &QComboBox::currentIndexChanged, this, [this, list, c, number](int index) {
+                list->setToolTip(list->currentText());
                 if (!FSyncing) FModel.SelectPreset(c, number, index);
             });
         }
@@ -117,6 +135,82 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
     presetLabel->setFont(bold);
     presetLabel->move(18, layout.TabsTop + 128);
     Sync();
+}
+
+int TOutputPageView::PresetPopupWidth(const QComboBox& list) {
+    const QFontMetrics metrics(list.view()->font());
+    int widest = 0;
+    for (int i = 0; i < list.count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(list.itemText(i)));
+    // Room for the view's margins and its scroll bar.
+    return widest + 48;
+}
+
+std::vector<QWidget*> TOutputPageView::TabOrder() const {
+    // Reading order: the folder, the classes, the active class's formats in grid order, the preset.
+    std::vector<QWidget*> order = {EditOutput, ButtonSelect};
+    for (TPictureButton* b : ClassButtons)
+        order.push_back(b);
+    const int active = FModel.ActiveClass();
+    if (active >= 0 && active < 3)
+        for (TPictureButton* b : FormatButtons[active])
+            if (b) order.push_back(b);
+    for (const auto& lists : PresetLists)
+        for (QComboBox* list : lists)
+            if (list && !list->isHidden()) order.push_back(list);
+    return order;
+}
+
+void TOutputPageView::UpdateTabOrder() {
+    const std::vector<QWidget*> order = TabOrder();
+    for (size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    // A group of choices is one Tab stop, at its chosen member; arrows move within it.
+    const int active = FModel.ActiveClass();
+    for (int c = 0; c < 3; ++c) {
+        const bool classStop = c == active || (active < 0 && c == 0);
+        ClassButtons[c]->setFocusPolicy(classStop ? Qt::TabFocus : Qt::NoFocus);
+        const int pressed = FModel.PressedFormat(c);
+        for (int f = 0; f < 9; ++f)
+            if (TPictureButton* b = FormatButtons[c][f])
+                b->setFocusPolicy(f == pressed || (pressed < 0 && f == FirstShown(c)) ? Qt::TabFocus
+                                                                                       : Qt::NoFocus);
+    }
+}
+
+int TOutputPageView::FirstShown(int cls) const {
+    for (int f = 0; f < 9; ++f)
+        if (FormatButtons[cls][f] && !FormatButtons[cls][f]->isHidden()) return f;
+    return -1;
+}
+
+bool TOutputPageView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const int step = key == Qt::Key_Right || key == Qt::Key_Down ? 1
+                     : key == Qt::Key_Left || key == Qt::Key_Up  ? -1
+                                                                 : 0;
+    if (!step) return QWidget::eventFilter(watched, event);
+    // Arrows walk the shown members of the focused button's group, choosing as they go.
+    std::vector<TPictureButton*> group;
+    for (TPictureButton* b : ClassButtons)
+        if (!b->isHidden()) group.push_back(b);
+    if (std::find(group.begin(), group.end(), watched) == group.end()) {
+        group.clear();
+        for (const auto& row : FormatButtons) {
+            if (std::find(row.begin(), row.end(), watched) == row.end()) continue;
+            for (TPictureButton* b : row)
+                if (b && !b->isHidden()) group.push_back(b);
+        }
+    }
+    const auto at = std::find(group.begin(), group.end(), watched);
+    if (at == group.end()) return QWidget::eventFilter(watched, event);
+    const long index = std::distance(group.begin(), at) + step;
+    if (index < 0 || index >= static_cast<long>(group.size())) return true;
+    TPictureButton* next = group[static_cast<size_t>(index)];
+    next->click();
+    next->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 void TOutputPageView::Sync() {
@@ -132,10 +226,12 @@ void TOutputPageView::Sync() {
             QComboBox* list = PresetLists[c][f];
             if (!list) continue;
             list->setCurrentIndex(FModel.CurrentPreset(c, f));
+            list->setToolTip(list->currentText());
             list->setVisible(c == active && f == pressed);
         }
     }
     if (active >= 0) PageControlFormats->setCurrentIndex(active);
+    UpdateTabOrder();
     FSyncing = false;
 }
 

@@ -1,6 +1,8 @@
 // The output page's widgets over TOutputPageModel: the folder field with "Select...", the class
 // buttons, one tab of format buttons per class and the 25 preset lists (the pressed format's
 // list is the one shown). The model is the state; Sync() makes the widgets show it.
+// Keyboard: the class buttons and each class's format buttons are a group with one Tab stop (the
+// chosen member); arrow keys move through the shown members and choose them.
 #pragma once
 
 #include "presets/OutputPage.h"
@@ -9,6 +11,7 @@
 #include <QWidget>
 #include <array>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -27,6 +30,8 @@ class TOutputPageView : public QWidget {
     TOutputPageView(QWidget* parent, TOutputPageModel& model, TUserSettings& settings,
                     const TProductConfig& config, const std::string& resourceFolder);
     void Sync();
+    // The page's controls in the order Tab visits them.
+    std::vector<QWidget*> TabOrder() const;
 
     QLineEdit* EditOutput;
     QPushButton* ButtonSelect;
@@ -35,8 +40,15 @@ class TOutputPageView : public QWidget {
     std::array<std::array<QComboBox*, 9>, 3> PresetLists{};
     QStackedWidget* PageControlFormats;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void SelectClick();
+    void UpdateTabOrder();
+    int FirstShown(int cls) const;
+    // Wide enough for the longest entry of the list.
+    static int PresetPopupWidth(const QComboBox& list);
 
     TOutputPageModel& FModel;
     TUserSettings& FSettings;

@@ -191,7 +191,9 @@ void TPageController::OutputNext() {
 }
 
 void TPageController::ConvertingExit() {
-    if (!FWindow.AskYesNo("Do you really want to cancel the conversion?")) return;
+    if (!FWindow.AskYesNo(CancelConversionQuestion)) return;
+    // An answer given after the run has ended stops nothing.
+    if (FWindow.CurrentPage() != TWizardPage::Step3) return;
     if (FHooks.StopEncoder) FHooks.StopEncoder(false);
     RefreshPageCaptions();
 }
@@ -204,6 +206,7 @@ void TPageController::SummaryFinish() {
 
 void TPageController::ShowConversionSummary(int total, int succeeded,
                                             const std::vector<std::string>& errors) {
+    FWindow.CloseQuestion();
     FWindow.ShowPage(TWizardPage::Step4);
     std::string text;
     for (const std::string& line : errors)

@@ -21,6 +21,8 @@ inline constexpr int WizardPageCount = 8;
 
 enum class TWizardCommand { Back, Next, Exit };
 
+inline constexpr const char* CancelConversionQuestion = "Do you really want to cancel the conversion?";
+
 struct TCommandState {
     std::string Caption;
     bool Enabled = true;
@@ -40,6 +42,8 @@ class IWizardWindow {
     virtual bool AskYesNo(const std::string& question) = 0;
     // OK with the information icon, the application title as caption.
     virtual void ShowNotice(const std::string& text) = 0;
+    // Takes back a question AskYesNo has open (it answers No): the run it asked about has ended.
+    virtual void CloseQuestion() {}
     // Runs the step after the window events pending now.
     virtual void QueueStep(std::function<void()> step) = 0;
     // Lets pending window events run (repaint) before going on.

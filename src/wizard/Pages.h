@@ -55,17 +55,20 @@ class TConvertingPage : public QWidget {
     QCheckBox* CheckBoxPreview;
 };
 
-// The two summary pages: conversion (with the error box) and download (with the convert button).
+// The two summary pages: the counts, the error box (shown only when it has lines) and, on the
+// download summary, the convert button.
 class TSummaryPage : public QWidget {
     Q_OBJECT
   public:
     enum TKind { skConversion, skDownload };
     TSummaryPage(QWidget* parent, TKind kind, const QString& title);
     void SetCounts(int total, int succeeded, int failed);
+    // The error box's lines; hidden when empty.
+    void SetErrors(const QString& lines);
     QLabel *LabelFinishTitle1, *LabelFinishTitle2;
     QLabel *LabelFinishTotalFiles, *LabelFinishSuccessed, *LabelFinishFailed;
     QLabel* LabelOpenFolder;
-    QPlainTextEdit* MemoErrorLog = nullptr;         // conversion summary
+    QPlainTextEdit* MemoErrorLog;
     QPushButton* ButtonConvertDownloaded = nullptr; // download summary
 
   signals:

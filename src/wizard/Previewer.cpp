@@ -19,7 +19,6 @@ namespace mw {
 namespace {
 
 constexpr int FrameWidth = 1;
-constexpr int StripHeight = 22;
 const QColor FrameColor(0x3c, 0x3f, 0x45);
 const QColor StripColor(0x26, 0x29, 0x2e);
 const QColor CaptionColor(0xe8, 0xea, 0xed);
@@ -37,6 +36,14 @@ QPoint OntoScreen(const QRect& screen, const QSize& size, QPoint at) {
 
 } // namespace
 
+QSize PreviewPictureSize(const QRect& screen, const QSize& imageSize) {
+    // A third of the screen at most: the preview is a glance at the run, not a player.
+    const QSize room(std::max(64, screen.width() / 3 - 2 * FrameWidth),
+                     std::max(48, screen.height() / 3 - PreviewStripHeight - 2 * FrameWidth));
+    if (imageSize.width() <= room.width() && imageSize.height() <= room.height()) return imageSize;
+    return imageSize.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
 QPoint PreviewPosition(const QRect& screen, const QSize& size, const QRect& anchor,
                        std::optional<QPoint> last) {
     const QPoint centred = screen.center() - QPoint(size.width() / 2, size.height() / 2);
@@ -46,25 +53,34 @@ QPoint PreviewPosition(const QRect& screen, const QSize& size, const QRect& anch
     const int keep = std::min(anchor.height(), 96);
     const QRect commands(anchor.left(), anchor.bottom() + 1 - keep, anchor.width(), keep);
     const int gap = 8;
-    const QPoint anchorCentred = anchor.center() - QPoint(size.width() / 2, size.height() / 2);
-    std::vector<QPoint> candidates;
-    if (last) candidates.push_back(*last);
-    candidates.insert(candidates.end(), {centred,
-                                         {anchorCentred.x(), anchor.top() - gap - size.height()},
-                                         {anchorCentred.x(), anchor.bottom() + 1 + gap},
-                                         {anchor.right() + 1 + gap, anchorCentred.y()},
-                                         {anchor.left() - gap - size.width(), anchorCentred.y()},
-                                         screen.topLeft(),
-                                         {screen.right() + 1 - size.width(), screen.top()}});
-    for (const QPoint& at : candidates) {
-        const QPoint placed = OntoScreen(screen, size, at);
-        if (!QRect(placed, size).intersects(commands)) return placed;
-    }
-    return OntoScreen(screen, size, candidates.front());
+    const int middle = anchor.center().x() - size.width() / 2;
+    // Beside the anchor first (top edges level, where the page begins), then below and above it,
+    // then the screen's corners.
+    const QPoint beside[] = {{anchor.right() + 1 + gap, anchor.top()},
+                             {anchor.left() - gap - size.width(), anchor.top()},
+                             {middle, anchor.bottom() + 1 + gap},
+                             {middle, anchor.top() - gap - size.height()}};
+    const QPoint corners[] = {{screen.right() + 1 - size.width(), screen.top()},
+                              screen.topLeft(),
+                              {screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height()},
+                              {screen.left(), screen.bottom() + 1 - size.height()}};
+    const auto covers = [&](const QPoint& at, const QRect& area) {
+        return QRect(OntoScreen(screen, size, at), size).intersects(area);
+    };
+    if (last && !covers(*last, commands)) return OntoScreen(screen, size, *last);
+    for (const QPoint& at : beside)
+        if (!covers(at, anchor)) return OntoScreen(screen, size, at);
+    // No free side: pulled onto the screen beside the anchor it may overlap the anchor's upper
+    // part, never its commands.
+    for (const QPoint& at : beside)
+        if (!covers(at, commands)) return OntoScreen(screen, size, at);
+    for (const QPoint& at : corners)
+        if (!covers(at, commands)) return OntoScreen(screen, size, at);
+    return OntoScreen(screen, size, corners[0]);
 }
 
 TPreviewWindow::TPreviewWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
     setObjectName("FormPreview");
     // Pictures arrive while the user works in the main window: showing must not take the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -76,36 +92,30 @@ TPreviewWindow::TPreviewWindow(QWidget* parent)
     ButtonClose->setCursor(Qt::ArrowCursor);
     ButtonClose->setFocusPolicy(Qt::NoFocus);
     ButtonClose->setAutoRaise(true);
-    ButtonClose->setFixedSize(StripHeight - 2, StripHeight - 2);
+    ButtonClose->setFixedSize(PreviewStripHeight - 2, PreviewStripHeight - 2);
     ButtonClose->setStyleSheet("QToolButton { color: #c8ccd2; border: none; font-size: 14px; }"
                                "QToolButton:hover { color: white; background: #c42b1c; }");
     connect(ButtonClose, &QToolButton::clicked, this, &QWidget::close);
     setCursor(Qt::SizeAllCursor);
 }
 
-QSize TPreviewWindow::PictureSizeFor(const QSize& imageSize) const {
-    // The picture at its own size, unless the screen is too small for it: then scaled to fit.
-    const QRect screen = ScreenOf(this)->availableGeometry();
-    const QSize room(std::max(64, screen.width() * 9 / 10 - 2 * FrameWidth),
-                     std::max(48, screen.height() * 9 / 10 - StripHeight - 2 * FrameWidth));
-    if (imageSize.width() <= room.width() && imageSize.height() <= room.height()) return imageSize;
-    return imageSize.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-}
-
 QRect TPreviewWindow::PictureRect() const {
-    return QRect(QPoint(FrameWidth, FrameWidth + StripHeight), FPictureSize);
+    return QRect(QPoint(FrameWidth, FrameWidth + PreviewStripHeight), FPictureSize);
 }
 
 void TPreviewWindow::SetPicture(const QImage& image, const QString& caption) {
     FImage = image;
     FCaption = caption;
     setWindowTitle(caption);
-    const QSize pictureSize = PictureSizeFor(image.size());
+    const QRect screen = ScreenOf(this)->availableGeometry();
+    const QSize pictureSize = PreviewPictureSize(screen, image.size());
     if (pictureSize != FPictureSize) {
         FPictureSize = pictureSize;
         setFixedSize(pictureSize.width() + 2 * FrameWidth,
-                     pictureSize.height() + StripHeight + 2 * FrameWidth);
+                     pictureSize.height() + PreviewStripHeight + 2 * FrameWidth);
         ButtonClose->move(width() - FrameWidth - ButtonClose->width() - 1, FrameWidth + 1);
+        // A larger picture must not push the close mark off the screen.
+        if (isVisible()) move(OntoScreen(screen, size(), pos()));
     }
     update();
 }
@@ -113,7 +123,7 @@ void TPreviewWindow::SetPicture(const QImage& image, const QString& caption) {
 void TPreviewWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), FrameColor);
-    const QRect strip(FrameWidth, FrameWidth, width() - 2 * FrameWidth, StripHeight);
+    const QRect strip(FrameWidth, FrameWidth, width() - 2 * FrameWidth, PreviewStripHeight);
     p.fillRect(strip, StripColor);
     p.setPen(CaptionColor);
     p.drawText(strip.adjusted(8, 0, -ButtonClose->width() - 4, 0), Qt::AlignVCenter | Qt::AlignLeft,
@@ -133,6 +143,9 @@ void TPreviewWindow::paintEvent(QPaintEvent*) {
 
 void TPreviewWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    // Shown without taking the focus: a press gives it, so that Esc reaches the window.
+    activateWindow();
+    setFocus(Qt::MouseFocusReason);
     // A press anywhere moves the window, as a press on a title bar would; the window system does
     // it where it can, else the window follows the mouse itself.
     if (windowHandle() && windowHandle()->startSystemMove()) return;

@@ -1,5 +1,6 @@
-// The preview window of one encoder task: a small frameless window above the others showing the
-// task's latest picture, with the picture's time in a title strip and a close button.
+// The preview window of one encoder task: a small frameless tool window of the main window (it
+// minimises with it and stays above it, not above other programs) showing the task's latest
+// picture, with the picture's time in a title strip and a close button.
 //
 // Threading contract: GUI thread only. The encoder runs a worker's ShowPicture on the GUI thread
 // (CallAndWait) and frees the previewer there (Preview switched off, task freed).
@@ -42,8 +43,6 @@ class TPreviewWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    QSize PictureSizeFor(const QSize& imageSize) const;
-
     QImage FImage;
     QString FCaption;
     QSize FPictureSize;
@@ -52,10 +51,18 @@ class TPreviewWindow : public QWidget {
     QPoint FDragOffset;
 };
 
-// Where a preview window of that size opens: the last place (moved onto the screen) or the middle
-// of the screen, unless that covers the lower part of the anchor (its commands), when a place
-// above, below or beside the anchor or in a top corner that leaves it free is taken instead.
-// An empty anchor: nothing to keep free.
+// Height of the title strip above the picture.
+inline constexpr int PreviewStripHeight = 22;
+
+// The size a picture is shown at on that screen: its own, or scaled down (aspect kept) so that
+// the window stays within a third of the screen's width and height.
+QSize PreviewPictureSize(const QRect& screen, const QSize& imageSize);
+
+// Where a preview window of that size opens: the last place (moved onto the screen) unless it
+// covers the lower part of the anchor (its commands); else beside, below or above the anchor
+// where it covers none of it, else there pulled onto the screen over the anchor's upper part,
+// else in a corner of the screen that leaves the commands free. An empty anchor: the last place
+// or the middle of the screen.
 QPoint PreviewPosition(const QRect& screen, const QSize& size, const QRect& anchor,
                        std::optional<QPoint> last);
 

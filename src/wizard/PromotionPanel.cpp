@@ -3,6 +3,7 @@
 #include "app/Dispatcher.h"
 #include "app/Globals.h"
 #include "app/UtilFuncs.h"
+#include "widgets/SkinPicture.h"
 #include "wizard/PageController.h"
 #include "wizard/platform/GuiUtils.h"
 
@@ -47,6 +48,20 @@ TPromotionPanel::TPromotionPanel(QWidget* window, int skin, TPromotionsSetup set
                                  TPageController* controller)
     : QObject(window), FWindow(window) {
     const auto& place = Places[skin >= 0 && skin < static_cast<int>(Places.size()) ? skin : 0];
+    // An empty place would look like a part that failed to load.
+    ImagePromotionArt = new QLabel(window);
+    ImagePromotionArt->setObjectName("ImagePromotionArt");
+    const std::string artFile = ResourceFolder(GlobalVars.ProductConfig) + "promotion.png";
+    QImage art;
+    if (art.load(QString::fromStdString(artFile))) {
+        const QImage doubled = LoadDoublePicture(artFile, art);
+        const QImage shown = PictureForRatio(art, doubled, window->devicePixelRatioF());
+        ImagePromotionArt->setPixmap(QPixmap::fromImage(shown));
+        const QSize size = shown.deviceIndependentSize().toSize();
+        ImagePromotionArt->setGeometry(place.first.first, place.first.second, size.width(), size.height());
+    } else {
+        ImagePromotionArt->hide();
+    }
     ImagePromotion = new QLabel(window);
     ImagePromotion->setObjectName("ImagePromotion");
     ImagePromotion->move(place.first.first, place.first.second);
@@ -81,6 +96,7 @@ bool TPromotionPanel::eventFilter(QObject* watched, QEvent* event) {
 
 void TPromotionPanel::SetOfferHint(const std::string& hint) {
     ImagePromotion->setToolTip(QString::fromStdString(hint));
+    ImagePromotion->setAccessibleName(ImagePromotion->toolTip());
 }
 
 void TPromotionPanel::ShowOfferPicture(const std::string& path) {
@@ -92,6 +108,7 @@ void TPromotionPanel::ShowOfferPicture(const std::string& path) {
     ImagePromotion->setPixmap(picture);
     ImagePromotion->resize(picture.size());
     ImagePromotion->setCursor(Qt::PointingHandCursor);
+    ImagePromotionArt->hide();
     ImagePromotion->show();
     ImagePromotion->raise();
 }

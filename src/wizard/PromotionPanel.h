@@ -26,6 +26,8 @@ class TPromotionPanel : public QObject, public IPromotionView {
 
     TPromotions& Promotions() { return *FPromotions; }
     QLabel* ImagePromotion = nullptr;
+    // The skin's own picture at the offer's place, shown until an offer replaces it.
+    QLabel* ImagePromotionArt = nullptr;
     QProgressBar* ProgressBarPromotion = nullptr;
 
     // IPromotionView

@@ -69,19 +69,24 @@ TSummaryPage::TSummaryPage(QWidget* parent, TKind kind, const QString& title) : 
     LabelOpenFolder->installEventFilter(this);
     layout->addWidget(LabelOpenFolder, 0, Qt::AlignLeft);
 
-    if (kind == skConversion) {
-        MemoErrorLog = new QPlainTextEdit(this);
-        MemoErrorLog->setObjectName("MemoErrorLog");
-        MemoErrorLog->setReadOnly(true);
-        MemoErrorLog->setFrameShape(QFrame::NoFrame);
-        MemoErrorLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        MemoErrorLog->hide();
-        layout->addWidget(MemoErrorLog, 1);
-    } else {
+    if (kind == skDownload) {
         ButtonConvertDownloaded = new QPushButton("Convert the downloaded file(s) now! ", this);
         layout->addWidget(ButtonConvertDownloaded, 0, Qt::AlignLeft);
     }
-    layout->addStretch(kind == skConversion ? 0 : 1);
+    // The lines of what failed, last: the box takes the rest of the page.
+    MemoErrorLog = new QPlainTextEdit(this);
+    MemoErrorLog->setObjectName("MemoErrorLog");
+    MemoErrorLog->setReadOnly(true);
+    MemoErrorLog->setFrameShape(QFrame::NoFrame);
+    MemoErrorLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoErrorLog->hide();
+    layout->addWidget(MemoErrorLog, 1);
+    layout->addStretch(0);
+}
+
+void TSummaryPage::SetErrors(const QString& lines) {
+    MemoErrorLog->setPlainText(lines);
+    MemoErrorLog->setVisible(!lines.isEmpty());
 }
 
 void TSummaryPage::SetCounts(int total, int succeeded, int failed) {

@@ -88,18 +88,24 @@ int main(int argc, char** argv) {
     mw::TQtDispatcher dispatcher;
     mw::SetMainThreadDispatcher(&dispatcher);
 
-    mw::TFormLog log;
-    mw::TFormMain main(&log, mw::ProductConfigFile());
-    signalClose.SetWindow(&main);
     QStringList files;
     for (const std::string& f : line.Files)
         files << QFile::decodeName(QByteArray::fromStdString(f));
-    // Shown after the creation has finished, as a queued step; the files follow on the file page.
-    QTimer::singleShot(0, &main, [&main, files] {
-        main.show();
-        if (!files.isEmpty()) main.OpenSourceFiles(files);
-    });
-    const int rc = QApplication::exec();
+    int rc = 0;
+    {
+        mw::TFormLog log;
+        mw::TFormMain main(&log, mw::ProductConfigFile());
+        // The session is ending: a running conversion stops without a question nobody would answer.
+        signalClose.SetWindow(&main, [&main] { return main.CloseWithoutAsking(); });
+        // Shown after the creation has finished, as a queued step; the files follow on the file page.
+        QTimer::singleShot(0, &main, [&main, files] {
+            main.show();
+            if (!files.isEmpty()) main.OpenSourceFiles(files);
+        });
+        rc = QApplication::exec();
+        // The windows go while the dispatcher still serves: a run the close stopped hands over
+        // its last notices as the encoder is freed.
+    }
     mw::SetMainThreadDispatcher(nullptr);
     return rc;
 }

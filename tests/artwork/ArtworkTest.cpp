@@ -62,7 +62,7 @@ TEST(Artwork, EveryFolderHoldsEveryPictureAtItsSize) {
         QString name;
         QSize size;
     };
-    std::vector<Fixed> fixed = {{"audioicon.png", {118, 78}}};
+    std::vector<Fixed> fixed = {{"audioicon.png", {118, 78}}, {"videoicon.png", {118, 78}}};
     for (const char* f : formats)
         for (int n = 1; n <= 4; ++n)
             fixed.push_back({QString("format_%1_%2.png").arg(f).arg(n), {62, 57}});
@@ -77,6 +77,9 @@ TEST(Artwork, EveryFolderHoldsEveryPictureAtItsSize) {
         const QString dir = Folder(e);
         for (const Fixed& f : fixed)
             EXPECT_EQ(QImage(dir + f.name).size(), f.size) << f.name.toStdString();
+        // The picture at the offer's place fills the place its skin has under the left logo.
+        const QSize promotion[] = {{152, 142}, {162, 186}, {152, 146}, {156, 98}};
+        EXPECT_EQ(QImage(dir + "promotion.png").size(), promotion[e.skin]);
 
         // The frame is the window; the skin whose layout reaches past 772 x 547 has a larger one.
         const QImage frame(dir + "main.bmp");

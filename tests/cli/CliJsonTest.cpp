@@ -93,7 +93,7 @@ TEST(CliJson, DownloadReportsLinksStatusesAndWhatWasSaved) {
     site.Set(site.StreamTarget("b", 18), missing);
     int status = -1;
     const std::string output = test::RunCommand(
-        Cli() + " download --json --folder " + test::ShellQuote(dir.Path() + "out") + " --site " +
+        Cli() + " download --json --engine builtin --folder " + test::ShellQuote(dir.Path() + "out") + " --site " +
             site.Domain() + " '" + good + "' '" + bad + "' 'http://elsewhere.example/x'",
         status);
     EXPECT_EQ(status, 1);

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -52,6 +53,15 @@ TFakeResponse Stream(const std::string& body) {
     r.Body = body;
     r.ContentType = "video/x-flv";
     return r;
+}
+
+// A stream that sends a little and then stalls for long: the download is running meanwhile.
+TFakeResponse StallingStream() {
+    TFakeResponse slow = Stream(TFakeVideoSite::MakeBody(400000, 9));
+    slow.ChunkSize = 4000;
+    slow.StallAfter = 8000;
+    slow.StallMs = 20000;
+    return slow;
 }
 
 // A download edition's window for the fake site over a fresh settings folder that chooses the
@@ -118,6 +128,8 @@ class DownloadPagesTest : public QObject {
     void PasteDownloadSummaryAndConvert();
     void CancelDuringADownloadCountsWhatWasSaved();
     void NoticesKeepTheLinkPage();
+    void SummaryListsTheFailedLinksWithTheirReasons();
+    void ClosingTheWindowDuringADownloadAsksFirst();
     void PromotionPictureAppearsAfterShow();
     void ExtractorRoadEndToEnd();
     void TheEngineChoiceDecidesTheRoadAndTheLinkRules();
@@ -171,10 +183,7 @@ void DownloadPagesTest::PasteDownloadSummaryAndConvert() {
 void DownloadPagesTest::CancelDuringADownloadCountsWhatWasSaved() {
     TDownloadWindow w;
     QVERIFY(w.View);
-    TFakeResponse slow = Stream(TFakeVideoSite::MakeBody(400000, 9));
-    slow.ChunkSize = 4000;
-    slow.StallAfter = 8000;
-    slow.StallMs = 20000;
+    const TFakeResponse slow = StallingStream();
     const std::string one = w.Site.AddVideo("c1", "Quick", {{18, Stream("quick body")}});
     const std::string two = w.Site.AddVideo("c2", "Slow", {{18, slow}});
     const std::string three = w.Site.AddVideo("c3", "Never", {{18, Stream("never")}});
@@ -233,6 +242,68 @@ void DownloadPagesTest::NoticesKeepTheLinkPage() {
     QCOMPARE(list->count(), 0);
 }
 
+void DownloadPagesTest::SummaryListsTheFailedLinksWithTheirReasons() {
+    TDownloadWindow w;
+    QVERIFY(w.View);
+    TFakeResponse missing;
+    missing.Status = 404;
+    TFakeResponse refused;
+    refused.Status = 403;
+    const std::string saved = w.Site.AddVideo("r1", "Saved", {{18, Stream("body")}});
+    // Every quality the video lists is refused: each refusal is a reason, once.
+    const std::string refusedAll = w.Site.AddVideo("r2", "Refused", {{18, refused}, {35, refused}});
+    const std::string gone = w.Site.URL("/watch?v=gone"); // the site has no such page
+    w.Site.Set("/watch?v=gone", missing);
+    w.ToLinkPage(w.Dir.Path() + "dl");
+    w.Paste(saved + "\n" + refusedAll + "\n" + gone);
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Page(), TWizardPage::Step7, 20000);
+    TSummaryPage* summary = w.Main->DownloadSummaryPage;
+    QCOMPARE(summary->LabelFinishFailed->text(), QString("2"));
+    QVERIFY(!summary->MemoErrorLog->isHidden());
+    const QStringList lines = summary->MemoErrorLog->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(QString::fromStdString("Link (1): " + refusedAll + ": ")), qPrintable(lines[0]));
+    QCOMPARE(lines[0].count("the server answered 403."), 2);
+    QVERIFY2(lines[0].contains("[HQ18]") && lines[0].contains("[HQ35]"), qPrintable(lines[0]));
+    QCOMPARE(lines[1], QString::fromStdString("Link (2): " + gone +
+                                              ": The video page could not be fetched: the server answered 404."));
+    // The log got the same reasons.
+    QVERIFY2(w.Log.Text().contains("The video page could not be fetched: the server answered 404."),
+             qPrintable(w.Log.Text()));
+
+    // A run where everything was saved shows no error box.
+    w.Main->Controller()->Next();
+    w.ToLinkPage(w.Dir.Path() + "dl2");
+    w.Paste(saved);
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Page(), TWizardPage::Step7, 20000);
+    QVERIFY(summary->MemoErrorLog->isHidden());
+}
+
+void DownloadPagesTest::ClosingTheWindowDuringADownloadAsksFirst() {
+    TDownloadWindow w;
+    QVERIFY(w.View);
+    const TFakeResponse slow = StallingStream();
+    w.ToLinkPage(w.Dir.Path() + "dl");
+    w.Paste(w.Site.AddVideo("s1", "Slow", {{18, slow}}));
+    w.Main->Controller()->Next();
+    QTRY_COMPARE_WITH_TIMEOUT(w.Site.CountRequests("/videoplayback?id=s1"), 1, 20000);
+    w.Main->show();
+    int answer = mrNo;
+    SetMessageHook([&](const std::string& message, const std::string&, TMsgDlgType, unsigned) {
+        w.Messages.push_back(message);
+        return answer;
+    });
+    QVERIFY(!w.Main->close());
+    QCOMPARE(w.Messages.back(), std::string(CancelDownloadQuestion));
+    QVERIFY(w.Main->isVisible());
+    QVERIFY(w.View->Logic().Runner().Running());
+    answer = mrYes;
+    QVERIFY(w.Main->close());
+    QVERIFY(!w.Main->isVisible());
+}
+
 void DownloadPagesTest::PromotionPictureAppearsAfterShow() {
     TQtDispatcher dispatcher;
     SetMainThreadDispatcher(&dispatcher);
@@ -253,11 +324,16 @@ void DownloadPagesTest::PromotionPictureAppearsAfterShow() {
 
     QWidget window;
     window.resize(772, 547);
+    GlobalVars.ProductConfig.ResFolder = "full";
     TPromotionPanel* panel = new TPromotionPanel(
         &window, 0, {site.URL(""), settings.Path(), settings.Path(), "http://www.site.example/"}, nullptr);
     QVERIFY(!panel->ImagePromotion->isVisible());
     window.show();
+    // Until the offer comes, the place shows the skin's own picture there.
+    QVERIFY(panel->ImagePromotionArt->isVisible());
+    QCOMPARE(panel->ImagePromotionArt->pos(), QPoint(26, 352));
     QTRY_VERIFY_WITH_TIMEOUT(panel->ImagePromotion->isVisible(), 10000);
+    QVERIFY(!panel->ImagePromotionArt->isVisible());
     QCOMPARE(panel->ImagePromotion->toolTip(), QString("Our other tools"));
     QCOMPARE(panel->ImagePromotion->cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(panel->ImagePromotion->pixmap().size(), QSize(120, 60));

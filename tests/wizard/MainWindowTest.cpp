@@ -38,6 +38,7 @@ TEST(MainWindow, FirstStartWritesDefaultsCentresAndCloseSavesPlacements) {
         EXPECT_EQ(main.pos().x(), (screen.width() - main.width()) / 2);
         main.move(10, 30); // the offscreen screen is 800x600: stays inside
         GlobalVars.UserSettings.OutputSelection.OutputFormatClass = 2;
+        log.show(); // a log window never shown has no place to save
         main.close();
     }
     const std::string text = dir.Read("cfg/Kestrel Media Wizard/~system2.dat");
@@ -60,6 +61,11 @@ TEST(MainWindow, FirstStartWritesDefaultsCentresAndCloseSavesPlacements) {
     TFormMain main(&log, config);
     const QSize screen = QGuiApplication::primaryScreen()->size();
     EXPECT_EQ(main.pos(), QPoint((screen.width() - main.width()) / 2, (screen.height() - main.height()) / 2));
+    // Closed without the log ever shown: the log's first showing is still to come, no place stored.
+    main.close();
+    const std::string closed = dir.Read("cfg/Kestrel Media Wizard/~system2.dat");
+    EXPECT_NE(closed.find("[Form]\nx="), std::string::npos) << closed;
+    EXPECT_EQ(closed.find("[FormLog]"), std::string::npos) << closed;
 }
 
 TEST(GuiUtils, WaitCursorNests) {

@@ -5,6 +5,8 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <gtest/gtest.h>
 
 namespace mw {
@@ -28,12 +30,15 @@ class TFakeWindow : public IWizardWindow {
     }
     bool AskYesNo(const std::string& question) override {
         Questions.push_back(question);
+        // What happens while the question is open (the run's end arrives meanwhile).
+        if (WhileAsking) std::exchange(WhileAsking, nullptr)();
         if (Answers.empty()) return false;
         const bool yes = Answers.front();
         Answers.pop_front();
         return yes;
     }
     void ShowNotice(const std::string& text) override { Notices.push_back(text); }
+    void CloseQuestion() override { Calls.push_back("close question"); }
     void QueueStep(std::function<void()> step) override { Queued.push_back(std::move(step)); }
     void ProcessPendingEvents() override { Calls.push_back("events"); }
     void CloseWindow() override { Closed = true; }
@@ -52,6 +57,7 @@ class TFakeWindow : public IWizardWindow {
     std::string Title;
     TCommandState Back, Next, Exit;
     std::deque<bool> Answers;
+    std::function<void()> WhileAsking;
     std::vector<std::string> Questions, Notices, Calls;
     std::vector<std::function<void()>> Queued;
     bool Closed = false, Play = false, ShutDown = false;
@@ -247,6 +253,21 @@ TEST(PageController, OutputPageBackDoesNotStore) {
     EXPECT_EQ(w.Window.Questions.back(), "Are you sure to cancel?");
     EXPECT_EQ(w.Window.Page, P::Step1);
     EXPECT_EQ(w.Rows, 0);
+}
+
+TEST(PageController, TheRunsEndTakesBackTheCancelQuestionAndALateYesStopsNothing) {
+    TWizard w(false);
+    w.Controller->ShowPage(P::Step3);
+    w.Window.Calls.clear();
+    // The run ends while "Do you really want to cancel the conversion?" is open; the answer
+    // that comes back afterwards is Yes (given in the same instant).
+    w.Window.WhileAsking = [&w] { w.Controller->ShowConversionSummary(1, 1, {}); };
+    w.Window.Answers = {true};
+    w.Controller->Exit();
+    EXPECT_EQ(w.Window.Calls.front(), "close question");
+    EXPECT_EQ(w.Window.Page, P::Step4);
+    EXPECT_TRUE(w.Log.empty()) << "the encoder of a finished run is not stopped";
+    EXPECT_EQ(w.Window.Summary, (std::vector<int>{1, 1, 0}));
 }
 
 TEST(PageController, CancellingAConversionThenItsSummary) {

@@ -3,6 +3,7 @@
 #include "EngineFixtures.h"
 #include "FakeTaskJob.h"
 #include "TempDir.h"
+#include "WizardWindowFixture.h"
 #include "app/Globals.h"
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
@@ -44,102 +45,8 @@
 #include <fstream>
 
 using namespace mw;
+using namespace mw::test;
 
-namespace {
-
-// A product configuration file from INI lines (complemented as the program stores it).
-std::string WriteConfig(const test::TTempDir& dir, const std::vector<std::string>& extra) {
-    std::vector<std::string> lines = {
-        "[SYSTEM]",       "Name=Widget Test", "Version=2.1",    "Copyright=Test Holder",
-        "DefaultVideo=0", "DefaultDevice=0",  "DefaultAudio=0", "DefaultClass=0"};
-    lines.insert(lines.end(), extra.begin(), extra.end());
-    const std::string path = dir.Path() + "lamecore.dll";
-    std::ofstream out(path, std::ios::binary);
-    for (const std::string& l : lines)
-        out << DecodeConfigLine(l) << "\n";
-    return path;
-}
-
-std::vector<std::string> Flags(const std::vector<std::string>& keys) {
-    std::vector<std::string> lines;
-    for (const std::string& k : keys)
-        lines.push_back(k + "=Yes");
-    return lines;
-}
-
-const std::vector<std::string> AllVideo = {"AVI", "MP4", "FLV", "SWF", "MPEG", "RM", "WMV", "MOV", "3GP"};
-const std::vector<std::string> AllDevice = {"IPOD",       "IPHONE",      "APPLETV", "PSP",
-                                            "BLACKBERRY", "MOBILEPHONE", "IPAD",    "ANDROID"};
-const std::vector<std::string> AllAudio = {"WAV", "MP3", "WMA", "OGG", "AAC", "M4A", "FLAC", "MP2"};
-
-std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
-    std::vector<std::string> all;
-    for (const auto& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-// A window over a fresh settings folder; message boxes are answered by Answer and recorded.
-struct TWindow {
-    explicit TWindow(std::vector<std::string> lines) {
-        setenv("XDG_CONFIG_HOME", (Dir.Path() + "cfg").c_str(), 1);
-        Dir.Write("cfg/.keep", "");
-        GlobalVars = TGlobalVars{};
-        SetMessageHook([this](const std::string& message, const std::string&, TMsgDlgType, unsigned) {
-            Messages.push_back(message);
-            return Answer;
-        });
-        Main = std::make_unique<TFormMain>(&Log, WriteConfig(Dir, lines));
-        if (Main->FilePage) Main->FilePage->OnFailedAdd = [this] { ++FailedDialogs; };
-    }
-    ~TWindow() { SetMessageHook({}); }
-    test::TTempDir Dir;
-    TFormLog Log;
-    std::unique_ptr<TFormMain> Main;
-    std::vector<std::string> Messages;
-    int Answer = mrYes;
-    int FailedDialogs = 0;
-};
-
-// Records the power actions instead of performing them.
-struct TFakePowerService : IPowerService {
-    explicit TFakePowerService(std::vector<std::string>& calls) : Calls(calls) {}
-    void QuitApplication() override { Calls.push_back("quit"); }
-    bool PowerOff() override { return Calls.push_back("poweroff"), true; }
-    bool Reboot() override { return Calls.push_back("reboot"), true; }
-    bool Hibernate() override { return Calls.push_back("hibernate"), true; }
-    bool Suspend() override { return Calls.push_back("suspend"), true; }
-    std::vector<std::string>& Calls;
-};
-
-// An audio edition window with the sources in its list and MP3 chosen into a fresh folder,
-// standing on the output page; the dispatcher carries the encoder's notices to the GUI thread.
-struct TConversionWindow : TWindow {
-    explicit TConversionWindow(const QStringList& sources, const std::vector<std::string>& extra = {})
-        : TWindow(Join({Flags(AllAudio), {"Skin=0", "ResFolder=full"}, extra})) {
-        SetMainThreadDispatcher(&Dispatcher);
-        Main->FilePage->AddSourceFiles(sources);
-        TUserSettings& s = GlobalVars.UserSettings;
-        s.OutputSelection.OutputFormatClass = fcAudio;
-        *s.OutputSelection.FormatOfClass(fcAudio) = 1; // MP3
-        s.OutputFileDir = Dir.Path() + "out/";
-        Main->Controller()->ApplyStep2Settings();
-        Main->OutputPageApplied();
-        Main->Controller()->ShowPage(TWizardPage::Step2);
-        Main->SetPowerService(std::make_unique<TFakePowerService>(PowerCalls));
-        if (Main->Converting())
-            Main->Converting()->OnPlaySound = [this](const std::string& name) { Sounds.push_back(name); };
-    }
-    ~TConversionWindow() {
-        Main.reset();
-        SetMainThreadDispatcher(nullptr);
-    }
-    QString Count(QLabel* label) const { return label->text(); }
-    TQtDispatcher Dispatcher;
-    std::vector<std::string> PowerCalls, Sounds;
-};
-
-} // namespace
 
 class WidgetsTest : public QObject {
     Q_OBJECT
@@ -339,8 +246,9 @@ void WidgetsTest::LogWindow() {
     SetMessageHook({});
     QCOMPARE(log.Text(), QString());
     QVERIFY(!log.ButtonSave()->isEnabled());
+    // Something new to save makes Save Log available again.
     log.AppendLogLine("later line");
-    QVERIFY(!log.ButtonSave()->isEnabled());
+    QVERIFY(log.ButtonSave()->isEnabled());
 
     log.show();
     for (int width : {455, 900}) {
@@ -556,29 +464,6 @@ void WidgetsTest::ShutdownAfterTheRun() {
     QCOMPARE(w.Main->ConversionSummaryPage->LabelFinishSuccessed->text(), "1");
 }
 
-namespace {
-
-TBitmap Picture(int width, int height, QColor color) {
-    TBitmap bitmap;
-    bitmap.SetFormat(width, height, 24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
-            p[0] = static_cast<uint8_t>(color.blue());
-            p[1] = static_cast<uint8_t>(color.green());
-            p[2] = static_cast<uint8_t>(color.red());
-        }
-    return bitmap;
-}
-
-QList<TPreviewWindow*> ShownPreviews(QWidget* anchor) {
-    QList<TPreviewWindow*> shown;
-    for (TPreviewWindow* w : anchor->findChildren<TPreviewWindow*>())
-        if (w->isVisible()) shown << w;
-    return shown;
-}
-
-} // namespace
 
 void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     QWidget anchor;
@@ -591,7 +476,10 @@ void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     first->ShowPicture(Picture(160, 120, QColor(200, 40, 10)), 1, TimeNotSetUs);
     TPreviewWindow* window = first->Window();
     QVERIFY(window && window->isVisible());
-    QVERIFY(window->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint));
+    // A tool window of its owner: above it, not above every other program's windows.
+    QVERIFY(window->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint));
+    QVERIFY(!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QCOMPARE(window->parentWidget(), &anchor);
     QCOMPARE(window->Caption(), "N/A");
     QCOMPARE(window->PictureRect().size(), QSize(160, 120));
     QVERIFY((window->geometry().center() - screen.center()).manhattanLength() <= 2);
@@ -634,11 +522,12 @@ void WidgetsTest::PreviewWindowShowsPicturesAndCloses() {
     QTest::keyClick(third.Window(), Qt::Key_Escape);
     QVERIFY(!third.IsOpen());
 
-    // A picture larger than the screen is scaled to fit it.
+    // A picture larger than a third of the screen is scaled down to that.
     TPreviewer large(&anchor, place);
     large.ShowPicture(Picture(screen.width() * 2, screen.height() * 2, Qt::red), 1, 0);
     const QRect frame = large.Window()->geometry();
     QVERIFY(screen.contains(frame));
+    QVERIFY(frame.width() <= screen.width() / 3 && frame.height() <= screen.height() / 3);
     const QSize shown = large.Window()->PictureRect().size();
     QVERIFY(std::abs(shown.width() * screen.height() - shown.height() * screen.width()) <=
             screen.width() + screen.height());
@@ -651,12 +540,16 @@ void WidgetsTest::PreviewKeepsTheCommandsFree_data() {
     const QRect centredMain(254, 126, 772, 547), cornerMain(0, 0, 772, 547);
     QTest::newRow("no anchor: centred") << QRect() << QPoint(-1, -1) << QPoint(318, 177);
     QTest::newRow("no anchor: last place onto the screen") << QRect() << QPoint(-50, 700) << QPoint(0, 356);
-    QTest::newRow("centre covers the commands: above") << centredMain << QPoint(-1, -1) << QPoint(318, 0);
+    QTest::newRow("no free side: beside, over the upper part")
+        << centredMain << QPoint(-1, -1) << QPoint(638, 126);
     QTest::newRow("last place kept when it leaves them free")
         << centredMain << QPoint(900, 50) << QPoint(638, 50);
-    QTest::newRow("last place pulled over the commands") << cornerMain << QPoint(768, 327) << QPoint(64, 0);
-    QTest::newRow("no room anywhere: centred")
-        << QRect(0, 0, 1280, 800) << QPoint(-1, -1) << QPoint(318, 177);
+    QTest::newRow("last place pulled over the commands: beside instead")
+        << cornerMain << QPoint(768, 327) << QPoint(638, 0);
+    QTest::newRow("room on the left: beside, clear of the window")
+        << QRect(660, 100, 612, 547) << QPoint(-1, -1) << QPoint(10, 100);
+    QTest::newRow("anchor fills the screen: over its upper part")
+        << QRect(0, 0, 1280, 800) << QPoint(-1, -1) << QPoint(638, 0);
 }
 
 void WidgetsTest::PreviewKeepsTheCommandsFree() {

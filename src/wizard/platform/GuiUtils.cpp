@@ -51,13 +51,21 @@ QMessageBox::Icon IconOf(TMsgDlgType kind) {
 
 int GWaitDepth = 0;
 TMessageHook GMessageHook;
+QPointer<QWidget> GMessageOwner;
+
+QWidget* MessageParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return GMessageOwner && GMessageOwner->isVisible() ? GMessageOwner.data() : nullptr;
+}
 
 } // namespace
 
 int ShowMessageWithButtons(const std::string& message, const std::string& caption, TMsgDlgType kind,
-                           const std::vector<std::string>& captions, unsigned buttons) {
+                           const std::vector<std::string>& captions, unsigned buttons, TMessageHandle* handle) {
     if (GMessageHook) return GMessageHook(message, caption, kind, buttons);
-    QMessageBox box(IconOf(kind), QString::fromStdString(caption), QString::fromStdString(message));
+    QMessageBox box(IconOf(kind), QString::fromStdString(caption), QString::fromStdString(message),
+                    QMessageBox::NoButton, MessageParent());
+    box.setWindowModality(Qt::ApplicationModal);
     std::vector<std::pair<QAbstractButton*, TModalResult>> added;
     for (const TButtonMap& m : ButtonMap) {
         if (!(buttons & m.Btn)) continue;
@@ -67,6 +75,7 @@ int ShowMessageWithButtons(const std::string& message, const std::string& captio
     for (size_t i = 0; i < added.size() && i < captions.size(); ++i)
         if (!captions[i].empty()) added[i].first->setText(QString::fromStdString(captions[i]));
     QApplication::beep();
+    if (handle) handle->Box = &box;
     box.exec();
     for (const auto& [button, result] : added)
         if (box.clickedButton() == button) return result;
@@ -86,6 +95,17 @@ void ShellOpen(const std::string& target) {
     const QString t = QString::fromStdString(target);
     const QUrl url = QFileInfo::exists(t) ? QUrl::fromLocalFile(t) : QUrl(t);
     QDesktopServices::openUrl(url);
+}
+
+void TMessageHandle::Close() {
+    if (!Box) return;
+    // A close answers with the escape button (No for a question); a box without one refuses it.
+    Box->close();
+    if (Box && Box->isVisible()) Box->reject();
+}
+
+void SetMessageOwner(QWidget* owner) {
+    GMessageOwner = owner;
 }
 
 void SetMessageHook(TMessageHook hook) {

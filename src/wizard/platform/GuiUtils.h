@@ -2,10 +2,12 @@
 // and the nesting busy cursor. GUI thread only.
 #pragma once
 
+#include <QPointer>
 #include <functional>
 #include <string>
 #include <vector>
 
+class QMessageBox;
 class QWidget;
 
 namespace mw {
@@ -40,9 +42,24 @@ enum TModalResult : int {
     mrYesToAll = 10,
 };
 
+// A message dialog while it is open, for a caller that may have to take the question back.
+struct TMessageHandle {
+    QPointer<QMessageBox> Box;
+    // Answers the open dialog as Escape would (a question: No); nothing when none is open.
+    void Close();
+};
+
 // Standard dialog of the kind and buttons; the n-th button gets the n-th non-empty caption.
+// It is modal, owned by the innermost modal window or else the message owner, so the window
+// manager keeps it above that window and its tool windows. handle, when given, holds the dialog
+// while it is open.
 int ShowMessageWithButtons(const std::string& message, const std::string& caption, TMsgDlgType kind,
-                           const std::vector<std::string>& captions, unsigned buttons);
+                           const std::vector<std::string>& captions, unsigned buttons,
+                           TMessageHandle* handle = nullptr);
+
+// The window message dialogs belong to when no modal window is open (the main window); nullptr:
+// none. The dialogs are owned by it only while it is visible.
+void SetMessageOwner(QWidget* owner);
 
 // Answers every message dialog instead of showing it (tests and screenshot runs); empty = show.
 using TMessageHook = std::function<int(const std::string& message, const std::string& caption,

@@ -51,17 +51,19 @@ TSignalCloseRequest::~TSignalCloseRequest() {
         if (fd >= 0) close(fd);
 }
 
-void TSignalCloseRequest::SetWindow(QWidget* window) {
+void TSignalCloseRequest::SetWindow(QWidget* window, std::function<bool()> close) {
     FWindow = window;
+    FClose = std::move(close);
     if (FPending) Deliver();
 }
 
 void TSignalCloseRequest::Deliver() {
     if (!FWindow) return;
     FPending = false;
-    // The same close request as the close button. The signal may come while a message box of the
-    // window's creation runs its own loop: the queued quit then ends the main loop once it starts.
-    if (FWindow->close()) {
+    // The window's close request, without its questions (nobody is there to answer them). The
+    // signal may come while a message box of the window's creation runs its own loop: the queued
+    // quit then ends the main loop once it starts.
+    if (FClose ? FClose() : FWindow->close()) {
         QCoreApplication::quit();
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);

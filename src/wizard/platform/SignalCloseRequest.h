@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QSocketNotifier;
 
@@ -20,7 +21,8 @@ class TSignalCloseRequest : public QObject {
     // Installs the handlers at once; a signal before SetWindow waits in the pipe.
     TSignalCloseRequest();
     ~TSignalCloseRequest() override;
-    void SetWindow(QWidget* window);
+    // close: how the window is closed (true when it closed); empty: its close().
+    void SetWindow(QWidget* window, std::function<bool()> close = {});
 
   private:
     void Deliver();
@@ -28,6 +30,7 @@ class TSignalCloseRequest : public QObject {
     int FPipe[2] = {-1, -1};
     QSocketNotifier* FNotifier = nullptr;
     QPointer<QWidget> FWindow;
+    std::function<bool()> FClose;
     bool FPending = false;
 };
 
