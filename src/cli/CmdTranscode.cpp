@@ -7,9 +7,9 @@
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
 #include "engine/FFOptionTable.h"
+#include "engine/FFRunClose.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -37,18 +37,13 @@ const std::string& TranscodeUsage() {
     return text;
 }
 
-// The tool's own rule: the engine would overwrite an existing output.
+// The tool's own rule: anything at an output's name (a link too, dangling or not) stays unless -y
+// is given; even then only a regular file is replaced (the engine's rule).
 bool RefuseExistingOutput(const std::string& fileName, const mw::TCommandLineResult& sofar,
                           std::string& error) {
-    if (sofar.Overwrite || !mw::FileExists(fileName)) return true;
+    if (sofar.Overwrite || !mw::PathTaken(fileName)) return true;
     error = "File '" + fileName + "' already exists. Use -y to overwrite.";
     return false;
-}
-
-bool IsEmptyFile(const std::string& name) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(name, error) && std::filesystem::file_size(name, error) == 0 &&
-           !error;
 }
 
 int RunTranscode(const mw::cli::TCliArgs& args) {
@@ -65,10 +60,9 @@ int RunTranscode(const mw::cli::TCliArgs& args) {
     auto job = std::make_unique<mw::TTranscodeJob>();
     if (mw::BuildJobFromCommandLine(*job, args, result, RefuseExistingOutput))
         return mw::cli::RunTranscodeJob(*job);
+    // Outputs this job created for a run that never came are not left behind.
+    mw::CloseJobFiles(*job, true);
     job.reset();
-    // Outputs opened for a job that wrote nothing are not left behind (the job is closed above).
-    for (const auto& name : result.OutputNames)
-        if (IsEmptyFile(name)) std::remove(name.c_str());
     if (result.UsageError) return mw::cli::UsageError("transcode: " + result.ErrorText);
     logger.Log(nullptr, mw::llError, result.ErrorText);
     return 1;

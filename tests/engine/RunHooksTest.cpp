@@ -127,7 +127,7 @@ TEST_F(RunHooks, VideoHooksPaintThePicturesTheyAreGivenUntilTheyStop) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        const std::string out = Out(std::string("hooked") + (c.Output ? "-out" : "-in") + ".avi");
+        const std::string out = Out("hooked" + std::to_string(&c - cases) + ".avi");
         auto job = MakeTestJob({Fixture("v.mp4")}, out, {{"vcodec", "mpeg4"}, {"qscale", "2"}});
         (c.Output ? job->VideoOutputHook : job->VideoInputHook) = true;
         job->HookBitsPixel = 32;
@@ -172,8 +172,8 @@ TEST_F(RunHooks, PluginsSeeEveryPictureUnlessTheInputHookIsConnected) {
     const std::string plugin = MW_TEST_VHOOK;
     for (const bool inputHook : {false, true}) {
         SCOPED_TRACE(inputHook ? "input hook connected" : "plug-ins only");
-        auto job =
-            MakeTestJob({Fixture("v.mp4")}, Out("vhook.avi"), {{"vhook", plugin}, {"vcodec", "mpeg4"}});
+        auto job = MakeTestJob({Fixture("v.mp4")}, Out(inputHook ? "vhook-in.avi" : "vhook.avi"),
+                               {{"vhook", plugin}, {"vcodec", "mpeg4"}});
         void* handle = ::dlopen(plugin.c_str(), RTLD_NOW | RTLD_NOLOAD);
         ASSERT_TRUE(handle);
         const int* calls = static_cast<const int*>(::dlsym(handle, "ProcessCount"));
@@ -294,7 +294,8 @@ TEST_F(EncoderHooks, RecordHooksAndPreviewReachTheRun) {
         output.VideoOutputHook = true;
         output.AudioHook = true;
         output.HookBitsPixel = 16;
-        ASSERT_TRUE(encoder.SetOutputFile(0, Out("enc.avi"), &output)) << encoder.LastErrorMessage();
+        ASSERT_TRUE(encoder.SetOutputFile(0, Out(previewOn ? "enc-preview.avi" : "enc.avi"), &output))
+            << encoder.LastErrorMessage();
         encoder.StartTask(0);
         ASSERT_TRUE(encoder.AllDone());
         EXPECT_EQ(pictures, 50);
