@@ -296,7 +296,9 @@ TEST_F(EncoderHooks, RecordHooksAndPreviewReachTheRun) {
         output.HookBitsPixel = 16;
         ASSERT_TRUE(encoder.SetOutputFile(0, Out(previewOn ? "enc-preview.avi" : "enc.avi"), &output))
             << encoder.LastErrorMessage();
+        const auto start = std::chrono::steady_clock::now();
         encoder.StartTask(0);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
         ASSERT_TRUE(encoder.AllDone());
         EXPECT_EQ(pictures, 50);
         EXPECT_GT(audioBlocks, 0);
@@ -304,8 +306,9 @@ TEST_F(EncoderHooks, RecordHooksAndPreviewReachTheRun) {
             EXPECT_TRUE(previews.empty());
             continue;
         }
-        ASSERT_GE(previews.size(), 2u);
-        EXPECT_LE(previews.size(), 6u); // 50 pictures of 8 ms: about 400 ms
+        ASSERT_GE(previews.size(), 2u); // 50 pictures of at least 8 ms: 400 ms or more
+        // At most one per 100 ms of the run, however long a loaded machine made it.
+        EXPECT_LE(previews.size(), static_cast<size_t>(elapsed / std::chrono::milliseconds(100)) + 1);
         for (size_t i = 1; i < previews.size(); ++i)
             EXPECT_GE(previews[i] - previews[i - 1], std::chrono::milliseconds(99)) << "preview " << i;
         for (int bits : previewBits)
