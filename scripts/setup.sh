@@ -14,6 +14,8 @@ packages=(
   # Only for trying the windows by hand under Xvfb: xdotool clicks and types, xwd takes screenshots.
   xdotool x11-apps
   nginx curl
+  # bench/batch_memory_bench.sh reads peak memory with /usr/bin/time.
+  time
 )
 
 missing=()

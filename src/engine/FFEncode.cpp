@@ -10,6 +10,9 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -208,8 +211,12 @@ void TFFmpeg::RunBody() {
             std::lock_guard lock(FJobMutex);
             FRunJob = nullptr;
         }
-        // What the run held (contexts, codecs, buffers) goes now, not when the list is cleared.
+        // What the run held (contexts, codecs, buffers) goes now, not when the list is cleared,
+        // and back to the system: the next task's buffers are of other sizes.
         job.reset();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
     }
     // A stop, also one that cut an opening short, is neither finished nor failed.
     if (FStopRequested) FResult = TJobResult{};

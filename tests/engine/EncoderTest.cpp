@@ -1,5 +1,8 @@
 // The encoder's task model and events, with fake jobs in place of the transcoder.
+#include "EngineFixtures.h"
 #include "FakeTaskJob.h"
+
+#include "../app/TempDir.h"
 
 #include "app/Dispatcher.h"
 #include "engine/FFEncode.h"
@@ -8,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -430,6 +435,46 @@ TEST_F(EncoderTest, InputRecordFieldsWinOverItsExtOptions) {
     EXPECT_EQ(options, (std::vector<std::pair<std::string, std::string>>{
                            {"f", "mp4"}, {"f", "avi"}, {"ss", "1.500000"}}));
     EXPECT_EQ(Encoder.Task(0).StoredInputOptions(0).FileName, "in.avi");
+}
+
+// The real transcoder's tasks while they wait: no descriptor, no library object, no output file;
+// had each kept its job (about a megabyte and two descriptors), a hundred would show plainly.
+TEST(TaskRecords, WaitingTasksOfTheTranscoderHoldNothingButTheirRecords) {
+    test::LoadEngineLibraries();
+    test::TTempDir dir;
+    const std::string input = test::Fixture("av.avi");
+    auto descriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    auto residentKb = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+        return 0L;
+    };
+    TFFEncoder encoder;
+    TOutputOptions output;
+    InitOutputOptions(output);
+    output.VideoCodec = "libx264";
+    output.AudioCodec = "aac";
+    // One task first, so that the libraries' own one-time allocations are behind us.
+    ASSERT_EQ(encoder.AddTask(input), 0) << encoder.LastErrorMessage();
+    ASSERT_TRUE(encoder.SetOutputFile(0, dir.Path() + "first.mp4", &output)) << encoder.LastErrorMessage();
+    const auto fdsBefore = descriptors();
+    const long rssBefore = residentKb();
+    constexpr int Tasks = 100;
+    for (int i = 1; i <= Tasks; ++i) {
+        ASSERT_EQ(encoder.AddTask(input), i) << encoder.LastErrorMessage();
+        ASSERT_TRUE(encoder.SetOutputFile(i, dir.Path() + std::to_string(i) + ".mp4", &output))
+            << encoder.LastErrorMessage();
+    }
+    EXPECT_EQ(descriptors(), fdsBefore);
+    EXPECT_LT(residentKb() - rssBefore, 25 * 1024);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
+        0);
+    EXPECT_EQ(encoder.Task(Tasks).BuildJob(), nullptr);
 }
 
 } // namespace
