@@ -109,6 +109,27 @@ bool ApplyOutput(ITaskJob& job, const std::string& fileName, bool hasOptions, co
     return false;
 }
 
+void InitOptions(TInputOptions& options) {
+    InitInputOptions(options);
+}
+void InitOptions(TOutputOptions& options) {
+    InitOutputOptions(options);
+}
+
+// A file's record as the caller gave it: without options reset ones, an empty FileName filled in.
+template <typename TRecord, typename TOptions>
+TRecord FileRecord(const std::string& fileName, const TOptions* options) {
+    TRecord record;
+    record.FileName = fileName;
+    record.HasOptions = options != nullptr;
+    InitOptions(record.Options);
+    if (options) {
+        record.Options = *options;
+        if (record.Options.FileName.empty()) record.Options.FileName = fileName;
+    }
+    return record;
+}
+
 } // namespace
 
 TFFmpeg::TFFmpeg(TFFEncoder* owner) : FOwner(owner) {}
@@ -395,14 +416,7 @@ int TFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputO
 }
 
 bool TFFEncoder::AddTaskInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* options) {
-    TFFmpeg::TInputRecord record;
-    record.FileName = fileName;
-    record.HasOptions = options != nullptr;
-    InitInputOptions(record.Options);
-    if (options) {
-        record.Options = *options;
-        if (record.Options.FileName.empty()) record.Options.FileName = fileName;
-    }
+    TFFmpeg::TInputRecord record = FileRecord<TFFmpeg::TInputRecord>(fileName, options);
     std::string error;
     if (!task.BuildStep(
             [&](ITaskJob& job, std::string& e) {
@@ -442,14 +456,7 @@ bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
         FLastErrorMessage = FormatText("max output files %d reached", MaxTaskFiles);
         return false;
     }
-    TFFmpeg::TOutputRecord record;
-    record.FileName = fileName;
-    record.HasOptions = outputOptions != nullptr;
-    InitOutputOptions(record.Options);
-    if (outputOptions) {
-        record.Options = *outputOptions;
-        if (record.Options.FileName.empty()) record.Options.FileName = fileName;
-    }
+    TFFmpeg::TOutputRecord record = FileRecord<TFFmpeg::TOutputRecord>(fileName, outputOptions);
     bool added = false;
     try {
         std::string error;
