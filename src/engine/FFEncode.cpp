@@ -397,19 +397,30 @@ const TTaskJobFactory& TFFEncoder::Factory() const {
 }
 
 void TFFEncoder::ReleaseBuildJobs() {
-    for (int i = 0; i < FTasks.Count(); ++i)
-        FTasks.Get(i).ReleaseBuildJob();
+    if (FBuilding) FBuilding->ReleaseBuildJob();
+    FBuilding = nullptr;
+}
+
+bool TFFEncoder::BuildTaskStep(TFFmpeg& task, const std::function<bool(ITaskJob&, std::string&)>& step,
+                               std::string& error) {
+    // One task is checked at a time: the one before gives its job back first.
+    if (FBuilding != &task) ReleaseBuildJobs();
+    FBuilding = &task;
+    if (task.BuildStep(step, error)) return true;
+    FBuilding = nullptr; // the failed step dropped the job
+    return false;
 }
 
 int TFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputOptions) {
     RefuseWhileWorking("AddTask");
-    ReleaseBuildJobs();
     try {
         auto task = std::make_unique<TFFmpeg>(this);
         task->PreviewFlags = (FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0);
         if (!AddTaskInput(*task, fileName, inputOptions)) return -1;
         return FTasks.Add(std::move(task));
     } catch (const std::exception& e) {
+        // The half-made task (and its job) is gone.
+        FBuilding = nullptr;
         FLastErrorMessage = e.what();
         return -1;
     }
@@ -418,7 +429,8 @@ int TFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputO
 bool TFFEncoder::AddTaskInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* options) {
     TFFmpeg::TInputRecord record = FileRecord<TFFmpeg::TInputRecord>(fileName, options);
     std::string error;
-    if (!task.BuildStep(
+    if (!BuildTaskStep(
+            task,
             [&](ITaskJob& job, std::string& e) {
                 return ApplyInput(job, fileName, record.HasOptions, record.Options, e);
             },
@@ -442,7 +454,7 @@ bool TFFEncoder::AddInputFile(int taskIndex, const std::string& fileName, const 
     try {
         return AddTaskInput(task, fileName, inputOptions);
     } catch (const std::exception& e) {
-        task.ReleaseBuildJob();
+        ReleaseBuildJobs();
         FLastErrorMessage = e.what();
         return false;
     }
@@ -460,7 +472,8 @@ bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
     bool added = false;
     try {
         std::string error;
-        added = task.BuildStep(
+        added = BuildTaskStep(
+            task,
             [&](ITaskJob& job, std::string& e) {
                 return ApplyOutput(job, fileName, record.HasOptions, record.Options, e);
             },
@@ -470,7 +483,7 @@ bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
         FLastErrorMessage = e.what();
     }
     // The task is complete: from here on it is only its record.
-    task.ReleaseBuildJob();
+    ReleaseBuildJobs();
     if (!added) return false;
     if (record.HasOptions && record.Options.Join) task.FJoin = true;
     task.FFiles.emplace_back(std::move(record));
@@ -480,11 +493,13 @@ bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
 
 void TFFEncoder::RemoveTask(int taskIndex) {
     RefuseWhileWorking("RemoveTask");
+    if (&FTasks.Get(taskIndex) == FBuilding) FBuilding = nullptr;
     FTasks.Delete(taskIndex);
 }
 
 void TFFEncoder::ClearTasks() {
     if (FWorking && !FAllDone) throw EEncoderError("Cannot ClearTasks while working.");
+    FBuilding = nullptr;
     FTasks.Clear();
     FLastErrorMessage.clear();
     {

@@ -251,6 +251,8 @@ class TFFEncoder {
     void RefuseWhileWorking(const char* operation) const;
     const TTaskJobFactory& Factory() const;
     bool AddTaskInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* options);
+    bool BuildTaskStep(TFFmpeg& task, const std::function<bool(ITaskJob&, std::string&)>& step,
+                       std::string& error);
     void ReleaseBuildJobs();
     TTaskCallbacks CallbacksFor(TFFmpeg& task);
     void StartNextTask();
@@ -266,6 +268,8 @@ class TFFEncoder {
     bool FPreviewBitmap = false;
     int FProgressInterval = 500;
     TFFmpegList FTasks;
+    // The one task whose check job is alive (main thread), nullptr when none is.
+    TFFmpeg* FBuilding = nullptr;
     TFFDecoder FDecoder;
     std::string FLastErrorMessage;
 
