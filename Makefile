@@ -6,7 +6,7 @@ TSAN    ?= build-tsan
 # The threaded components: dispatcher, worker thread, transfers, download runner, logger, the
 # encoder's tasks, the conversion run, job building and the run's interruption.
 TSAN_TESTS   = app_tests download_tests engine_tests convert_tests
-TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|Logger|Encoder|ConversionRun|TranscodeJob|RunInterrupt
+TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|Logger|EncoderTest|ConversionRunTest|TranscodeJobTest|RunInterrupt
 JOBS    ?= $(shell nproc)
 
 .PHONY: setup configure build run test test-asan test-tsan screenshots clean
