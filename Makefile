@@ -4,9 +4,9 @@ BUILD   ?= build
 ASAN    ?= build-asan
 TSAN    ?= build-tsan
 # The threaded components: dispatcher, worker thread, transfers, download runner, extractor
-# process, logger.
-TSAN_TESTS   = app_tests download_tests engine_tests
-TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger
+# process, logger, the encoder's tasks, the conversion run, job building and the run's interruption.
+TSAN_TESTS   = app_tests download_tests engine_tests convert_tests
+TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger|EncoderTest|ConversionRunTest|TranscodeJobTest|RunInterrupt
 JOBS    ?= $(shell nproc)
 
 .PHONY: setup configure build run test test-asan test-tsan screenshots package install clean

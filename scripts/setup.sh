@@ -21,6 +21,8 @@ packages=(
   # xdotool clicks and types, xwd takes screenshots, xclip fills the clipboard with links to paste.
   openbox xdotool x11-apps xclip
   nginx curl
+  # bench/batch_memory_bench.sh reads peak memory with /usr/bin/time.
+  time
 )
 
 missing=()

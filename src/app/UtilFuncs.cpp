@@ -47,6 +47,11 @@ bool FileExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool PathTaken(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && lstat(path.c_str(), &st) == 0;
+}
+
 bool DirectoryExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -105,7 +110,7 @@ std::string MakeUniqueFileName(const std::string& name, const std::string& folde
                                const std::set<std::string>& taken) {
     const std::string dir = AddTrailingBackslash(folder);
     auto free = [&](const std::string& candidate) {
-        return !taken.count(candidate) && !FileExists(dir + candidate);
+        return !taken.count(candidate) && !PathTaken(dir + candidate);
     };
     if (free(name)) return name;
     const std::string base = StripFileExt(name);

@@ -27,11 +27,14 @@ std::string StripFileExt(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// True when anything is at the path: a file, a folder, a symbolic link (dangling or not).
+bool PathTaken(const std::string& path);
 // Creates the folder and its missing parents; new levels get mode (less the umask), private to the
 // user by default. True when the folder exists afterwards.
 bool ForceDirectories(const std::string& path, mode_t mode = 0700);
 
-// A file name (not a path) that does not exist in folder: name, else name(1).ext, name(2).ext ...
+// A file name (not a path) that is free in folder (nothing at all at its path, not even a folder
+// or a dangling link): name, else name(1).ext, name(2).ext ...
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder);
 // The same, also passing over the names in taken (names already given to other outputs).
 std::string MakeUniqueFileName(const std::string& name, const std::string& folder,

@@ -2,6 +2,7 @@
 // (same task building, names and counters), with progress on the terminal and a summary.
 #include "cli/Cli.h"
 #include "cli/JsonViews.h"
+#include "cli/StopSignals.h"
 
 #include "app/Dispatcher.h"
 #include "app/UtilFuncs.h"
@@ -11,8 +12,6 @@
 #include "presets/PresetCatalogue.h"
 
 #include <algorithm>
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <unistd.h>
@@ -37,12 +36,12 @@ const char* const ConvertUsage =
     "  --verbose        show the engine's log\n"
     "  --json           progress and the summary as one JSON object per line\n"
     "\n"
-    "Exit status: 0 when every file converted, 1 otherwise, 2 for a usage error.\n";
-
-std::atomic<bool> GInterrupted{false};
-extern "C" void OnConvertInterrupt(int) {
-    GInterrupted = true;
-}
+    "A file that cannot be read or queued counts as failed, with its reason in the summary.\n"
+    "Ctrl+C, SIGTERM and SIGHUP stop the run: files being converted keep what they got, with\n"
+    "their trailers; files already converted are untouched.\n"
+    "\n"
+    "Exit status: 0 when every file converted, 1 otherwise (also after a stop), 2 for a usage\n"
+    "error.\n";
 
 // A name or a number that names an entry; -1 when nothing matches.
 template <typename T, typename NameOf, typename NumberOf>
@@ -226,33 +225,38 @@ int RunConvert(const TCliArgs& args) {
         runner.ParallelCount = a.Parallel;
         terminal.Runner = jsonView.Runner = &runner;
 
-        // The command line has no add dialog: a file the probe refuses counts as a failed file.
+        // The command line has no add dialog: every file given is a source of the run, in order, and
+        // one the probe refuses is a failed file with its reason (a join skips it).
         std::vector<TSourceFile> sources;
-        std::vector<std::string> refused;
-        AddSourceFiles(encoder.Decoder(), a.Files, sources, refused,
-                       [&](const std::string& line) { view.LogLine(line); });
+        for (const std::string& path : a.Files) {
+            TSourceFile source;
+            // Only a join reads the list's facts (the per-file run probes each file itself).
+            if (a.Join && encoder.Decoder().LoadFile(path)) {
+                source = SourceFileFromProbe(encoder.Decoder());
+                encoder.Decoder().CloseFile();
+            }
+            source.FullName = path;
+            sources.push_back(std::move(source));
+        }
 
-        GInterrupted = false;
-        auto previous = std::signal(SIGINT, OnConvertInterrupt);
+        const TStopSignals stop;
+        runner.BuildCancelled = [] { return TStopSignals::Requested(); };
         runner.StartConversionRun(sources);
         bool cancelled = false;
         while (!runner.Ended()) {
             dispatcher.WaitAndRunPending(std::chrono::milliseconds(50));
-            if (GInterrupted && !cancelled) {
+            if (TStopSignals::Requested() && !cancelled) {
                 cancelled = true;
                 runner.Cancel();
             }
         }
-        std::signal(SIGINT, previous);
 
-        const int total = run.RunTotalFiles + static_cast<int>(refused.size());
+        const int total = run.RunTotalFiles;
         if (a.Json) {
-            TJsonConvertView::PrintSummary(total, run.RunSucceeded, run.RunErrors, refused);
+            TJsonConvertView::PrintSummary(total, run.RunSucceeded, run.RunErrors);
         } else {
             std::printf("Total files: %d\nSuccessed: %d\nFailed: %d\n", total, run.RunSucceeded,
                         total - run.RunSucceeded);
-            for (const std::string& line : refused)
-                std::printf("File load error: %s\n", line.c_str());
             for (const std::string& line : run.RunErrors)
                 std::printf("%s\n", line.c_str());
             std::fflush(stdout);

@@ -2,14 +2,15 @@
 // positional rule of the classic transcoder command line.
 #include "app/UtilFuncs.h"
 #include "cli/Cli.h"
+#include "cli/StopSignals.h"
 #include "cli/TranscodeRunView.h"
 #include "engine/FFCommandLine.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
 #include "engine/FFOptionTable.h"
+#include "engine/FFRunClose.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -22,9 +23,12 @@ const std::string& TranscodeUsage() {
             "OUTPUT...\n"
             "\n"
             "Options before -i apply to that input, options before an output name to that output.\n"
-            "An existing output is not overwritten unless -y is given. Names not listed below are\n"
-            "codec, format and scaler options of the media libraries.\n"
-            "Exit status: 0 success, 1 the job failed, 2 usage error.\n\nOptions:\n";
+            "Nothing at an output's name (a file, a folder, a link) is overwritten unless -y is given,\n"
+            "and -y replaces a regular file only, never through a link; an output that is one of the\n"
+            "inputs is refused. Ctrl+C, SIGTERM and SIGHUP stop the job with its outputs' trailers\n"
+            "written. Names not listed below are codec, format and scaler options of the media\n"
+            "libraries.\n"
+            "Exit status: 0 success, 1 the job failed or was stopped, 2 usage error.\n\nOptions:\n";
         for (const auto& row : mw::OptionTable()) {
             const bool value = row.Kind != mw::TOptionKind::None && row.Kind != mw::TOptionKind::Switch;
             char line[256];
@@ -37,18 +41,13 @@ const std::string& TranscodeUsage() {
     return text;
 }
 
-// The tool's own rule: the engine would overwrite an existing output.
+// The tool's own rule: anything at an output's name (a link too, dangling or not) stays unless -y
+// is given; even then only a regular file is replaced (the engine's rule).
 bool RefuseExistingOutput(const std::string& fileName, const mw::TCommandLineResult& sofar,
                           std::string& error) {
-    if (sofar.Overwrite || !mw::FileExists(fileName)) return true;
+    if (sofar.Overwrite || !mw::PathTaken(fileName)) return true;
     error = "File '" + fileName + "' already exists. Use -y to overwrite.";
     return false;
-}
-
-bool IsEmptyFile(const std::string& name) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(name, error) && std::filesystem::file_size(name, error) == 0 &&
-           !error;
 }
 
 int RunTranscode(const mw::cli::TCliArgs& args) {
@@ -63,12 +62,13 @@ int RunTranscode(const mw::cli::TCliArgs& args) {
 
     mw::TCommandLineResult result;
     auto job = std::make_unique<mw::TTranscodeJob>();
+    // From here on a stop signal also cuts a blocking open short while the job is built.
+    const mw::cli::TStopSignals stop(job.get());
     if (mw::BuildJobFromCommandLine(*job, args, result, RefuseExistingOutput))
         return mw::cli::RunTranscodeJob(*job);
+    // Outputs this job created for a run that never came are not left behind.
+    mw::CloseJobFiles(*job, true);
     job.reset();
-    // Outputs opened for a job that wrote nothing are not left behind (the job is closed above).
-    for (const auto& name : result.OutputNames)
-        if (IsEmptyFile(name)) std::remove(name.c_str());
     if (result.UsageError) return mw::cli::UsageError("transcode: " + result.ErrorText);
     logger.Log(nullptr, mw::llError, result.ErrorText);
     return 1;

@@ -54,12 +54,9 @@ void TJsonConvertView::PanelChanged() {
     PrintJsonLine(j);
 }
 
-void TJsonConvertView::PrintSummary(int total, int succeeded, const std::vector<std::string>& errors,
-                                    const std::vector<std::string>& refused) {
+void TJsonConvertView::PrintSummary(int total, int succeeded, const std::vector<std::string>& errors) {
     json j{{"event", "summary"}, {"total", total}, {"succeeded", succeeded}, {"failed", total - succeeded}};
     j["errors"] = json::array();
-    for (const std::string& e : refused)
-        j["errors"].push_back("File load error: " + e);
     for (const std::string& e : errors)
         j["errors"].push_back(e);
     PrintJsonLine(j);

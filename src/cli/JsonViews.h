@@ -26,9 +26,8 @@ class TJsonConvertView : public IConversionView {
     void RowChanged(int row) override;
     void PanelChanged() override;
 
-    // The run's end: its counts, the error lines of failed tasks and of files the probe refused.
-    static void PrintSummary(int total, int succeeded, const std::vector<std::string>& errors,
-                             const std::vector<std::string>& refused);
+    // The run's end: its counts and the error lines of the files that failed (refused ones too).
+    static void PrintSummary(int total, int succeeded, const std::vector<std::string>& errors);
 
   private:
     void ReportRow(int row);

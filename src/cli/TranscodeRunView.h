@@ -1,5 +1,6 @@
 // Runs a built transcoding job for mediawizard-cli: the report line on standard error (updated in
-// place on a terminal, one line per report otherwise), Ctrl+C stops the job cleanly.
+// place on a terminal, one line per report otherwise). The caller keeps a TStopSignals for the job
+// (StopSignals.h), so Ctrl+C, SIGTERM and SIGHUP stop it cleanly.
 #pragma once
 
 #include "engine/FFRunTypes.h"

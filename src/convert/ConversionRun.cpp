@@ -42,12 +42,6 @@ class TProbeSource : public IOutputSourceProbe {
     TFFDecoder& FDecoder;
 };
 
-void RemoveEmptyFile(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec)
-        std::filesystem::remove(path, ec);
-}
-
 std::string GeneralNumber(double value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", value);
@@ -106,23 +100,22 @@ TConversionRunner::TConversionRunner(TFFEncoder& encoder, const TUserSettings& s
 
 TConversionRunner::~TConversionRunner() {
     FEncoder.Stop(true);
-    // End notices already on their way call this runner: let them land (the run notice clears
-    // the tasks) before it goes.
+    // End notices already on their way call this runner: let them land (the run's end clears the
+    // tasks) before it goes.
     IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
-    if (dispatcher && dispatcher->IsMainThread())
-        while (FEncoder.Working()) {
-            dispatcher->RunPending();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+    if (dispatcher && dispatcher->IsMainThread()) WaitPumping(FRunIdle);
     FEncoder.OnProgress = nullptr;
     FEncoder.OnTerminate = nullptr;
 }
 
 void TConversionRunner::StartConversionRun(const std::vector<TSourceFile>& sources) {
     FEnded = false;
+    FBuildCancelled = false;
     FGivenNames.clear();
+    FTaskRows.clear();
     FTaskDurations.clear();
-    FTaskOutputs.clear();
+    FErrors.clear();
+    FRun.RunErrors.clear();
     if (JoinMode) {
         BuildJoinTask(sources);
         FRun.RunTotalFiles = 1;
@@ -133,26 +126,35 @@ void TConversionRunner::StartConversionRun(const std::vector<TSourceFile>& sourc
         Panel.CurrentFileTitle = "Current file:";
     }
     FTaskReached.assign(FTaskDurations.size(), 0);
-    FRun.RunErrors.clear();
     FRun.RunSucceeded = 0;
     FRun.RunStartTime = Now();
     FRun.RunCompletedDuration = 0;
     FRun.RunHandledTasks = 0;
+    FTaskCount = FEncoder.TaskCount();
     FView.RowsChanged();
     FView.PanelChanged();
-    // No task gives no end notice: such a run ends here, with the counters as they stand.
-    if (FEncoder.TaskCount() == 0) {
+    // No task gives no end notice: such a run, or one cancelled while it was built, ends here with
+    // the counters as they stand.
+    if (FTaskCount == 0 || FBuildCancelled) {
         FinishRun();
         return;
     }
+    FAllTasksHandled.Reset();
+    FRunIdle.Reset();
     FEncoder.StartTask(ParallelCount);
 }
 
 void TConversionRunner::BuildFileTasks(const std::vector<TSourceFile>& sources) {
     FRun.RunTotalDuration = 0;
     Rows.clear();
-    for (const TSourceFile& source : sources)
-        BuildFileTask(source.FullName);
+    for (const TSourceFile& source : sources) {
+        FBuildCancelled = FBuildCancelled || Cancelled();
+        if (FBuildCancelled)
+            AddFailedRow(source.FullName, DurationText(source.RealDuration > 0 ? source.RealDuration : -1),
+                         "");
+        else
+            BuildFileTask(source.FullName);
+    }
 }
 
 std::string TConversionRunner::PerFileOutputPath(const std::string& sourcePath,
@@ -166,6 +168,7 @@ void TConversionRunner::BuildFileTask(const std::string& path) {
     TFFDecoder& probe = FEncoder.Decoder();
     if (!probe.LoadFile(path)) {
         FView.LogLine("File load error: " + probe.LastErrorMessage());
+        AddFailedRow(path, DurationText(-1), probe.LastErrorMessage());
         return;
     }
     TOutputOptions output = BuildOutputOptions(FSettings, TProbeSource(probe));
@@ -183,29 +186,56 @@ TInputOptions TConversionRunner::BuildInputOptions(TFFDecoder& probe) const {
 }
 
 void TConversionRunner::AddFileTask(const TInputOptions& input, const TOutputOptions& output) {
+    TFileStreamInfo facts;
+    FEncoder.Decoder().GetFileStreamInfo(facts);
+    const std::string duration = DurationText(facts.Duration);
     const int index = FEncoder.AddTask(input.FileName, &input);
     if (index < 0) {
         FView.LogLine("Adding file error: " + FEncoder.LastErrorMessage());
+        AddFailedRow(input.FileName, duration, FEncoder.LastErrorMessage());
         return;
     }
     if (!FEncoder.SetOutputFile(index, output.FileName, &output)) {
         const std::string error = FEncoder.LastErrorMessage();
         FEncoder.RemoveTask(index);
         FView.LogLine("Cannot do convert, error: " + error);
+        AddFailedRow(input.FileName, duration, error);
         return;
     }
-    TFileStreamInfo facts;
-    FEncoder.Decoder().GetFileStreamInfo(facts);
     TStatusRow row;
     row.Name = ExtractFileName(input.FileName);
-    row.Duration = DurationText(facts.Duration);
+    row.Duration = duration;
     row.Path = ExtractFilePath(input.FileName);
     Rows.push_back(row);
+    FTaskRows.push_back(static_cast<int>(Rows.size()) - 1);
     FTaskDurations.push_back(std::max<int64_t>(facts.Duration, 0));
-    FTaskOutputs.push_back(output.FileName);
     if (facts.Duration > 0) FRun.RunTotalDuration += facts.Duration;
     FGivenNames.insert(ExtractFileName(output.FileName));
     FView.LogLine(AddedLine(input.FileName));
+}
+
+void TConversionRunner::AddFailedRow(const std::string& path, const std::string& durationText,
+                                     const std::string& error) {
+    TStatusRow row;
+    row.Name = ExtractFileName(path);
+    row.Duration = durationText;
+    row.Status = TRowStatus::Failed;
+    row.Path = ExtractFilePath(path);
+    Rows.push_back(row);
+    if (!error.empty()) AddError(static_cast<int>(Rows.size()), path, error);
+}
+
+void TConversionRunner::AddError(int position, const std::string& path, const std::string& text) {
+    // The engine's texts about a file often begin with its path; the line names the file already.
+    const std::string prefix = path + ": ";
+    const std::string reason =
+        text.compare(0, prefix.size(), prefix) == 0 ? text.substr(prefix.size()) : text;
+    const std::string line =
+        "File (" + std::to_string(position) + "): " + ExtractFileName(path) + ": " + reason;
+    const auto at = std::upper_bound(FErrors.begin(), FErrors.end(), position,
+                                     [](int p, const std::pair<int, std::string>& e) { return p < e.first; });
+    FRun.RunErrors.insert(FRun.RunErrors.begin() + (at - FErrors.begin()), line);
+    FErrors.insert(at, {position, line});
 }
 
 void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
@@ -215,13 +245,18 @@ void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
     const std::string outputPath =
         AddTrailingBackslash(FSettings.OutputFileDir) +
         MakeUniqueFileName(JoinOutputBaseName + extension, FSettings.OutputFileDir, FGivenNames);
-    for (const TSourceFile& source : sources) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        FBuildCancelled = Cancelled();
+        if (FBuildCancelled) break;
+        const TSourceFile& source = sources[i];
         TInputOptions input;
         InitInputOptions(input);
         const bool added = FEncoder.TaskCount() > 0 ? FEncoder.AddInputFile(0, source.FullName, &input)
                                                     : FEncoder.AddTask(source.FullName, &input) >= 0;
         if (!added) {
             FView.LogLine("Adding file error: " + FEncoder.LastErrorMessage());
+            // The join goes on without it; the summary says which file is missing from it, and why.
+            AddError(static_cast<int>(i) + 1, source.FullName, FEncoder.LastErrorMessage());
             continue;
         }
         TStatusRow row;
@@ -234,7 +269,15 @@ void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
         FRun.RunTotalDuration += source.RealDuration;
         FView.LogLine(AddedLine(source.FullName));
     }
-    if (FEncoder.TaskCount() == 0) return;
+    if (FBuildCancelled) {
+        if (FEncoder.TaskCount() > 0) FEncoder.RemoveTask(0);
+        return;
+    }
+    // The join is the run's one file: when it cannot be made, that is its failure.
+    if (FEncoder.TaskCount() == 0) {
+        AddError(1, outputPath, "At least one input file must be specified");
+        return;
+    }
     TOutputOptions output = BuildJoinOutputOptions(FSettings.OutputSelection);
     output.FileExt = extension;
     output.FileName = outputPath;
@@ -242,17 +285,20 @@ void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
         const std::string error = FEncoder.LastErrorMessage();
         FEncoder.RemoveTask(0);
         FView.LogLine("Cannot do convert, error: " + error);
+        AddError(1, outputPath, error);
         return;
     }
     FGivenNames.insert(ExtractFileName(outputPath));
+    FTaskRows.push_back(-1); // the rows are the inputs, not the task
     FTaskDurations.push_back(FRun.RunTotalDuration);
-    FTaskOutputs.push_back(outputPath);
 }
 
 void TConversionRunner::FFEncoderProgress(const TProgressInfo& info) {
     const auto index = static_cast<size_t>(info.TaskIndex);
     if (info.TaskIndex < 0 || index >= FTaskDurations.size()) return;
-    TStatusRow* row = index < Rows.size() ? &Rows[index] : nullptr;
+    const int rowIndex = JoinMode ? 0 : FTaskRows[index];
+    TStatusRow* row =
+        rowIndex >= 0 && static_cast<size_t>(rowIndex) < Rows.size() ? &Rows[rowIndex] : nullptr;
     if (row) Panel.CurrentFile = JoinMode ? row->Path : AddTrailingBackslash(row->Path) + row->Name;
     if (info.TotalDuration > 0) {
         const int64_t position = info.CurrentDuration * 100 / info.TotalDuration;
@@ -275,7 +321,7 @@ void TConversionRunner::FFEncoderProgress(const TProgressInfo& info) {
         Panel.Estimated = FormatTimeSpan(estimated);
         Panel.TimeLeft = FormatTimeSpan(estimated - elapsed);
     }
-    if (row && !JoinMode) FView.RowChanged(static_cast<int>(index));
+    if (row && !JoinMode) FView.RowChanged(rowIndex);
     FView.PanelChanged();
 }
 
@@ -292,14 +338,14 @@ void TConversionRunner::FFEncoderTerminate(const TTerminateInfo& info) {
         OnMainThread([&] { HandleTaskEnd(info); });
         return;
     }
-    while (FRun.RunHandledTasks < FEncoder.TaskCount())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    FAllTasksHandled.Wait();
     OnMainThread([&] { FinishRun(); });
 }
 
 void TConversionRunner::HandleTaskEnd(const TTerminateInfo& info) {
     const auto index = static_cast<size_t>(info.TaskIndex);
-    TStatusRow* row = !JoinMode && index < Rows.size() ? &Rows[index] : nullptr;
+    const int rowIndex = index < FTaskRows.size() ? FTaskRows[index] : -1;
+    TStatusRow* row = !JoinMode && rowIndex >= 0 ? &Rows[static_cast<size_t>(rowIndex)] : nullptr;
     if (index < FTaskReached.size()) FTaskReached[index] = 0;
     if (info.Finished) {
         ++FRun.RunSucceeded;
@@ -310,15 +356,18 @@ void TConversionRunner::HandleTaskEnd(const TTerminateInfo& info) {
             row->Progress = "100%";
             row->Status = TRowStatus::Finish;
         }
-    } else {
-        if (row) row->Status = TRowStatus::Failed;
-        if (index < FTaskOutputs.size()) RemoveEmptyFile(FTaskOutputs[index]);
+    } else if (row) {
+        row->Status = TRowStatus::Failed;
     }
-    if (info.Failed)
-        FRun.RunErrors.push_back("File (" + std::to_string(info.TaskIndex) + "): " + info.ErrorMessage);
-    if (row) FView.RowChanged(info.TaskIndex);
+    if (info.Failed) {
+        if (row)
+            AddError(rowIndex + 1, AddTrailingBackslash(row->Path) + row->Name, info.ErrorMessage);
+        else if (JoinMode && !Rows.empty())
+            AddError(1, Rows.front().Path, info.ErrorMessage);
+    }
+    if (row) FView.RowChanged(rowIndex);
     FView.PanelChanged();
-    ++FRun.RunHandledTasks;
+    if (++FRun.RunHandledTasks >= FTaskCount) FAllTasksHandled.Set();
 }
 
 void TConversionRunner::FinishRun() {
@@ -328,6 +377,7 @@ void TConversionRunner::FinishRun() {
     Panel.ProgressBar = 0;
     FView.PanelChanged();
     FEnded = true;
+    FRunIdle.Set();
     FView.ConversionFinished();
 }
 

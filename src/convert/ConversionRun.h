@@ -2,14 +2,17 @@
 // tasks with unique output names, keeps the status rows and the progress panel, counts the ends
 // and hands the finished run to its view (the converting page, or the command-line tool).
 //
+// Every source of a per-file run has a status row and counts in the total: one that cannot be
+// probed or queued is a failed file with its reason. Error lines read "File (n): name: text", n
+// being the file's position in the list from 1 (the row's number), in that order.
+//
 // Threading contract:
 // - StartConversionRun, Cancel and FFEncoderProgress run on the main thread.
 // - FFEncoderTerminate runs on the encoder's notifier threads (or inside StartTask(0)). A task's
 //   end is handled on the main thread through the dispatcher's CallAndWait, one at a time; the
-//   run's end waits (10 ms steps) until every task's end has been counted (RunHandledTasks), then
-//   clears the tasks and calls the view's ConversionFinished on the main thread.
-// - Rows, Panel and the counters are read and changed on the main thread only, apart from
-//   RunHandledTasks, which the run's end reads.
+//   run's end waits for the event set when every task's end has been counted (RunHandledTasks),
+//   then clears the tasks and calls the view's ConversionFinished on the main thread.
+// - Rows, Panel and the counters are read and changed on the main thread only.
 #pragma once
 
 #include "app/Globals.h"
@@ -90,6 +93,9 @@ class TConversionRunner {
     bool JoinMode = false;
     // StartTask's argument.
     int ParallelCount = 1;
+    // Asked before each source while the tasks are built (the main thread is busy meanwhile): true
+    // ends the building, and the run ends at once with every source counted, none converted.
+    std::function<bool()> BuildCancelled;
     // The clock (days); tests replace it.
     std::function<double()> Now = NowDateTime;
 
@@ -100,8 +106,11 @@ class TConversionRunner {
     // at once (the view's ConversionFinished runs before this returns).
     void StartConversionRun(const std::vector<TSourceFile>& sources);
     void BuildFileTasks(const std::vector<TSourceFile>& sources);
+    // Adds the source's status row, and its task when it can be queued.
     void BuildFileTask(const std::string& path);
     TInputOptions BuildInputOptions(TFFDecoder& probe) const;
+    // Adds a status row for the source of input, and the task; a task that cannot be made marks
+    // the row failed with the engine's text.
     void AddFileTask(const TInputOptions& input, const TOutputOptions& output);
     void BuildJoinTask(const std::vector<TSourceFile>& sources);
 
@@ -116,21 +125,32 @@ class TConversionRunner {
     void FinishRun();
     void OnMainThread(const std::function<void()>& call);
     std::string PerFileOutputPath(const std::string& sourcePath, const std::string& extension);
+    // A source that gets no task: a failed row with its reason.
+    void AddFailedRow(const std::string& path, const std::string& durationText, const std::string& error);
+    // One error line of the summary, kept in the order of the files' positions (from 1).
+    void AddError(int position, const std::string& name, const std::string& text);
+    bool Cancelled() const { return BuildCancelled && BuildCancelled(); }
 
     TFFEncoder& FEncoder;
     const TUserSettings& FSettings;
     TConversionRun& FRun;
     IConversionView& FView;
-    // Duration of each task's sources, by task index (kept with the task, not looked up by row),
-    // and the time each running task has reached (several run at once with ParallelCount > 1).
+    // Row of each task and duration of its sources, by task index (kept with the task, not looked
+    // up by row), and the time each running task has reached (several run at once).
+    std::vector<int> FTaskRows;
     std::vector<int64_t> FTaskDurations;
     std::vector<int64_t> FTaskReached;
-    // Output path of each task, by task index: a stopped task that never wrote leaves an empty
-    // file behind, which is removed (its unique name shows that this run created it).
-    std::vector<std::string> FTaskOutputs;
+    // The summary's error lines with their files' positions, in position order.
+    std::vector<std::pair<int, std::string>> FErrors;
     // Output names given in this run, so that two sources never share one output.
     std::set<std::string> FGivenNames;
     bool FEnded = false;
+    bool FBuildCancelled = false;
+    int FTaskCount = 0;
+    // Set when every task's end has been handled; the run's end waits for it.
+    TEvent FAllTasksHandled{true};
+    // Set while no run is under way; the destructor waits for it.
+    TEvent FRunIdle{true};
 };
 
 } // namespace mw

@@ -35,6 +35,7 @@ bool BuildJobFromCommandLine(TTranscodeJob& job, const std::vector<std::string>&
                              TCommandLineResult& result, TBeforeOutput beforeOutput) {
     // "-y" is a global answer: it counts wherever it stands.
     result.Overwrite = std::find(args.begin(), args.end(), "-y") != args.end();
+    job.OverwriteOutputs = result.Overwrite;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.size() > 1 && arg[0] == '-') {

@@ -15,7 +15,7 @@ struct TCommandLineResult {
     bool UsageError = false; // the arguments themselves are malformed (exit status 2)
     std::string ErrorText;   // set when building failed
     std::vector<std::string> OutputNames;
-    bool Overwrite = false; // "-y" seen
+    bool Overwrite = false; // "-y" seen (the job then replaces regular files at output names)
 };
 
 // Walks the arguments, opening inputs and outputs in the job as they come. beforeOutput is asked

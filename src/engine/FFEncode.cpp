@@ -10,6 +10,9 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -21,6 +24,9 @@ namespace {
 
 // Nice value of a worker-thread priority. Raising the priority needs privileges; best effort.
 constexpr int NiceOf[] = {19, 10, 5, 0, -5, -10, -15};
+
+// How late a main-thread call may be served while the main thread waits for an event.
+constexpr int64_t PumpSliceMs = 5;
 
 void ApplyThreadPriority(TThreadPriority priority) {
     if (priority == tpNormal) return;
@@ -55,25 +61,107 @@ bool TEvent::WaitFor(int64_t timeoutMs) {
     std::unique_lock lock(FMutex);
     return FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return FSet; });
 }
+void TEvent::Wait() {
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [&] { return FSet; });
+}
+
+void WaitPumping(TEvent& event) {
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (!dispatcher || !dispatcher->IsMainThread()) {
+        event.Wait();
+        return;
+    }
+    // The dispatcher has no wait of its own here: serve its calls between short waits for the event.
+    for (dispatcher->RunPending(); !event.WaitFor(PumpSliceMs); dispatcher->RunPending()) {
+    }
+}
 
 // ---- TFFmpeg ----
 
-TFFmpeg::TFFmpeg(TFFEncoder* owner, std::unique_ptr<ITaskJob> job)
-    : FOwner(owner), FJob(std::move(job)), FDecoders(MaxTaskFiles), FInputOptions(MaxTaskFiles),
-      FOutputOptions(MaxTaskFiles) {}
+namespace {
+
+bool ApplyInput(ITaskJob& job, const std::string& fileName, bool hasOptions, const TInputOptions& options,
+                std::string& error) {
+    if (hasOptions && !ApplyInputRecord(job, options)) {
+        error = job.BuildErrorText();
+        return false;
+    }
+    job.SetTimeLimitMs(TaskTimeLimitMs);
+    if (job.OpenInput(fileName)) return true;
+    error = job.BuildErrorText();
+    return false;
+}
+
+bool ApplyOutput(ITaskJob& job, const std::string& fileName, bool hasOptions, const TOutputOptions& options,
+                 std::string& error) {
+    TOutputDefaults defaults;
+    if (hasOptions && !ApplyOutputRecord(job, options, defaults, error)) return false;
+    job.SetTimeLimitMs(TaskTimeLimitMs);
+    if (job.OpenOutput(fileName, hasOptions && options.Join) < 0) {
+        error = job.BuildErrorText();
+        return false;
+    }
+    if (!hasOptions) return true;
+    job.SetHooks({options.AudioHook, options.VideoInputHook, options.VideoOutputHook, options.HookBitsPixel});
+    if (ApplyNewStreams(job, options, defaults)) return true;
+    error = job.BuildErrorText();
+    return false;
+}
+
+void InitOptions(TInputOptions& options) {
+    InitInputOptions(options);
+}
+void InitOptions(TOutputOptions& options) {
+    InitOutputOptions(options);
+}
+
+// A file's record as the caller gave it: without options reset ones, an empty FileName filled in.
+template <typename TRecord, typename TOptions>
+TRecord FileRecord(const std::string& fileName, const TOptions* options) {
+    TRecord record;
+    record.FileName = fileName;
+    record.HasOptions = options != nullptr;
+    InitOptions(record.Options);
+    if (options) {
+        record.Options = *options;
+        if (record.Options.FileName.empty()) record.Options.FileName = fileName;
+    }
+    return record;
+}
+
+} // namespace
+
+TFFmpeg::TFFmpeg(TFFEncoder* owner) : FOwner(owner) {}
 
 TFFmpeg::~TFFmpeg() {
     if (FThread.joinable()) {
-        FStopRequested = true;
-        FJob->RequestStop();
+        RequestStop();
         FThread.join();
     }
 }
 
+const TInputOptions& TFFmpeg::StoredInputOptions(int index) const {
+    for (const TFileRecord& file : FFiles)
+        if (const auto* input = std::get_if<TInputRecord>(&file); input && index-- == 0)
+            return input->Options;
+    throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+}
+
+const TOutputOptions& TFFmpeg::StoredOutputOptions(int index) const {
+    for (const TFileRecord& file : FFiles)
+        if (const auto* output = std::get_if<TOutputRecord>(&file); output && index-- == 0)
+            return output->Options;
+    throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+}
+
 TFFDecoder* TFFmpeg::InputDecoder(int index) {
-    auto& decoder = FDecoders.at(static_cast<size_t>(index));
+    if (!FBuildJob || index < 0 || index >= InputCount()) return nullptr;
+    if (FDecoders.size() < static_cast<size_t>(FInputCount))
+        FDecoders.resize(static_cast<size_t>(FInputCount));
+    auto& decoder = FDecoders[static_cast<size_t>(index)];
     if (!decoder) {
-        AVFormatContext* context = FJob->InputContext(index);
+        AVFormatContext* context = FBuildJob->InputContext(index);
         if (!context) return nullptr;
         decoder = std::make_unique<TFFDecoder>();
         decoder->Attach(context);
@@ -81,17 +169,78 @@ TFFDecoder* TFFmpeg::InputDecoder(int index) {
     return decoder.get();
 }
 
+bool TFFmpeg::Build(ITaskJob& job, bool checkOnly, std::string& error) {
+    job.SetVerbosity(TaskVerbosity);
+    job.SetCallbacks(FOwner->CallbacksFor(*this));
+    job.SetCheckOutputsOnly(checkOnly);
+    job.SetCoderThreads(FCoderThreads);
+    job.SetProgressPeriodUs(FProgressPeriodUs);
+    for (const TFileRecord& file : FFiles) {
+        if (const auto* input = std::get_if<TInputRecord>(&file)) {
+            if (!ApplyInput(job, input->FileName, input->HasOptions, input->Options, error)) return false;
+        } else {
+            const auto& output = std::get<TOutputRecord>(file);
+            if (!ApplyOutput(job, output.FileName, output.HasOptions, output.Options, error)) return false;
+        }
+    }
+    return true;
+}
+
+bool TFFmpeg::BuildStep(const TStep& step, std::string& error) {
+    if (!FBuildJob) {
+        std::unique_ptr<ITaskJob> job = FOwner->Factory()(MaxTaskFiles);
+        if (!Build(*job, true, error)) return false;
+        FBuildJob = std::move(job);
+    }
+    if (step(*FBuildJob, error)) return true;
+    ReleaseBuildJob();
+    return false;
+}
+
+void TFFmpeg::ReleaseBuildJob() {
+    FDecoders.clear();
+    FBuildJob.reset();
+}
+
+void TFFmpeg::RequestStop() {
+    FStopRequested = true;
+    std::lock_guard lock(FJobMutex);
+    if (FRunJob) FRunJob->RequestStop();
+}
+
 void TFFmpeg::RunBody() {
-    if (FStopRequested) {
-        FResult = TJobResult{};
-    } else {
+    FResult = TJobResult{};
+    if (!FStopRequested) {
+        std::unique_ptr<ITaskJob> job;
         try {
-            FResult = FJob->Run();
+            job = FOwner->Factory()(MaxTaskFiles);
+            {
+                std::lock_guard lock(FJobMutex);
+                FRunJob = job.get();
+                // A stop that came before the job was published reaches it here.
+                if (FStopRequested) job->RequestStop();
+            }
+            std::string error;
+            if (Build(*job, false, error))
+                FResult = job->Run();
+            else
+                FResult = TJobResult{false, true, error};
         } catch (const std::exception& e) {
             FResult = TJobResult{false, true, e.what()};
         }
+        {
+            std::lock_guard lock(FJobMutex);
+            FRunJob = nullptr;
+        }
+        // What the run held (contexts, codecs, buffers) goes now, not when the list is cleared,
+        // and back to the system: the next task's buffers are of other sizes.
+        job.reset();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
     }
-    if (FStopRequested) FResult.Finished = false;
+    // A stop, also one that cut an opening short, is neither finished nor failed.
+    if (FStopRequested) FResult = TJobResult{};
     FRunning = false;
     FTerminated = true;
 }
@@ -243,134 +392,114 @@ TTaskCallbacks TFFEncoder::CallbacksFor(TFFmpeg& task) {
     return c;
 }
 
-bool TFFEncoder::OpenTaskInput(TFFmpeg& task, int index, const std::string& fileName,
-                               const TInputOptions* options) {
-    ITaskJob& job = task.Job();
-    TInputOptions& stored = task.StoredInputOptions(index);
-    InitInputOptions(stored);
-    if (options) {
-        stored = *options;
-        if (stored.FileName.empty()) stored.FileName = fileName;
-        if (!ApplyInputRecord(job, stored)) {
-            InitInputOptions(stored);
-            return false;
-        }
-    }
-    job.SetTimeLimitMs(TaskTimeLimitMs);
-    if (!job.OpenInput(fileName)) {
-        InitInputOptions(stored);
-        return false;
-    }
-    task.InputDecoder(index);
-    return true;
+const TTaskJobFactory& TFFEncoder::Factory() const {
+    return JobFactory ? JobFactory : DefaultTaskJobFactory();
+}
+
+void TFFEncoder::ReleaseBuildJobs() {
+    if (FBuilding) FBuilding->ReleaseBuildJob();
+    FBuilding = nullptr;
+}
+
+bool TFFEncoder::BuildTaskStep(TFFmpeg& task, const std::function<bool(ITaskJob&, std::string&)>& step,
+                               std::string& error) {
+    // One task is checked at a time: the one before gives its job back first.
+    if (FBuilding != &task) ReleaseBuildJobs();
+    FBuilding = &task;
+    if (task.BuildStep(step, error)) return true;
+    FBuilding = nullptr; // the failed step dropped the job
+    return false;
 }
 
 int TFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputOptions) {
     RefuseWhileWorking("AddTask");
-    const TTaskJobFactory& factory = JobFactory ? JobFactory : DefaultTaskJobFactory();
-    if (!factory) {
-        FLastErrorMessage = "The transcoder is not available.";
-        return -1;
-    }
     try {
-        auto task = std::make_unique<TFFmpeg>(this, factory(MaxTaskFiles));
-        task->Job().SetVerbosity(TaskVerbosity);
+        auto task = std::make_unique<TFFmpeg>(this);
         task->PreviewFlags = (FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0);
-        task->Job().SetCallbacks(CallbacksFor(*task));
-        if (!OpenTaskInput(*task, 0, fileName, inputOptions)) {
-            FLastErrorMessage = task->Job().BuildErrorText();
-            return -1;
-        }
+        if (!AddTaskInput(*task, fileName, inputOptions)) return -1;
         return FTasks.Add(std::move(task));
     } catch (const std::exception& e) {
+        // The half-made task (and its job) is gone.
+        FBuilding = nullptr;
         FLastErrorMessage = e.what();
         return -1;
     }
+}
+
+bool TFFEncoder::AddTaskInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* options) {
+    TFFmpeg::TInputRecord record = FileRecord<TFFmpeg::TInputRecord>(fileName, options);
+    std::string error;
+    if (!BuildTaskStep(
+            task,
+            [&](ITaskJob& job, std::string& e) {
+                return ApplyInput(job, fileName, record.HasOptions, record.Options, e);
+            },
+            error)) {
+        FLastErrorMessage = error;
+        return false;
+    }
+    task.FFiles.emplace_back(std::move(record));
+    ++task.FInputCount;
+    task.InputDecoder(task.InputCount() - 1);
+    return true;
 }
 
 bool TFFEncoder::AddInputFile(int taskIndex, const std::string& fileName, const TInputOptions* inputOptions) {
     RefuseWhileWorking("AddInputFile");
     TFFmpeg& task = FTasks.Get(taskIndex);
-    const int index = task.Job().InputCount();
-    if (index >= MaxTaskFiles) {
+    if (task.InputCount() >= MaxTaskFiles) {
         FLastErrorMessage = FormatText("max input files %d reached", MaxTaskFiles);
         return false;
     }
     try {
-        if (OpenTaskInput(task, index, fileName, inputOptions)) return true;
-        FLastErrorMessage = task.Job().BuildErrorText();
+        return AddTaskInput(task, fileName, inputOptions);
     } catch (const std::exception& e) {
-        InitInputOptions(task.StoredInputOptions(index));
+        ReleaseBuildJobs();
         FLastErrorMessage = e.what();
+        return false;
     }
-    return false;
 }
 
 bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
                                const TOutputOptions* outputOptions) {
     RefuseWhileWorking("SetOutputFile");
     TFFmpeg& task = FTasks.Get(taskIndex);
-    ITaskJob& job = task.Job();
-    const int index = job.OutputCount();
-    if (index >= MaxTaskFiles) {
+    if (task.OutputCount() >= MaxTaskFiles) {
         FLastErrorMessage = FormatText("max output files %d reached", MaxTaskFiles);
         return false;
     }
-    TOutputOptions& stored = task.StoredOutputOptions(index);
-    InitOutputOptions(stored);
+    TFFmpeg::TOutputRecord record = FileRecord<TFFmpeg::TOutputRecord>(fileName, outputOptions);
+    bool added = false;
     try {
-        TOutputDefaults defaults;
-        if (outputOptions) {
-            stored = *outputOptions;
-            if (stored.FileName.empty()) stored.FileName = fileName;
-            std::string error;
-            if (!ApplyOutputRecord(job, stored, defaults, error)) {
-                InitOutputOptions(stored);
-                FLastErrorMessage = error;
-                return false;
-            }
-        }
-        const bool join = outputOptions && outputOptions->Join;
-        job.SetTimeLimitMs(TaskTimeLimitMs);
-        if (job.OpenOutput(fileName, join) < 0) {
-            FLastErrorMessage = job.BuildErrorText();
-            InitOutputOptions(stored);
-            return false;
-        }
-        if (outputOptions) {
-            job.SetHooks(
-                {stored.AudioHook, stored.VideoInputHook, stored.VideoOutputHook, stored.HookBitsPixel});
-            if (!ApplyNewStreams(job, stored, defaults)) {
-                FLastErrorMessage = job.BuildErrorText();
-                return false;
-            }
-            if (join) {
-                // The expected total of a join is the sum of the inputs' known lengths.
-                int64_t total = -1;
-                for (int i = 0; i < job.InputCount(); ++i)
-                    if (const int64_t d = job.InputDurationUs(i); d > 0) total = (total < 0 ? 0 : total) + d;
-                job.SetExpectedTotalUs(total);
-                if (!job.PrepareJoin()) {
-                    FLastErrorMessage = job.BuildErrorText();
-                    return false;
-                }
-                task.FJoin = true;
-            }
-        }
-        return true;
+        std::string error;
+        added = BuildTaskStep(
+            task,
+            [&](ITaskJob& job, std::string& e) {
+                return ApplyOutput(job, fileName, record.HasOptions, record.Options, e);
+            },
+            error);
+        if (!added) FLastErrorMessage = error;
     } catch (const std::exception& e) {
         FLastErrorMessage = e.what();
-        return false;
     }
+    // The task is complete: from here on it is only its record.
+    ReleaseBuildJobs();
+    if (!added) return false;
+    if (record.HasOptions && record.Options.Join) task.FJoin = true;
+    task.FFiles.emplace_back(std::move(record));
+    ++task.FOutputCount;
+    return true;
 }
 
 void TFFEncoder::RemoveTask(int taskIndex) {
     RefuseWhileWorking("RemoveTask");
+    if (&FTasks.Get(taskIndex) == FBuilding) FBuilding = nullptr;
     FTasks.Delete(taskIndex);
 }
 
 void TFFEncoder::ClearTasks() {
     if (FWorking && !FAllDone) throw EEncoderError("Cannot ClearTasks while working.");
+    FBuilding = nullptr;
     FTasks.Clear();
     FLastErrorMessage.clear();
     {
@@ -387,6 +516,7 @@ void TFFEncoder::ClearTasks() {
 
 void TFFEncoder::StartTask(int parallelCount) {
     RefuseWhileWorking("StartTask");
+    ReleaseBuildJobs();
     std::unique_lock lock(FTerminateLock);
     FEndedCount = 0;
     FNextIndex = 0;
@@ -398,7 +528,7 @@ void TFFEncoder::StartTask(int parallelCount) {
     const int running = std::min(std::max(parallelCount, 1), std::max(FTasks.Count(), 1));
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     for (int i = 0; i < FTasks.Count(); ++i)
-        FTasks.Get(i).Job().SetCoderThreads(running > 1 ? std::max(1, cores / running) : 0);
+        FTasks.Get(i).FCoderThreads = running > 1 ? std::max(1, cores / running) : 0;
     if (FAsync) {
         for (int started = 0; FToStart > 0 && started < parallelCount; ++started)
             StartNextTask();
@@ -416,7 +546,7 @@ void TFFEncoder::StartTask(int parallelCount) {
             if (task->FStarted) continue;
             task->FStarted = true;
             task->FRunning = true;
-            task->Job().SetProgressPeriodUs(static_cast<int64_t>(FProgressInterval) * 1000);
+            task->FProgressPeriodUs = static_cast<int64_t>(FProgressInterval) * 1000;
         }
         task->RunBody();
         // May deliver the run notice, whose handler may free every task: nothing after this.
@@ -431,7 +561,7 @@ void TFFEncoder::StartNextTask() {
     if (task.FStarted) return;
     task.FStarted = true;
     task.FRunning = true;
-    task.Job().SetProgressPeriodUs(static_cast<int64_t>(FProgressInterval) * 1000);
+    task.FProgressPeriodUs = static_cast<int64_t>(FProgressInterval) * 1000;
     task.FThreadDone->Reset();
     task.FTerminateDone->Reset();
     const TThreadPriority priority = ThreadPriority;
@@ -533,42 +663,29 @@ void TFFEncoder::Stop(bool waitForStop) {
                 task.FTerminated = true;
                 TaskTerminated(task);
             });
-            if (waitForStop) WaitPumping([&] { return terminateDone->IsSet(); });
+            if (waitForStop) WaitPumping(*terminateDone);
         } else {
-            task.FStopRequested = true;
-            task.Job().RequestStop();
-            if (waitForStop && FAsync) WaitPumping([&] { return threadDone->IsSet(); });
+            task.RequestStop();
+            if (waitForStop && FAsync) WaitPumping(*threadDone);
         }
-    }
-}
-
-void TFFEncoder::WaitPumping(const std::function<bool()>& done) {
-    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
-    const bool pump = dispatcher && dispatcher->IsMainThread();
-    while (!done()) {
-        if (pump) dispatcher->RunPending();
-        std::this_thread::sleep_for(std::chrono::milliseconds(pump ? 5 : 20));
     }
 }
 
 void TFFEncoder::SpawnNotifier(std::function<void()> body) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::lock_guard lock(FNotifierMutex);
-    FNotifiers.push_back({std::thread([body = std::move(body), done] {
+    if (FLiveNotifiers++ == 0) FNotifiersIdle.Reset();
+    FNotifiers.push_back({std::thread([this, body = std::move(body), done] {
                               body();
                               *done = true;
+                              std::lock_guard lock(FNotifierMutex);
+                              if (--FLiveNotifiers == 0) FNotifiersIdle.Set();
                           }),
                           done});
 }
 
 void TFFEncoder::ReapNotifiers(bool all) {
-    if (all)
-        WaitPumping([this] {
-            std::lock_guard lock(FNotifierMutex);
-            for (const TNotifier& n : FNotifiers)
-                if (!*n.Done) return false;
-            return true;
-        });
+    if (all) WaitPumping(FNotifiersIdle);
     std::vector<TNotifier> finished;
     {
         std::lock_guard lock(FNotifierMutex);

@@ -1,9 +1,18 @@
 // The encoder component: a list of tasks (one output from one or more inputs each), built by the
 // caller, started together, stoppable, reporting progress and the end of each task and of the run.
 //
+// A waiting task is only its record: the input and output names and option records. AddTask,
+// AddInputFile and SetOutputFile check each step on a job of the task's own (inputs opened and
+// probed, options applied, outputs checked but not created); that job is released when the
+// task's output is set, when another task is added and at StartTask, so a list of any length holds
+// no file and no library object. A task that starts builds its job again from the record (inputs
+// opened, outputs created) on its worker, runs it, and frees it there when the run ends; what
+// changed meanwhile (a file gone, a name taken) fails that task with the opening's text.
+//
 // Threading contract:
 // - Every operation (AddTask ... ClearTasks, StartTask, Stop, the properties) is called on the main
-//   thread. The task list is changed only there, and only while no run is working.
+//   thread. The task list and the task records are changed only there, and only while no run is
+//   working; a worker reads its task's record after StartTask started it.
 // - StartTask(n > 0) runs each task on its own worker thread, at most n at once; StartTask(0) runs
 //   them one after the other inside the call.
 // - OnProgress: a worker keeps only its task's latest report and posts one wake-up to the main thread
@@ -14,8 +23,11 @@
 //   mode the notices run inside StartTask. The termination lock is held while a task's end is
 //   recorded and the next task started.
 // - OnPreviewBitmap (main thread with TriggerEventInMainThread, waiting), OnAudioHook, the video
-//   hooks (worker thread) each run under their own lock. OnBeforeFindStreamInfo runs on the
-//   caller's thread while AddTask or AddInputFile opens an input.
+//   hooks (worker thread) each run under their own lock. OnBeforeFindStreamInfo runs wherever an
+//   input is opened: on the caller's thread in AddTask and AddInputFile, and again on the task's
+//   worker when the task starts.
+// - A task's running job is published under the task's job lock, so that Stop reaches it while it
+//   is built or runs; the worker frees it only after taking it back under that lock.
 // - Stop(true) on the main thread runs pending main-thread calls while it waits, so a worker or a
 //   notifier blocked in a main-thread call cannot dead-lock it.
 // - Handlers are set before StartTask and not changed while a run is working.
@@ -34,6 +46,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace mw {
@@ -58,12 +71,18 @@ class TEvent {
     bool IsSet();
     // True when set within timeoutMs.
     bool WaitFor(int64_t timeoutMs);
+    void Wait();
 
   private:
     std::mutex FMutex;
     std::condition_variable FChanged;
     bool FSet;
 };
+
+// Waits until the event is set. On the main thread the pending main-thread calls run meanwhile
+// (a thread that waits for one of them cannot dead-lock the wait); they are served at most a few
+// milliseconds late, the event's setting at once.
+void WaitPumping(TEvent& event);
 
 // The application's preview window for one task.
 class IPreviewWindow {
@@ -82,21 +101,27 @@ inline constexpr int pfBitmap = 2;
 
 class TFFEncoder;
 
-// One task: its job, the probe decoder of each input, the stored option records, the run state.
+// One task: the record of its inputs and output (names and option records), the job while it is
+// built or runs, the run state.
 class TFFmpeg {
   public:
-    TFFmpeg(TFFEncoder* owner, std::unique_ptr<ITaskJob> job);
+    explicit TFFmpeg(TFFEncoder* owner);
     // Stops the task and waits for its worker.
     ~TFFmpeg();
     TFFmpeg(const TFFmpeg&) = delete;
     TFFmpeg& operator=(const TFFmpeg&) = delete;
 
-    ITaskJob& Job() { return *FJob; }
     TFFEncoder* Owner() const { return FOwner; }
-    // The decoder attached to an opened input, made on first use; nullptr without a context.
+    // While the task is being built (main thread): its check job, and the decoder attached to an
+    // opened input of it (made on first use); nullptr otherwise.
+    ITaskJob* BuildJob() const { return FBuildJob.get(); }
     TFFDecoder* InputDecoder(int index);
-    TInputOptions& StoredInputOptions(int index) { return FInputOptions.at(static_cast<size_t>(index)); }
-    TOutputOptions& StoredOutputOptions(int index) { return FOutputOptions.at(static_cast<size_t>(index)); }
+    int InputCount() const { return FInputCount; }
+    int OutputCount() const { return FOutputCount; }
+    // The records as stored (FileName filled in); a file added without options has reset ones.
+    // std::out_of_range for an index the task does not have.
+    const TInputOptions& StoredInputOptions(int index) const;
+    const TOutputOptions& StoredOutputOptions(int index) const;
     bool JoinOutput() const { return FJoin; }
 
     std::atomic<int> PreviewFlags{0};
@@ -109,14 +134,39 @@ class TFFmpeg {
 
   private:
     friend class TFFEncoder;
+    struct TInputRecord {
+        std::string FileName;
+        bool HasOptions = false;
+        TInputOptions Options;
+    };
+    struct TOutputRecord {
+        std::string FileName;
+        bool HasOptions = false;
+        TOutputOptions Options;
+    };
+    // The task's files in the order they were added (options apply by position).
+    using TFileRecord = std::variant<TInputRecord, TOutputRecord>;
+    using TStep = std::function<bool(ITaskJob& job, std::string& error)>;
+
+    // Configures a fresh job for this task and applies every recorded step; false with error.
+    bool Build(ITaskJob& job, bool checkOnly, std::string& error);
+    // One more building step on the check job (made from the record first when there is none);
+    // a failed step drops the check job, so that the next one starts from the record again.
+    bool BuildStep(const TStep& step, std::string& error);
+    void ReleaseBuildJob();
+    void RequestStop();
     void RunBody();
 
     TFFEncoder* FOwner;
-    std::unique_ptr<ITaskJob> FJob;
-    std::vector<std::unique_ptr<TFFDecoder>> FDecoders;
-    std::vector<TInputOptions> FInputOptions;
-    std::vector<TOutputOptions> FOutputOptions;
+    std::vector<TFileRecord> FFiles;
+    int FInputCount = 0, FOutputCount = 0;
     bool FJoin = false;
+    int FCoderThreads = 0;
+    int64_t FProgressPeriodUs = 500000;
+    std::unique_ptr<ITaskJob> FBuildJob;
+    std::vector<std::unique_ptr<TFFDecoder>> FDecoders; // attached to FBuildJob's inputs
+    std::mutex FJobMutex;                               // guards FRunJob
+    ITaskJob* FRunJob = nullptr;                        // the worker's job while it is built or runs
     std::thread FThread;
     // Shared, so that a waiting Stop can still look at them when the task is freed meanwhile.
     std::shared_ptr<TEvent> FThreadDone = std::make_shared<TEvent>(true);
@@ -171,7 +221,9 @@ class TFFEncoder {
     TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
     TPreviewWindowFactory PreviewWindowFactory;
 
-    // Makes each task's job; DefaultTaskJobFactory() unless a test puts a fake here.
+    // Makes each task's jobs (the check job while it is built, the running job when it starts, on
+    // its worker); DefaultTaskJobFactory() unless a test puts a fake here. Set before tasks are
+    // added, not changed while a run is working.
     TTaskJobFactory JobFactory;
 
     // Task index, -1 on failure (LastErrorMessage says why).
@@ -197,13 +249,16 @@ class TFFEncoder {
     struct TProgressMailbox;
 
     void RefuseWhileWorking(const char* operation) const;
-    bool OpenTaskInput(TFFmpeg& task, int index, const std::string& fileName, const TInputOptions* options);
+    const TTaskJobFactory& Factory() const;
+    bool AddTaskInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* options);
+    bool BuildTaskStep(TFFmpeg& task, const std::function<bool(ITaskJob&, std::string&)>& step,
+                       std::string& error);
+    void ReleaseBuildJobs();
     TTaskCallbacks CallbacksFor(TFFmpeg& task);
     void StartNextTask();
     void TaskTerminated(TFFmpeg& task);
     void DeliverRunNotice(std::unique_lock<std::mutex>& lock);
     void SpawnNotifier(std::function<void()> body);
-    void WaitPumping(const std::function<bool()>& done);
     void ReapNotifiers(bool all);
     void DeliverProgress(TFFmpeg& task, const TProgressInfo& info);
     void DeliverPreview(TFFmpeg& task, const TBitmap& bitmap, int32_t frameNumber, int64_t pts);
@@ -213,6 +268,8 @@ class TFFEncoder {
     bool FPreviewBitmap = false;
     int FProgressInterval = 500;
     TFFmpegList FTasks;
+    // The one task whose check job is alive (main thread), nullptr when none is.
+    TFFmpeg* FBuilding = nullptr;
     TFFDecoder FDecoder;
     std::string FLastErrorMessage;
 
@@ -238,6 +295,8 @@ class TFFEncoder {
         std::shared_ptr<std::atomic<bool>> Done;
     };
     std::vector<TNotifier> FNotifiers;
+    int FLiveNotifiers = 0;      // under FNotifierMutex
+    TEvent FNotifiersIdle{true}; // set while no notifier runs
 
     std::shared_ptr<TProgressMailbox> FMailbox;
 };

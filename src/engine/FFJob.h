@@ -73,8 +73,9 @@ struct TOutputFile {
     TOutputContextPtr Context;      // muxer chosen, file opened when the muxer writes one
     std::unique_ptr<TUnicodeIO> IO; // custom I/O for names that need it
     std::vector<TOutputStream> Streams;
-    bool Join = false; // opened as a join output
-    ~TOutputFile();    // frees the context before its I/O
+    bool Join = false;    // opened as a join output
+    bool Created = false; // this job made (or, asked to, replaced) the file: it may remove it
+    ~TOutputFile();       // frees the context before its I/O
     TOutputFile() = default;
     TOutputFile(TOutputFile&&) = default;
     TOutputFile& operator=(TOutputFile&&) = default;
@@ -113,6 +114,12 @@ struct TTranscodeJob {
     std::string BuildErrorText;
     // Rejected generic options count as errors (the encoder always asks for it).
     bool RaiseOnOptionError = true;
+
+    // How output files are opened: a new file is always created exclusively (never through a
+    // link); OverwriteOutputs lets a regular file at the name be replaced instead. With
+    // CheckOutputsOnly nothing is created: the opening only checks that the file could be.
+    bool OverwriteOutputs = false;
+    bool CheckOutputsOnly = false;
 
     // Blocking opens and reads end after this long (0 = no limit).
     int64_t TimeLimitMs = 10000;

@@ -4,6 +4,7 @@
 #include "engine/FFInputFile.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
+#include "engine/FFOutputCreate.h"
 
 #include <cmath>
 #include <cstdio>
@@ -332,26 +333,6 @@ void SetMetadata(TTranscodeJob& job, AVFormatContext* oc) {
         FFApi.av_dict_set(&oc->metadata, key.c_str(), value.c_str(), 0);
 }
 
-bool OpenFile(TTranscodeJob& job, TOutputFile& output) {
-    AVFormatContext* oc = output.Context.get();
-    if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !FFApi.av_filename_number_test(output.FileName.c_str()))
-        return BuildError(job, output.FileName + ": Number syntax expected in filename");
-    if (oc->oformat->flags & AVFMT_NOFILE) return true;
-    const std::string url = FFFileUrl(output.FileName);
-    if (HasUnicodePrefix(url)) {
-        int error = 0;
-        output.IO = TUnicodeIO::Open(url, 1, error);
-        if (!output.IO) return BuildError(job, output.FileName + ": " + FFErrorText(error));
-        oc->pb = output.IO->Context();
-        oc->flags |= AVFMT_FLAG_CUSTOM_IO;
-        return true;
-    }
-    TBlockingCall limit(job);
-    const int result =
-        FFApi.avio_open2(&oc->pb, url.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr);
-    return result >= 0 || BuildError(job, output.FileName + ": " + FFErrorText(result));
-}
-
 } // namespace
 
 int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
@@ -391,7 +372,7 @@ int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
     for (int k = 0; k < 3; ++k)
         if (wanted[k] && !NewStream(job, output, Order[k])) return -1;
     SetMetadata(job, oc);
-    if (!SetMuxerParameters(job, output) || !OpenFile(job, output)) return -1;
+    if (!SetMuxerParameters(job, output) || !OpenOutputTarget(job, output)) return -1;
 
     ClearAfterOutput(state);
     if (join && job.Inputs.size() > 1) job.Join = true;

@@ -39,6 +39,7 @@ void MuxPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, AVRation
     FFApi.av_packet_rescale_ts(packet, sourceTimeBase, ost.Stream->time_base);
     const int error = FFApi.av_interleaved_write_frame(run.OutputContext(ost.FileIndex), packet);
     if (error < 0) RaiseRunError("av_interleaved_write_frame(): %s", FFErrorText(error).c_str());
+    ++ost.PacketsWritten;
 }
 
 // Runs the packet through filters [from, end); filters can split or hold packets.

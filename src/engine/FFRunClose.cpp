@@ -18,19 +18,20 @@ std::string WriteTrailers(TRunState& run) {
     return firstError;
 }
 
-void CloseJobFiles(TTranscodeJob& job) {
+void CloseJobFiles(TTranscodeJob& job, bool removeCreated) {
     for (auto& output : job.Outputs) {
-        AVFormatContext* oc = output.Context.get();
-        const bool writesFile = oc && oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE);
         for (auto& spec : output.Streams)
             FreeCodecLocked(spec.Encoder);
         output.Context.reset();
         if (output.IO) output.IO->Close();
-        // An output that got nothing (an error before the first byte) is not left behind.
+        if (!output.Created) continue;
+        output.Created = false;
+        // An output that got nothing (an error before the first byte) is not left behind either.
+        const std::string path = WideFileName(FFFileUrl(output.FileName));
         struct stat info {};
-        if (writesFile && !output.FileName.empty() && ::stat(output.FileName.c_str(), &info) == 0 &&
-            S_ISREG(info.st_mode) && info.st_size == 0)
-            ::unlink(output.FileName.c_str());
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            (removeCreated || info.st_size == 0))
+            ::unlink(path.c_str());
     }
     for (auto& input : job.Inputs)
         input.Context.reset();

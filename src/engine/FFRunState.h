@@ -48,9 +48,10 @@ struct TRunOutputStream {
     TRunInputStream* Sync = nullptr;
     bool EncodingNeeded = false;
     bool EncoderFlushed = false;
-    int64_t SyncCounter = 0; // next frame (video) or sample position (audio), encoder time base
-    int64_t FrameNumber = 0; // pictures or packets sent
-    int64_t LastDtsUs = 0;   // end of what was written (copy streams), for choosing the next input
+    int64_t SyncCounter = 0;    // next frame (video) or sample position (audio), encoder time base
+    int64_t FrameNumber = 0;    // pictures or packets sent
+    int64_t LastDtsUs = 0;      // end of what was written (copy streams), for choosing the next input
+    int64_t PacketsWritten = 0; // handed to the muxer
     float Quality = 0;
 
     // video

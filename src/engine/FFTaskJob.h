@@ -1,10 +1,11 @@
-// What one encoder task needs of the transcoder: the option parser, opening inputs and the output,
-// join preparation and the run. The transcoder's job implements it; tests put a fake in its place
-// through TFFEncoder::JobFactory.
+// What one encoder task needs of the transcoder: the option parser, opening inputs and outputs, and
+// the run. The transcoder's job implements it; tests put a fake in its place through
+// TFFEncoder::JobFactory.
 //
-// Threading: everything but Run and RequestStop is called on the thread that builds the task (the
-// main thread). Run is called once, on the task's worker thread or the caller's thread;
-// RequestStop may be called from any thread while Run is under way.
+// Threading: a job belongs to one thread at a time. The encoder builds a task's check job on the
+// main thread (outputs only checked) and, when the task starts, its running job on the task's
+// worker thread (or StartTask(0)'s caller), which then calls Run once. RequestStop may be called
+// from any thread while the job is being built or runs.
 #pragma once
 
 #include "engine/FFEncodeTypes.h"
@@ -65,6 +66,9 @@ class ITaskJob {
     // Threads per decoder and encoder (0: the machine's count); tasks running side by side share
     // the cores instead of each taking all of them.
     virtual void SetCoderThreads(int /*threads*/) {}
+    // Opening an output only checks that its file could be created (the answer is the file
+    // system's) and makes nothing on disk. The encoder checks every task so while it is built.
+    virtual void SetCheckOutputsOnly(bool checkOnly) = 0;
 
     // One option for the next input or output (the transcoder's vocabulary); false when it is
     // rejected, with the reason in BuildErrorText().
@@ -81,13 +85,8 @@ class ITaskJob {
     virtual int OutputCount() const = 0;
     // The opened input's context (the probe decoder attaches to it); nullptr when there is none.
     virtual AVFormatContext* InputContext(int index) const = 0;
-    // Known duration of an input in microseconds, -1 when unknown.
-    virtual int64_t InputDurationUs(int index) const = 0;
-    // The run's expected total in microseconds (-1 none); Join preparation sets it.
-    virtual void SetExpectedTotalUs(int64_t us) = 0;
-    // Repeats the first input's output-stream layout for every further input.
-    virtual bool PrepareJoin() = 0;
 
+    // Runs the built job to its end (the progress total, a join's included, is the job's own).
     virtual TJobResult Run() = 0;
     virtual void RequestStop() = 0;
 };

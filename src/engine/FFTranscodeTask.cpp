@@ -22,6 +22,7 @@ class TTranscodeTaskJob : public ITaskJob {
     void SetTimeLimitMs(int64_t ms) override { FJob.TimeLimitMs = ms; }
     void SetCoderThreads(int threads) override { FJob.CoderThreads = threads; }
     void SetProgressPeriodUs(int64_t us) override { FProgressPeriodUs = us; }
+    void SetCheckOutputsOnly(bool checkOnly) override { FJob.CheckOutputsOnly = checkOnly; }
     void SetCallbacks(const TTaskCallbacks& callbacks) override {
         FCallbacks = callbacks;
         FJob.Callbacks.BeforeFindStreamInfo = callbacks.BeforeFindStreamInfo;
@@ -50,19 +51,8 @@ class TTranscodeTaskJob : public ITaskJob {
         if (index < 0 || index >= InputCount()) return nullptr;
         return FJob.Inputs[static_cast<size_t>(index)].Context.get();
     }
-    int64_t InputDurationUs(int index) const override {
-        const AVFormatContext* context = InputContext(index);
-        return context && context->duration > 0 ? context->duration : -1;
-    }
-    void SetExpectedTotalUs(int64_t us) override { FJob.ExpectedTotalUs = us; }
-    // The output opening records the join; the run repeats the first input's stream layout.
-    bool PrepareJoin() override { return true; }
 
-    TJobResult Run() override {
-        const TTranscodeRunEntry& entry = TranscodeRunEntry();
-        if (!entry) return TJobResult{false, true, "The transcoding run is not available in this build."};
-        return entry(FJob, FCallbacks, FProgressPeriodUs);
-    }
+    TJobResult Run() override;
     void RequestStop() override { RequestStopBlocking(FJob); }
 
   private:
@@ -71,12 +61,11 @@ class TTranscodeTaskJob : public ITaskJob {
     int64_t FProgressPeriodUs = 500000;
 };
 
-} // namespace
-
 // The transcoding run, its reports turned into the encoder's records.
-TJobResult RunTranscodeJob(TTranscodeJob& job, const TTaskCallbacks& callbacks, int64_t progressPeriodUs) {
+TJobResult TTranscodeTaskJob::Run() {
+    const TTaskCallbacks& callbacks = FCallbacks;
     TRunHooks hooks;
-    hooks.ProgressPeriodUs = progressPeriodUs;
+    hooks.ProgressPeriodUs = FProgressPeriodUs;
     if (callbacks.Progress)
         hooks.OnProgress = [&callbacks](const TRunProgress& report) {
             TProgressInfo info;
@@ -96,14 +85,11 @@ TJobResult RunTranscodeJob(TTranscodeJob& job, const TTaskCallbacks& callbacks, 
     hooks.OnPreview = callbacks.PreviewBitmap;
     hooks.PreviewWanted = callbacks.PreviewWanted;
     TRunResult result;
-    RunJob(job, hooks, result);
+    RunJob(FJob, hooks, result);
     return TJobResult{result.Finished, result.Failed, result.ErrorText};
 }
 
-TTranscodeRunEntry& TranscodeRunEntry() {
-    static TTranscodeRunEntry entry = RunTranscodeJob;
-    return entry;
-}
+} // namespace
 
 std::unique_ptr<ITaskJob> MakeTranscodeTaskJob(int maxFiles) {
     return std::make_unique<TTranscodeTaskJob>(maxFiles);

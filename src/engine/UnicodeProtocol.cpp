@@ -98,9 +98,17 @@ std::unique_ptr<TUnicodeIO> TUnicodeIO::Open(const std::string& url, int flags, 
         error = AVERROR(errno);
         return nullptr;
     }
+    return Wrap(fd, flags & 3, error);
+}
+
+std::unique_ptr<TUnicodeIO> TUnicodeIO::AdoptForWriting(int fd, int& error) {
+    return Wrap(fd, true, error);
+}
+
+std::unique_ptr<TUnicodeIO> TUnicodeIO::Wrap(int fd, bool writing, int& error) {
     std::unique_ptr<TUnicodeIO> io(new TUnicodeIO);
     io->FFd = fd;
-    io->FWriting = flags & 3;
+    io->FWriting = writing;
     auto* buffer = static_cast<uint8_t*>(FFApi.av_malloc(IOBufferSize));
     if (buffer)
         io->FContext = FFApi.avio_alloc_context(buffer, IOBufferSize, io->FWriting ? 1 : 0, io.get(),
@@ -134,8 +142,17 @@ int TUnicodeIO::ReadPacket(void* opaque, uint8_t* buffer, int size) {
 }
 
 int TUnicodeIO::WritePacket(void* opaque, uint8_t* buffer, int size) {
-    const int n = UnicodeWrite(static_cast<TUnicodeIO*>(opaque)->FFd, buffer, size);
-    return n < 0 ? AVERROR(errno) : n;
+    // The library takes any answer >= 0 as the whole block written: a short write must not lose
+    // the rest.
+    int written = 0;
+    while (written < size) {
+        const int n = UnicodeWrite(static_cast<TUnicodeIO*>(opaque)->FFd, buffer + written, size - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return AVERROR(errno);
+        if (n == 0) return AVERROR(EIO);
+        written += n;
+    }
+    return written;
 }
 
 int64_t TUnicodeIO::SeekPacket(void* opaque, int64_t offset, int whence) {

@@ -42,11 +42,15 @@ class TUnicodeIO {
 
     // nullptr with error set to a library error code when the file cannot be opened.
     static std::unique_ptr<TUnicodeIO> Open(const std::string& url, int flags, int& error);
+    // An I/O context over a file the caller opened (and hands over) for writing.
+    static std::unique_ptr<TUnicodeIO> AdoptForWriting(int fd, int& error);
     AVIOContext* Context() const { return FContext; }
     void Close();
 
   private:
     TUnicodeIO() = default;
+    // Owns fd from here on (closed also when no context can be made).
+    static std::unique_ptr<TUnicodeIO> Wrap(int fd, bool writing, int& error);
     static int ReadPacket(void* opaque, uint8_t* buffer, int size);
     static int WritePacket(void* opaque, uint8_t* buffer, int size);
     static int64_t SeekPacket(void* opaque, int64_t offset, int whence);

@@ -71,15 +71,12 @@ TEST(ProfileFile, FailedWriteIsReportedAndLeavesTheFile) {
     EXPECT_THROW(f.UpdateFile(), EProfileWriteError);
 
     const std::string path = dir.Write("ro/s.ini", "[S]\na=1\n");
-    chmod((dir.Path() + "ro").c_str(), 0500);
+    test::TReadOnlyFolder readOnly(dir.Path() + "ro");
+    if (!readOnly.Ok()) GTEST_SKIP() << "the read-only folder check: " << readOnly.Why();
     TProfileFile g(path);
     g.WriteString("S", "a", "2");
-    // Root may write anywhere; the check means something only for an ordinary user.
-    if (geteuid() != 0) {
-        EXPECT_THROW(g.UpdateFile(), EProfileWriteError);
-        EXPECT_EQ(dir.Read("ro/s.ini"), "[S]\na=1\n");
-    }
-    chmod((dir.Path() + "ro").c_str(), 0700);
+    EXPECT_THROW(g.UpdateFile(), EProfileWriteError);
+    EXPECT_EQ(dir.Read("ro/s.ini"), "[S]\na=1\n");
 }
 
 } // namespace

@@ -21,4 +21,22 @@ class TTempDir {
     std::string FPath;
 };
 
+// A folder made read-only for as long as this lives. Root is not stopped by permissions, so for
+// root the folder is bind-mounted read-only onto itself in a private mount namespace of this
+// process (threads and programs started afterwards see it too); for anyone else its mode becomes
+// 0500. When that cannot be done, Ok() is false and Why() says why (the test skips with it).
+class TReadOnlyFolder {
+  public:
+    explicit TReadOnlyFolder(std::string path);
+    ~TReadOnlyFolder();
+    TReadOnlyFolder(const TReadOnlyFolder&) = delete;
+    TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
+    bool Ok() const { return FWhy.empty(); }
+    const std::string& Why() const { return FWhy; }
+
+  private:
+    std::string FPath, FWhy;
+    bool FMounted = false;
+};
+
 } // namespace mw::test

@@ -2,7 +2,11 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mw {
 namespace {
@@ -36,6 +40,20 @@ TEST(UtilFuncs, UniqueNameCountsPastExistingFiles) {
     std::string folder = dir.Path();
     folder.pop_back();
     EXPECT_EQ(MakeUniqueFileName("100%(x).avi", folder), "100%(x)(1).avi");
+}
+
+// Whatever is at the path takes the name: writing there would follow a link or fail on a folder.
+TEST(UtilFuncs, UniqueNameTreatsFoldersAndLinksAsTaken) {
+    test::TTempDir dir;
+    dir.Write("elsewhere/real.txt", "x");
+    ASSERT_EQ(mkdir((dir.Path() + "folder.mp4").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("elsewhere/new.txt", (dir.Path() + "dangling.mp3").c_str()), 0);
+    ASSERT_EQ(symlink("elsewhere/real.txt", (dir.Path() + "link.avi").c_str()), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"folder.mp4", "folder(1).mp4"}, {"dangling.mp3", "dangling(1).mp3"}, {"link.avi", "link(1).avi"}};
+    for (const auto& [name, unique] : cases)
+        EXPECT_EQ(MakeUniqueFileName(name, dir.Path()), unique) << name;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "elsewhere/new.txt"));
 }
 
 TEST(UtilFuncs, SafeNameReplacesTheNineForbiddenCharacters) {

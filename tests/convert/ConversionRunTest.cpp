@@ -58,11 +58,18 @@ class ConversionRunTest : public ::testing::Test {
             Dispatcher.WaitAndRunPending(5ms);
         ASSERT_TRUE(Runner.Ended());
     }
+    // The output names the tasks were built with, in order.
     std::vector<std::string> OutputNames() {
         std::vector<std::string> names;
-        for (const auto& o : Fake.Board->OutputsOpened)
+        for (const auto& o : Fake.Board->OutputsChecked)
             names.push_back(ExtractFileName(o));
         return names;
+    }
+    bool PumpUntil(const std::function<bool()>& cond) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!cond() && std::chrono::steady_clock::now() < deadline)
+            Dispatcher.WaitAndRunPending(2ms);
+        return cond();
     }
 
     TQueueDispatcher Dispatcher;
@@ -106,16 +113,90 @@ TEST_F(ConversionRunTest, AFailedTaskIsCountedWithItsErrorLineAndTheFailSound) {
     const TSourceFile first = Source("av.avi", "good.avi");
     RunToEnd({Source("text.avi", "junk.avi"), first, Source("a.mp3", "fail.mp3")});
     EXPECT_EQ(View.Log.front().rfind("File load error: ", 0), 0u);
-    EXPECT_EQ(Run.RunTotalFiles, 2); // the file the probe refused has no task
+    EXPECT_EQ(Run.RunTotalFiles, 3); // the file the probe refused is a failed file
     EXPECT_EQ(Run.RunSucceeded, 1);
-    EXPECT_EQ(Run.RunErrors, std::vector<std::string>{"File (1): " + Fake.Board->FailText});
+    EXPECT_EQ(Run.RunErrors,
+              (std::vector<std::string>{"File (1): junk.avi: Invalid data found when processing input",
+                                        "File (3): fail.mp3: " + Fake.Board->FailText}));
     EXPECT_EQ(FinishSoundName(Run), "fail.wav");
-    ASSERT_EQ(Runner.Rows.size(), 2u);
-    EXPECT_EQ(Runner.Rows[0].Column2(false), "Finish.");
-    EXPECT_EQ(Runner.Rows[0].Column3(false), "100%");
-    EXPECT_EQ(Runner.Rows[1].Column2(false), "Failed.");
+    ASSERT_EQ(Runner.Rows.size(), 3u);
+    EXPECT_EQ(Runner.Rows[0].Column2(false), "Failed.");
+    EXPECT_EQ(Runner.Rows[1].Column2(false), "Finish.");
+    EXPECT_EQ(Runner.Rows[1].Column3(false), "100%");
+    EXPECT_EQ(Runner.Rows[2].Column2(false), "Failed.");
     // The finished task's own duration, not that of the refused file at the same list position.
     EXPECT_EQ(Run.RunCompletedDuration, first.RealDuration);
+}
+
+// Whatever keeps a file from being queued, it is a failed file of the run with its reason: the
+// total counts every source, the error lines name the files in list order.
+TEST_F(ConversionRunTest, AFileThatCannotBeQueuedIsAFailedFileWithItsReason) {
+    const struct {
+        const char* Name;
+        std::string Folder; // below the test's output folder
+        std::vector<std::pair<const char*, const char*>> Sources;
+        std::vector<std::string> Errors; // % stands for the output folder
+    } cases[] = {
+        {"probe",
+         "",
+         {{"text.avi", "junk.avi"}, {"a.mp3", "a.mp3"}},
+         {"File (1): junk.avi: Invalid data found when processing input"}},
+        {"input",
+         "",
+         {{"a.mp3", "a.mp3"}, {"av.avi", "bad.avi"}},
+         {"File (2): bad.avi: Invalid data found when processing input"}},
+        {"output",
+         "bad/",
+         {{"a.mp3", "one.mp3"}, {"a.mp3", "two.mp3"}},
+         {"File (1): one.mp3: %one.mp3: No such file or directory",
+          "File (2): two.mp3: %two.mp3: No such file or directory"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Settings.OutputFileDir = Out.Path() + c.Folder;
+        std::vector<TSourceFile> sources;
+        for (const auto& [fixture, name] : c.Sources)
+            sources.push_back(Source(fixture, std::string(c.Name) + "/" + name));
+        RunToEnd(sources);
+        EXPECT_EQ(Run.RunTotalFiles, static_cast<int>(c.Sources.size()));
+        EXPECT_EQ(Run.RunSucceeded, static_cast<int>(c.Sources.size() - c.Errors.size()));
+        std::vector<std::string> expected;
+        for (std::string line : c.Errors) {
+            if (const size_t at = line.find('%'); at != std::string::npos)
+                line.replace(at, 1, Settings.OutputFileDir);
+            expected.push_back(line);
+        }
+        EXPECT_EQ(Run.RunErrors, expected);
+        ASSERT_EQ(Runner.Rows.size(), c.Sources.size());
+        EXPECT_EQ(FinishSoundName(Run), "fail.wav");
+    }
+}
+
+// Tasks running side by side end in any order; the summary lists the files in the list's order.
+TEST_F(ConversionRunTest, ErrorLinesFollowTheListWhateverOrderTheTasksEndIn) {
+    Runner.ParallelCount = 2;
+    Fake.Board->SlowWhen = "first";
+    Fake.Board->RunMs = 5;
+    RunToEnd({Source("a.mp3", "first-fail.mp3"), Source("a.mp3", "second-fail.mp3"),
+              Source("a.mp3", "third.mp3")});
+    EXPECT_EQ(Run.RunErrors,
+              (std::vector<std::string>{"File (1): first-fail.mp3: " + Fake.Board->FailText,
+                                        "File (2): second-fail.mp3: " + Fake.Board->FailText}));
+    EXPECT_EQ(Run.RunSucceeded, 1);
+}
+
+TEST_F(ConversionRunTest, AStopWhileTheTasksAreBuiltEndsTheRunWithEveryFileCounted) {
+    int asked = 0;
+    Runner.BuildCancelled = [&] { return ++asked > 2; };
+    RunToEnd({Source("a.mp3", "a.mp3"), Source("a.mp3", "b.mp3"), Source("a.mp3", "c.mp3"),
+              Source("a.mp3", "d.mp3")});
+    EXPECT_EQ(Run.RunTotalFiles, 4);
+    EXPECT_EQ(Run.RunSucceeded, 0);
+    EXPECT_TRUE(Run.RunErrors.empty());
+    EXPECT_TRUE(Fake.Board->OutputsOpened.empty()); // nothing started
+    EXPECT_EQ(Encoder.TaskCount(), 0);
+    ASSERT_EQ(Runner.Rows.size(), 4u);
+    EXPECT_EQ(Runner.Rows[3].Column2(false), "Failed.");
 }
 
 TEST_F(ConversionRunTest, JoinSkipsARefusedSourceAndCountsOneFile) {
@@ -133,6 +214,19 @@ TEST_F(ConversionRunTest, JoinSkipsARefusedSourceAndCountsOneFile) {
     EXPECT_EQ(std::count_if(View.Log.begin(), View.Log.end(),
                             [](const std::string& l) { return l.rfind("Adding file error: ", 0) == 0; }),
               1);
+    // The join goes on without it, and the summary says which file it left out.
+    EXPECT_EQ(Run.RunErrors,
+              std::vector<std::string>{"File (2): bad.avi: Invalid data found when processing input"});
+}
+
+TEST_F(ConversionRunTest, AJoinThatCannotBeMadeIsTheRunsOneFailedFile) {
+    Runner.JoinMode = true;
+    Settings.OutputFileDir = Out.Path() + "bad/";
+    RunToEnd({Source("a.mp3", "one.mp3"), Source("a.mp3", "two.mp3")});
+    EXPECT_EQ(Run.RunTotalFiles, 1);
+    EXPECT_EQ(Run.RunSucceeded, 0);
+    EXPECT_EQ(Run.RunErrors,
+              std::vector<std::string>{"File (1): Output_Merge.mp3: No such file or directory"});
 }
 
 TEST_F(ConversionRunTest, JoinKeepsTheFirstTwentySources) {
@@ -145,6 +239,8 @@ TEST_F(ConversionRunTest, JoinKeepsTheFirstTwentySources) {
     EXPECT_EQ(Runner.Rows.size(), 20u);
     EXPECT_EQ(std::count(View.Log.begin(), View.Log.end(), "Adding file error: max input files 20 reached"),
               5);
+    ASSERT_EQ(Run.RunErrors.size(), 5u);
+    EXPECT_EQ(Run.RunErrors[0], "File (21): s.mp3: max input files 20 reached");
 }
 
 TEST_F(ConversionRunTest, ARunWithoutTasksEndsAtOnce) {
@@ -153,15 +249,19 @@ TEST_F(ConversionRunTest, ARunWithoutTasksEndsAtOnce) {
         View.Finished = 0;
         Runner.StartConversionRun({Source("text.avi", "bad.avi")});
         EXPECT_EQ(View.Finished, 1);
-        EXPECT_EQ(Run.RunTotalFiles, join ? 1 : 0);
+        EXPECT_EQ(Run.RunTotalFiles, 1);
         EXPECT_EQ(Run.RunSucceeded, 0);
+        EXPECT_EQ(Run.RunErrors.size(), join ? 2u : 1u) << join; // a join: the file, then the join
     }
 }
 
 TEST_F(ConversionRunTest, CancelCountsStoppedTasksAsFailedWithoutErrorLines) {
     Fake.Board->RunMs = 5000;
     Runner.StartConversionRun({Source("av.avi", "a.avi"), Source("av.avi", "b.avi")});
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(Fake.Board->Mutex);
+        return Fake.Board->Running == 1;
+    }));
     Runner.Cancel();
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (!Runner.Ended() && std::chrono::steady_clock::now() < deadline)

@@ -1,5 +1,8 @@
 // The encoder's task model and events, with fake jobs in place of the transcoder.
+#include "EngineFixtures.h"
 #include "FakeTaskJob.h"
+
+#include "../app/TempDir.h"
 
 #include "app/Dispatcher.h"
 #include "engine/FFEncode.h"
@@ -8,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <malloc.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -16,7 +21,7 @@ namespace mw {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TFakeJob;
+using test::TFakeJobLog;
 
 struct TNotice {
     TTerminateInfo Info;
@@ -59,7 +64,19 @@ class EncoderTest : public ::testing::Test {
             indices.push_back(n.Info.TaskIndex);
         return indices;
     }
-    TFakeJob& Job(int index) { return *(*Fake.Jobs)[static_cast<size_t>(index)]; }
+    // What the job that checked the index-th task (counting every AddTask) was given.
+    TFakeJobLog& Job(int index) { return *Fake.CheckLogs().at(static_cast<size_t>(index)); }
+    // Pumps until cond holds (10 s at most).
+    bool PumpUntil(const std::function<bool()>& cond) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!cond() && std::chrono::steady_clock::now() < deadline)
+            Dispatcher.WaitAndRunPending(2ms);
+        return cond();
+    }
+    int Running() {
+        std::lock_guard lock(Fake.Board->Mutex);
+        return Fake.Board->Running;
+    }
 
     TQueueDispatcher Dispatcher;
     test::TFakeJobFactory Fake;
@@ -197,7 +214,7 @@ TEST_F(EncoderTest, OpenFailuresReportTheJobText) {
     EXPECT_EQ(Encoder.LastErrorMessage(), "Invalid BitsPixel 12");
 }
 
-std::vector<std::string> OptionValues(const TFakeJob& job, const std::string& name) {
+std::vector<std::string> OptionValues(const TFakeJobLog& job, const std::string& name) {
     std::vector<std::string> values;
     for (const auto& [n, v] : job.Options)
         if (n == name) values.push_back(v);
@@ -286,7 +303,7 @@ TEST_F(EncoderTest, StopEndsRunningTasksAndNotifiesTheOthersThenTheRun) {
         Fake.Board->RunMs = 5000;
         AddTasks(3);
         Encoder.StartTask(1);
-        std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(PumpUntil([&] { return Running() == 1; })); // the first task is in its run
         const auto before = std::chrono::steady_clock::now();
         Encoder.Stop(wait);
         EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
@@ -341,14 +358,71 @@ TEST_F(EncoderTest, ProgressReachesTheMainThreadCoalescedEvenWithoutATotal) {
     EXPECT_EQ(total, -1);
 }
 
-TEST_F(EncoderTest, JoinOutputExpectsTheSumOfTheInputs) {
+TEST_F(EncoderTest, AJoinOutputIsOpenedAfterEveryInputAndRunsThemAll) {
     ASSERT_EQ(Encoder.AddTask("a.avi"), 0);
     ASSERT_TRUE(Encoder.AddInputFile(0, "b.avi"));
     TOutputOptions output;
     output.Join = true;
     ASSERT_TRUE(Encoder.SetOutputFile(0, "Output_Merge.avi", &output));
-    EXPECT_EQ(Job(0).ExpectedTotalUs, 2 * Fake.Board->InputDurationUs);
     EXPECT_TRUE(Encoder.Task(0).JoinOutput());
+    int64_t total = 0;
+    Encoder.OnProgress = [&](const void*, PProgressInfo info) { total = info->TotalDuration; };
+    Encoder.StartTask(1);
+    PumpUntilRunEnded();
+    std::shared_ptr<TFakeJobLog> run;
+    for (const auto& log : *Fake.Logs)
+        if (!log->Check) run = log;
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->Inputs, (std::vector<std::string>{"a.avi", "b.avi"}));
+    EXPECT_EQ(run->Outputs, std::vector<std::string>{"Output_Merge.avi"});
+    EXPECT_EQ(total, 2 * Fake.Board->InputDurationUs);
+}
+
+// A list of any length holds no job while it waits: each task is checked on a job of its own,
+// which is gone before the next task is added, and its file is created only when it starts.
+TEST_F(EncoderTest, AWaitingTaskIsOnlyItsRecord) {
+    Fake.Board->RunMs = 1;
+    AddTasks(50);
+    EXPECT_EQ(Fake.Board->JobsAlive, 0);
+    EXPECT_EQ(Fake.Board->MaxJobsAlive, 1);
+    EXPECT_EQ(Fake.Board->OutputsChecked.size(), 50u);
+    EXPECT_TRUE(Fake.Board->OutputsOpened.empty());
+    EXPECT_EQ(Encoder.Task(49).StoredInputOptions(0).FileName, "");
+    EXPECT_THROW(Encoder.Task(49).StoredOutputOptions(1), std::out_of_range);
+    Encoder.StartTask(1);
+    PumpUntilRunEnded();
+    EXPECT_EQ(Fake.Board->MaxJobsAlive, 1); // a finished task gave its job back at once
+    ASSERT_EQ(Fake.Board->OutputsOpened.size(), 50u);
+    EXPECT_EQ(Fake.Board->OutputsOpened.front(), "out0.mp4");
+    EXPECT_EQ(Fake.Board->OutputsOpened.back(), "out49.mp4");
+}
+
+// What a task is built from is applied again, in the order given, when it starts; what changed
+// since it was checked fails that task with the opening's text, and the others still run.
+TEST_F(EncoderTest, ATaskIsBuiltAgainFromItsRecordWhenItStarts) {
+    ASSERT_EQ(Encoder.AddTask("in0.avi"), 0);
+    TOutputOptions output;
+    output.VideoCodec = "mpeg4";
+    ASSERT_TRUE(Encoder.SetOutputFile(0, "out0.avi", &output));
+    ASSERT_TRUE(Encoder.AddInputFile(0, "in0b.avi")); // after the output: checked from the record again
+    EXPECT_EQ(Job(1).Inputs, (std::vector<std::string>{"in0.avi", "in0b.avi"}));
+    ASSERT_EQ(Encoder.AddTask("in1.avi"), 1);
+    ASSERT_TRUE(Encoder.SetOutputFile(1, "out1.avi"));
+    Fake.Board->RefuseWhenRunning = "in1.avi";
+    Encoder.StartTask(1);
+    PumpUntilRunEnded();
+    std::lock_guard lock(Mutex);
+    ASSERT_EQ(Notices.size(), 3u);
+    EXPECT_TRUE(Notices[0].Info.Finished);
+    EXPECT_TRUE(Notices[1].Info.Failed);
+    EXPECT_EQ(Notices[1].Info.ErrorMessage, "in1.avi: No such file or directory");
+    std::vector<std::shared_ptr<TFakeJobLog>> runs;
+    for (const auto& log : *Fake.Logs)
+        if (!log->Check) runs.push_back(log);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0]->Inputs, (std::vector<std::string>{"in0.avi", "in0b.avi"}));
+    EXPECT_EQ(OptionValues(*runs[0], "vcodec"), std::vector<std::string>{"mpeg4"});
+    EXPECT_TRUE(runs[1]->Outputs.empty());
 }
 
 TEST_F(EncoderTest, InputRecordFieldsWinOverItsExtOptions) {
@@ -361,6 +435,47 @@ TEST_F(EncoderTest, InputRecordFieldsWinOverItsExtOptions) {
     EXPECT_EQ(options, (std::vector<std::pair<std::string, std::string>>{
                            {"f", "mp4"}, {"f", "avi"}, {"ss", "1.500000"}}));
     EXPECT_EQ(Encoder.Task(0).StoredInputOptions(0).FileName, "in.avi");
+}
+
+// The real transcoder's tasks while they wait: no descriptor, no library object, no output file;
+// had each kept its job (about a megabyte and two descriptors), a hundred would show plainly.
+TEST(TaskRecords, WaitingTasksOfTheTranscoderHoldNothingButTheirRecords) {
+    test::LoadEngineLibraries();
+    test::TTempDir dir;
+    const std::string input = test::Fixture("av.avi");
+    auto descriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    // The allocator's bytes in use (every arena, mapped blocks included): what the process holds,
+    // whatever the allocator keeps cached. (AddressSanitizer's allocator counts elsewhere; the
+    // descriptors still tell there.)
+    auto inUseKb = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+    };
+    TFFEncoder encoder;
+    TOutputOptions output;
+    InitOutputOptions(output);
+    output.VideoCodec = "libx264";
+    output.AudioCodec = "aac";
+    // One task first, so that the libraries' own one-time allocations are behind us.
+    ASSERT_EQ(encoder.AddTask(input), 0) << encoder.LastErrorMessage();
+    ASSERT_TRUE(encoder.SetOutputFile(0, dir.Path() + "first.mp4", &output)) << encoder.LastErrorMessage();
+    const auto fdsBefore = descriptors();
+    const long heapBefore = inUseKb();
+    constexpr int Tasks = 100;
+    for (int i = 1; i <= Tasks; ++i) {
+        ASSERT_EQ(encoder.AddTask(input), i) << encoder.LastErrorMessage();
+        ASSERT_TRUE(encoder.SetOutputFile(i, dir.Path() + std::to_string(i) + ".mp4", &output))
+            << encoder.LastErrorMessage();
+    }
+    EXPECT_EQ(descriptors(), fdsBefore);
+    EXPECT_LT(inUseKb() - heapBefore, 5 * 1024);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
+        0);
+    EXPECT_EQ(encoder.Task(Tasks).BuildJob(), nullptr);
 }
 
 } // namespace

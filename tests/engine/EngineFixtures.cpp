@@ -167,6 +167,31 @@ const std::vector<TFixtureRow>& FixtureTable() {
              const std::string d = ReadAll(Fixture("v.mp4"));
              WriteAll(o, d.substr(0, d.size() / 2));
          }},
+        // The headers of av.avi and nothing of its frames: streams known, no packet.
+        {"header-only.avi",
+         [](const std::string& o) {
+             const std::string d = ReadAll(Fixture("av.avi"));
+             const size_t movi = d.find("movi");
+             if (movi == std::string::npos) throw std::runtime_error("no movi in av.avi");
+             WriteAll(o, d.substr(0, movi + 4));
+         }},
+        // Every byte of every video packet overwritten: no picture decodes; the audio is sound.
+        {"video-undecodable.mkv",
+         [](const std::string& o) {
+             Ffmpeg("-i " + ShellQuote(Fixture("v.mp4")) +
+                        " -f lavfi -i sine=duration=2 -map 0:v -map 1:a "
+                        "-c:v copy -bsf:v noise=amount=1 -c:a libvorbis -shortest -f matroska",
+                    o);
+         }},
+        // An MP3 whose header (Xing) promises 4 s of which 1 s is there.
+        {"short-data.mp3",
+         [](const std::string& o) {
+             const std::string full = o + ".full.mp3";
+             Ffmpeg("-f lavfi -i sine=frequency=440:duration=4 -c:a libmp3lame -q:a 6 -f mp3", full);
+             const std::string d = ReadAll(full);
+             fs::remove(full);
+             WriteAll(o, d.substr(0, d.size() / 4));
+         }},
         // Transcoding run fixtures.
         {"mono48k.wav",
          [](const std::string& o) {

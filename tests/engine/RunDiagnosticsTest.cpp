@@ -35,7 +35,7 @@ TEST_F(RunDiagnostics, VideoStatisticsFileHasOneLinePerPicture) {
         SCOPED_TRACE(psnr);
         const std::string stats = FDir.Path() + "vstats.log";
         const TRunResult result =
-            Run(test::Fixture("v.mp4"), FDir.Path() + "v.avi",
+            Run(test::Fixture("v.mp4"), FDir.Path() + (psnr ? "psnr.avi" : "v.avi"),
                 {{"vcodec", "mpeg4"}, {"vstats_file", stats}, {"psnr", psnr ? "1" : "0"}});
         ASSERT_FALSE(result.Failed) << result.ErrorText;
         std::ifstream in(stats);
@@ -57,7 +57,7 @@ TEST_F(RunDiagnostics, DumpLogsEveryInputPacket) {
     for (const bool hex : {false, true}) {
         SCOPED_TRACE(hex);
         test::TLogCapture log;
-        const TRunResult result = Run(test::Fixture("a.mp3"), FDir.Path() + "a.mp3",
+        const TRunResult result = Run(test::Fixture("a.mp3"), FDir.Path() + (hex ? "hex.mp3" : "a.mp3"),
                                       {{"acodec", "copy"}, {"dump", "1"}, {"hex", hex ? "1" : "0"}});
         ASSERT_FALSE(result.Failed) << result.ErrorText;
         int packets = 0, hexLines = 0;

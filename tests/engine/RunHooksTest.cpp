@@ -127,7 +127,7 @@ TEST_F(RunHooks, VideoHooksPaintThePicturesTheyAreGivenUntilTheyStop) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        const std::string out = Out(std::string("hooked") + (c.Output ? "-out" : "-in") + ".avi");
+        const std::string out = Out("hooked" + std::to_string(&c - cases) + ".avi");
         auto job = MakeTestJob({Fixture("v.mp4")}, out, {{"vcodec", "mpeg4"}, {"qscale", "2"}});
         (c.Output ? job->VideoOutputHook : job->VideoInputHook) = true;
         job->HookBitsPixel = 32;
@@ -172,8 +172,8 @@ TEST_F(RunHooks, PluginsSeeEveryPictureUnlessTheInputHookIsConnected) {
     const std::string plugin = MW_TEST_VHOOK;
     for (const bool inputHook : {false, true}) {
         SCOPED_TRACE(inputHook ? "input hook connected" : "plug-ins only");
-        auto job =
-            MakeTestJob({Fixture("v.mp4")}, Out("vhook.avi"), {{"vhook", plugin}, {"vcodec", "mpeg4"}});
+        auto job = MakeTestJob({Fixture("v.mp4")}, Out(inputHook ? "vhook-in.avi" : "vhook.avi"),
+                               {{"vhook", plugin}, {"vcodec", "mpeg4"}});
         void* handle = ::dlopen(plugin.c_str(), RTLD_NOW | RTLD_NOLOAD);
         ASSERT_TRUE(handle);
         const int* calls = static_cast<const int*>(::dlsym(handle, "ProcessCount"));
@@ -294,8 +294,11 @@ TEST_F(EncoderHooks, RecordHooksAndPreviewReachTheRun) {
         output.VideoOutputHook = true;
         output.AudioHook = true;
         output.HookBitsPixel = 16;
-        ASSERT_TRUE(encoder.SetOutputFile(0, Out("enc.avi"), &output)) << encoder.LastErrorMessage();
+        ASSERT_TRUE(encoder.SetOutputFile(0, Out(previewOn ? "enc-preview.avi" : "enc.avi"), &output))
+            << encoder.LastErrorMessage();
+        const auto start = std::chrono::steady_clock::now();
         encoder.StartTask(0);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
         ASSERT_TRUE(encoder.AllDone());
         EXPECT_EQ(pictures, 50);
         EXPECT_GT(audioBlocks, 0);
@@ -303,8 +306,9 @@ TEST_F(EncoderHooks, RecordHooksAndPreviewReachTheRun) {
             EXPECT_TRUE(previews.empty());
             continue;
         }
-        ASSERT_GE(previews.size(), 2u);
-        EXPECT_LE(previews.size(), 6u); // 50 pictures of 8 ms: about 400 ms
+        ASSERT_GE(previews.size(), 2u); // 50 pictures of at least 8 ms: 400 ms or more
+        // At most one per 100 ms of the run, however long a loaded machine made it.
+        EXPECT_LE(previews.size(), static_cast<size_t>(elapsed / std::chrono::milliseconds(100)) + 1);
         for (size_t i = 1; i < previews.size(); ++i)
             EXPECT_GE(previews[i] - previews[i - 1], std::chrono::milliseconds(99)) << "preview " << i;
         for (int bits : previewBits)

@@ -147,7 +147,7 @@ TEST_F(RunSubtitle, DvbSubtitlesAreShownAndCleared) {
     } cases[] = {{pgs, 1}, {dvd, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Input);
-        const std::string out = FDir.Path() + "dvb.ts";
+        const std::string out = FDir.Path() + "dvb" + std::to_string(c.Packets) + ".ts";
         auto job = test::MakeTestJob({c.Input}, out, {{"vn", "1"}, {"an", "1"}, {"scodec", "dvbsub"}});
         TRunResult result;
         ASSERT_TRUE(RunJob(*job, {}, result)) << result.ErrorText;

@@ -112,6 +112,12 @@ TEST_F(TranscodeCommandLineTest, ToolReportsTheTexts) {
     const std::string cli = std::string(MW_TEST_RUN_DIR) + "/mediawizard-cli transcode ";
     const std::string mp3 = test::ShellQuote(test::Fixture("a.mp3"));
     const std::string existing = FDir.Write("existing.avi", "keep me");
+    const std::string replaced = FDir.Write("replaced.mp3", "replace me");
+    FDir.Write("elsewhere/.keep", "");
+    std::filesystem::create_symlink("elsewhere/new.mp3", FDir.Path() + "dangling.mp3");
+    const std::string self = FDir.Path() + "self.wav";
+    std::filesystem::copy_file(test::Fixture("mono44k.wav"), self);
+    const std::string selfSize = std::to_string(std::filesystem::file_size(self));
     const struct {
         std::string Args;
         int Status;
@@ -124,22 +130,34 @@ TEST_F(TranscodeCommandLineTest, ToolReportsTheTexts) {
         {"-i " + mp3 + " -aspect 4:0 out.avi", 1, "Incorrect aspect ratio specification."},
         {"-nosuchname 1 -i " + mp3 + " out.avi", 1, "Unrecognized option \"nosuchname\""},
         {"-i " + mp3 + " " + test::ShellQuote(existing), 1, "already exists. Use -y to overwrite."},
+        // A link at the name is never written through, dangling or not, -y or not.
+        {"-i " + mp3 + " dangling.mp3", 1, "File 'dangling.mp3' already exists. Use -y to overwrite."},
+        {"-y -i " + mp3 + " dangling.mp3", 1, "dangling.mp3: Not a regular file, it is not replaced"},
+        {"-y -i " + mp3 + " replaced.mp3", 0, "size="},
+        // The same file as an input, by identity.
+        {"-y -i self.wav ./self.wav", 1, "Output ./self.wav same as Input #0"},
         {"-i " + mp3 + " -vcodec libx264 -vpre default -ar 44800 -acodec aac " +
              test::ShellQuote(FDir.Path() + "built.mp4"),
          0, "Requested sampling rate unsupported using closest supported (44100)"},
         {"-i", 2, "missing argument for option '-i'"},
     };
+    int status = 0;
     for (const auto& c : Cases) {
-        int status = 0;
         const std::string out = test::RunCommand(
             "cd " + test::ShellQuote(FDir.Path()) + " && " + cli + c.Args + " 2>&1 >/dev/null", status);
         EXPECT_EQ(status, c.Status) << c.Args;
         EXPECT_THAT(out, HasSubstr(c.Text)) << c.Args;
     }
     EXPECT_EQ(FDir.Read("existing.avi"), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(FDir.Path() + "elsewhere/new.mp3"));
+    EXPECT_TRUE(std::filesystem::is_symlink(FDir.Path() + "dangling.mp3"));
+    EXPECT_NEAR(std::stod(test::RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
+                                               test::ShellQuote(replaced),
+                                           status)),
+                2.0, 0.1);
+    EXPECT_EQ(std::to_string(std::filesystem::file_size(self)), selfSize);
     // The built job runs.
     EXPECT_GT(std::filesystem::file_size(FDir.Path() + "built.mp4"), 0u);
-    int status = 0;
     const std::string help = test::RunCommand(cli + "--help", status);
     EXPECT_THAT(help, HasSubstr("-vpre ARG"));
     EXPECT_THAT(help, HasSubstr("-directpred ARG"));

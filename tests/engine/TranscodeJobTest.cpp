@@ -263,5 +263,120 @@ TEST_F(TranscodeJobTest, UnansweringNetworkInputEndsOnTimeLimitOrStop) {
     ::close(server);
 }
 
+// What lies at an output's name before the opening, and what the opening must do with it: a new
+// file is made exclusively; only with overwriting on is a regular file replaced; a link is never
+// followed, whether it dangles or not.
+TEST_F(TranscodeJobTest, OutputFilesAreNewOrReplacedRegularFilesNeverLinks) {
+    enum TAtName { Nothing, RegularFile, Folder, DanglingLink, LinkToFile };
+    const struct {
+        TAtName At;
+        bool Overwrite;
+        const char* Error; // "" when the opening succeeds
+    } cases[] = {
+        {Nothing, false, ""},
+        {Nothing, true, ""},
+        {RegularFile, false, ": File exists"},
+        {RegularFile, true, ""},
+        {Folder, false, ": File exists"},
+        {Folder, true, ": Not a regular file, it is not replaced"},
+        {DanglingLink, false, ": File exists"},
+        {DanglingLink, true, ": Not a regular file, it is not replaced"},
+        {LinkToFile, false, ": File exists"},
+        {LinkToFile, true, ": Not a regular file, it is not replaced"},
+    };
+    ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3"))) << FJob.BuildErrorText;
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.At) + (c.Overwrite ? " overwrite" : ""));
+        const std::string dir = FDir.Path() + std::to_string(++n) + "/";
+        std::filesystem::create_directories(dir + "elsewhere");
+        const std::string name = dir + "out.mp3";
+        if (c.At == RegularFile) FDir.Write(std::to_string(n) + "/out.mp3", "mine");
+        if (c.At == Folder) std::filesystem::create_directory(name);
+        if (c.At == LinkToFile) FDir.Write(std::to_string(n) + "/elsewhere/old.txt", "mine");
+        if (c.At == DanglingLink) std::filesystem::create_symlink("elsewhere/new.txt", name);
+        if (c.At == LinkToFile) std::filesystem::create_symlink("elsewhere/old.txt", name);
+        FJob.OverwriteOutputs = c.Overwrite;
+        const int opened = OpenOutputFile(FJob, name);
+        if (*c.Error) {
+            EXPECT_EQ(opened, -1);
+            EXPECT_EQ(FJob.BuildErrorText, name + c.Error);
+        } else {
+            ASSERT_GT(opened, 0) << FJob.BuildErrorText;
+            EXPECT_TRUE(FJob.Outputs.back().Created);
+            EXPECT_EQ(std::filesystem::file_size(name), 0u); // a replaced file is emptied
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir + "elsewhere/new.txt"));
+        if (c.At == LinkToFile) {
+            EXPECT_EQ(FDir.Read(std::to_string(n) + "/elsewhere/old.txt"), "mine");
+        }
+        if (c.At == RegularFile && !c.Overwrite) {
+            EXPECT_EQ(FDir.Read(std::to_string(n) + "/out.mp3"), "mine");
+        }
+    }
+}
+
+// An output that is one of the job's inputs is refused whatever its spelling, even with
+// overwriting on: the run would read what it is destroying.
+TEST_F(TranscodeJobTest, AnOutputThatIsAnInputIsRefused) {
+    const std::string input = FDir.Path() + "in.wav";
+    std::filesystem::copy_file(test::Fixture("mono44k.wav"), input);
+    std::filesystem::create_hard_link(input, FDir.Path() + "hard.wav");
+    std::filesystem::create_symlink("in.wav", FDir.Path() + "soft.wav");
+    std::filesystem::create_directory(FDir.Path() + "sub");
+    ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
+    ASSERT_TRUE(OpenInputFile(FJob, input)) << FJob.BuildErrorText;
+    FJob.OverwriteOutputs = true;
+    for (const std::string& name :
+         {input, FDir.Path() + "sub/../in.wav", FDir.Path() + "hard.wav", FDir.Path() + "soft.wav"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(OpenOutputFile(FJob, name), -1);
+        EXPECT_EQ(FJob.BuildErrorText, "Output " + name + " same as Input #1");
+    }
+    EXPECT_EQ(std::filesystem::file_size(input), std::filesystem::file_size(test::Fixture("mono44k.wav")));
+}
+
+// The encoder's task building only checks its outputs: the answer is the file system's, and
+// nothing is left behind.
+TEST_F(TranscodeJobTest, CheckingAnOutputCreatesNothing) {
+    FDir.Write("taken.mp3", "mine");
+    const std::string longName = FDir.Path() + std::string(300, 'n') + ".mp3";
+    const struct {
+        std::string Name;
+        std::string Error;
+    } cases[] = {
+        {FDir.Path() + "free.mp3", ""},
+        {FDir.Path() + "taken.mp3", FDir.Path() + "taken.mp3: File exists"},
+        {FDir.Path() + "no/folder/x.mp3", FDir.Path() + "no/folder/x.mp3: No such file or directory"},
+        {longName, longName + ": File name too long"},
+    };
+    ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
+    FJob.CheckOutputsOnly = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const int opened = OpenOutputFile(FJob, c.Name);
+        EXPECT_EQ(opened > 0, c.Error.empty()) << FJob.BuildErrorText;
+        if (!c.Error.empty()) {
+            EXPECT_EQ(FJob.BuildErrorText, c.Error);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(FDir.Path() + "free.mp3"));
+    EXPECT_EQ(FDir.Read("taken.mp3"), "mine");
+    ASSERT_EQ(FJob.Outputs.size(), 1u);
+    EXPECT_FALSE(FJob.Outputs[0].Created);
+}
+
+TEST_F(TranscodeJobTest, CheckingAnOutputInAReadOnlyFolderFails) {
+    std::filesystem::create_directory(FDir.Path() + "ro");
+    test::TReadOnlyFolder readOnly(FDir.Path() + "ro");
+    if (!readOnly.Ok()) GTEST_SKIP() << readOnly.Why();
+    ASSERT_TRUE(OpenInputFile(FJob, test::Fixture("a.mp3")));
+    FJob.CheckOutputsOnly = true;
+    const std::string name = FDir.Path() + "ro/x.mp3";
+    EXPECT_EQ(OpenOutputFile(FJob, name), -1);
+    const std::string reason = geteuid() == 0 ? "Read-only file system" : "Permission denied";
+    EXPECT_EQ(FJob.BuildErrorText, name + ": " + reason);
+}
+
 } // namespace
 } // namespace mw

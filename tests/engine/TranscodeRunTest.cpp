@@ -1,6 +1,7 @@
 // The transcoding run end to end (jobs made by RunJobFixture, outputs checked with ffprobe) and
 // its timing and sample units as tables.
 #include "EngineFixtures.h"
+#include "LogCapture.h"
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
@@ -11,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace mw {
 namespace {
@@ -113,13 +116,97 @@ TEST_F(TranscodeRun, FailureBeforeAnyByteLeavesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(Out("none.mp3")));
 }
 
-TEST_F(TranscodeRun, FullDiskFailsWithTheLibraryText) {
-    auto job =
-        MakeTestJob({Fixture("join10.mp4")}, "/dev/full", {{"f", "avi"}, {"vcodec", "mpeg4"}, {"an", ""}});
+// A write that fails halfway (here the file size limit; a full disk answers the same way) fails the
+// run with the library's text, and the partial output goes: its name was free before the run.
+TEST_F(TranscodeRun, WriteFailureFailsWithTheLibraryTextAndRemovesTheOutput) {
+    const std::string input = Fixture("join10.mp4");
+    auto job = MakeTestJob({input}, Out("big.avi"), {{"vcodec", "mpeg4"}, {"an", ""}});
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const TRunResult result = Run(*job);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
     EXPECT_TRUE(result.Failed);
-    EXPECT_NE(result.ErrorText.find("No space left on device"), std::string::npos) << result.ErrorText;
-    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+    EXPECT_NE(result.ErrorText.find("File too large"), std::string::npos) << result.ErrorText;
+    EXPECT_FALSE(std::filesystem::exists(Out("big.avi")));
+}
+
+// Inputs that give nothing to encode are failures, never an empty file counted as converted; an
+// output that keeps what could be decoded is a success.
+TEST_F(TranscodeRun, AnOutputWithoutPacketsIsAFailureAndIsRemoved) {
+    const struct {
+        const char* Input;
+        const char* Output;
+        test::TOptionList Options;
+        const char* Error; // "" converts
+    } cases[] = {
+        {"header-only.avi",
+         "h.mp4",
+         {{"vcodec", "mpeg4"}, {"acodec", "aac"}},
+         "Output file is empty, nothing was encoded"},
+        {"header-only.avi",
+         "h.mp3",
+         {{"vn", ""}, {"acodec", "libmp3lame"}},
+         "Output file is empty, nothing was encoded"},
+        {"video-undecodable.mkv",
+         "u.mp4",
+         {{"vcodec", "mpeg4"}, {"acodec", "aac"}},
+         "Nothing was encoded for output stream #0.0 (Video)"},
+        {"video-undecodable.mkv", "u.mp3", {{"vn", ""}, {"acodec", "libmp3lame"}}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Input) + " -> " + c.Output);
+        auto job = MakeTestJob({Fixture(c.Input)}, Out(c.Output), c.Options);
+        const TRunResult result = Run(*job);
+        EXPECT_EQ(result.Failed, *c.Error != 0) << result.ErrorText;
+        EXPECT_EQ(result.ErrorText, c.Error);
+        EXPECT_EQ(result.Finished, !*c.Error);
+        EXPECT_EQ(std::filesystem::exists(Out(c.Output)), !*c.Error);
+    }
+    EXPECT_NEAR(std::stod(Probe(Out("u.mp3"), "", "format=duration")), 2.0, 0.1);
+}
+
+TEST_F(TranscodeRun, AnOutputFarShorterThanItsInputIsKeptWithAWarning) {
+    test::TLogCapture log(llWarning);
+    auto job = MakeTestJob({Fixture("short-data.mp3")}, Out("short.mp2"), {{"acodec", "mp2"}});
+    const TRunResult result = Run(*job);
+    EXPECT_TRUE(result.Finished) << result.ErrorText;
+    EXPECT_TRUE(std::filesystem::exists(Out("short.mp2")));
+    EXPECT_TRUE(log.LoggedPart("less than half of the expected 00:00:04.0"));
+    log.Lines.clear();
+    auto whole = MakeTestJob({Fixture("mono44k.wav")}, Out("whole.mp3"), {{"acodec", "libmp3lame"}});
+    EXPECT_TRUE(Run(*whole).Finished);
+    EXPECT_FALSE(log.LoggedPart("less than half"));
+}
+
+// The output's own length ("t", and its start "ss") is the progress total, so that a trimmed
+// conversion reaches 100%.
+TEST_F(TranscodeRun, TheProgressTotalIsWhatTheOutputWillLast) {
+    const struct {
+        test::TOptionList Options;
+        double TotalS;
+    } cases[] = {
+        {{}, 2.0},
+        {{{"t", "1"}}, 1.0},
+        {{{"ss", "0.5"}}, 1.5},
+        {{{"t", "5"}}, 2.0},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.TotalS);
+        TRunProgress last;
+        TRunHooks hooks;
+        hooks.OnProgress = [&](const TRunProgress& p) { last = p; };
+        test::TOptionList options = c.Options;
+        options.push_back({"acodec", "libmp3lame"});
+        auto job = MakeTestJob({Fixture("a.mp3")}, Out(std::to_string(++n) + ".mp3"), options);
+        ASSERT_TRUE(Run(*job, hooks).Finished);
+        EXPECT_NEAR(last.TotalUs / 1e6, c.TotalS, 0.05);
+    }
 }
 
 TEST_F(TranscodeRun, JoinIsOneContinuousOutput) {
@@ -254,8 +341,8 @@ TEST_F(TranscodeRun, RealFilesConvertOrFailWithAMessage) {
             SCOPED_TRACE(entry.path().string() + extensions[t]);
             std::unique_ptr<TTranscodeJob> job;
             try {
-                job = MakeTestJob({entry.path().string()}, Out(std::string("real") + extensions[t]),
-                                  targets[t]);
+                job = MakeTestJob({entry.path().string()},
+                                  Out(entry.path().filename().string() + extensions[t]), targets[t]);
             } catch (const std::runtime_error&) {
                 continue; // refused while building: the job building's own tests cover that
             }

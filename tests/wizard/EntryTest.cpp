@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <thread>
@@ -35,6 +36,14 @@ TRun RunShell(const std::string& cmd) {
 TRun RunProgram(const std::string& folder) {
     return RunShell("cd '" + folder + "' && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + folder +
                     "cfg' timeout 20 ./mediawizard 2>&1");
+}
+
+// Whether the process has a handler for the signal (its caught-signals mask in /proc).
+bool CatchesSignal(pid_t pid, int sig) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1)) & 1;
+    return false;
 }
 
 TEST(Entry, MissingConfigurationOrIconEndsWithAMessage) {
@@ -74,10 +83,11 @@ TEST(Entry, TerminationSignalsCloseTheWindowAndSaveTheSettings) {
             if (chdir(run.c_str()) == 0) execl("./mediawizard", "mediawizard", static_cast<char*>(nullptr));
             _exit(127);
         }
-        // The settings file appears while the window is being created (defaults on a first start).
-        for (int i = 0; i < 300 && !FileExists(settings); ++i)
+        // The settings file appears while the window is being created (defaults on a first start);
+        // the signal is sent once the program catches it (before that it would simply end it).
+        for (int i = 0; i < 300 && !(FileExists(settings) && CatchesSignal(pid, sig)); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(CatchesSignal(pid, sig)) << "signal " << sig << " is never caught";
         kill(pid, sig);
         int status = 0;
         pid_t done = 0;

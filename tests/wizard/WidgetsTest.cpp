@@ -364,7 +364,8 @@ void WidgetsTest::RefusedSourceIsCountedAndListed() {
     QVERIFY(!summary->MemoErrorLog->isHidden());
     const QStringList lines = summary->MemoErrorLog->toPlainText().split('\n');
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines[0].startsWith("File (1): "), qPrintable(lines[0]));
+    // Numbered as the list shows it, from 1, and named.
+    QCOMPARE(lines[0], "File (2): v.mp4: Output file #0 does not contain any stream");
     QCOMPARE(w.Main->ConvertingPage->ListViewConverting->topLevelItem(1)->text(2), "Failed.");
     QCOMPARE(w.Sounds, std::vector<std::string>{"fail.wav"});
 }
