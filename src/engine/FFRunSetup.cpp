@@ -24,6 +24,9 @@ void BuildInputTables(TRunState& run) {
             ist->Stream = ic->streams[s];
             ist->CurTimeUs = 0;
             ist->RateEmulationStart = now;
+            const TInputFile& input = run.Job.Inputs[f];
+            if (s < input.Streams.size() && input.AutoRotate && IsQuarterTurn(input.Streams[s].RotationDegrees))
+                ist->Rotation = input.Streams[s].RotationDegrees;
             state.Streams.push_back(std::move(ist));
         }
         run.Inputs.push_back(std::move(state));
@@ -191,6 +194,25 @@ void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
     run.ExtraBytes += enc->extradata_size;
 }
 
+// A picture turned upright loses its display matrix (and "rotate" tag), or players would turn it
+// again; one left as stored keeps it, so that it is still shown the right way up.
+void KeepOrientation(TRunState& run, TRunOutputStream& ost) {
+    const TRunInputStream& ist = *ost.Source;
+    const int degrees = run.Job.Inputs[ist.FileIndex].Streams[ist.Stream->index].RotationDegrees;
+    if (degrees == 0) return;
+    if (ist.Rotation) {
+        EngineLogFormat(nullptr, llVerbose, "Input stream #%d.%d turned %d degrees upright", ist.FileIndex,
+                        ist.Stream->index, degrees);
+        return;
+    }
+    if (!IsQuarterTurn(degrees))
+        EngineLogFormat(nullptr, llWarning,
+                        "Input stream #%d.%d is rotated by %d degrees; only quarter turns are made upright, "
+                        "the pictures stay as they are",
+                        ist.FileIndex, ist.Stream->index, degrees);
+    CopyDisplayMatrix(ist.Stream, ost.Stream);
+}
+
 void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     if (!ost.EncodingNeeded) {
         SetUpStreamCopy(run, ost);
@@ -201,8 +223,10 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     case AVMEDIA_TYPE_AUDIO:
         break;
     case AVMEDIA_TYPE_VIDEO:
+        ost.FitAspect = run.Job.Join;
         SetUpVideoOutput(ost);
         SetUpPassLog(ost);
+        KeepOrientation(run, ost);
         break;
     case AVMEDIA_TYPE_SUBTITLE:
         SetUpSubtitleOutput(ost);
@@ -214,6 +238,13 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     OpenEncoder(run, ost);
     if (ost.Kind() == AVMEDIA_TYPE_AUDIO) SetUpAudioOutput(ost);
     OpenBitstreamFilters(ost, ost.Encoder->time_base);
+}
+
+// The older form of the matrix came along with the stream's metadata.
+void ForgetRotateTags(TRunState& run) {
+    for (auto& ost : run.Outputs)
+        if (ost->EncodingNeeded && ost->Source && ost->Source->Rotation)
+            FFApi.av_dict_set(&ost->Stream->metadata, "rotate", nullptr, 0);
 }
 
 void WriteHeaders(TRunState& run) {
@@ -259,6 +290,7 @@ void SetUpRun(TRunState& run) {
     for (auto& ost : run.Outputs)
         SetUpCodec(run, *ost);
     ApplyMetadataMaps(run);
+    ForgetRotateTags(run);
     WriteHeaders(run);
     LogSdpOfRtpOutputs(run);
     LogStreamMapping(run);

@@ -33,6 +33,7 @@ struct TRunInputStream {
     bool AtStart = true; // until the first audio sync correction
     bool PastRecordingTime = false;
     bool MultipleFramesWarned = false;
+    int Rotation = 0; // clockwise quarter turn its pictures get on the way to an encoder (0: none)
     float Quality = 0;
     int64_t PicturesSeen = 0;
     std::chrono::steady_clock::time_point RateEmulationStart;
@@ -59,6 +60,10 @@ struct TRunOutputStream {
     TFramePtr TempPicture;
     int InWidth = 0, InHeight = 0;
     AVPixelFormat InPixFmt = AV_PIX_FMT_NONE;
+    // Pictures keep their shape inside the encoder's frame (black bars) instead of being stretched:
+    // the inputs of a join, and pictures turned upright.
+    bool FitAspect = false;
+    TFramePtr BlackPicture; // what an input of a join without pictures contributes
     std::vector<int64_t> ForcedKeyFrames; // encoder time-base units
     size_t NextForcedKeyFrame = 0;
     FILE* PassLog = nullptr;

@@ -109,6 +109,13 @@ void MakeBigFramePng(const std::string& out) {
     WriteAll(out, "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) + PngChunk("IEND", ""));
 }
 
+// quadrant.mp4 with a "rotate" tag (counter-clockwise), which the muxer writes as a display matrix.
+void Rotated(int degrees, const std::string& out) {
+    Ffmpeg("-i " + ShellQuote(Fixture("quadrant.mp4")) + " -c copy -metadata:s:v:0 rotate=" +
+               std::to_string(degrees) + " -f mp4",
+           out);
+}
+
 struct TFixtureRow {
     const char* Name;
     std::function<void(const std::string& out)> Make;
@@ -233,6 +240,19 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -f mp4",
                     o);
          }},
+        // Black with a white top-left quarter: any turn or flip of it shows.
+        {"quadrant.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i \"color=black:size=160x120:rate=25:duration=1,drawbox=x=0:y=0:w=80:h=60:"
+                    "color=white:t=fill\" -f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac "
+                    "-shortest -f mp4",
+                    o);
+         }},
+        // The same film with a display matrix (as phones write it) that turns it clockwise by 90,
+        // 180 or 270 degrees when shown; the muxer's "rotate" tag counts the other way round.
+        {"turn90.mp4", [](const std::string& o) { Rotated(270, o); }},
+        {"turn180.mp4", [](const std::string& o) { Rotated(180, o); }},
+        {"turn270.mp4", [](const std::string& o) { Rotated(90, o); }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(
