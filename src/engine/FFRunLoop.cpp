@@ -1,9 +1,11 @@
 #include "engine/FFRunLoop.h"
 
+#include "engine/FFAudioOut.h"
 #include "engine/FFLog.h"
 #include "engine/FFRunPacket.h"
 #include "engine/FFRunReport.h"
 #include "engine/FFRunSetup.h"
+#include "engine/FFVideoOut.h"
 
 #include <cmath>
 #include <thread>
@@ -55,18 +57,46 @@ bool FileSizeLimitReached(TRunState& run) {
     return pb && FFApi.avio_seek(pb, 0, SEEK_CUR) >= run.Options.LimitFileSize;
 }
 
-// End of the current input of a join: drain its decoders, shift the next input so the output
-// goes on where this one stopped, and map the output onto it. Answers false after the last input.
+// Where the current input of a join ends on the output's time line: the furthest any output
+// stream got; an input that fed no stream counts with its own duration.
+double JoinInputEndSec(const TRunState& run) {
+    double end = run.JoinStartSec;
+    bool fed = false;
+    for (auto& ost : run.Outputs) {
+        fed = fed || ost->Source;
+        const bool audio = ost->EncodingNeeded && ost->Kind() == AVMEDIA_TYPE_AUDIO;
+        end = std::max(end, audio ? AudioEndSec(*ost) : ost->OutputTime());
+    }
+    const AVFormatContext* ic = run.Job.Inputs[run.JoinIndex].Context.get();
+    if (!fed && ic->duration > 0) end = std::max(end, run.JoinStartSec + ic->duration / 1e6);
+    return end;
+}
+
+// The streams stay in step: every input contributes to each of them for its whole length, in
+// silence, or in black when it has no pictures for the stream.
+void FillJoinInput(TRunState& run, double endSec) {
+    for (auto& ost : run.Outputs) {
+        if (!ost->EncodingNeeded) continue;
+        if (ost->Kind() == AVMEDIA_TYPE_AUDIO) FillAudioUntil(run, *ost, endSec);
+        if (ost->Kind() == AVMEDIA_TYPE_VIDEO && !ost->Source) FillVideoUntil(run, *ost, endSec);
+    }
+}
+
+// End of the current input of a join: drain its decoders and filters, fill the streams it had
+// nothing for, shift the next input so the output goes on where this one stopped, and map the
+// output onto it. Answers false after the last input.
 bool NextJoinInput(TRunState& run) {
     const int current = run.JoinIndex;
     const bool last = current + 1 >= int(run.Inputs.size());
     for (auto& ist : run.Inputs[current].Streams)
-        if (ist->DecodingNeeded) ProcessPacket(run, *ist, nullptr, last);
-    if (last) return false;
-    double reached = 0;
+        if (ist->DecodingNeeded) ProcessPacket(run, *ist, nullptr, false);
     for (auto& ost : run.Outputs)
-        reached = std::max(reached, ost->OutputTime());
-    run.Job.Inputs[current + 1].TsOffsetUs += std::llrint(reached * 1000000);
+        if (ost->EncodingNeeded && ost->Kind() == AVMEDIA_TYPE_VIDEO) DrainVideoGraph(run, *ost);
+    const double end = JoinInputEndSec(run);
+    FillJoinInput(run, end);
+    if (last) return false;
+    run.Job.Inputs[current + 1].TsOffsetUs += std::llrint(end * 1000000);
+    run.JoinStartSec = end;
     run.JoinIndex = current + 1;
     MapJoinInput(run, run.JoinIndex);
     return true;

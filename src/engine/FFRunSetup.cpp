@@ -123,10 +123,16 @@ void MapExplicitly(TRunState& run) {
 
 void MapAutomatically(TRunState& run) {
     for (auto& ost : run.Outputs) {
-        // A join reads the first input first; the others are mapped when their turn comes.
-        const int onlyFile = run.Job.Join ? 0 : -1;
-        TRunInputStream* ist = BestInputStream(run, *ost, onlyFile, false);
-        if (!ist && !run.Job.Join) ist = BestInputStream(run, *ost, -1, true);
+        TRunInputStream* ist = nullptr;
+        if (run.Job.Join) {
+            // A join's stream is set up from the first input that has its kind; every input is
+            // mapped when its turn comes (MapJoinInput), and one without the kind is filled in.
+            for (int f = 0; f < int(run.Inputs.size()) && !ist; ++f)
+                ist = BestInputStream(run, *ost, f, false);
+        } else {
+            ist = BestInputStream(run, *ost, -1, false);
+            if (!ist) ist = BestInputStream(run, *ost, -1, true);
+        }
         if (!ist)
             RaiseRunError("Could not find input stream matching output stream #%d.%d (%s)", ost->FileIndex,
                           ost->Index, MediaKindName(ost->Kind()));
@@ -294,17 +300,29 @@ void SetUpRun(TRunState& run) {
     WriteHeaders(run);
     LogSdpOfRtpOutputs(run);
     LogStreamMapping(run);
+    // The streams were set up from the first input that has their kind; the first input feeds.
+    if (run.Job.Join) MapJoinInput(run, 0);
 }
 
 void MapJoinInput(TRunState& run, int inputIndex) {
+    std::vector<TRunInputStream*> before;
     for (auto& ost : run.Outputs) {
-        TRunInputStream* ist = BestInputStream(run, *ost, inputIndex, false);
-        ost->Source = ist;
-        ost->Sync = ist;
-        if (!ist) continue; // this input has nothing for the stream: the others go on
+        before.push_back(ost->Source);
+        ost->Source = ost->Sync = nullptr;
+    }
+    for (size_t i = 0; i < run.Outputs.size(); ++i) {
+        TRunOutputStream& ost = *run.Outputs[i];
+        TRunInputStream* ist = BestInputStream(run, ost, inputIndex, false);
+        ost.Source = ost.Sync = ist;
+        if (!ist) continue; // this input has nothing for the stream: it is filled in at its end
         ist->Discard = false;
-        ist->DecodingNeeded |= ost->EncodingNeeded;
+        ist->DecodingNeeded |= ost.EncodingNeeded;
         if (ist->DecodingNeeded) OpenDecoder(*ist, run.Job.CoderThreads);
+        if (ist == before[i] || !ost.EncodingNeeded) continue;
+        // Each input is fitted to the output: its pictures scaled, turned and converted, its
+        // samples resampled.
+        if (ost.Kind() == AVMEDIA_TYPE_VIDEO) PrepareVideoSource(ost);
+        if (ost.Kind() == AVMEDIA_TYPE_AUDIO) PrepareAudioSource(ost);
     }
 }
 

@@ -112,7 +112,8 @@ struct TRunState {
     TPacketPtr Packet;
     TFramePtr Decoded;
     TReadWatch Reads; // input reads the thread's interrupt check watches
-    int JoinIndex = 0; // input being read in a join
+    int JoinIndex = 0;         // input being read in a join
+    double JoinStartSec = 0.0; // where that input starts on the output's time line
     FILE* VStats = nullptr;
 
     int64_t VideoBytes = 0;

@@ -433,6 +433,7 @@ void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist,
                           ist.Stream->index, picture->width, picture->height, name ? name : "none");
         }
     }
+    if (!ost.GraphSource) MakeFilterGraph(ost); // drained at the end of an earlier input
     picture->pts = ist.CurTimeUs;
     if (FFApi.av_buffersrc_add_frame_flags(ost.GraphSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
         RaiseRunError("Error opening filters!");
@@ -445,8 +446,49 @@ void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist,
     }
 }
 
+void DrainVideoGraph(TRunState& run, TRunOutputStream& ost) {
+    if (!ost.Graph || !ost.Source || !ost.GraphSource) return;
+    // Filters that hold pictures back (the user's "vf") give them out at the end of their input.
+    if (FFApi.av_buffersrc_add_frame_flags(ost.GraphSource, nullptr, 0) >= 0)
+        while (FFApi.av_buffersink_get_frame(ost.GraphSink, ost.Filtered.get()) >= 0) {
+            if (ost.Filtered->pts != AV_NOPTS_VALUE) ost.Source->CurTimeUs = ost.Filtered->pts;
+            EncodePicture(run, ost, *ost.Source, ost.Filtered.get());
+            FFApi.av_frame_unref(ost.Filtered.get());
+        }
+    ost.GraphSource = nullptr; // the graph takes nothing after its end
+}
+
+void FillVideoUntil(TRunState& run, TRunOutputStream& ost, double endSec) {
+    AVCodecContext* enc = ost.Encoder;
+    const int64_t target = std::llrint(endSec / av_q2d(enc->time_base));
+    if (ost.SyncCounter >= target) return;
+    if (!ost.BlackPicture) {
+        AVFrame* black = WritablePicture(ost.BlackPicture, enc->width, enc->height, enc->pix_fmt);
+        if (!black) RaiseRunError("Cannot allocate temp picture, check pix fmt");
+        const AVPixFmtDescriptor* desc = FFApi.av_pix_fmt_desc_get(enc->pix_fmt);
+        const bool fullRange = enc->color_range == AVCOL_RANGE_JPEG ||
+                               (desc && std::strncmp(desc->name, "yuvj", 4) == 0);
+        ptrdiff_t lines[4];
+        for (int p = 0; p < 4; ++p)
+            lines[p] = black->linesize[p];
+        FFApi.av_image_fill_black(black->data, lines, enc->pix_fmt,
+                                  fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG, enc->width, enc->height);
+        black->sample_aspect_ratio = enc->sample_aspect_ratio;
+    }
+    AVFrame* black = ost.BlackPicture.get();
+    while (ost.SyncCounter < target && ost.FrameNumber < run.Options.MaxVideoFrames && !run.Stopping()) {
+        black->pts = ost.SyncCounter;
+        black->pict_type = AV_PICTURE_TYPE_NONE;
+        const AVFrame* picture = run.HookState->OutputWork() ? OutputHookPicture(run, ost, black) : black;
+        run.VideoBytes += EncodeAndWrite(run, ost, picture, "Video encoding failed");
+        ++ost.SyncCounter;
+        ++ost.FrameNumber;
+    }
+}
+
 void FlushVideoOutput(TRunState& run, TRunOutputStream& ost) {
     if (ost.EncoderFlushed) return;
+    DrainVideoGraph(run, ost);
     run.VideoBytes += EncodeAndWrite(run, ost, nullptr, "Video encoding failed");
 }
 

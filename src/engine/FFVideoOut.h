@@ -48,6 +48,10 @@ void SetUpPassLog(TRunOutputStream& ost);
 void DoVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture);
 // Pushes a decoded picture through the stream's filter graph and sends what comes out on.
 void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, AVFrame* picture);
+// End of the source's pictures: what the graph still holds is encoded.
+void DrainVideoGraph(TRunState& run, TRunOutputStream& ost);
+// Black pictures of the encoder's size up to endSec of output (a join input without pictures).
+void FillVideoUntil(TRunState& run, TRunOutputStream& ost, double endSec);
 // End of input: the encoder's delayed pictures.
 void FlushVideoOutput(TRunState& run, TRunOutputStream& ost);
 

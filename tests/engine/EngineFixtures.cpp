@@ -116,6 +116,19 @@ void Rotated(int degrees, const std::string& out) {
            out);
 }
 
+// One second of pictures and sound for the join tests: size, frame rate, sample rate and channels
+// vary by clip (an empty size: no pictures; a rate of 0: no sound).
+void JoinClip(const std::string& size, int rate, int sampleRate, int channels, const std::string& out) {
+    std::string args;
+    if (!size.empty())
+        args += "-f lavfi -i testsrc=size=" + size + ":rate=" + std::to_string(rate) + ":duration=1 ";
+    if (sampleRate)
+        args += "-f lavfi -i sine=frequency=440:duration=1:sample_rate=" + std::to_string(sampleRate) +
+                " -ac " + std::to_string(channels) + " ";
+    args += size.empty() ? "-c:a libmp3lame -f mp3" : "-c:v mpeg4 -c:a aac -f mp4";
+    Ffmpeg(args, out);
+}
+
 struct TFixtureRow {
     const char* Name;
     std::function<void(const std::string& out)> Make;
@@ -253,6 +266,13 @@ const std::vector<TFixtureRow>& FixtureTable() {
         {"turn90.mp4", [](const std::string& o) { Rotated(270, o); }},
         {"turn180.mp4", [](const std::string& o) { Rotated(180, o); }},
         {"turn270.mp4", [](const std::string& o) { Rotated(90, o); }},
+        {"j-base.mp4", [](const std::string& o) { JoinClip("160x120", 25, 44100, 1, o); }},
+        {"j-big.mp4", [](const std::string& o) { JoinClip("320x240", 25, 44100, 1, o); }},
+        {"j-30fps.mp4", [](const std::string& o) { JoinClip("160x120", 30, 44100, 1, o); }},
+        {"j-48k.mp4", [](const std::string& o) { JoinClip("160x120", 25, 48000, 1, o); }},
+        {"j-stereo.mp4", [](const std::string& o) { JoinClip("160x120", 25, 44100, 2, o); }},
+        {"j-silent.mp4", [](const std::string& o) { JoinClip("160x120", 25, 0, 0, o); }},
+        {"j-sound.mp3", [](const std::string& o) { JoinClip("", 0, 44100, 1, o); }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(

@@ -41,9 +41,10 @@ std::unique_ptr<TTranscodeJob> MakeCommandLineJob(const std::vector<std::string>
     return job;
 }
 
-std::string Quadrants(const std::string& file, const std::string& filter) {
+std::string Quadrants(const std::string& file, const std::string& filter, double atSec) {
     int status = 0;
-    std::string text = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(file) + " -frames:v 1 -vf " +
+    std::string text = RunCommand("ffmpeg -nostdin -v error -ss " + std::to_string(atSec) + " -i " +
+                                      ShellQuote(file) + " -frames:v 1 -vf " +
                                       (filter.empty() ? "" : filter + ",") +
                                       "scale=2:2:flags=area -f rawvideo -pix_fmt gray - | od -An -tu1",
                                   status);

@@ -29,6 +29,7 @@ std::unique_ptr<TTranscodeJob> MakeCommandLineJob(const std::vector<std::string>
 // 2 x 2 grey levels: "0 255 0 0" (top left, top right, bottom left,
 // bottom right) is a white top-right quarter. filter (a "crop=..." say) picks a
 // part of the picture first.
-std::string Quadrants(const std::string& file, const std::string& filter = std::string());
+// atSec: the picture shown at that time instead of the first.
+std::string Quadrants(const std::string& file, const std::string& filter = std::string(), double atSec = 0);
 
 } // namespace mw::test
