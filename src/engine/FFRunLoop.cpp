@@ -7,6 +7,7 @@
 #include "engine/FFRunSetup.h"
 #include "engine/FFVideoOut.h"
 
+#include <cinttypes>
 #include <cmath>
 #include <thread>
 
@@ -102,29 +103,41 @@ bool NextJoinInput(TRunState& run) {
     return true;
 }
 
+// The input's offset, then its stream's time scale ("itsscale").
 void ApplyOffset(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
     const TInputFile& input = run.Job.Inputs[ist.FileIndex];
     const int64_t offset = FFApi.av_rescale_q(input.TsOffsetUs, MicrosecondBase, ist.Stream->time_base);
     if (packet->pts != AV_NOPTS_VALUE) packet->pts += offset;
     if (packet->dts != AV_NOPTS_VALUE) packet->dts += offset;
+    const size_t index = static_cast<size_t>(ist.Stream->index);
+    const double scale = index < input.Streams.size() ? input.Streams[index].TimeScale : 1.0;
+    if (scale == 1.0 || !(scale > 0)) return;
+    auto scaled = [scale](int64_t ts) { return static_cast<int64_t>(std::llrint(static_cast<double>(ts) * scale)); };
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts = scaled(packet->pts);
+    if (packet->dts != AV_NOPTS_VALUE) packet->dts = scaled(packet->dts);
+    if (packet->duration > 0) packet->duration = scaled(packet->duration);
 }
 
-// Formats whose timestamps may jump (MPEG-TS and the like): a big jump moves the input's offset.
+// A jump between consecutive packets of a stream far beyond the threshold is a discontinuity:
+// the input's offset absorbs it. Formats made for jumps (MPEG-TS and the like) have them often;
+// in any other file a jump of hours would be filled with hours of copied pictures or silence.
 void FixDiscontinuity(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
     TInputFile& input = run.Job.Inputs[ist.FileIndex];
-    if (!(input.Context->iformat->flags & AVFMT_TS_DISCONT) || run.Options.CopyTimestamps) return;
+    const AVMediaType kind = ist.Stream->codecpar->codec_type;
+    // Subtitles and data come when they come: long pauses between them are normal.
+    if ((kind != AVMEDIA_TYPE_VIDEO && kind != AVMEDIA_TYPE_AUDIO) || run.Options.CopyTimestamps) return;
     if (packet->dts == AV_NOPTS_VALUE || ist.NextTimeUs == RunTimeNotSet) return;
     const int64_t deltaUs =
         FFApi.av_rescale_q(packet->dts, ist.Stream->time_base, MicrosecondBase) - ist.NextTimeUs;
-    // Jumps larger than the threshold move the input's offset.
     if (std::llabs(deltaUs) <= run.Options.DtsDeltaThresholdUs) return;
     input.TsOffsetUs -= deltaUs;
     const int64_t delta = FFApi.av_rescale_q(deltaUs, MicrosecondBase, ist.Stream->time_base);
     packet->dts -= delta;
     if (packet->pts != AV_NOPTS_VALUE) packet->pts -= delta;
-    if (run.Options.Verbosity > 2)
-        EngineLogFormat(nullptr, llVerbose, "timestamp discontinuity %d, new offset= %d", int(deltaUs),
-                        int(input.TsOffsetUs));
+    const bool expected = input.Context->iformat->flags & AVFMT_TS_DISCONT;
+    if (!expected || run.Options.Verbosity > 2)
+        EngineLogFormat(nullptr, llVerbose, "timestamp discontinuity %" PRId64 ", new offset= %" PRId64,
+                        deltaUs, input.TsOffsetUs);
 }
 
 bool PastRecordingTime(const TRunState& run, const TRunInputStream& ist, const AVPacket* packet) {

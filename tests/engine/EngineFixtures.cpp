@@ -273,6 +273,21 @@ const std::vector<TFixtureRow>& FixtureTable() {
         {"j-stereo.mp4", [](const std::string& o) { JoinClip("160x120", 25, 44100, 2, o); }},
         {"j-silent.mp4", [](const std::string& o) { JoinClip("160x120", 25, 0, 0, o); }},
         {"j-sound.mp3", [](const std::string& o) { JoinClip("", 0, 44100, 1, o); }},
+        // Pictures and sound whose timestamps jump ten hours ahead after the first second.
+        {"jump.mkv",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i sine=duration=3 "
+                    "-vf \"setpts=PTS+gte(T\\,1)*36000/TB\" -af \"asetpts=PTS+gte(T\\,1)*36000/TB\" "
+                    "-c:v libx264 -preset ultrafast -c:a aac -vsync passthrough -f matroska",
+                    o);
+         }},
+        // Stereo sound with a ten-minute gap after the first second.
+        {"gap.mka",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=duration=2 -ac 2 -af \"asetpts=PTS+gte(T\\,1)*600/TB\" -c:a pcm_s16le "
+                    "-f matroska",
+                    o);
+         }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(
