@@ -226,6 +226,7 @@ void RunMainLoop(TRunState& run) {
             if (run.Options.Shortest) break;
             continue;
         }
+        run.LastInputIndex = file;
         HandlePacket(run, file, packet);
         FFApi.av_packet_unref(packet);
         const auto now = std::chrono::steady_clock::now();

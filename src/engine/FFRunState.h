@@ -5,6 +5,7 @@
 #include "engine/FFRunInterrupt.h"
 #include "engine/FFRunTypes.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
@@ -53,6 +54,12 @@ struct TRunOutputStream {
     int64_t FrameNumber = 0; // pictures or packets sent
     int64_t LastDtsUs = 0;   // end of what was written (copy streams), for choosing the next input
     float Quality = 0;
+    // What the encoder tells of each coded picture: quantisers seen ("qphist") and the squared
+    // errors of its planes, of the last picture and summed ("psnr").
+    std::array<int64_t, 32> QpHistogram{};
+    std::array<double, 3> PictureError{};
+    std::array<double, 3> ErrorSum{};
+    int64_t CodedPictures = 0;
 
     // video
     bool Scaling = false;
@@ -113,6 +120,7 @@ struct TRunState {
     TFramePtr Decoded;
     TReadWatch Reads; // input reads the thread's interrupt check watches
     int JoinIndex = 0;         // input being read in a join
+    int LastInputIndex = 0;    // input the last packet came from
     double JoinStartSec = 0.0; // where that input starts on the output's time line
     FILE* VStats = nullptr;
 

@@ -161,6 +161,17 @@ TEST_F(TranscodeRun, StreamCopyOfH264StartsAtTheFirstKeyFrame) {
     }
 }
 
+// B-frames give the first packets negative decoding times; without "ss" none of them is held back.
+TEST_F(TranscodeRun, StreamCopyKeepsEveryPacketOfAFilmWithBFrames) {
+    for (const char* name : {"copy.mkv", "copy.mp4"}) {
+        SCOPED_TRACE(name);
+        auto job = MakeTestJob({Fixture("v.mp4")}, Out(name), {{"vcodec", "copy"}});
+        ASSERT_FALSE(Run(*job).Failed);
+        EXPECT_EQ(Probe(Out(name), "-count_packets", "stream=nb_read_packets"), "50");
+        EXPECT_NEAR(std::stod(Probe(Out(name), "", "format=duration")), 2.0, 0.05);
+    }
+}
+
 test::TOptionList SizeOptions(int width, int height) {
     test::TOptionList options = {{"vcodec", "mpeg4"}};
     if (width) options.push_back({"s", std::to_string(width) + "x" + std::to_string(height)});
