@@ -329,7 +329,12 @@ void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, con
         const int got =
             FFApi.swr_convert(ost.Resampler.get(), converted->extended_data, room,
                               const_cast<const uint8_t**>(decoded->extended_data), decoded->nb_samples);
-        if (got < 0) RaiseRunError("av_audio_convert() failed");
+        if (got < 0) {
+            // Only "xerror" makes a block that cannot be converted the end of the run.
+            if (options.ExitOnError) RaiseRunError("av_audio_convert() failed");
+            EngineLog(nullptr, llError, "av_audio_convert() failed");
+            return;
+        }
         converted->nb_samples = got;
         block = converted.get();
     }

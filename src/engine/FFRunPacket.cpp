@@ -94,7 +94,14 @@ int Decode(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
     if (error == AVERROR_EOF) return 0; // already drained
     if (error < 0) return -1;
     AVFrame* frame = run.Decoded.get();
+    int frames = 0;
     while ((error = FFApi.avcodec_receive_frame(dec, frame)) >= 0) {
+        // A packet holding several frames is worth a line (one per stream unless verbose).
+        const int verbosity = run.Options.Verbosity;
+        if (packet && ++frames == 2 && (verbosity > 1 || (verbosity > 0 && !ist.MultipleFramesWarned))) {
+            EngineLogFormat(nullptr, llError, "Multiple frames in a packet from stream %d", ist.Stream->index);
+            ist.MultipleFramesWarned = true;
+        }
         HandleFrame(run, ist, frame);
         FFApi.av_frame_unref(frame);
     }

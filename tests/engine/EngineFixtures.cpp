@@ -288,6 +288,11 @@ const std::vector<TFixtureRow>& FixtureTable() {
                     "-f matroska",
                     o);
          }},
+        // Blocks of IMA ADPCM, several to a packet: one packet decodes into several frames.
+        {"ima.wav",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=duration=1 -ac 2 -c:a adpcm_ima_wav -f wav", o);
+         }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(

@@ -97,6 +97,28 @@ TEST_F(RunDiagnostics, RtpOutputsLogTheirSessionDescription) {
     EXPECT_FALSE(quiet.LoggedPart("SDP:"));
 }
 
+// One line a stream, and every time for the verbose.
+TEST_F(RunDiagnostics, MultipleFramesInAPacketAreLoggedOncePerStream) {
+    const std::string text = "Multiple frames in a packet from stream 0";
+    for (const int verbosity : {0, 1, 2}) {
+        SCOPED_TRACE(verbosity);
+        test::TLogCapture log;
+        auto job = test::MakeTestJob({test::Fixture("ima.wav")}, FDir.Path() + "ima.mp2", {{"acodec", "mp2"}});
+        job->Options.Verbosity = verbosity;
+        TRunResult result;
+        RunJob(*job, {}, result);
+        ASSERT_FALSE(result.Failed) << result.ErrorText;
+        int lines = 0;
+        for (const auto& [level, line] : log.Lines)
+            lines += level == llError && line == text;
+        if (verbosity < 2) {
+            EXPECT_EQ(lines, verbosity);
+        } else {
+            EXPECT_GT(lines, 1);
+        }
+    }
+}
+
 // The progress report: the first video stream's counters (-1 without one, no quantiser for a
 // copy), the histogram and PSNR fields on request, and the input being read.
 TEST_F(RunDiagnostics, ProgressReportFields) {

@@ -5,7 +5,9 @@
 
 #include "../app/TempDir.h"
 #include "engine/FFAudioOut.h"
+#include "LogCapture.h"
 #include "engine/FFRun.h"
+#include "engine/FFRunSetup.h"
 #include "engine/FFVideoOut.h"
 
 #include <gtest/gtest.h>
@@ -357,6 +359,43 @@ TEST(AudioOutput, VolumeScalesAndClamps) {
     EXPECT_EQ(s[1], -32768);
     EXPECT_EQ(s[2], 200);
     EXPECT_EQ(s[3], -6);
+}
+
+// A block the resampler cannot convert is logged and dropped; with "xerror" it ends the run.
+TEST(AudioOutput, ABlockThatCannotBeConvertedIsDroppedUnlessXerror) {
+    test::LoadEngineLibraries();
+    for (const bool xerror : {false, true}) {
+        SCOPED_TRACE(xerror);
+        test::TTempDir dir;
+        test::TOptionList options = {{"acodec", "pcm_s16le"}};
+        if (xerror) options.push_back({"xerror", "1"});
+        auto job = MakeTestJob({Fixture("a.mp3")}, dir.Path() + "a.wav", options);
+        const TRunHooks hooks;
+        TRunState run(*job, hooks);
+        SetUpRun(run);
+        TRunOutputStream& ost = *run.Outputs[0];
+        ost.Resampler.reset(FFApi.swr_alloc()); // never initialised: every conversion fails
+        TFramePtr block(FFApi.av_frame_alloc());
+        block->format = ost.InSampleFmt;
+        block->sample_rate = ost.InSampleRate;
+        FFApi.av_channel_layout_copy(&block->ch_layout, &ost.InLayout);
+        block->nb_samples = 1152;
+        ASSERT_GE(FFApi.av_frame_get_buffer(block.get(), 0), 0);
+        test::TLogCapture log;
+        if (xerror) {
+            try {
+                DoAudioOut(run, ost, *ost.Source, block.get());
+                ADD_FAILURE() << "no error raised";
+            } catch (const TRunError& e) {
+                EXPECT_STREQ(e.what(), "av_audio_convert() failed");
+            }
+        } else {
+            EXPECT_NO_THROW(DoAudioOut(run, ost, *ost.Source, block.get()));
+            EXPECT_TRUE(log.Logged(llError, "av_audio_convert() failed"));
+            EXPECT_EQ(FFApi.av_audio_fifo_size(ost.Fifo.get()), 0);
+        }
+        ost.Resampler.reset();
+    }
 }
 
 TEST(VideoOutput, NearestAcceptedSize) {
