@@ -186,6 +186,23 @@ bool AnyWaiting(TRunState& run) {
     return waiting;
 }
 
+// Pictures or sound that could not be decoded at all are no output: the run fails with the
+// decoder's reason instead of writing a stream without a frame.
+void CheckEveryStreamDecoded(const TRunState& run) {
+    if (run.Stopping()) return;
+    for (auto& ost : run.Outputs) {
+        const TRunInputStream* ist = ost->Source;
+        const AVMediaType kind = ost->Kind();
+        if (!ost->EncodingNeeded || ost->FrameNumber > 0 || !ist || ist->FramesDecoded > 0 ||
+            ist->PacketsDecoded == 0 || (kind != AVMEDIA_TYPE_VIDEO && kind != AVMEDIA_TYPE_AUDIO))
+            continue;
+        // A decoder that swallows what it cannot read has said no more than that.
+        const int error = ist->LastDecodeError ? ist->LastDecodeError : AVERROR_INVALIDDATA;
+        RaiseRunError("Error while decoding stream #%d.%d (%s): %s", ist->FileIndex, ist->Stream->index,
+                      MediaKindName(kind), FFErrorText(error).c_str());
+    }
+}
+
 void DrainDecoders(TRunState& run) {
     for (auto& input : run.Inputs)
         for (auto& ist : input.Streams)
@@ -244,6 +261,7 @@ void RunMainLoop(TRunState& run) {
         DrainDecoders(run);
     }
     FlushRemainingEncoders(run);
+    CheckEveryStreamDecoded(run);
 }
 
 } // namespace mw

@@ -90,9 +90,13 @@ void HandleFrame(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
 
 int Decode(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
     AVCodecContext* dec = ist.Decoder.get();
+    if (packet) ++ist.PacketsDecoded;
     int error = FFApi.avcodec_send_packet(dec, packet);
     if (error == AVERROR_EOF) return 0; // already drained
-    if (error < 0) return -1;
+    if (error < 0) {
+        ist.LastDecodeError = error;
+        return -1;
+    }
     AVFrame* frame = run.Decoded.get();
     int frames = 0;
     while ((error = FFApi.avcodec_receive_frame(dec, frame)) >= 0) {
@@ -102,10 +106,13 @@ int Decode(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
             EngineLogFormat(nullptr, llError, "Multiple frames in a packet from stream %d", ist.Stream->index);
             ist.MultipleFramesWarned = true;
         }
+        ++ist.FramesDecoded;
         HandleFrame(run, ist, frame);
         FFApi.av_frame_unref(frame);
     }
-    return error == AVERROR(EAGAIN) || error == AVERROR_EOF ? 0 : -1;
+    if (error == AVERROR(EAGAIN) || error == AVERROR_EOF) return 0;
+    ist.LastDecodeError = error;
+    return -1;
 }
 
 void CopyPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {

@@ -35,6 +35,9 @@ struct TRunInputStream {
     bool PastRecordingTime = false;
     bool MultipleFramesWarned = false;
     int Rotation = 0; // clockwise quarter turn its pictures get on the way to an encoder (0: none)
+    int64_t PacketsDecoded = 0; // handed to the decoder
+    int64_t FramesDecoded = 0;
+    int LastDecodeError = 0; // the decoder's last refusal (a library error code), 0 none
     float Quality = 0;
     int64_t PicturesSeen = 0;
     std::chrono::steady_clock::time_point RateEmulationStart;

@@ -293,6 +293,13 @@ const std::vector<TFixtureRow>& FixtureTable() {
          [](const std::string& o) {
              Ffmpeg("-f lavfi -i sine=duration=1 -ac 2 -c:a adpcm_ima_wav -f wav", o);
          }},
+        // Sound with pictures whose every packet is noise: no picture can be decoded.
+        {"badvideo.avi",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i sine=duration=2 -c:v mjpeg "
+                    "-bsf:v noise=amount=2 -c:a pcm_s16le -shortest -f avi",
+                    o);
+         }},
         {"interlaced.avi",
          [](const std::string& o) {
              Ffmpeg(

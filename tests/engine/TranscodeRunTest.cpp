@@ -238,6 +238,32 @@ TEST_F(TranscodeRun, FilmWinsOverItsCoverPicture) {
     EXPECT_EQ(Probe(Out("film.avi"), "-select_streams v:0", "stream=width,height,nb_frames"), "160\n120\n25");
 }
 
+// Pictures that cannot be decoded at all: the sound still converts into a sound format; a video
+// format fails with the decoder's reason instead of getting a video stream without a picture.
+TEST_F(TranscodeRun, UndecodablePicturesFailOnlyAVideoFormat) {
+    struct TCase {
+        const char* Output;
+        test::TOptionList Options;
+        const char* Error;
+    };
+    const TCase cases[] = {
+        {"sound.mp3", {{"vn", ""}, {"acodec", "libmp3lame"}}, ""},
+        {"film.avi",
+         {{"vcodec", "mpeg4"}, {"acodec", "mp2"}},
+         "Error while decoding stream #0.0 (Video): Invalid data found when processing input"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Output);
+        auto job = MakeTestJob({Fixture("badvideo.avi")}, Out(c.Output), c.Options);
+        const TRunResult result = Run(*job);
+        EXPECT_EQ(result.ErrorText, c.Error);
+        EXPECT_EQ(result.Failed, *c.Error != 0);
+        if (!result.Failed) {
+            EXPECT_NEAR(std::stod(Probe(Out(c.Output), "", "format=duration")), 2.0, 0.1);
+        }
+    }
+}
+
 TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
     for (const char* name : {"corrupted.avi", "truncated.avi"}) {
         SCOPED_TRACE(name);
