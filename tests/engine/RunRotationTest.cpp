@@ -8,6 +8,7 @@
 #include "../app/TempDir.h"
 #include "engine/FFDecode.h"
 #include "engine/FFRun.h"
+#include "engine/FFVideoOut.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,33 @@ TEST_F(RunRotation, ProbeThumbnailIsUpright) {
         TBitmap full;
         ASSERT_TRUE(decoder.GetBitmap(full));
         EXPECT_EQ(full.Width(), c.Rotation % 180 ? 120 : 160);
+    }
+}
+
+TEST(PictureFit, KeepsTheShapeInsideTheFrame) {
+    struct TCase {
+        int SrcW, SrcH;
+        AVRational SrcSar;
+        int W, H;
+        AVRational Sar;
+        TPictureFit Fit;
+    };
+    const TCase cases[] = {
+        {120, 160, {1, 1}, 160, 120, {1, 1}, {90, 120, 34, 0}},    // portrait in landscape: pillars
+        {320, 240, {1, 1}, 240, 320, {1, 1}, {240, 180, 0, 70}},   // landscape in portrait: bars
+        {320, 240, {1, 1}, 160, 120, {1, 1}, {160, 120, 0, 0}},    // same shape: the whole frame
+        {640, 480, {1, 1}, 640, 420, {7, 8}, {640, 420, 0, 0}},    // same shape through the aspect
+        {720, 576, {16, 15}, 320, 240, {0, 0}, {320, 240, 0, 0}},  // within 1 %: no bars
+        {1920, 1080, {1, 1}, 320, 240, {1, 1}, {320, 180, 0, 30}}, // wide film in a 4:3 frame
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.SrcW) + "x" + std::to_string(c.SrcH) + " in " + std::to_string(c.W) +
+                     "x" + std::to_string(c.H));
+        const TPictureFit fit = FitPictureInside(c.SrcW, c.SrcH, c.SrcSar, c.W, c.H, c.Sar, 2, 2);
+        EXPECT_EQ(fit.Width, c.Fit.Width);
+        EXPECT_EQ(fit.Height, c.Fit.Height);
+        EXPECT_EQ(fit.X, c.Fit.X);
+        EXPECT_EQ(fit.Y, c.Fit.Y);
     }
 }
 
