@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace mw {
 namespace {
@@ -41,16 +44,19 @@ class RunTiming : public ::testing::Test {
         return std::stod(test::ProbeValue(file, "", "format=duration"));
     }
     // Runs the job and answers how much the peak memory grew meanwhile (kB). A run that grows past
-    // limitKb is stopped, so that a fault fails the test instead of the machine.
+    // limitKb is stopped by a watcher, so that a fault fails the test instead of the machine.
     int64_t RunMeasured(TTranscodeJob& job, int64_t limitKb, TRunResult& result) {
         ResetPeak();
         const int64_t base = PeakKb();
-        TRunHooks hooks;
-        hooks.ProgressPeriodUs = 100000;
-        hooks.OnProgress = [&](const TRunProgress&) {
-            if (PeakKb() - base > limitKb) job.StopRequested = true;
-        };
-        RunJob(job, hooks, result);
+        std::atomic<bool> done{false};
+        std::thread watcher([&] {
+            while (!done && PeakKb() - base <= limitKb)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            job.StopRequested = true;
+        });
+        RunJob(job, {}, result);
+        done = true;
+        watcher.join();
         return PeakKb() - base;
     }
     test::TTempDir FDir;
