@@ -36,6 +36,16 @@ bool ResetPeak() {
     return clear.good();
 }
 
+// Under AddressSanitizer freed blocks wait in its quarantine, so the peak says nothing about what
+// the run holds; the guard against a runaway run still counts, with room for the quarantine.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool PeakIsMeaningful = false;
+constexpr int64_t QuarantineKb = 512 * 1024;
+#else
+constexpr bool PeakIsMeaningful = true;
+constexpr int64_t QuarantineKb = 0;
+#endif
+
 class RunTiming : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { test::LoadEngineLibraries(); }
@@ -50,7 +60,7 @@ class RunTiming : public ::testing::Test {
         const int64_t base = PeakKb();
         std::atomic<bool> done{false};
         std::thread watcher([&] {
-            while (!done && PeakKb() - base <= limitKb)
+            while (!done && PeakKb() - base <= limitKb + QuarantineKb)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             job.StopRequested = true;
         });
@@ -70,7 +80,9 @@ TEST_F(RunTiming, TenHourJumpIsTakenOutWithOneLogLine) {
     const int64_t grownKb = RunMeasured(*job, 256 * 1024, result);
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_TRUE(result.Finished);
-    EXPECT_LT(grownKb, 64 * 1024);
+    if (PeakIsMeaningful) {
+        EXPECT_LT(grownKb, 64 * 1024);
+    }
     EXPECT_NEAR(Seconds(Out("jump.mpg")), 3.0, 0.2);
     int lines = 0;
     for (const auto& [level, text] : log.Lines)
@@ -88,7 +100,9 @@ TEST_F(RunTiming, SilenceForAGapIsWrittenAsItIsMade) {
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_TRUE(result.Finished);
     // The gap alone is 106 MB of samples.
-    EXPECT_LT(grownKb, 48 * 1024);
+    if (PeakIsMeaningful) {
+        EXPECT_LT(grownKb, 48 * 1024);
+    }
     EXPECT_NEAR(Seconds(Out("gap.wav")), 602.0, 0.2);
 }
 
