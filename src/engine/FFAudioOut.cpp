@@ -115,7 +115,8 @@ void DrainResampler(TRunOutputStream& ost) {
     TFramePtr rest;
     PrepareEncoderFrame(rest, enc, room);
     const int got = FFApi.swr_convert(ost.Resampler.get(), rest->extended_data, room, nullptr, 0);
-    if (got > 0) FFApi.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(rest->extended_data), got);
+    if (got > 0)
+        FFApi.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(rest->extended_data), got);
 }
 
 bool EncoderTakesAnyFrameSize(const AVCodecContext* enc) {

@@ -120,8 +120,9 @@ class TFFDecoder : public TCustomDecoder {
     bool DecodeVideoFrame(int streamIndex = -1);
     // The picture as a bitmap, turned upright when its stream is rotated by a quarter turn.
     bool GetBitmap(TBitmap& bitmap);
-    // The picture (upright, as GetBitmap) scaled straight into a bitmap that fits maxWidth x maxHeight (aspect kept, never
-    // enlarged), without a full-size copy. On failure a black bitmap of that box and the error.
+    // The picture (upright, as GetBitmap) scaled straight into a bitmap that fits maxWidth x maxHeight
+    // (aspect kept, never enlarged), without a full-size copy. On failure a black bitmap of that box and the
+    // error.
     bool GetThumbnail(TBitmap& bitmap, int maxWidth, int maxHeight);
 
     // Largest picture (width x height) the decoder accepts, also while the streams are read on

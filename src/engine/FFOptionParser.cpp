@@ -1,9 +1,9 @@
 #include "engine/FFOptionParser.h"
 
+#include "engine/FFEntries.h"
 #include "engine/FFJob.h"
 #include "engine/FFLog.h"
 #include "engine/FFOptionTable.h"
-#include "engine/FFEntries.h"
 
 namespace mw {
 

@@ -112,7 +112,9 @@ void ApplyOffset(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
     const size_t index = static_cast<size_t>(ist.Stream->index);
     const double scale = index < input.Streams.size() ? input.Streams[index].TimeScale : 1.0;
     if (scale == 1.0 || !(scale > 0)) return;
-    auto scaled = [scale](int64_t ts) { return static_cast<int64_t>(std::llrint(static_cast<double>(ts) * scale)); };
+    auto scaled = [scale](int64_t ts) {
+        return static_cast<int64_t>(std::llrint(static_cast<double>(ts) * scale));
+    };
     if (packet->pts != AV_NOPTS_VALUE) packet->pts = scaled(packet->pts);
     if (packet->dts != AV_NOPTS_VALUE) packet->dts = scaled(packet->dts);
     if (packet->duration > 0) packet->duration = scaled(packet->duration);

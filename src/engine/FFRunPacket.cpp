@@ -103,7 +103,8 @@ int Decode(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
         // A packet holding several frames is worth a line (one per stream unless verbose).
         const int verbosity = run.Options.Verbosity;
         if (packet && ++frames == 2 && (verbosity > 1 || (verbosity > 0 && !ist.MultipleFramesWarned))) {
-            EngineLogFormat(nullptr, llError, "Multiple frames in a packet from stream %d", ist.Stream->index);
+            EngineLogFormat(nullptr, llError, "Multiple frames in a packet from stream %d",
+                            ist.Stream->index);
             ist.MultipleFramesWarned = true;
         }
         ++ist.FramesDecoded;

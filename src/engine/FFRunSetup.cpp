@@ -25,7 +25,8 @@ void BuildInputTables(TRunState& run) {
             ist->CurTimeUs = 0;
             ist->RateEmulationStart = now;
             const TInputFile& input = run.Job.Inputs[f];
-            if (s < input.Streams.size() && input.AutoRotate && IsQuarterTurn(input.Streams[s].RotationDegrees))
+            if (s < input.Streams.size() && input.AutoRotate &&
+                IsQuarterTurn(input.Streams[s].RotationDegrees))
                 ist->Rotation = input.Streams[s].RotationDegrees;
             state.Streams.push_back(std::move(ist));
         }

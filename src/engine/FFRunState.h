@@ -34,7 +34,7 @@ struct TRunInputStream {
     bool AtStart = true; // until the first audio sync correction
     bool PastRecordingTime = false;
     bool MultipleFramesWarned = false;
-    int Rotation = 0; // clockwise quarter turn its pictures get on the way to an encoder (0: none)
+    int Rotation = 0;           // clockwise quarter turn its pictures get on the way to an encoder (0: none)
     int64_t PacketsDecoded = 0; // handed to the decoder
     int64_t FramesDecoded = 0;
     int LastDecodeError = 0; // the decoder's last refusal (a library error code), 0 none
@@ -73,7 +73,7 @@ struct TRunOutputStream {
     // Pictures keep their shape inside the encoder's frame (black bars) instead of being stretched:
     // the inputs of a join, and pictures turned upright.
     bool FitAspect = false;
-    TFramePtr BlackPicture; // what an input of a join without pictures contributes
+    TFramePtr BlackPicture;               // what an input of a join without pictures contributes
     std::vector<int64_t> ForcedKeyFrames; // encoder time-base units
     size_t NextForcedKeyFrame = 0;
     FILE* PassLog = nullptr;

@@ -309,7 +309,8 @@ void PrepareVideoSource(TRunOutputStream& ost) {
     ost.Graph.reset();
     ost.GraphSource = ost.GraphSink = nullptr;
     // Turning, fitting with bars and the user's filters need a graph; plain scaling does not.
-    const TUpright upright = UprightOf(dec->width, dec->height, dec->sample_aspect_ratio, ost.Source->Rotation);
+    const TUpright upright =
+        UprightOf(dec->width, dec->height, dec->sample_aspect_ratio, ost.Source->Rotation);
     const TPictureFit fit = FitPictureInside(upright.Width, upright.Height, upright.Sar, enc->width,
                                              enc->height, enc->sample_aspect_ratio, 1, 1);
     const bool bars = ost.FitAspect && (fit.Width != enc->width || fit.Height != enc->height);
@@ -466,8 +467,8 @@ void FillVideoUntil(TRunState& run, TRunOutputStream& ost, double endSec) {
         AVFrame* black = WritablePicture(ost.BlackPicture, enc->width, enc->height, enc->pix_fmt);
         if (!black) RaiseRunError("Cannot allocate temp picture, check pix fmt");
         const AVPixFmtDescriptor* desc = FFApi.av_pix_fmt_desc_get(enc->pix_fmt);
-        const bool fullRange = enc->color_range == AVCOL_RANGE_JPEG ||
-                               (desc && std::strncmp(desc->name, "yuvj", 4) == 0);
+        const bool fullRange =
+            enc->color_range == AVCOL_RANGE_JPEG || (desc && std::strncmp(desc->name, "yuvj", 4) == 0);
         ptrdiff_t lines[4];
         for (int p = 0; p < 4; ++p)
             lines[p] = black->linesize[p];

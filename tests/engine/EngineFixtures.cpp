@@ -111,8 +111,8 @@ void MakeBigFramePng(const std::string& out) {
 
 // quadrant.mp4 with a "rotate" tag (counter-clockwise), which the muxer writes as a display matrix.
 void Rotated(int degrees, const std::string& out) {
-    Ffmpeg("-i " + ShellQuote(Fixture("quadrant.mp4")) + " -c copy -metadata:s:v:0 rotate=" +
-               std::to_string(degrees) + " -f mp4",
+    Ffmpeg("-i " + ShellQuote(Fixture("quadrant.mp4")) +
+               " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) + " -f mp4",
            out);
 }
 
@@ -296,9 +296,10 @@ const std::vector<TFixtureRow>& FixtureTable() {
         // Sound with pictures whose every packet is noise: no picture can be decoded.
         {"badvideo.avi",
          [](const std::string& o) {
-             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i sine=duration=2 -c:v mjpeg "
-                    "-bsf:v noise=amount=2 -c:a pcm_s16le -shortest -f avi",
-                    o);
+             Ffmpeg(
+                 "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i sine=duration=2 -c:v mjpeg "
+                 "-bsf:v noise=amount=2 -c:a pcm_s16le -shortest -f avi",
+                 o);
          }},
         {"interlaced.avi",
          [](const std::string& o) {

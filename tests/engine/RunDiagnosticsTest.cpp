@@ -103,7 +103,8 @@ TEST_F(RunDiagnostics, MultipleFramesInAPacketAreLoggedOncePerStream) {
     for (const int verbosity : {0, 1, 2}) {
         SCOPED_TRACE(verbosity);
         test::TLogCapture log;
-        auto job = test::MakeTestJob({test::Fixture("ima.wav")}, FDir.Path() + "ima.mp2", {{"acodec", "mp2"}});
+        auto job =
+            test::MakeTestJob({test::Fixture("ima.wav")}, FDir.Path() + "ima.mp2", {{"acodec", "mp2"}});
         job->Options.Verbosity = verbosity;
         TRunResult result;
         RunJob(*job, {}, result);
@@ -133,7 +134,13 @@ TEST_F(RunDiagnostics, ProgressReportFields) {
     };
     const TCase cases[] = {
         {{test::Fixture("a.mp3")}, "a.mp2", {{"acodec", "mp2"}}, -1, -1, R"(size= +\d+kB time=.*)", {0}},
-        {{test::Fixture("v.mp4")}, "copy.mkv", {{"vcodec", "copy"}}, 50, -1, R"(frame= +50 fps= *\d+ q=-1\.0 L.*)", {0}},
+        {{test::Fixture("v.mp4")},
+         "copy.mkv",
+         {{"vcodec", "copy"}},
+         50,
+         -1,
+         R"(frame= +50 fps= *\d+ q=-1\.0 L.*)",
+         {0}},
         {{test::Fixture("v.mp4")},
          "stats.avi",
          {{"vcodec", "mpeg4"}, {"qphist", "1"}, {"psnr", "1"}},
@@ -178,8 +185,10 @@ TEST_F(RunDiagnostics, ProgressReportFields) {
         for (const TRunProgress& p : reports) {
             if (!p.Final) files.insert(p.InputIndex);
             // No rate before a second has passed: never more pictures a second than pictures.
-            if (c.Frame < 0) EXPECT_EQ(p.Fps, -1);
-            else EXPECT_LE(p.Fps, std::max(p.Frame, 0));
+            if (c.Frame < 0)
+                EXPECT_EQ(p.Fps, -1);
+            else
+                EXPECT_LE(p.Fps, std::max(p.Frame, 0));
         }
         EXPECT_EQ(files, c.Files);
     }

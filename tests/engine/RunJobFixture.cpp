@@ -43,11 +43,11 @@ std::unique_ptr<TTranscodeJob> MakeCommandLineJob(const std::vector<std::string>
 
 std::string Quadrants(const std::string& file, const std::string& filter, double atSec) {
     int status = 0;
-    std::string text = RunCommand("ffmpeg -nostdin -v error -ss " + std::to_string(atSec) + " -i " +
-                                      ShellQuote(file) + " -frames:v 1 -vf " +
-                                      (filter.empty() ? "" : filter + ",") +
-                                      "scale=2:2:flags=area -f rawvideo -pix_fmt gray - | od -An -tu1",
-                                  status);
+    std::string text =
+        RunCommand("ffmpeg -nostdin -v error -ss " + std::to_string(atSec) + " -i " + ShellQuote(file) +
+                       " -frames:v 1 -vf " + (filter.empty() ? "" : filter + ",") +
+                       "scale=2:2:flags=area -f rawvideo -pix_fmt gray - | od -An -tu1",
+                   status);
     // od pads its columns; one space between values is enough to compare.
     std::string out;
     for (const char c : text)

@@ -48,18 +48,24 @@ std::vector<std::string> Fixtures(const std::vector<const char*>& names) {
 }
 
 std::string Named(const std::vector<const char*>& names) {
-    return std::accumulate(names.begin(), names.end(), std::string(),
-                           [](const std::string& a, const char* b) { return a + (a.empty() ? "" : "+") + b; });
+    return std::accumulate(
+        names.begin(), names.end(), std::string(),
+        [](const std::string& a, const char* b) { return a + (a.empty() ? "" : "+") + b; });
 }
 
 TEST_F(RunJoin, EveryInputIsFittedToTheOutputInAnyOrder) {
     const std::vector<std::vector<const char*>> joins = {
-        {"j-base.mp4", "j-big.mp4"},   {"j-big.mp4", "j-base.mp4"},                    // sizes
-        {"j-base.mp4", "j-30fps.mp4"}, {"j-30fps.mp4", "j-base.mp4"},                  // frame rates
-        {"j-base.mp4", "j-48k.mp4"},   {"j-48k.mp4", "j-base.mp4"},                    // sample rates
-        {"j-base.mp4", "j-stereo.mp4"}, {"j-stereo.mp4", "j-base.mp4"},                // channels
-        {"j-base.mp4", "j-silent.mp4", "j-base.mp4"},                                  // no sound
-        {"j-base.mp4", "turn90.mp4"},  {"turn90.mp4", "j-base.mp4"},                   // turned
+        {"j-base.mp4", "j-big.mp4"},
+        {"j-big.mp4", "j-base.mp4"}, // sizes
+        {"j-base.mp4", "j-30fps.mp4"},
+        {"j-30fps.mp4", "j-base.mp4"}, // frame rates
+        {"j-base.mp4", "j-48k.mp4"},
+        {"j-48k.mp4", "j-base.mp4"}, // sample rates
+        {"j-base.mp4", "j-stereo.mp4"},
+        {"j-stereo.mp4", "j-base.mp4"},               // channels
+        {"j-base.mp4", "j-silent.mp4", "j-base.mp4"}, // no sound
+        {"j-base.mp4", "turn90.mp4"},
+        {"turn90.mp4", "j-base.mp4"}, // turned
     };
     for (const auto& names : joins) {
         const std::string name = Named(names);
@@ -84,9 +90,8 @@ TEST_F(RunJoin, EveryInputIsFittedToTheOutputInAnyOrder) {
 // A turned clip keeps its shape between bars in a landscape join, and the other way round.
 TEST_F(RunJoin, TurnedAndLandscapeClipsKeepTheirShape) {
     const std::string out = FDir.Path() + "shapes.avi";
-    const TRunResult result =
-        Join(Fixtures({"quadrant.mp4", "turn90.mp4"}), out,
-             {{"vcodec", "mpeg4"}, {"an", ""}, {"s", "160x120"}, {"aspect", "4:3"}});
+    const TRunResult result = Join(Fixtures({"quadrant.mp4", "turn90.mp4"}), out,
+                                   {{"vcodec", "mpeg4"}, {"an", ""}, {"s", "160x120"}, {"aspect", "4:3"}});
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_EQ(test::ProbeValue(out, "-select_streams v:0", "stream=width,height"), "160\n120");
     // First the landscape clip fills the frame; then the 3:4 picture is 90 pixels wide, from x = 34.
@@ -104,10 +109,18 @@ TEST_F(RunJoin, OutputHasEveryKindAnyInputHas) {
         const char* Kinds;
     };
     const TCase cases[] = {
-        {{"j-sound.mp3", "j-base.mp4"}, "sound-first.mp4", {{"vcodec", "mpeg4"}, {"acodec", "aac"}}, "video\naudio"},
-        {{"j-silent.mp4", "j-sound.mp3"}, "silent-first.mp4", {{"vcodec", "mpeg4"}, {"acodec", "aac"}},
+        {{"j-sound.mp3", "j-base.mp4"},
+         "sound-first.mp4",
+         {{"vcodec", "mpeg4"}, {"acodec", "aac"}},
          "video\naudio"},
-        {{"j-silent.mp4", "j-sound.mp3"}, "silent-first.mp3", {{"acodec", "libmp3lame"}, {"vn", ""}}, "audio"},
+        {{"j-silent.mp4", "j-sound.mp3"},
+         "silent-first.mp4",
+         {{"vcodec", "mpeg4"}, {"acodec", "aac"}},
+         "video\naudio"},
+        {{"j-silent.mp4", "j-sound.mp3"},
+         "silent-first.mp3",
+         {{"acodec", "libmp3lame"}, {"vn", ""}},
+         "audio"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Output);

@@ -115,8 +115,8 @@ TEST_F(RunRotation, ProbeThumbnailIsUpright) {
     struct TCase {
         const char* Input;
         int Rotation;
-        int Width, Height;     // the thumbnail in a 128 x 88 box
-        int WhiteX, WhiteY;    // a pixel inside the white quarter
+        int Width, Height;  // the thumbnail in a 128 x 88 box
+        int WhiteX, WhiteY; // a pixel inside the white quarter
     };
     const TCase cases[] = {
         {"quadrant.mp4", 0, 117, 88, 10, 10},

@@ -93,8 +93,9 @@ TEST_F(RunTiming, TenHourJumpIsTakenOutWithOneLogLine) {
 // With the jump kept (a threshold above it) and the audio sync method filling gaps, ten minutes of
 // silence are encoded as they are made, not gathered first.
 TEST_F(RunTiming, SilenceForAGapIsWrittenAsItIsMade) {
-    auto job = test::MakeTestJob({Fixture("gap.mka")}, Out("gap.wav"),
-                                 {{"acodec", "pcm_s16le"}, {"async", "1"}, {"dts_delta_threshold", "100000"}});
+    auto job =
+        test::MakeTestJob({Fixture("gap.mka")}, Out("gap.wav"),
+                          {{"acodec", "pcm_s16le"}, {"async", "1"}, {"dts_delta_threshold", "100000"}});
     TRunResult result;
     const int64_t grownKb = RunMeasured(*job, 512 * 1024, result);
     ASSERT_FALSE(result.Failed) << result.ErrorText;

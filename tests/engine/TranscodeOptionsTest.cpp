@@ -181,8 +181,10 @@ TEST_F(TranscodeOptionsTest, ProfileAndPresetReachTheEncoderQuietly) {
         TCodecContextPtr video(FFApi.avcodec_alloc_context3(x264));
         TCodecContextPtr audio(FFApi.avcodec_alloc_context3(FFApi.avcodec_find_encoder_by_name("aac")));
         std::string error;
-        job.Options.Generic.ApplyToCodec(video.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM, &error);
-        job.Options.Generic.ApplyToCodec(audio.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM, &error);
+        job.Options.Generic.ApplyToCodec(video.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM,
+                                         &error);
+        job.Options.Generic.ApplyToCodec(audio.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM,
+                                         &error);
         EXPECT_EQ(error, "");
         uint8_t* text = nullptr;
         ASSERT_GE(FFApi.av_opt_get(video->priv_data, c.Option, 0, &text), 0);

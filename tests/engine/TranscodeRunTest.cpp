@@ -4,8 +4,8 @@
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
-#include "engine/FFAudioOut.h"
 #include "LogCapture.h"
+#include "engine/FFAudioOut.h"
 #include "engine/FFRun.h"
 #include "engine/FFRunSetup.h"
 #include "engine/FFVideoOut.h"
