@@ -4,6 +4,7 @@
 #include "engine/FFUtils.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace mw {
 
@@ -34,7 +35,9 @@ TSourceFile SourceFileFromProbe(TFFDecoder& decoder) {
         row.DimensionLine = "Audio Encoder: " + audio.CodecName;
     } else {
         row.BitrateLine = "Bit rate: " + BitRateText(video.BitRate);
-        row.DimensionLine = FormatText("Dimension: %d x %d", video.Width, video.Height);
+        const bool across = video.Rotation == 90 || video.Rotation == 270;
+        row.DimensionLine = FormatText("Dimension: %d x %d", across ? video.Height : video.Width,
+                                       across ? video.Width : video.Height);
     }
     row.FileSize = decoder.FileSize();
     row.VideoEncoder = "Video encoder: " + video.CodecName;
@@ -45,9 +48,14 @@ TSourceFile SourceFileFromProbe(TFFDecoder& decoder) {
     const double frameRate =
         video.FrameRateDen > 0 ? static_cast<double>(video.FrameRateNum) / video.FrameRateDen : 0.0;
     row.FrameRate = "Frame rate: " + FormatText("%.2f", frameRate);
+    // The size as the picture is seen: a phone clip stored sideways is shown upright.
     row.Width = video.Width;
     row.Height = video.Height;
     row.AspectRatio = video.DisplayAspectRatio;
+    if (video.Rotation == 90 || video.Rotation == 270) {
+        std::swap(row.Width, row.Height);
+        if (row.AspectRatio > 0) row.AspectRatio = 1.0f / row.AspectRatio;
+    }
     return row;
 }
 

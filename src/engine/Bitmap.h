@@ -28,4 +28,7 @@ class TBitmap {
     std::vector<uint8_t> FData;
 };
 
+// The bitmap turned clockwise by 90, 180 or 270 degrees (any other angle: a copy).
+TBitmap RotatedBitmap(const TBitmap& bitmap, int degrees);
+
 } // namespace mw

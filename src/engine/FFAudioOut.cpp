@@ -87,10 +87,13 @@ void PrepareEncoderFrame(TFramePtr& frame, const AVCodecContext* enc, int sample
     if (FFApi.av_frame_get_buffer(frame.get(), 0) < 0) RaiseRunError("Out of memory in do_audio_out");
 }
 
-void WriteSilence(TRunOutputStream& ost, int64_t samples) {
+void EncodeWholeFrames(TRunState& run, TRunOutputStream& ost);
+
+// Silence is encoded as it is made: a long gap must not wait in the FIFO.
+void WriteSilence(TRunState& run, TRunOutputStream& ost, int64_t samples) {
     const AVCodecContext* enc = ost.Encoder;
     TFramePtr silence;
-    while (samples > 0) {
+    while (samples > 0 && !run.Stopping()) {
         const int n = static_cast<int>(std::min<int64_t>(samples, 4096));
         PrepareEncoderFrame(silence, enc, n);
         FFApi.av_samples_set_silence(silence->extended_data, 0, n, enc->ch_layout.nb_channels,
@@ -98,8 +101,22 @@ void WriteSilence(TRunOutputStream& ost, int64_t samples) {
         if (FFApi.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(silence->extended_data), n) <
             n)
             RaiseRunError("av_fifo_realloc2() failed");
+        EncodeWholeFrames(run, ost);
         samples -= n;
     }
+}
+
+// Samples the resampler still holds (its filter delay) go to the FIFO.
+void DrainResampler(TRunOutputStream& ost) {
+    if (!ost.Resampler) return;
+    const AVCodecContext* enc = ost.Encoder;
+    const int room = FFApi.swr_get_out_samples(ost.Resampler.get(), 0);
+    if (room <= 0) return;
+    TFramePtr rest;
+    PrepareEncoderFrame(rest, enc, room);
+    const int got = FFApi.swr_convert(ost.Resampler.get(), rest->extended_data, room, nullptr, 0);
+    if (got > 0)
+        FFApi.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(rest->extended_data), got);
 }
 
 bool EncoderTakesAnyFrameSize(const AVCodecContext* enc) {
@@ -239,14 +256,34 @@ TAudioSyncStep DecideAudioSync(const TAudioSyncInput& in) {
 }
 
 void SetUpAudioOutput(TRunOutputStream& ost) {
-    const AVCodecContext* dec = ost.Source->Decoder.get();
     const AVCodecContext* enc = ost.Encoder;
-    ost.InSampleRate = dec->sample_rate;
-    ost.InSampleFmt = dec->sample_fmt;
-    FFApi.av_channel_layout_copy(&ost.InLayout, &dec->ch_layout);
-    ost.Resampling = true; // decided at the first block, when the decoder's real format is known
     ost.Fifo.reset(FFApi.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
     if (!ost.Fifo) RaiseRunError("av_fifo_alloc fail");
+    PrepareAudioSource(ost);
+}
+
+void PrepareAudioSource(TRunOutputStream& ost) {
+    // What the previous source left in the resampler belongs to the output before the new one.
+    DrainResampler(ost);
+    ost.Resampler.reset();
+    const AVCodecContext* dec = ost.Source->Decoder.get();
+    ost.InSampleRate = dec->sample_rate;
+    ost.InSampleFmt = dec->sample_fmt;
+    FFApi.av_channel_layout_uninit(&ost.InLayout);
+    FFApi.av_channel_layout_copy(&ost.InLayout, &dec->ch_layout);
+    ost.Resampling = true; // decided at the first block, when the decoder's real format is known
+}
+
+void FillAudioUntil(TRunState& run, TRunOutputStream& ost, double endSec) {
+    DrainResampler(ost);
+    const int64_t have = ost.SyncCounter + FFApi.av_audio_fifo_size(ost.Fifo.get());
+    const int64_t missing = std::llrint(endSec * ost.Encoder->sample_rate) - have;
+    if (missing > 0) WriteSilence(run, ost, missing);
+}
+
+double AudioEndSec(const TRunOutputStream& ost) {
+    const int64_t samples = ost.SyncCounter + (ost.Fifo ? FFApi.av_audio_fifo_size(ost.Fifo.get()) : 0);
+    return static_cast<double>(samples) / ost.Encoder->sample_rate;
 }
 
 void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, const AVFrame* decoded) {
@@ -283,7 +320,7 @@ void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, con
                             step.Compensation, decoded->nb_samples);
         FFApi.swr_set_compensation(ost.Resampler.get(), step.Compensation, enc->sample_rate);
     }
-    if (step.SilenceSamples > 0) WriteSilence(ost, step.SilenceSamples);
+    if (step.SilenceSamples > 0) WriteSilence(run, ost, step.SilenceSamples);
 
     const AVFrame* block = decoded;
     if (ost.Resampler) {
@@ -293,7 +330,12 @@ void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, con
         const int got =
             FFApi.swr_convert(ost.Resampler.get(), converted->extended_data, room,
                               const_cast<const uint8_t**>(decoded->extended_data), decoded->nb_samples);
-        if (got < 0) RaiseRunError("av_audio_convert() failed");
+        if (got < 0) {
+            // Only "xerror" makes a block that cannot be converted the end of the run.
+            if (options.ExitOnError) RaiseRunError("av_audio_convert() failed");
+            EngineLog(nullptr, llError, "av_audio_convert() failed");
+            return;
+        }
         converted->nb_samples = got;
         block = converted.get();
     }
@@ -310,17 +352,7 @@ void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, con
 void FlushAudioOutput(TRunState& run, TRunOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder;
     if (ost.EncoderFlushed || enc->frame_size <= 1) return; // sample-based encoders hold nothing back
-    if (ost.Resampler) {
-        // Samples the resampler still holds (filter delay) go to the FIFO first.
-        TFramePtr rest;
-        const int room = FFApi.swr_get_out_samples(ost.Resampler.get(), 0);
-        if (room > 0) {
-            PrepareEncoderFrame(rest, enc, room);
-            const int got = FFApi.swr_convert(ost.Resampler.get(), rest->extended_data, room, nullptr, 0);
-            if (got > 0)
-                FFApi.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(rest->extended_data), got);
-        }
-    }
+    DrainResampler(ost);
     EncodeWholeFrames(run, ost);
     const int left = FFApi.av_audio_fifo_size(ost.Fifo.get());
     if (left > 0) {

@@ -36,8 +36,16 @@ struct TAudioSyncStep {
 };
 TAudioSyncStep DecideAudioSync(const TAudioSyncInput& in);
 
-// Records the decoder's format for the stream and makes its FIFO.
+// Makes the stream's FIFO and takes its source (PrepareAudioSource).
 void SetUpAudioOutput(TRunOutputStream& ost);
+// Takes the blocks of the stream's (new) source: records its format; whether a resampler is
+// needed is decided at its first block.
+void PrepareAudioSource(TRunOutputStream& ost);
+// Silence up to endSec of output (a join input without sound, or with less sound than pictures),
+// encoded as it is made.
+void FillAudioUntil(TRunState& run, TRunOutputStream& ost, double endSec);
+// Where the stream's samples end, those waiting in the FIFO included (seconds).
+double AudioEndSec(const TRunOutputStream& ost);
 // One decoded block from the stream's source.
 void DoAudioOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, const AVFrame* decoded);
 // End of input: the FIFO's remainder as a last frame, then the encoder's delayed data.

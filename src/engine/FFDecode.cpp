@@ -317,6 +317,7 @@ bool TFFDecoder::GetVideoStreamInfo(int streamIndex, TVideoStreamInfo& info) {
             ? 0.0f
             : static_cast<float>(static_cast<double>(sar.num) / sar.den * par->width / par->height);
     info.PixelFormat = par->format;
+    info.Rotation = StreamRotationDegrees(st);
     const AVRational rate =
         st->avg_frame_rate.num && st->avg_frame_rate.den ? st->avg_frame_rate : st->r_frame_rate;
     info.FrameRateNum = rate.num;
@@ -565,6 +566,12 @@ bool TFFDecoder::DecodeVideoFrame(int streamIndex) {
     }
 }
 
+int TFFDecoder::PictureRotation() const {
+    if (!FContext || FVideoStream < 0 || FVideoStream >= static_cast<int>(FContext->nb_streams)) return 0;
+    const int degrees = StreamRotationDegrees(FContext->streams[FVideoStream]);
+    return IsQuarterTurn(degrees) ? degrees : 0;
+}
+
 bool TFFDecoder::GetBitmap(TBitmap& bitmap) {
     if (!FPictureReady) {
         Report(llError, "picture not ready, please decode first");
@@ -574,7 +581,7 @@ bool TFFDecoder::GetBitmap(TBitmap& bitmap) {
     const bool ok = FConverter.ToBitmap(p->data, p->linesize, static_cast<AVPixelFormat>(p->format), true,
                                         p->height, p->width);
     if (ok) {
-        bitmap = FConverter.Bitmap();
+        bitmap = RotatedBitmap(FConverter.Bitmap(), PictureRotation());
     } else {
         const bool sane = FFApi.av_image_check_size(p->width, p->height, 0, nullptr) >= 0;
         bitmap.SetFormat(sane ? p->width : 0, sane ? p->height : 0, FConverter.BitsPixel());
@@ -590,9 +597,15 @@ bool TFFDecoder::GetThumbnail(TBitmap& bitmap, int maxWidth, int maxHeight) {
         return false;
     }
     const AVFrame* p = FPicture.get();
+    // A picture seen turned by a quarter is scaled into the turned box, then turned.
+    const int rotation = PictureRotation();
+    const bool across = rotation == 90 || rotation == 270;
     if (FConverter.ScaleToBitmap(p->data, p->linesize, static_cast<AVPixelFormat>(p->format), p->height,
-                                 p->width, maxWidth, maxHeight, bitmap))
+                                 p->width, across ? maxHeight : maxWidth, across ? maxWidth : maxHeight,
+                                 bitmap)) {
+        if (rotation) bitmap = RotatedBitmap(bitmap, rotation);
         return true;
+    }
     bitmap.SetFormat(maxWidth, maxHeight, FConverter.BitsPixel());
     Report(llError, FConverter.LastError());
     return false;

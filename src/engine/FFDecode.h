@@ -54,6 +54,9 @@ struct TVideoStreamInfo {
     int32_t PixelFormat = -1;
     int32_t FrameRateNum = -1;
     int32_t FrameRateDen = -1;
+    // Clockwise turn that shows the pictures upright (display matrix or "rotate" tag); the size
+    // above is the stored one.
+    int32_t Rotation = 0;
 };
 
 // Seek flag bits.
@@ -115,9 +118,11 @@ class TFFDecoder : public TCustomDecoder {
     // Flags: sfBackward, sfByte, other low bits go to the library; without sfByte, microseconds.
     bool Seek(uint8_t flags, int64_t position);
     bool DecodeVideoFrame(int streamIndex = -1);
+    // The picture as a bitmap, turned upright when its stream is rotated by a quarter turn.
     bool GetBitmap(TBitmap& bitmap);
-    // The picture scaled straight into a bitmap that fits maxWidth x maxHeight (aspect kept, never
-    // enlarged), without a full-size copy. On failure a black bitmap of that box and the error.
+    // The picture (upright, as GetBitmap) scaled straight into a bitmap that fits maxWidth x maxHeight
+    // (aspect kept, never enlarged), without a full-size copy. On failure a black bitmap of that box and the
+    // error.
     bool GetThumbnail(TBitmap& bitmap, int maxWidth, int maxHeight);
 
     // Largest picture (width x height) the decoder accepts, also while the streams are read on
@@ -141,6 +146,8 @@ class TFFDecoder : public TCustomDecoder {
     void ForgetPicture();
     void StorePicture(AVFrame* frame);
     bool IsImage2() const;
+    // The quarter turn (or 0) that shows the current video stream's pictures upright.
+    int PictureRotation() const;
 
     TInputContextPtr FOwned;
     std::unique_ptr<TUnicodeIO> FIO;

@@ -18,6 +18,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
@@ -99,6 +100,9 @@ enum TLibraryIndex : int {
     X(libAVUtil, av_opt_set_bin)                                                                             \
     X(libAVUtil, av_strdup)                                                                                  \
     X(libAVUtil, av_pix_fmt_desc_get)                                                                        \
+    X(libAVUtil, av_display_rotation_get)                                                                    \
+    X(libAVUtil, av_image_fill_black)                                                                        \
+    X(libAVUtil, av_frame_ref)                                                                               \
     X(libSwResample, swresample_version)                                                                     \
     X(libSwResample, swr_free)                                                                               \
     X(libSwResample, swr_alloc_set_opts2)                                                                    \
@@ -106,6 +110,7 @@ enum TLibraryIndex : int {
     X(libSwResample, swr_convert)                                                                            \
     X(libSwResample, swr_set_compensation)                                                                   \
     X(libSwResample, swr_get_out_samples)                                                                    \
+    X(libSwResample, swr_alloc)                                                                              \
     X(libAVUtil, av_fifo_freep2)                                                                             \
     X(libAVUtil, av_opt_find)                                                                                \
     X(libAVUtil, av_opt_find2)                                                                               \
@@ -205,6 +210,8 @@ enum TLibraryIndex : int {
     X(libAVFormat, av_write_trailer)                                                                         \
     X(libAVFormat, av_codec_get_id)                                                                          \
     X(libAVFormat, av_codec_get_tag2)                                                                        \
+    X(libAVFormat, av_stream_get_side_data)                                                                  \
+    X(libAVFormat, av_stream_new_side_data)                                                                  \
     X(libAVFilter, avfilter_version)                                                                         \
     X(libAVFilter, avfilter_get_by_name)                                                                     \
     X(libAVFilter, avfilter_graph_alloc)                                                                     \

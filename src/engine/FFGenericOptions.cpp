@@ -1,5 +1,6 @@
 #include "engine/FFGenericOptions.h"
 
+#include "engine/FFLog.h"
 #include "engine/FFUtils.h"
 
 #include <array>
@@ -30,11 +31,14 @@ std::string InvalidValueText(const std::string& name, const std::string& value) 
     return "Invalid value \"" + value + "\" for option \"" + name + "\"";
 }
 
-// Sets a private option on a fresh instance of every codec (or muxer) that has it; true when one
-// of them accepts the value. found tells whether any has the name at all.
-bool SetOnSomeCodec(const std::string& name, const std::string& value, bool& found) {
+// Sets a private option on a fresh instance of every codec (of the kind, unless it is unknown) or
+// muxer that has it; true when one of them accepts the value. found tells whether any has the name
+// at all. The libraries' complaints about the others are not the user's business.
+bool SetOnSomeCodec(const std::string& name, const std::string& value, AVMediaType kind, bool& found) {
+    TQuietLibraryLog quiet;
     void* it = nullptr;
     while (const AVCodec* codec = FFApi.av_codec_iterate(&it)) {
+        if (kind != AVMEDIA_TYPE_UNKNOWN && codec->type != kind) continue;
         const AVClass* cls = codec->priv_class;
         if (!cls || !FFApi.av_opt_find(&cls, name.c_str(), nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ)) continue;
         found = true;
@@ -47,6 +51,7 @@ bool SetOnSomeCodec(const std::string& name, const std::string& value, bool& fou
 }
 
 bool SetOnSomeMuxer(const std::string& name, const std::string& value, bool& found) {
+    TQuietLibraryLog quiet;
     void* it = nullptr;
     while (const AVOutputFormat* format = FFApi.av_muxer_iterate(&it)) {
         const AVClass* cls = format->priv_class;
@@ -81,6 +86,7 @@ struct TGenericOptions::TImpl {
         std::string Name; // the library's name of the option ("b" for "ab")
         std::string Value;
         int Where;
+        AVMediaType Kind; // only codec contexts of this kind ("profile:v"); unknown: any
     };
     std::vector<TRemembered> Remembered;
 
@@ -93,13 +99,13 @@ struct TGenericOptions::TImpl {
         Scaler.reset(FFApi.sws_alloc_context());
     }
 
-    void Remember(const std::string& name, const std::string& value, int where) {
+    void Remember(const std::string& name, const std::string& value, int where, AVMediaType kind) {
         for (auto& r : Remembered)
-            if (r.Name == name && r.Where == where) {
+            if (r.Name == name && r.Where == where && r.Kind == kind) {
                 r.Value = value;
                 return;
             }
-        Remembered.push_back({name, value, where});
+        Remembered.push_back({name, value, where, kind});
     }
 
     // Answers the library's result (< 0 on a rejected value); found tells whether obj knows name.
@@ -116,80 +122,81 @@ TGenericOptions::~TGenericOptions() = default;
 TGenericOptions::TGenericOptions(TGenericOptions&&) noexcept = default;
 TGenericOptions& TGenericOptions::operator=(TGenericOptions&&) noexcept = default;
 
-bool TGenericOptions::Set(const std::string& name, const std::string& value) {
+bool TGenericOptions::Set(const std::string& name, const std::string& value, AVMediaType onlyKind) {
     FLastErrorMessage.clear();
     if (!FImpl) FImpl = std::make_unique<TImpl>();
     auto& impl = *FImpl;
+    const bool anyKind = onlyKind == AVMEDIA_TYPE_UNKNOWN;
     const AVOption* found = nullptr;
     int where = 0;
     int result = 0;
-    std::string libraryName = name;
-
-    // The per-kind codec contexts, where the option's kind flag fits the context's kind.
-    for (int kind = 0; kind < CodecKinds && result >= 0; ++kind) {
-        const AVOption* o = nullptr;
-        result = TImpl::SetOn(impl.Codec[kind].get(), name, value, KindFlags[kind], o);
-        if (o) {
-            found = o;
-            where |= 1 << kind;
+    {
+        // A refused value may still suit a codec's own option of that name (below).
+        TQuietLibraryLog quiet;
+        // The per-kind codec contexts, where the option's kind flag fits the context's kind.
+        for (int kind = 0; kind < CodecKinds && result >= 0; ++kind) {
+            if (!anyKind && kind != onlyKind) continue;
+            const AVOption* o = nullptr;
+            result = TImpl::SetOn(impl.Codec[kind].get(), name, value, KindFlags[kind], o);
+            if (o) {
+                found = o;
+                where |= 1 << kind;
+            }
+        }
+        if (!found && anyKind) {
+            result = TImpl::SetOn(impl.Format.get(), name, value, 0, found);
+            if (found) where = wFormat;
+        }
+        if (!found && anyKind) {
+            result = TImpl::SetOn(impl.Scaler.get(), name, value, 0, found);
+            if (found) where = wScaler;
+        }
+        // "ab", "vb", "sfoo": the rest of the name in that kind's context.
+        static const struct {
+            char Prefix;
+            AVMediaType Kind;
+        } Prefixes[] = {{'a', AVMEDIA_TYPE_AUDIO}, {'v', AVMEDIA_TYPE_VIDEO}, {'s', AVMEDIA_TYPE_SUBTITLE}};
+        if (!found && anyKind && name.size() > 1) {
+            for (const auto& p : Prefixes) {
+                if (name[0] != p.Prefix) continue;
+                const std::string rest = name.substr(1);
+                result = TImpl::SetOn(impl.Codec[p.Kind].get(), rest, value, 0, found);
+                if (found) where = 1 << p.Kind;
+                break;
+            }
         }
     }
-    if (!found) {
-        result = TImpl::SetOn(impl.Format.get(), name, value, 0, found);
-        if (found) where = wFormat;
-    }
-    if (!found) {
-        result = TImpl::SetOn(impl.Scaler.get(), name, value, 0, found);
-        if (found) where = wScaler;
-    }
-    // "ab", "vb", "sfoo": the rest of the name in that kind's context.
-    static const struct {
-        char Prefix;
-        AVMediaType Kind;
-    } Prefixes[] = {{'a', AVMEDIA_TYPE_AUDIO}, {'v', AVMEDIA_TYPE_VIDEO}, {'s', AVMEDIA_TYPE_SUBTITLE}};
-    if (!found && name.size() > 1) {
-        for (const auto& p : Prefixes) {
-            if (name[0] != p.Prefix) continue;
-            libraryName = name.substr(1);
-            result = TImpl::SetOn(impl.Codec[p.Kind].get(), libraryName, value, 0, found);
-            if (found) where = 1 << p.Kind;
-            break;
-        }
-    }
-    if (found) {
-        if (result < 0) {
-            FLastErrorMessage = InvalidValueText(name, value);
-            FFApi.av_log(nullptr, AV_LOG_ERROR, "%s\n", FLastErrorMessage.c_str());
-            return false;
-        }
-        impl.Remember(found->name, value, where);
+    if (found && result >= 0) {
+        impl.Remember(found->name, value, where, onlyKind);
         return true;
     }
     // Private options of codecs, then of muxers: remembered as given, applied where they exist.
+    // A value the common option refuses may be a codec's own ("profile" "high" is libx264's).
     bool known = false;
-    bool accepted = SetOnSomeCodec(name, value, known);
-    where = wCodecPrivate;
-    if (!known) {
-        accepted = SetOnSomeMuxer(name, value, known);
-        where = wMuxerPrivate;
+    if (SetOnSomeCodec(name, value, onlyKind, known)) {
+        impl.Remember(name, value, wCodecPrivate, onlyKind);
+        return true;
     }
-    if (!known) {
+    if (!known && !found && anyKind) {
+        if (SetOnSomeMuxer(name, value, known)) {
+            impl.Remember(name, value, wMuxerPrivate, onlyKind);
+            return true;
+        }
+    }
+    if (!known && !found) {
         FLastErrorMessage = "Unrecognized option \"" + name + "\"";
         return false;
     }
-    if (!accepted) {
-        FLastErrorMessage = InvalidValueText(name, value);
-        FFApi.av_log(nullptr, AV_LOG_ERROR, "%s\n", FLastErrorMessage.c_str());
-        return false;
-    }
-    impl.Remember(name, value, where);
-    return true;
+    FLastErrorMessage = InvalidValueText(name, value);
+    FFApi.av_log(nullptr, AV_LOG_ERROR, "%s\n", FLastErrorMessage.c_str());
+    return false;
 }
 
 void TGenericOptions::ApplyToCodec(AVCodecContext* context, int flags, std::string* error) const {
     if (!FImpl || !context) return;
     const int kind = context->codec_type;
     for (const auto& r : FImpl->Remembered) {
+        if (r.Kind != AVMEDIA_TYPE_UNKNOWN && r.Kind != context->codec_type) continue;
         if (r.Where & wCodecPrivate) {
             SetWhereFlagsMatch(context->priv_data, r.Name, r.Value, flags, error);
             continue;
@@ -209,6 +216,7 @@ void TGenericOptions::ApplyToCodec(AVCodecContext* context, int flags, std::stri
 void TGenericOptions::ApplyToFormat(AVFormatContext* context, int flags, std::string* error) const {
     if (!FImpl || !context) return;
     for (const auto& r : FImpl->Remembered) {
+        if (r.Kind != AVMEDIA_TYPE_UNKNOWN) continue; // meant for one kind of stream
         if (r.Where & wFormat)
             SetWhereFlagsMatch(context, r.Name, r.Value, flags, error);
         else if (r.Where & wMuxerPrivate)

@@ -24,8 +24,9 @@ class TGenericOptions {
     TGenericOptions& operator=(const TGenericOptions&) = delete;
 
     // Looks the name up and sets the value; false with "Unrecognized option "%s"" or
-    // "Invalid value "%s" for option "%s"" in LastErrorMessage().
-    bool Set(const std::string& name, const std::string& value);
+    // "Invalid value "%s" for option "%s"" in LastErrorMessage(). onlyKind (a stream specifier,
+    // "profile:v") limits the option to codec contexts of that kind.
+    bool Set(const std::string& name, const std::string& value, AVMediaType onlyKind = AVMEDIA_TYPE_UNKNOWN);
     const std::string& LastErrorMessage() const { return FLastErrorMessage; }
 
     // Remembered pairs, applied where (option flags & flags) == flags. flags: encoding or decoding

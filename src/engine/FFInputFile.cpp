@@ -5,6 +5,7 @@
 #include "engine/FFLog.h"
 
 #include <cmath>
+#include <utility>
 
 namespace mw {
 
@@ -55,6 +56,7 @@ void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const nam
         switch (par->codec_type) {
         case AVMEDIA_TYPE_VIDEO: {
             kind = skVideo;
+            info.RotationDegrees = StreamRotationDegrees(st);
             // A cover picture after the film must not give the output its size or rate.
             if (cover && movingVideo) break;
             movingVideo = movingVideo || !cover;
@@ -64,6 +66,11 @@ void TakeStreams(TTranscodeJob& job, TInputFile& input, const AVCodec* const nam
             if (!sar.num) sar = {1, 1};
             state.FrameAspectRatio =
                 par->width > 0 && par->height > 0 ? RateValue(sar) * par->width / par->height : 4.0 / 3.0;
+            // An output opened later gets the picture as it is seen: upright.
+            if (input.AutoRotate && (info.RotationDegrees == 90 || info.RotationDegrees == 270)) {
+                std::swap(state.FrameWidth, state.FrameHeight);
+                state.FrameAspectRatio = 1.0 / state.FrameAspectRatio;
+            }
             state.FramePixFmt = par->format;
             const AVRational container = st->r_frame_rate;
             const AVRational codec = st->avg_frame_rate;
@@ -169,6 +176,7 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
 
     TInputFile input;
     input.FileName = fileName;
+    input.AutoRotate = !state.NoAutoRotate;
     AVFormatContext* ic = FFApi.avformat_alloc_context();
     if (!ic) return BuildError(job, fileName + ": " + FFErrorText(AVERROR(ENOMEM)));
     state.Generic.ApplyToFormat(ic, AV_OPT_FLAG_DECODING_PARAM);

@@ -35,6 +35,7 @@ struct TInputStreamInfo {
     AVMediaType Kind = AVMEDIA_TYPE_UNKNOWN;
     bool Discard = false;             // a disabled kind, or outside the chosen program
     double TimeScale = 1.0;           // "itsscale"
+    int RotationDegrees = 0;          // clockwise turn that shows the pictures upright (video)
     const AVCodec* Decoder = nullptr; // named decoder of its kind, or the stream's default
 };
 
@@ -44,6 +45,7 @@ struct TInputFile {
     std::unique_ptr<TUnicodeIO> IO;        // custom I/O for names that need it (outlives Context)
     int64_t StartTimeUs = 0;               // file start plus "ss"
     int64_t TsOffsetUs = 0;                // added to every timestamp read ("itsoffset" - start)
+    bool AutoRotate = true;                // quarter-turned pictures are made upright ("noautorotate")
     std::vector<TInputStreamInfo> Streams; // one per Context->streams entry
     ~TInputFile();                         // closes the context before its I/O
     TInputFile() = default;

@@ -23,6 +23,7 @@ TFFLogger* GLogger = nullptr;
 std::unique_ptr<TFFLogger> GAutoLogger;
 
 std::atomic<int> GLibraryLevel{AV_LOG_INFO};
+thread_local int GQuietDepth = 0;
 
 std::mutex GLogMutex; // guards GPending, GLastMessage, GRepeat
 std::unordered_map<uint32_t, std::string> GPending;
@@ -226,9 +227,16 @@ void ResetLogState() {
     GRepeat = 0;
 }
 
+TQuietLibraryLog::TQuietLibraryLog() {
+    ++GQuietDepth;
+}
+TQuietLibraryLog::~TQuietLibraryLog() {
+    --GQuietDepth;
+}
+
 void FFLogCallback(void* context, int level, const char* format, va_list args) {
     if (level >= 0) level &= 0xff; // drop the colour bits some callers add
-    if (level > GLibraryLevel.load()) return;
+    if (level > GLibraryLevel.load() || GQuietDepth > 0) return;
     // Called from C code: nothing may escape.
     try {
         const std::string message = FormatArgs(format, args);

@@ -72,6 +72,16 @@ void EngineLog(const void* sender, TLogLevel level, const std::string& text);
 void EngineLogFormat(const void* sender, TLogLevel level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// While one lives, the library's messages on the calling thread are dropped: for trying values on
+// throw-away contexts, whose complaints the caller reports in its own words.
+class TQuietLibraryLog {
+  public:
+    TQuietLibraryLog();
+    ~TQuietLibraryLog();
+    TQuietLibraryLog(const TQuietLibraryLog&) = delete;
+    TQuietLibraryLog& operator=(const TQuietLibraryLog&) = delete;
+};
+
 // The callback installed with av_log_set_callback.
 void FFLogCallback(void* context, int level, const char* format, va_list args);
 // Current library level (starts at 32, llInfo); messages above it are dropped by the callback.

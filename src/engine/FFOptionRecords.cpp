@@ -150,7 +150,9 @@ bool ApplyOutputRecord(ITaskJob& job, const TOutputOptions& o, TOutputDefaults& 
     add(o.AudioBitrate > 0 && (!target || ownAudioCodec), "ab",
         std::to_string(CappedAudioBitRate(defaults.Entry["acodec"], o.AudioBitrate)));
     add(o.AudioBitrateTolerance > 0, "abt", std::to_string(o.AudioBitrateTolerance));
-    add(!o.AudioLanguage.empty(), "alang", o.AudioLanguage);
+    // The languages and the input sync are the record's, so they win over ExtOptions even when
+    // empty or off.
+    add(true, "alang", o.AudioLanguage);
     add(true, "async", std::to_string(o.AudioSync));
     add(!o.AudioTag.empty(), "atag", o.AudioTag);
     add(o.DisableVideo, "vn", "");
@@ -164,10 +166,10 @@ bool ApplyOutputRecord(ITaskJob& job, const TOutputOptions& o, TOutputDefaults& 
     add(o.VideoBufSize > 0, "bufsize", std::to_string(o.VideoBufSize));
     add(true, "vsync", std::to_string(o.VideoSync));
     add(!o.VideoTag.empty(), "vtag", o.VideoTag);
-    add(!o.VideoLanguage.empty(), "vlang", o.VideoLanguage);
+    add(true, "vlang", o.VideoLanguage);
     add(o.DisableSubtitle, "sn", "");
-    add(!o.SubtitleLanguage.empty(), "slang", o.SubtitleLanguage);
-    add(o.InputSync, "isync", "");
+    add(true, "slang", o.SubtitleLanguage);
+    add(true, "isync", o.InputSync ? "1" : "0");
     add(o.CopyTimestamps, "copyts", "");
     add(o.StartTime != TimeNotSetUs, "ss", SecondsText(o.StartTime));
     add(o.Duration != TimeNotSetUs, "t", SecondsText(o.Duration));

@@ -13,6 +13,7 @@ void ResetOptionState(TOptionState& state) {
 void ClearAfterInput(TOptionState& state) {
     state.ForcedFormat.clear();
     state.VideoChannel = 0;
+    state.NoAutoRotate = false;
     for (auto& name : state.CodecName)
         name.clear();
 }

@@ -63,6 +63,7 @@ struct TOptionState {
     int AudioSampleFmt = -1;       // "sample_fmt" (AVSampleFormat), -1 none
     int VideoChannel = 0;          // "vc"
     std::string VideoStandard;     // "tvstd"
+    bool NoAutoRotate = false;     // "noautorotate": keep rotated pictures as they are stored
 
     // Per stream kind, indexed by skVideo/skAudio/skSubtitle.
     std::array<std::string, 3> CodecName;        // "vcodec", "acodec", "scodec"; empty = default
@@ -153,7 +154,7 @@ struct TOptionState {
 
 // Back to the values after creation (the generic option list included).
 void ResetOptionState(TOptionState& state);
-// After an input is opened: forced format, video channel and the three codec names. (The
+// After an input is opened: forced format, video channel, "noautorotate" and the three codec names. (The
 // stream-derived values are refilled by the input opening itself.)
 void ClearAfterInput(TOptionState& state);
 // After a stream of the kind is made (video also forgets forced key frames and the pixel format).

@@ -100,6 +100,8 @@ const std::vector<TOptionDef>& Rows() {
          Int(&O::VideoChannel)},
         {"tvstd", K::Text, S::Input, HandleText, "set television standard (NTSC, PAL (SECAM))",
          Text(&O::VideoStandard)},
+        {"noautorotate", K::Switch, S::Input, HandleSwitch, "keep rotated pictures as they are stored",
+         Bool(&O::NoAutoRotate)},
 
         // Video.
         {"b", K::Text, S::Stream, HandleBitRate, "set bitrate (in bits/s)"},

@@ -267,15 +267,15 @@ bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
 }
 
 // Which kinds of stream the output gets.
-bool ChooseKinds(TTranscodeJob& job, const AVOutputFormat* ofmt, bool join, bool wanted[3]) {
+bool ChooseKinds(TTranscodeJob& job, const AVOutputFormat* ofmt, bool wanted[3]) {
     const auto& state = job.Options;
     const AVCodecID defaults[3] = {ofmt->video_codec, ofmt->audio_codec, ofmt->subtitle_codec};
     for (int k = 0; k < 3; ++k)
         wanted[k] = defaults[k] != AV_CODEC_ID_NONE || !state.CodecName[k].empty() || state.StreamCopy[k];
     if (!job.Inputs.empty()) {
+        // A join has the kinds any of its inputs has: the inputs without one are filled in.
         bool present[3] = {};
-        const size_t inputs = join ? 1 : job.Inputs.size();
-        for (size_t i = 0; i < inputs; ++i) {
+        for (size_t i = 0; i < job.Inputs.size(); ++i) {
             const AVFormatContext* ic = job.Inputs[i].Context.get();
             // Data and attachment streams (timecode tracks, fonts) are common and simply not taken.
             for (unsigned s = 0; s < ic->nb_streams; ++s) {
@@ -367,7 +367,7 @@ int OpenOutputFile(TTranscodeJob& job, const std::string& fileName, bool join) {
     oc->interrupt_callback.opaque = nullptr;
 
     bool wanted[3];
-    ChooseKinds(job, ofmt, join, wanted);
+    ChooseKinds(job, ofmt, wanted);
     static const AVMediaType Order[3] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
     for (int k = 0; k < 3; ++k)
         if (wanted[k] && !NewStream(job, output, Order[k])) return -1;

@@ -3,6 +3,8 @@
 #include "engine/FFLog.h"
 #include "engine/FFVideoStats.h"
 
+#include <cmath>
+
 namespace mw {
 
 void OpenBitstreamFilters(TRunOutputStream& ost, AVRational sourceTimeBase) {
@@ -81,6 +83,21 @@ void WriteOutputPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, 
     FFApi.av_packet_unref(packet);
 }
 
+void NoteCodedPicture(TRunOutputStream& ost, const AVPacket* packet) {
+    size_t size = 0;
+    const uint8_t* stats = FFApi.av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &size);
+    if (!stats || size < 4) return;
+    ost.Quality = static_cast<float>(AV_RL32(stats)) / FF_QP2LAMBDA;
+    const long qp = std::lrint(ost.Quality);
+    if (qp >= 0 && qp < long(ost.QpHistogram.size())) ++ost.QpHistogram[static_cast<size_t>(qp)];
+    ++ost.CodedPictures;
+    const int errors = size >= 6 ? stats[5] : 0;
+    for (int p = 0; p < 3 && p < errors && size >= 8 + 8 * size_t(p + 1); ++p) {
+        ost.PictureError[p] = static_cast<double>(AV_RL64(stats + 8 + 8 * p));
+        ost.ErrorSum[p] += ost.PictureError[p];
+    }
+}
+
 int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText) {
     AVCodecContext* enc = ost.Encoder;
     int error = FFApi.avcodec_send_frame(enc, frame);
@@ -91,11 +108,7 @@ int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* fra
     while ((error = FFApi.avcodec_receive_packet(enc, packet.get())) >= 0) {
         bytes += packet->size;
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-            size_t sideSize = 0;
-            if (const uint8_t* stats =
-                    FFApi.av_packet_get_side_data(packet.get(), AV_PKT_DATA_QUALITY_STATS, &sideSize);
-                stats && sideSize >= 4)
-                ost.Quality = static_cast<float>(AV_RL32(stats)) / FF_QP2LAMBDA;
+            NoteCodedPicture(ost, packet.get());
             if (ost.PassLog && enc->stats_out) std::fputs(enc->stats_out, ost.PassLog);
             if (WantsVideoStats(run)) WriteVideoStats(run, ost, packet.get(), run.VideoBytes + bytes);
         } else {

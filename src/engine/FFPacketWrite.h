@@ -15,6 +15,9 @@ void OpenBitstreamFilters(TRunOutputStream& ost, AVRational sourceTimeBase);
 // write raises "av_interleaved_write_frame(): <library text>".
 void WriteOutputPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase);
 
+// Takes the encoder's facts of one coded picture (quality, quantiser, plane errors) from its packet.
+void NoteCodedPicture(TRunOutputStream& ost, const AVPacket* packet);
+
 // Sends frame (nullptr drains) to the stream's encoder and writes every packet it gives. Answers
 // the bytes written. failText is raised when the encoder refuses the frame.
 int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText);

@@ -1,10 +1,13 @@
 #include "engine/FFRunLoop.h"
 
+#include "engine/FFAudioOut.h"
 #include "engine/FFLog.h"
 #include "engine/FFRunPacket.h"
 #include "engine/FFRunReport.h"
 #include "engine/FFRunSetup.h"
+#include "engine/FFVideoOut.h"
 
+#include <cinttypes>
 #include <cmath>
 #include <thread>
 
@@ -55,46 +58,88 @@ bool FileSizeLimitReached(TRunState& run) {
     return pb && FFApi.avio_seek(pb, 0, SEEK_CUR) >= run.Options.LimitFileSize;
 }
 
-// End of the current input of a join: drain its decoders, shift the next input so the output
-// goes on where this one stopped, and map the output onto it. Answers false after the last input.
+// Where the current input of a join ends on the output's time line: the furthest any output
+// stream got; an input that fed no stream counts with its own duration.
+double JoinInputEndSec(const TRunState& run) {
+    double end = run.JoinStartSec;
+    bool fed = false;
+    for (auto& ost : run.Outputs) {
+        fed = fed || ost->Source;
+        const bool audio = ost->EncodingNeeded && ost->Kind() == AVMEDIA_TYPE_AUDIO;
+        end = std::max(end, audio ? AudioEndSec(*ost) : ost->OutputTime());
+    }
+    const AVFormatContext* ic = run.Job.Inputs[run.JoinIndex].Context.get();
+    if (!fed && ic->duration > 0) end = std::max(end, run.JoinStartSec + ic->duration / 1e6);
+    return end;
+}
+
+// The streams stay in step: every input contributes to each of them for its whole length, in
+// silence, or in black when it has no pictures for the stream.
+void FillJoinInput(TRunState& run, double endSec) {
+    for (auto& ost : run.Outputs) {
+        if (!ost->EncodingNeeded) continue;
+        if (ost->Kind() == AVMEDIA_TYPE_AUDIO) FillAudioUntil(run, *ost, endSec);
+        if (ost->Kind() == AVMEDIA_TYPE_VIDEO && !ost->Source) FillVideoUntil(run, *ost, endSec);
+    }
+}
+
+// End of the current input of a join: drain its decoders and filters, fill the streams it had
+// nothing for, shift the next input so the output goes on where this one stopped, and map the
+// output onto it. Answers false after the last input.
 bool NextJoinInput(TRunState& run) {
     const int current = run.JoinIndex;
     const bool last = current + 1 >= int(run.Inputs.size());
     for (auto& ist : run.Inputs[current].Streams)
-        if (ist->DecodingNeeded) ProcessPacket(run, *ist, nullptr, last);
-    if (last) return false;
-    double reached = 0;
+        if (ist->DecodingNeeded) ProcessPacket(run, *ist, nullptr, false);
     for (auto& ost : run.Outputs)
-        reached = std::max(reached, ost->OutputTime());
-    run.Job.Inputs[current + 1].TsOffsetUs += std::llrint(reached * 1000000);
+        if (ost->EncodingNeeded && ost->Kind() == AVMEDIA_TYPE_VIDEO) DrainVideoGraph(run, *ost);
+    const double end = JoinInputEndSec(run);
+    FillJoinInput(run, end);
+    if (last) return false;
+    run.Job.Inputs[current + 1].TsOffsetUs += std::llrint(end * 1000000);
+    run.JoinStartSec = end;
     run.JoinIndex = current + 1;
     MapJoinInput(run, run.JoinIndex);
     return true;
 }
 
+// The input's offset, then its stream's time scale ("itsscale").
 void ApplyOffset(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
     const TInputFile& input = run.Job.Inputs[ist.FileIndex];
     const int64_t offset = FFApi.av_rescale_q(input.TsOffsetUs, MicrosecondBase, ist.Stream->time_base);
     if (packet->pts != AV_NOPTS_VALUE) packet->pts += offset;
     if (packet->dts != AV_NOPTS_VALUE) packet->dts += offset;
+    const size_t index = static_cast<size_t>(ist.Stream->index);
+    const double scale = index < input.Streams.size() ? input.Streams[index].TimeScale : 1.0;
+    if (scale == 1.0 || !(scale > 0)) return;
+    auto scaled = [scale](int64_t ts) {
+        return static_cast<int64_t>(std::llrint(static_cast<double>(ts) * scale));
+    };
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts = scaled(packet->pts);
+    if (packet->dts != AV_NOPTS_VALUE) packet->dts = scaled(packet->dts);
+    if (packet->duration > 0) packet->duration = scaled(packet->duration);
 }
 
-// Formats whose timestamps may jump (MPEG-TS and the like): a big jump moves the input's offset.
+// A jump between consecutive packets of a stream far beyond the threshold is a discontinuity:
+// the input's offset absorbs it. Formats made for jumps (MPEG-TS and the like) have them often;
+// in any other file a jump of hours would be filled with hours of copied pictures or silence.
 void FixDiscontinuity(TRunState& run, TRunInputStream& ist, AVPacket* packet) {
     TInputFile& input = run.Job.Inputs[ist.FileIndex];
-    if (!(input.Context->iformat->flags & AVFMT_TS_DISCONT) || run.Options.CopyTimestamps) return;
+    const AVMediaType kind = ist.Stream->codecpar->codec_type;
+    // Subtitles and data come when they come: long pauses between them are normal.
+    if ((kind != AVMEDIA_TYPE_VIDEO && kind != AVMEDIA_TYPE_AUDIO) || run.Options.CopyTimestamps) return;
     if (packet->dts == AV_NOPTS_VALUE || ist.NextTimeUs == RunTimeNotSet) return;
     const int64_t deltaUs =
         FFApi.av_rescale_q(packet->dts, ist.Stream->time_base, MicrosecondBase) - ist.NextTimeUs;
-    // Jumps larger than the threshold move the input's offset.
     if (std::llabs(deltaUs) <= run.Options.DtsDeltaThresholdUs) return;
     input.TsOffsetUs -= deltaUs;
     const int64_t delta = FFApi.av_rescale_q(deltaUs, MicrosecondBase, ist.Stream->time_base);
     packet->dts -= delta;
     if (packet->pts != AV_NOPTS_VALUE) packet->pts -= delta;
-    if (run.Options.Verbosity > 2)
-        EngineLogFormat(nullptr, llVerbose, "timestamp discontinuity %d, new offset= %d", int(deltaUs),
-                        int(input.TsOffsetUs));
+    const bool expected = input.Context->iformat->flags & AVFMT_TS_DISCONT;
+    if (!expected || run.Options.Verbosity > 2)
+        EngineLogFormat(nullptr, llVerbose, "timestamp discontinuity %" PRId64 ", new offset= %" PRId64,
+                        deltaUs, input.TsOffsetUs);
 }
 
 bool PastRecordingTime(const TRunState& run, const TRunInputStream& ist, const AVPacket* packet) {
@@ -143,6 +188,23 @@ bool AnyWaiting(TRunState& run) {
     return waiting;
 }
 
+// Pictures or sound that could not be decoded at all are no output: the run fails with the
+// decoder's reason instead of writing a stream without a frame.
+void CheckEveryStreamDecoded(const TRunState& run) {
+    if (run.Stopping()) return;
+    for (auto& ost : run.Outputs) {
+        const TRunInputStream* ist = ost->Source;
+        const AVMediaType kind = ost->Kind();
+        if (!ost->EncodingNeeded || ost->FrameNumber > 0 || !ist || ist->FramesDecoded > 0 ||
+            ist->PacketsDecoded == 0 || (kind != AVMEDIA_TYPE_VIDEO && kind != AVMEDIA_TYPE_AUDIO))
+            continue;
+        // A decoder that swallows what it cannot read has said no more than that.
+        const int error = ist->LastDecodeError ? ist->LastDecodeError : AVERROR_INVALIDDATA;
+        RaiseRunError("Error while decoding stream #%d.%d (%s): %s", ist->FileIndex, ist->Stream->index,
+                      MediaKindName(kind), FFErrorText(error).c_str());
+    }
+}
+
 void DrainDecoders(TRunState& run) {
     for (auto& input : run.Inputs)
         for (auto& ist : input.Streams)
@@ -183,6 +245,7 @@ void RunMainLoop(TRunState& run) {
             if (run.Options.Shortest) break;
             continue;
         }
+        run.LastInputIndex = file;
         HandlePacket(run, file, packet);
         FFApi.av_packet_unref(packet);
         const auto now = std::chrono::steady_clock::now();
@@ -200,6 +263,7 @@ void RunMainLoop(TRunState& run) {
         DrainDecoders(run);
     }
     FlushRemainingEncoders(run);
+    CheckEveryStreamDecoded(run);
 }
 
 } // namespace mw

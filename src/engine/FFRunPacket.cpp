@@ -36,6 +36,12 @@ void EmulateRate(const TRunInputStream& ist) {
     if (ahead > 1000) std::this_thread::sleep_for(std::chrono::microseconds(ahead / 1000 * 1000));
 }
 
+// The output gate: with an output start time ("ss") earlier data is decoded and dropped. Without
+// one nothing is held back: the first packets of a film with B-frames have negative times.
+bool BeforeOutputStart(const TRunState& run, const TRunInputStream& ist) {
+    return run.Options.StartTimeUs > 0 && ist.CurTimeUs < run.Options.StartTimeUs;
+}
+
 // Steps 5-8 for one decoded frame: hooks, volume, rate emulation, the gate, the outputs.
 void FeedOutputs(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
     const TRunOptions& options = run.Options;
@@ -46,7 +52,7 @@ void FeedOutputs(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
         ApplyVolume(frame, options.AudioVolume);
     }
     if (options.RateEmulation) EmulateRate(ist);
-    if (ist.CurTimeUs < options.StartTimeUs) return;
+    if (BeforeOutputStart(run, ist)) return;
     for (auto& ost : run.Outputs) {
         if (ost->Source != &ist || !ost->EncodingNeeded) continue;
         switch (ost->Kind()) {
@@ -84,15 +90,30 @@ void HandleFrame(TRunState& run, TRunInputStream& ist, AVFrame* frame) {
 
 int Decode(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
     AVCodecContext* dec = ist.Decoder.get();
+    if (packet) ++ist.PacketsDecoded;
     int error = FFApi.avcodec_send_packet(dec, packet);
     if (error == AVERROR_EOF) return 0; // already drained
-    if (error < 0) return -1;
+    if (error < 0) {
+        ist.LastDecodeError = error;
+        return -1;
+    }
     AVFrame* frame = run.Decoded.get();
+    int frames = 0;
     while ((error = FFApi.avcodec_receive_frame(dec, frame)) >= 0) {
+        // A packet holding several frames is worth a line (one per stream unless verbose).
+        const int verbosity = run.Options.Verbosity;
+        if (packet && ++frames == 2 && (verbosity > 1 || (verbosity > 0 && !ist.MultipleFramesWarned))) {
+            EngineLogFormat(nullptr, llError, "Multiple frames in a packet from stream %d",
+                            ist.Stream->index);
+            ist.MultipleFramesWarned = true;
+        }
+        ++ist.FramesDecoded;
         HandleFrame(run, ist, frame);
         FFApi.av_frame_unref(frame);
     }
-    return error == AVERROR(EAGAIN) || error == AVERROR_EOF ? 0 : -1;
+    if (error == AVERROR(EAGAIN) || error == AVERROR_EOF) return 0;
+    ist.LastDecodeError = error;
+    return -1;
 }
 
 void CopyPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
@@ -105,7 +126,7 @@ void CopyPacket(TRunState& run, TRunInputStream& ist, const AVPacket* packet) {
         else if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0)
             ist.NextTimeUs += int64_t(par->frame_size) * 1000000 / par->sample_rate;
     }
-    if (ist.CurTimeUs < run.Options.StartTimeUs) return;
+    if (BeforeOutputStart(run, ist)) return;
     for (auto& ost : run.Outputs)
         if (ost->Source == &ist && !ost->EncodingNeeded) DoStreamCopy(run, *ost, ist, packet);
 }

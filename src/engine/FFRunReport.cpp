@@ -3,6 +3,7 @@
 #include "engine/FFLog.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace mw {
@@ -25,6 +26,39 @@ const TRunOutputStream* FirstVideoStream(const TRunState& run) {
     return nullptr;
 }
 
+// A copied stream has no quantiser.
+float QualityOf(const TRunOutputStream& ost) {
+    return ost.EncodingNeeded ? ost.Quality : -1.0f;
+}
+
+// One hexadecimal digit per quantiser 0..31: the binary logarithm of how often it was used.
+std::string QpHistogramText(const TRunOutputStream& ost) {
+    std::string text;
+    for (const int64_t count : ost.QpHistogram) {
+        const int digit = std::min(15, static_cast<int>(std::log2(static_cast<double>(count) + 1)));
+        text += "0123456789ABCDEF"[digit];
+    }
+    return text;
+}
+
+// "PSNR=Y:.. U:.. V:.. *:.." of the last picture, or of all of them in the final report.
+std::string PsnrText(const TRunOutputStream& ost, bool final) {
+    const AVCodecContext* enc = ost.Encoder;
+    const double frames = final ? std::max<double>(1.0, double(ost.CodedPictures)) : 1.0;
+    std::string text = "PSNR=";
+    double errorSum = 0, scaleSum = 0;
+    static const char Planes[3] = {'Y', 'U', 'V'};
+    for (int p = 0; p < 3; ++p) {
+        const double error = final ? ost.ErrorSum[p] : ost.PictureError[p];
+        double scale = double(enc->width) * enc->height * 255.0 * 255.0 * frames;
+        if (p) scale /= 4;
+        errorSum += error;
+        scaleSum += scale;
+        text += FormatText("%c:%2.2f ", Planes[p], -10.0 * std::log10(error / scale));
+    }
+    return text + FormatText("*:%2.2f ", -10.0 * std::log10(errorSum / scaleSum));
+}
+
 } // namespace
 
 void SendProgressReport(TRunState& run, bool final) {
@@ -34,7 +68,7 @@ void SendProgressReport(TRunState& run, bool final) {
     run.LastReport = now;
     TRunProgress p;
     p.Final = final;
-    p.InputIndex = final ? -1 : run.JoinIndex;
+    p.InputIndex = final ? -1 : run.LastInputIndex;
     p.TotalUs = run.Job.ExpectedTotalUs;
     p.Duplicated = run.Duplicated;
     p.Dropped = run.Dropped;
@@ -48,16 +82,21 @@ void SendProgressReport(TRunState& run, bool final) {
     p.SizeBytes = OutputSize(run.OutputContext(0));
     p.BitRateKbps = p.SizeBytes * 8.0 / seconds / 1000.0;
     std::string line;
+    p.Frame = p.Fps = -1;
+    p.Quality = -1;
     if (video) {
         const double elapsed = std::chrono::duration<double>(now - run.StartTime).count();
         p.Frame = static_cast<int>(video->FrameNumber);
-        p.Fps = elapsed > 0 ? static_cast<int>(p.Frame / elapsed + 0.5) : 0;
-        p.Quality = video->Quality;
+        // Over the first second a rate says nothing yet.
+        p.Fps = elapsed > 1 ? static_cast<int>(p.Frame / elapsed + 0.5) : 0;
+        p.Quality = QualityOf(*video);
         line = FormatText("frame=%5d fps=%3d q=%3.1f ", p.Frame, p.Fps, p.Quality);
         if (final) line += "L";
+        if (run.Job.Options.QpHist) line += QpHistogramText(*video);
+        if (run.Job.Options.Psnr && video->EncodingNeeded) line += PsnrText(*video, final);
         for (auto& ost : run.Outputs)
             if (ost->Kind() == AVMEDIA_TYPE_VIDEO && ost.get() != video)
-                line += FormatText("q=%2.1f ", ost->Quality);
+                line += FormatText("q=%2.1f ", QualityOf(*ost));
     }
     line += FormatText("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", p.SizeBytes / 1024.0, seconds,
                        p.BitRateKbps);

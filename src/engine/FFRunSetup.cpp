@@ -24,6 +24,10 @@ void BuildInputTables(TRunState& run) {
             ist->Stream = ic->streams[s];
             ist->CurTimeUs = 0;
             ist->RateEmulationStart = now;
+            const TInputFile& input = run.Job.Inputs[f];
+            if (s < input.Streams.size() && input.AutoRotate &&
+                IsQuarterTurn(input.Streams[s].RotationDegrees))
+                ist->Rotation = input.Streams[s].RotationDegrees;
             state.Streams.push_back(std::move(ist));
         }
         run.Inputs.push_back(std::move(state));
@@ -120,10 +124,16 @@ void MapExplicitly(TRunState& run) {
 
 void MapAutomatically(TRunState& run) {
     for (auto& ost : run.Outputs) {
-        // A join reads the first input first; the others are mapped when their turn comes.
-        const int onlyFile = run.Job.Join ? 0 : -1;
-        TRunInputStream* ist = BestInputStream(run, *ost, onlyFile, false);
-        if (!ist && !run.Job.Join) ist = BestInputStream(run, *ost, -1, true);
+        TRunInputStream* ist = nullptr;
+        if (run.Job.Join) {
+            // A join's stream is set up from the first input that has its kind; every input is
+            // mapped when its turn comes (MapJoinInput), and one without the kind is filled in.
+            for (int f = 0; f < int(run.Inputs.size()) && !ist; ++f)
+                ist = BestInputStream(run, *ost, f, false);
+        } else {
+            ist = BestInputStream(run, *ost, -1, false);
+            if (!ist) ist = BestInputStream(run, *ost, -1, true);
+        }
         if (!ist)
             RaiseRunError("Could not find input stream matching output stream #%d.%d (%s)", ost->FileIndex,
                           ost->Index, MediaKindName(ost->Kind()));
@@ -191,6 +201,25 @@ void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
     run.ExtraBytes += enc->extradata_size;
 }
 
+// A picture turned upright loses its display matrix (and "rotate" tag), or players would turn it
+// again; one left as stored keeps it, so that it is still shown the right way up.
+void KeepOrientation(TRunState& run, TRunOutputStream& ost) {
+    const TRunInputStream& ist = *ost.Source;
+    const int degrees = run.Job.Inputs[ist.FileIndex].Streams[ist.Stream->index].RotationDegrees;
+    if (degrees == 0) return;
+    if (ist.Rotation) {
+        EngineLogFormat(nullptr, llVerbose, "Input stream #%d.%d turned %d degrees upright", ist.FileIndex,
+                        ist.Stream->index, degrees);
+        return;
+    }
+    if (!IsQuarterTurn(degrees))
+        EngineLogFormat(nullptr, llWarning,
+                        "Input stream #%d.%d is rotated by %d degrees; only quarter turns are made upright, "
+                        "the pictures stay as they are",
+                        ist.FileIndex, ist.Stream->index, degrees);
+    CopyDisplayMatrix(ist.Stream, ost.Stream);
+}
+
 void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     if (!ost.EncodingNeeded) {
         SetUpStreamCopy(run, ost);
@@ -201,8 +230,10 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     case AVMEDIA_TYPE_AUDIO:
         break;
     case AVMEDIA_TYPE_VIDEO:
+        ost.FitAspect = run.Job.Join;
         SetUpVideoOutput(ost);
         SetUpPassLog(ost);
+        KeepOrientation(run, ost);
         break;
     case AVMEDIA_TYPE_SUBTITLE:
         SetUpSubtitleOutput(ost);
@@ -214,6 +245,13 @@ void SetUpCodec(TRunState& run, TRunOutputStream& ost) {
     OpenEncoder(run, ost);
     if (ost.Kind() == AVMEDIA_TYPE_AUDIO) SetUpAudioOutput(ost);
     OpenBitstreamFilters(ost, ost.Encoder->time_base);
+}
+
+// The older form of the matrix came along with the stream's metadata.
+void ForgetRotateTags(TRunState& run) {
+    for (auto& ost : run.Outputs)
+        if (ost->EncodingNeeded && ost->Source && ost->Source->Rotation)
+            FFApi.av_dict_set(&ost->Stream->metadata, "rotate", nullptr, 0);
 }
 
 void WriteHeaders(TRunState& run) {
@@ -259,20 +297,33 @@ void SetUpRun(TRunState& run) {
     for (auto& ost : run.Outputs)
         SetUpCodec(run, *ost);
     ApplyMetadataMaps(run);
+    ForgetRotateTags(run);
     WriteHeaders(run);
     LogSdpOfRtpOutputs(run);
     LogStreamMapping(run);
+    // The streams were set up from the first input that has their kind; the first input feeds.
+    if (run.Job.Join) MapJoinInput(run, 0);
 }
 
 void MapJoinInput(TRunState& run, int inputIndex) {
+    std::vector<TRunInputStream*> before;
     for (auto& ost : run.Outputs) {
-        TRunInputStream* ist = BestInputStream(run, *ost, inputIndex, false);
-        ost->Source = ist;
-        ost->Sync = ist;
-        if (!ist) continue; // this input has nothing for the stream: the others go on
+        before.push_back(ost->Source);
+        ost->Source = ost->Sync = nullptr;
+    }
+    for (size_t i = 0; i < run.Outputs.size(); ++i) {
+        TRunOutputStream& ost = *run.Outputs[i];
+        TRunInputStream* ist = BestInputStream(run, ost, inputIndex, false);
+        ost.Source = ost.Sync = ist;
+        if (!ist) continue; // this input has nothing for the stream: it is filled in at its end
         ist->Discard = false;
-        ist->DecodingNeeded |= ost->EncodingNeeded;
+        ist->DecodingNeeded |= ost.EncodingNeeded;
         if (ist->DecodingNeeded) OpenDecoder(*ist, run.Job.CoderThreads);
+        if (ist == before[i] || !ost.EncodingNeeded) continue;
+        // Each input is fitted to the output: its pictures scaled, turned and converted, its
+        // samples resampled.
+        if (ost.Kind() == AVMEDIA_TYPE_VIDEO) PrepareVideoSource(ost);
+        if (ost.Kind() == AVMEDIA_TYPE_AUDIO) PrepareAudioSource(ost);
     }
 }
 

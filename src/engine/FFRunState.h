@@ -5,6 +5,7 @@
 #include "engine/FFRunInterrupt.h"
 #include "engine/FFRunTypes.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
@@ -33,6 +34,10 @@ struct TRunInputStream {
     bool AtStart = true; // until the first audio sync correction
     bool PastRecordingTime = false;
     bool MultipleFramesWarned = false;
+    int Rotation = 0;           // clockwise quarter turn its pictures get on the way to an encoder (0: none)
+    int64_t PacketsDecoded = 0; // handed to the decoder
+    int64_t FramesDecoded = 0;
+    int LastDecodeError = 0; // the decoder's last refusal (a library error code), 0 none
     float Quality = 0;
     int64_t PicturesSeen = 0;
     std::chrono::steady_clock::time_point RateEmulationStart;
@@ -53,6 +58,12 @@ struct TRunOutputStream {
     int64_t LastDtsUs = 0;      // end of what was written (copy streams), for choosing the next input
     int64_t PacketsWritten = 0; // handed to the muxer
     float Quality = 0;
+    // What the encoder tells of each coded picture: quantisers seen ("qphist") and the squared
+    // errors of its planes, of the last picture and summed ("psnr").
+    std::array<int64_t, 32> QpHistogram{};
+    std::array<double, 3> PictureError{};
+    std::array<double, 3> ErrorSum{};
+    int64_t CodedPictures = 0;
 
     // video
     bool Scaling = false;
@@ -60,6 +71,10 @@ struct TRunOutputStream {
     TFramePtr TempPicture;
     int InWidth = 0, InHeight = 0;
     AVPixelFormat InPixFmt = AV_PIX_FMT_NONE;
+    // Pictures keep their shape inside the encoder's frame (black bars) instead of being stretched:
+    // the inputs of a join, and pictures turned upright.
+    bool FitAspect = false;
+    TFramePtr BlackPicture;               // what an input of a join without pictures contributes
     std::vector<int64_t> ForcedKeyFrames; // encoder time-base units
     size_t NextForcedKeyFrame = 0;
     FILE* PassLog = nullptr;
@@ -108,7 +123,9 @@ struct TRunState {
     TPacketPtr Packet;
     TFramePtr Decoded;
     TReadWatch Reads; // input reads the thread's interrupt check watches
-    int JoinIndex = 0; // input being read in a join
+    int JoinIndex = 0;         // input being read in a join
+    int LastInputIndex = 0;    // input the last packet came from
+    double JoinStartSec = 0.0; // where that input starts on the output's time line
     FILE* VStats = nullptr;
 
     int64_t VideoBytes = 0;

@@ -3,8 +3,30 @@
 #include "engine/FFPacketWrite.h"
 
 #include <climits>
+#include <cstring>
 
 namespace mw {
+
+namespace {
+
+void CopySideData(const AVStream* in, AVStream* out, bool onlyDisplayMatrix) {
+    for (int i = 0; i < in->nb_side_data; ++i) {
+        const AVPacketSideData& sd = in->side_data[i];
+        if (onlyDisplayMatrix && sd.type != AV_PKT_DATA_DISPLAYMATRIX) continue;
+        if (uint8_t* copy = FFApi.av_stream_new_side_data(out, sd.type, sd.size))
+            std::memcpy(copy, sd.data, sd.size);
+    }
+}
+
+} // namespace
+
+void CopyStreamSideData(const AVStream* in, AVStream* out) {
+    CopySideData(in, out, false);
+}
+
+void CopyDisplayMatrix(const AVStream* in, AVStream* out) {
+    CopySideData(in, out, true);
+}
 
 void SetUpStreamCopy(TRunState& run, TRunOutputStream& ost) {
     const AVStream* in = ost.Source->Stream;
@@ -41,6 +63,8 @@ void SetUpStreamCopy(TRunState& run, TRunOutputStream& ost) {
     ost.Stream->r_frame_rate = in->r_frame_rate;
     ost.Stream->sample_aspect_ratio = in->sample_aspect_ratio;
     ost.Stream->disposition = in->disposition;
+    // The display matrix among it: copied pictures are shown as they were.
+    CopyStreamSideData(in, ost.Stream);
 }
 
 void DoStreamCopy(TRunState& run, TRunOutputStream& ost, const TRunInputStream& ist, const AVPacket* packet) {

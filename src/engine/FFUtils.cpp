@@ -3,8 +3,10 @@
 #include "engine/FFLoad.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace mw {
@@ -125,6 +127,25 @@ bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder) {
     const AVCodecDescriptor* out = FFApi.avcodec_descriptor_get(encoder);
     if (!in || !out || !(in->props & kinds) || !(out->props & kinds)) return true;
     return (in->props & out->props & kinds) != 0;
+}
+
+int StreamRotationDegrees(const AVStream* stream) {
+    double degrees = 0;
+    size_t size = 0;
+    if (const uint8_t* matrix = FFApi.av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+        matrix && size >= 9 * sizeof(int32_t)) {
+        // The matrix turns counter-clockwise; what the viewer needs is the opposite turn.
+        const double angle = FFApi.av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+        if (!std::isfinite(angle)) return 0;
+        degrees = -angle;
+    } else if (const AVDictionaryEntry* tag = FFApi.av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
+        char* end = nullptr;
+        degrees = std::strtod(tag->value, &end);
+        if (end == tag->value || !std::isfinite(degrees) || std::fabs(degrees) > 1e6) return 0;
+    }
+    long rounded = std::lround(degrees) % 360;
+    if (rounded < 0) rounded += 360;
+    return static_cast<int>(rounded);
 }
 
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options) {

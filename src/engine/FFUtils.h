@@ -78,6 +78,14 @@ void CopyPictureProps(AVFrame* target, const AVFrame* picture);
 // convert into each other. Unknown kinds are given the benefit of the doubt.
 bool SubtitleFitsEncoder(AVCodecID input, AVCodecID encoder);
 
+// Degrees clockwise a stream's pictures must turn to be seen upright, in [0, 360): from its display
+// matrix, else from the older "rotate" tag; 0 when it says nothing.
+int StreamRotationDegrees(const AVStream* stream);
+// Whether a rotation is one the engine makes upright (90, 180 or 270 degrees).
+inline bool IsQuarterTurn(int degrees) {
+    return degrees == 90 || degrees == 180 || degrees == 270;
+}
+
 // Opens a codec context under the process codec mutex; closes (frees) it under the same mutex.
 int OpenCodecLocked(AVCodecContext* context, const AVCodec* codec, AVDictionary** options);
 void FreeCodecLocked(TCodecContextPtr& context);

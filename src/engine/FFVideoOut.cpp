@@ -53,26 +53,84 @@ AVFrame* TempPicture(TRunOutputStream& ost) {
     return picture;
 }
 
+AVRational NonZeroSar(AVRational sar) {
+    return sar.num > 0 && sar.den > 0 ? sar : AVRational{1, 1};
+}
+
+// The source's pictures as they are seen: turned by its rotation.
+struct TUpright {
+    int Width, Height;
+    AVRational Sar;
+};
+TUpright UprightOf(int width, int height, AVRational sar, int rotation) {
+    sar = NonZeroSar(sar);
+    if (rotation == 90 || rotation == 270) return {height, width, {sar.den, sar.num}};
+    return {width, height, sar};
+}
+
+// The filters that turn a picture upright, in order, with their arguments.
+std::vector<std::pair<const char*, const char*>> RotationFilters(int rotation) {
+    switch (rotation) {
+    case 90:
+        return {{"transpose", "dir=clock"}};
+    case 180:
+        return {{"hflip", nullptr}, {"vflip", nullptr}};
+    case 270:
+        return {{"transpose", "dir=cclock"}};
+    default:
+        return {};
+    }
+}
+
+bool AddFilter(AVFilterGraph* graph, AVFilterContext*& last, const char* name, const char* args) {
+    AVFilterContext* filter = nullptr;
+    if (FFApi.avfilter_graph_create_filter(&filter, FFApi.avfilter_get_by_name(name), name, args, nullptr,
+                                           graph) < 0 ||
+        FFApi.avfilter_link(last, 0, filter, 0) < 0)
+        return false;
+    last = filter;
+    return true;
+}
+
+// source -> [turn upright] -> [scale] -> [pad, aspect] -> ["vf" text] -> sink with the encoder's
+// pixel format. The encoder's size becomes that of the sink's input.
 void MakeFilterGraph(TRunOutputStream& ost) {
     const AVCodecContext* dec = ost.Source->Decoder.get();
     AVCodecContext* enc = ost.Encoder;
     ost.Graph.reset(FFApi.avfilter_graph_alloc());
     AVFilterGraph* graph = ost.Graph.get();
     char args[256];
-    const AVRational sar = dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : AVRational{1, 1};
+    const AVRational sar = NonZeroSar(dec->sample_aspect_ratio);
     std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d",
                   ost.InWidth, ost.InHeight, ost.InPixFmt, sar.num, sar.den);
     bool ok =
         graph && FFApi.avfilter_graph_create_filter(&ost.GraphSource, FFApi.avfilter_get_by_name("buffer"),
                                                     "src", args, nullptr, graph) >= 0;
     AVFilterContext* last = ost.GraphSource;
-    if (ok && (ost.InWidth != enc->width || ost.InHeight != enc->height)) {
-        AVFilterContext* scale = nullptr;
-        std::snprintf(args, sizeof args, "%d:%d:flags=0x%X", enc->width, enc->height, ost.Spec->SwsFlags);
-        ok = FFApi.avfilter_graph_create_filter(&scale, FFApi.avfilter_get_by_name("scale"), "scale", args,
-                                                nullptr, graph) >= 0 &&
-             FFApi.avfilter_link(last, 0, scale, 0) >= 0;
-        last = scale;
+    const int rotation = ost.Source->Rotation;
+    for (const auto& [name, filterArgs] : RotationFilters(rotation))
+        ok = ok && AddFilter(graph, last, name, filterArgs);
+    const TUpright upright = UprightOf(ost.InWidth, ost.InHeight, sar, rotation);
+    TPictureFit fit{enc->width, enc->height, 0, 0};
+    if (ost.FitAspect || rotation) {
+        const AVPixFmtDescriptor* desc = FFApi.av_pix_fmt_desc_get(enc->pix_fmt);
+        fit = FitPictureInside(upright.Width, upright.Height, upright.Sar, enc->width, enc->height,
+                               enc->sample_aspect_ratio, desc ? 1 << desc->log2_chroma_w : 1,
+                               desc ? 1 << desc->log2_chroma_h : 1);
+    }
+    if (ok && (upright.Width != fit.Width || upright.Height != fit.Height)) {
+        std::snprintf(args, sizeof args, "%d:%d:flags=0x%X", fit.Width, fit.Height, ost.Spec->SwsFlags);
+        ok = AddFilter(graph, last, "scale", args);
+    }
+    if (ok && (fit.Width != enc->width || fit.Height != enc->height)) {
+        std::snprintf(args, sizeof args, "%d:%d:%d:%d:black", enc->width, enc->height, fit.X, fit.Y);
+        ok = AddFilter(graph, last, "pad", args);
+    }
+    if (ok && (ost.FitAspect || rotation)) {
+        // The fitted picture has the encoder's shape whatever the source's pixels were.
+        const AVRational outSar = NonZeroSar(enc->sample_aspect_ratio);
+        std::snprintf(args, sizeof args, "sar=%d/%d", outSar.num, outSar.den);
+        ok = AddFilter(graph, last, "setsar", args);
     }
     const enum AVPixelFormat formats[] = {enc->pix_fmt, AV_PIX_FMT_NONE};
     ok = ok &&
@@ -83,6 +141,11 @@ void MakeFilterGraph(TRunOutputStream& ost) {
     if (ok) {
         std::snprintf(args, sizeof args, "flags=0x%X", ost.Spec->SwsFlags);
         graph->scale_sws_opts = FFApi.av_strdup(args);
+    }
+    if (ok && ost.Spec->VideoFilters.empty()) {
+        ok = FFApi.avfilter_link(last, 0, ost.GraphSink, 0) >= 0 &&
+             FFApi.avfilter_graph_config(graph, nullptr) >= 0;
+    } else if (ok) {
         AVFilterInOut* outputs = FFApi.avfilter_inout_alloc();
         AVFilterInOut* inputs = FFApi.avfilter_inout_alloc();
         if (outputs && inputs) {
@@ -102,7 +165,7 @@ void MakeFilterGraph(TRunOutputStream& ost) {
     if (!ok) RaiseRunError("Error opening filters!");
     enc->width = FFApi.av_buffersink_get_w(ost.GraphSink);
     enc->height = FFApi.av_buffersink_get_h(ost.GraphSink);
-    ost.Filtered.reset(FFApi.av_frame_alloc());
+    if (!ost.Filtered) ost.Filtered.reset(FFApi.av_frame_alloc());
 }
 
 void LogDupDrop(TRunState& run, int copies) {
@@ -213,14 +276,57 @@ TVideoSyncStep DecideVideoSync(double syncTimeSec, AVRational timeBase, int64_t 
     return step;
 }
 
+TPictureFit FitPictureInside(int srcWidth, int srcHeight, AVRational srcSar, int width, int height,
+                             AVRational sar, int alignWidth, int alignHeight) {
+    TPictureFit fit{width, height, 0, 0};
+    if (srcWidth <= 0 || srcHeight <= 0 || width <= 0 || height <= 0) return fit;
+    const double source = double(srcWidth) * av_q2d(NonZeroSar(srcSar)) / srcHeight;
+    const double frame = double(width) * av_q2d(NonZeroSar(sar)) / height;
+    if (std::fabs(source / frame - 1.0) <= 0.01) return fit;
+    auto aligned = [](double value, int multiple, int most) {
+        const int n = static_cast<int>(std::lround(value / multiple)) * multiple;
+        return std::clamp(n, multiple, most);
+    };
+    if (source > frame) {
+        fit.Height = aligned(height * frame / source, alignHeight, height);
+        fit.Y = (height - fit.Height) / 2 / alignHeight * alignHeight;
+    } else {
+        fit.Width = aligned(width * source / frame, alignWidth, width);
+        fit.X = (width - fit.Width) / 2 / alignWidth * alignWidth;
+    }
+    return fit;
+}
+
+void PrepareVideoSource(TRunOutputStream& ost) {
+    const AVCodecContext* dec = ost.Source->Decoder.get();
+    const AVCodecContext* enc = ost.Encoder;
+    ost.InWidth = dec->width;
+    ost.InHeight = dec->height;
+    ost.InPixFmt = dec->pix_fmt;
+    ost.Scaling = enc->width != dec->width || enc->height != dec->height || enc->pix_fmt != dec->pix_fmt ||
+                  ost.Source->Rotation != 0;
+    ost.Scaler.reset();
+    ost.Graph.reset();
+    ost.GraphSource = ost.GraphSink = nullptr;
+    // Turning, fitting with bars and the user's filters need a graph; plain scaling does not.
+    const TUpright upright =
+        UprightOf(dec->width, dec->height, dec->sample_aspect_ratio, ost.Source->Rotation);
+    const TPictureFit fit = FitPictureInside(upright.Width, upright.Height, upright.Sar, enc->width,
+                                             enc->height, enc->sample_aspect_ratio, 1, 1);
+    const bool bars = ost.FitAspect && (fit.Width != enc->width || fit.Height != enc->height);
+    if (!ost.Spec->VideoFilters.empty() || ost.Source->Rotation || bars) MakeFilterGraph(ost);
+}
+
 void SetUpVideoOutput(TRunOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder;
     const AVCodecContext* dec = ost.Source->Decoder.get();
     if (enc->pix_fmt == AV_PIX_FMT_NONE)
         RaiseRunError("Video pixel format is unknown, stream cannot be encoded");
     if (enc->width <= 0 || enc->height <= 0) {
-        enc->width = dec->width;
-        enc->height = dec->height;
+        const TUpright upright =
+            UprightOf(dec->width, dec->height, dec->sample_aspect_ratio, ost.Source->Rotation);
+        enc->width = upright.Width;
+        enc->height = upright.Height;
     }
     int width = enc->width, height = enc->height;
     if (NearestAcceptedSize(enc->codec_id, enc->pix_fmt, width, height)) {
@@ -235,14 +341,10 @@ void SetUpVideoOutput(TRunOutputStream& ost) {
         enc->width = width;
         enc->height = height;
     }
-    ost.InWidth = dec->width;
-    ost.InHeight = dec->height;
-    ost.InPixFmt = dec->pix_fmt;
-    ost.Scaling = enc->width != dec->width || enc->height != dec->height || enc->pix_fmt != dec->pix_fmt;
     if (enc->time_base.num <= 0 || enc->time_base.den <= 0)
         enc->time_base = enc->framerate.num > 0 ? av_inv_q(enc->framerate) : AVRational{1, 25};
     // Without a graph, the scaled picture is made at the first picture (TempPicture).
-    if (!ost.Spec->VideoFilters.empty()) MakeFilterGraph(ost);
+    PrepareVideoSource(ost);
     for (int64_t us : ost.Spec->ForcedKeyFramesUs)
         ost.ForcedKeyFrames.push_back(FFApi.av_rescale_q(us, AVRational{1, 1000000}, enc->time_base));
 }
@@ -332,6 +434,7 @@ void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist,
                           ist.Stream->index, picture->width, picture->height, name ? name : "none");
         }
     }
+    if (!ost.GraphSource) MakeFilterGraph(ost); // drained at the end of an earlier input
     picture->pts = ist.CurTimeUs;
     if (FFApi.av_buffersrc_add_frame_flags(ost.GraphSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
         RaiseRunError("Error opening filters!");
@@ -344,8 +447,49 @@ void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist,
     }
 }
 
+void DrainVideoGraph(TRunState& run, TRunOutputStream& ost) {
+    if (!ost.Graph || !ost.Source || !ost.GraphSource) return;
+    // Filters that hold pictures back (the user's "vf") give them out at the end of their input.
+    if (FFApi.av_buffersrc_add_frame_flags(ost.GraphSource, nullptr, 0) >= 0)
+        while (FFApi.av_buffersink_get_frame(ost.GraphSink, ost.Filtered.get()) >= 0) {
+            if (ost.Filtered->pts != AV_NOPTS_VALUE) ost.Source->CurTimeUs = ost.Filtered->pts;
+            EncodePicture(run, ost, *ost.Source, ost.Filtered.get());
+            FFApi.av_frame_unref(ost.Filtered.get());
+        }
+    ost.GraphSource = nullptr; // the graph takes nothing after its end
+}
+
+void FillVideoUntil(TRunState& run, TRunOutputStream& ost, double endSec) {
+    AVCodecContext* enc = ost.Encoder;
+    const int64_t target = std::llrint(endSec / av_q2d(enc->time_base));
+    if (ost.SyncCounter >= target) return;
+    if (!ost.BlackPicture) {
+        AVFrame* black = WritablePicture(ost.BlackPicture, enc->width, enc->height, enc->pix_fmt);
+        if (!black) RaiseRunError("Cannot allocate temp picture, check pix fmt");
+        const AVPixFmtDescriptor* desc = FFApi.av_pix_fmt_desc_get(enc->pix_fmt);
+        const bool fullRange =
+            enc->color_range == AVCOL_RANGE_JPEG || (desc && std::strncmp(desc->name, "yuvj", 4) == 0);
+        ptrdiff_t lines[4];
+        for (int p = 0; p < 4; ++p)
+            lines[p] = black->linesize[p];
+        FFApi.av_image_fill_black(black->data, lines, enc->pix_fmt,
+                                  fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG, enc->width, enc->height);
+        black->sample_aspect_ratio = enc->sample_aspect_ratio;
+    }
+    AVFrame* black = ost.BlackPicture.get();
+    while (ost.SyncCounter < target && ost.FrameNumber < run.Options.MaxVideoFrames && !run.Stopping()) {
+        black->pts = ost.SyncCounter;
+        black->pict_type = AV_PICTURE_TYPE_NONE;
+        const AVFrame* picture = run.HookState->OutputWork() ? OutputHookPicture(run, ost, black) : black;
+        run.VideoBytes += EncodeAndWrite(run, ost, picture, "Video encoding failed");
+        ++ost.SyncCounter;
+        ++ost.FrameNumber;
+    }
+}
+
 void FlushVideoOutput(TRunState& run, TRunOutputStream& ost) {
     if (ost.EncoderFlushed) return;
+    DrainVideoGraph(run, ost);
     run.VideoBytes += EncodeAndWrite(run, ost, nullptr, "Video encoding failed");
 }
 

@@ -87,7 +87,8 @@ TEST(CliConvert, RealFilesThatGiveNothingAreFailures) {
     EXPECT_EQ(status, 1);
     EXPECT_NE(output.find("Total files: 3\nSuccessed: 1\nFailed: 2\n"
                           "File (1): Pentax.avi: Output file is empty, nothing was encoded\n"
-                          "File (2): invalid-bitstream.webm: Output file is empty, nothing was encoded\n"),
+                          "File (2): invalid-bitstream.webm: Error while decoding stream #0.0 (Video): Invalid data "
+                          "found when processing input\n"),
               std::string::npos)
         << output;
     EXPECT_FALSE(fs::exists(out.Path() + "Pentax.mp4"));

@@ -291,5 +291,30 @@ TEST(SourceFileTexts, DurationAndBitRateTexts) {
     EXPECT_EQ(RowStatusText(TRowStatus::Converting), "Converting...");
 }
 
+// A clip a display matrix turns is listed with the size and shape it is seen with.
+TEST(SourceFileTexts, TurnedClipShowsItsDisplayedSize) {
+    test::LoadEngineLibraries();
+    struct TCase {
+        const char* Fixture;
+        const char* Dimension;
+        int Width, Height;
+    };
+    const TCase cases[] = {
+        {"quadrant.mp4", "Dimension: 160 x 120", 160, 120},
+        {"turn90.mp4", "Dimension: 120 x 160", 120, 160},
+        {"turn180.mp4", "Dimension: 160 x 120", 160, 120},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Fixture);
+        TFFDecoder decoder;
+        ASSERT_TRUE(decoder.LoadFile(test::Fixture(c.Fixture))) << decoder.LastErrorMessage();
+        const TSourceFile row = SourceFileFromProbe(decoder);
+        EXPECT_EQ(row.DimensionLine, c.Dimension);
+        EXPECT_EQ(row.Width, c.Width);
+        EXPECT_EQ(row.Height, c.Height);
+        EXPECT_NEAR(row.AspectRatio, double(c.Width) / c.Height, 0.01);
+    }
+}
+
 } // namespace
 } // namespace mw

@@ -6,6 +6,7 @@
 
 #include "app/Dispatcher.h"
 #include "engine/FFEncode.h"
+#include "engine/FFOptionRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -236,6 +237,37 @@ TEST_F(EncoderTest, RecordFieldsWinOverExtOptionsCodecLines) {
         output.ExtOptions = c.Ext;
         ASSERT_TRUE(Encoder.SetOutputFile(task, "out.mp4", &output));
         EXPECT_EQ(OptionValues(Job(task), "vcodec"), std::vector<std::string>{c.Expected}) << c.Ext;
+    }
+}
+
+TEST(OutputRecord, LanguagesAndInputSyncComeFromTheRecordEvenWhenEmpty) {
+    struct TCase {
+        std::string Language;
+        bool InputSync;
+        std::string Ext;
+    };
+    const TCase cases[] = {
+        {"", false, "alang=eng\nvlang=fre\nslang=ger\nisync=1"},
+        {"spa", true, "alang=eng\nvlang=fre\nslang=ger\nisync=0"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Ext);
+        const auto log = std::make_shared<test::TFakeJobLog>();
+        test::TFakeJob job(std::make_shared<test::TFakeJobBoard>(), log);
+        TOutputOptions output;
+        InitOutputOptions(output);
+        output.AudioLanguage = output.VideoLanguage = output.SubtitleLanguage = c.Language;
+        output.InputSync = c.InputSync;
+        output.ExtOptions = c.Ext;
+        TOutputDefaults defaults;
+        std::string error;
+        ASSERT_TRUE(ApplyOutputRecord(job, output, defaults, error)) << error;
+        for (const char* name : {"alang", "vlang", "slang"}) {
+            ASSERT_FALSE(OptionValues(*log, name).empty()) << name;
+            EXPECT_EQ(OptionValues(*log, name).back(), c.Language) << name;
+        }
+        ASSERT_FALSE(OptionValues(*log, "isync").empty());
+        EXPECT_EQ(OptionValues(*log, "isync").back(), c.InputSync ? "1" : "0");
     }
 }
 

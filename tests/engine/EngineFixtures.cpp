@@ -109,6 +109,26 @@ void MakeBigFramePng(const std::string& out) {
     WriteAll(out, "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) + PngChunk("IEND", ""));
 }
 
+// quadrant.mp4 with a "rotate" tag (counter-clockwise), which the muxer writes as a display matrix.
+void Rotated(int degrees, const std::string& out) {
+    Ffmpeg("-i " + ShellQuote(Fixture("quadrant.mp4")) +
+               " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) + " -f mp4",
+           out);
+}
+
+// One second of pictures and sound for the join tests: size, frame rate, sample rate and channels
+// vary by clip (an empty size: no pictures; a rate of 0: no sound).
+void JoinClip(const std::string& size, int rate, int sampleRate, int channels, const std::string& out) {
+    std::string args;
+    if (!size.empty())
+        args += "-f lavfi -i testsrc=size=" + size + ":rate=" + std::to_string(rate) + ":duration=1 ";
+    if (sampleRate)
+        args += "-f lavfi -i sine=frequency=440:duration=1:sample_rate=" + std::to_string(sampleRate) +
+                " -ac " + std::to_string(channels) + " ";
+    args += size.empty() ? "-c:a libmp3lame -f mp3" : "-c:v mpeg4 -c:a aac -f mp4";
+    Ffmpeg(args, out);
+}
+
 struct TFixtureRow {
     const char* Name;
     std::function<void(const std::string& out)> Make;
@@ -275,6 +295,54 @@ const std::vector<TFixtureRow>& FixtureTable() {
                             "-hls_segment_filename '%v_%03d.ts' '%v.m3u8' 2>&1",
                         status);
              if (status != 0) throw std::runtime_error("ffmpeg failed making " + o);
+          }},
+        // Black with a white top-left quarter: any turn or flip of it shows.
+        {"quadrant.mp4",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i \"color=black:size=160x120:rate=25:duration=1,drawbox=x=0:y=0:w=80:h=60:"
+                    "color=white:t=fill\" -f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a aac "
+                    "-shortest -f mp4",
+                    o);
+         }},
+        // The same film with a display matrix (as phones write it) that turns it clockwise by 90,
+        // 180 or 270 degrees when shown; the muxer's "rotate" tag counts the other way round.
+        {"turn90.mp4", [](const std::string& o) { Rotated(270, o); }},
+        {"turn180.mp4", [](const std::string& o) { Rotated(180, o); }},
+        {"turn270.mp4", [](const std::string& o) { Rotated(90, o); }},
+        {"j-base.mp4", [](const std::string& o) { JoinClip("160x120", 25, 44100, 1, o); }},
+        {"j-big.mp4", [](const std::string& o) { JoinClip("320x240", 25, 44100, 1, o); }},
+        {"j-30fps.mp4", [](const std::string& o) { JoinClip("160x120", 30, 44100, 1, o); }},
+        {"j-48k.mp4", [](const std::string& o) { JoinClip("160x120", 25, 48000, 1, o); }},
+        {"j-stereo.mp4", [](const std::string& o) { JoinClip("160x120", 25, 44100, 2, o); }},
+        {"j-silent.mp4", [](const std::string& o) { JoinClip("160x120", 25, 0, 0, o); }},
+        {"j-sound.mp3", [](const std::string& o) { JoinClip("", 0, 44100, 1, o); }},
+        // Pictures and sound whose timestamps jump ten hours ahead after the first second.
+        {"jump.mkv",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i sine=duration=3 "
+                    "-vf \"setpts=PTS+gte(T\\,1)*36000/TB\" -af \"asetpts=PTS+gte(T\\,1)*36000/TB\" "
+                    "-c:v libx264 -preset ultrafast -c:a aac -vsync passthrough -f matroska",
+                    o);
+         }},
+        // Stereo sound with a ten-minute gap after the first second.
+        {"gap.mka",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=duration=2 -ac 2 -af \"asetpts=PTS+gte(T\\,1)*600/TB\" -c:a pcm_s16le "
+                    "-f matroska",
+                    o);
+         }},
+        // Blocks of IMA ADPCM, several to a packet: one packet decodes into several frames.
+        {"ima.wav",
+         [](const std::string& o) {
+             Ffmpeg("-f lavfi -i sine=duration=1 -ac 2 -c:a adpcm_ima_wav -f wav", o);
+         }},
+        // Sound with pictures whose every packet is noise: no picture can be decoded.
+        {"badvideo.avi",
+         [](const std::string& o) {
+             Ffmpeg(
+                 "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i sine=duration=2 -c:v mjpeg "
+                 "-bsf:v noise=amount=2 -c:a pcm_s16le -shortest -f avi",
+                 o);
          }},
         {"interlaced.avi",
          [](const std::string& o) {

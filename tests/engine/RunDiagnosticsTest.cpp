@@ -12,6 +12,7 @@
 
 #include <fstream>
 #include <regex>
+#include <set>
 
 namespace mw {
 namespace {
@@ -94,6 +95,104 @@ TEST_F(RunDiagnostics, RtpOutputsLogTheirSessionDescription) {
     test::TLogCapture quiet;
     ASSERT_FALSE(Run(test::Fixture("a.mp3"), FDir.Path() + "b.mp3", {{"acodec", "copy"}}).Failed);
     EXPECT_FALSE(quiet.LoggedPart("SDP:"));
+}
+
+// One line a stream, and every time for the verbose.
+TEST_F(RunDiagnostics, MultipleFramesInAPacketAreLoggedOncePerStream) {
+    const std::string text = "Multiple frames in a packet from stream 0";
+    for (const int verbosity : {0, 1, 2}) {
+        SCOPED_TRACE(verbosity);
+        test::TLogCapture log;
+        auto job =
+            test::MakeTestJob({test::Fixture("ima.wav")}, FDir.Path() + "ima" + std::to_string(verbosity) + ".mp2",
+                              {{"acodec", "mp2"}});
+        job->Options.Verbosity = verbosity;
+        TRunResult result;
+        RunJob(*job, {}, result);
+        ASSERT_FALSE(result.Failed) << result.ErrorText;
+        int lines = 0;
+        for (const auto& [level, line] : log.Lines)
+            lines += level == llError && line == text;
+        if (verbosity < 2) {
+            EXPECT_EQ(lines, verbosity);
+        } else {
+            EXPECT_GT(lines, 1);
+        }
+    }
+}
+
+// The progress report: the first video stream's counters (-1 without one, no quantiser for a
+// copy), the histogram and PSNR fields on request, and the input being read.
+TEST_F(RunDiagnostics, ProgressReportFields) {
+    struct TCase {
+        std::vector<std::string> Inputs;
+        const char* Output;
+        test::TOptionList Options;
+        int Frame;           // in the final report; 0: any above 0
+        float Quality;       // -1, or 0: any above 0
+        const char* Line;    // the final report line
+        std::set<int> Files; // the inputs the reports named while the run went on
+    };
+    const TCase cases[] = {
+        {{test::Fixture("a.mp3")}, "a.mp2", {{"acodec", "mp2"}}, -1, -1, R"(size= +\d+kB time=.*)", {0}},
+        {{test::Fixture("v.mp4")},
+         "copy.mkv",
+         {{"vcodec", "copy"}},
+         50,
+         -1,
+         R"(frame= +50 fps= *\d+ q=-1\.0 L.*)",
+         {0}},
+        {{test::Fixture("v.mp4")},
+         "stats.avi",
+         {{"vcodec", "mpeg4"}, {"qphist", "1"}, {"psnr", "1"}},
+         50,
+         0,
+         R"(frame= +50 fps= *\d+ q=\d+\.\d L[0-9A-F]{32}PSNR=Y:\d+\.\d\d U:\d+\.\d\d V:\d+\.\d\d \*:\d+\.\d\d size=.*)",
+         {0}},
+        {{test::Fixture("a.mp3"), test::Fixture("v.mp4")},
+         "two.mkv",
+         {{"map", "1.0"}, {"map", "0.0"}, {"acodec", "mp2"}, {"vcodec", "mpeg4"}},
+         0,
+         0,
+         R"(frame= +\d+ .*)",
+         {0, 1}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Output);
+        auto job = test::MakeTestJob(c.Inputs, FDir.Path() + c.Output, c.Options);
+        std::vector<TRunProgress> reports;
+        TRunHooks hooks;
+        hooks.ProgressPeriodUs = 0;
+        hooks.OnProgress = [&](const TRunProgress& p) { reports.push_back(p); };
+        TRunResult result;
+        RunJob(*job, hooks, result);
+        ASSERT_FALSE(result.Failed) << result.ErrorText;
+        ASSERT_FALSE(reports.empty());
+        const TRunProgress& last = reports.back();
+        EXPECT_TRUE(last.Final);
+        EXPECT_EQ(last.InputIndex, -1);
+        if (c.Frame) {
+            EXPECT_EQ(last.Frame, c.Frame);
+        } else {
+            EXPECT_GT(last.Frame, 0);
+        }
+        if (c.Quality < 0) {
+            EXPECT_EQ(last.Quality, c.Quality);
+        } else {
+            EXPECT_GT(last.Quality, 0);
+        }
+        EXPECT_TRUE(std::regex_match(last.Line, std::regex(c.Line))) << last.Line;
+        std::set<int> files;
+        for (const TRunProgress& p : reports) {
+            if (!p.Final) files.insert(p.InputIndex);
+            // No rate before a second has passed: never more pictures a second than pictures.
+            if (c.Frame < 0)
+                EXPECT_EQ(p.Fps, -1);
+            else
+                EXPECT_LE(p.Fps, std::max(p.Frame, 0));
+        }
+        EXPECT_EQ(files, c.Files);
+    }
 }
 
 } // namespace

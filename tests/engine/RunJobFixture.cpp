@@ -2,6 +2,7 @@
 
 #include "EngineFixtures.h"
 
+#include "engine/FFCommandLine.h"
 #include "engine/FFInputFile.h"
 #include "engine/FFOptionParser.h"
 #include "engine/FFOutputFile.h"
@@ -30,6 +31,33 @@ std::unique_ptr<TTranscodeJob> MakeTestJob(const std::vector<std::string>& input
         if (!ParseOption(*job, name, value)) throw std::runtime_error(job->BuildErrorText);
     if (OpenOutputFile(*job, output, join) < 0) throw std::runtime_error(job->BuildErrorText);
     return job;
+}
+
+std::unique_ptr<TTranscodeJob> MakeCommandLineJob(const std::vector<std::string>& args) {
+    auto job = std::make_unique<TTranscodeJob>();
+    job->Options.Verbosity = 0;
+    TCommandLineResult result;
+    if (!BuildJobFromCommandLine(*job, args, result)) throw std::runtime_error(result.ErrorText);
+    return job;
+}
+
+std::string Quadrants(const std::string& file, const std::string& filter, double atSec) {
+    int status = 0;
+    std::string text =
+        RunCommand("ffmpeg -nostdin -v error -ss " + std::to_string(atSec) + " -i " + ShellQuote(file) +
+                       " -frames:v 1 -vf " + (filter.empty() ? "" : filter + ",") +
+                       "scale=2:2:flags=area -f rawvideo -pix_fmt gray - | od -An -tu1",
+                   status);
+    // od pads its columns; one space between values is enough to compare.
+    std::string out;
+    for (const char c : text)
+        if (c != ' ' && c != '\n')
+            out += c;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
 }
 
 } // namespace mw::test

@@ -155,6 +155,54 @@ TEST_F(TranscodeOptionsTest, GenericOptionsApplyWhereFlagsMatch) {
     EXPECT_EQ(video->gop_size, 33);
 }
 
+// A value the common codec option refuses may be the encoder's own ("profile" "high" is
+// libx264's); a stream specifier keeps an option to its kind; trying the codecs that do not take a
+// value says nothing.
+TEST_F(TranscodeOptionsTest, ProfileAndPresetReachTheEncoderQuietly) {
+    const AVCodec* x264 = FFApi.avcodec_find_encoder_by_name("libx264");
+    if (!x264) GTEST_SKIP() << "no libx264 in this build";
+    struct TCase {
+        const char* Name;
+        const char* Value;
+        const char* Option; // libx264's own option
+    };
+    const TCase cases[] = {
+        {"profile", "high", "profile"},
+        {"profile:v", "baseline", "profile"},
+        {"preset", "medium", "preset"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTranscodeJob job;
+        FLog.Lines.clear();
+        ASSERT_TRUE(ParseOption(job, c.Name, c.Value)) << job.BuildErrorText;
+        for (const auto& [level, text] : FLog.Lines)
+            EXPECT_GT(level, llWarning) << text;
+        TCodecContextPtr video(FFApi.avcodec_alloc_context3(x264));
+        TCodecContextPtr audio(FFApi.avcodec_alloc_context3(FFApi.avcodec_find_encoder_by_name("aac")));
+        std::string error;
+        job.Options.Generic.ApplyToCodec(video.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM,
+                                         &error);
+        job.Options.Generic.ApplyToCodec(audio.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM,
+                                         &error);
+        EXPECT_EQ(error, "");
+        uint8_t* text = nullptr;
+        ASSERT_GE(FFApi.av_opt_get(video->priv_data, c.Option, 0, &text), 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(text), c.Value);
+        FFApi.av_free(text);
+    }
+    // The kind is kept: a video-only value reaches no sound encoder.
+    TTranscodeJob job;
+    ASSERT_TRUE(ParseOption(job, "b:v", "700000"));
+    TCodecContextPtr audio(FFApi.avcodec_alloc_context3(FFApi.avcodec_find_encoder_by_name("aac")));
+    const int64_t before = audio->bit_rate;
+    job.Options.Generic.ApplyToCodec(audio.get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM);
+    EXPECT_EQ(audio->bit_rate, before);
+    // And a value nothing takes is refused under the name it was given.
+    EXPECT_FALSE(ParseOption(job, "g:v", "many"));
+    EXPECT_EQ(job.BuildErrorText, "Invalid value \"many\" for option \"g:v\"");
+}
+
 TEST_F(TranscodeOptionsTest, AspectRatio) {
     ASSERT_TRUE(ParseOption(FJob, "aspect", "16:9"));
     EXPECT_NEAR(FJob.Options.FrameAspectRatio, 1.7778, 1e-4);

@@ -5,8 +5,10 @@
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
+#include "LogCapture.h"
 #include "engine/FFAudioOut.h"
 #include "engine/FFRun.h"
+#include "engine/FFRunSetup.h"
 #include "engine/FFVideoOut.h"
 
 #include <gtest/gtest.h>
@@ -155,7 +157,7 @@ TEST_F(TranscodeRun, AnOutputWithoutPacketsIsAFailureAndIsRemoved) {
         {"video-undecodable.mkv",
          "u.mp4",
          {{"vcodec", "mpeg4"}, {"acodec", "aac"}},
-         "Nothing was encoded for output stream #0.0 (Video)"},
+         "Error while decoding stream #0.0 (Video): Invalid data found when processing input"},
         {"video-undecodable.mkv", "u.mp3", {{"vn", ""}, {"acodec", "libmp3lame"}}, ""},
     };
     for (const auto& c : cases) {
@@ -248,6 +250,17 @@ TEST_F(TranscodeRun, StreamCopyOfH264StartsAtTheFirstKeyFrame) {
     }
 }
 
+// B-frames give the first packets negative decoding times; without "ss" none of them is held back.
+TEST_F(TranscodeRun, StreamCopyKeepsEveryPacketOfAFilmWithBFrames) {
+    for (const char* name : {"copy.mkv", "copy.mp4"}) {
+        SCOPED_TRACE(name);
+        auto job = MakeTestJob({Fixture("v.mp4")}, Out(name), {{"vcodec", "copy"}});
+        ASSERT_FALSE(Run(*job).Failed);
+        EXPECT_EQ(Probe(Out(name), "-count_packets", "stream=nb_read_packets"), "50");
+        EXPECT_NEAR(std::stod(Probe(Out(name), "", "format=duration")), 2.0, 0.05);
+    }
+}
+
 test::TOptionList SizeOptions(int width, int height) {
     test::TOptionList options = {{"vcodec", "mpeg4"}};
     if (width) options.push_back({"s", std::to_string(width) + "x" + std::to_string(height)});
@@ -310,6 +323,32 @@ TEST_F(TranscodeRun, FilmWinsOverItsCoverPicture) {
     const TRunResult result = Run(*job);
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_EQ(Probe(Out("film.avi"), "-select_streams v:0", "stream=width,height,nb_frames"), "160\n120\n25");
+}
+
+// Pictures that cannot be decoded at all: the sound still converts into a sound format; a video
+// format fails with the decoder's reason instead of getting a video stream without a picture.
+TEST_F(TranscodeRun, UndecodablePicturesFailOnlyAVideoFormat) {
+    struct TCase {
+        const char* Output;
+        test::TOptionList Options;
+        const char* Error;
+    };
+    const TCase cases[] = {
+        {"sound.mp3", {{"vn", ""}, {"acodec", "libmp3lame"}}, ""},
+        {"film.avi",
+         {{"vcodec", "mpeg4"}, {"acodec", "mp2"}},
+         "Error while decoding stream #0.0 (Video): Invalid data found when processing input"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Output);
+        auto job = MakeTestJob({Fixture("badvideo.avi")}, Out(c.Output), c.Options);
+        const TRunResult result = Run(*job);
+        EXPECT_EQ(result.ErrorText, c.Error);
+        EXPECT_EQ(result.Failed, *c.Error != 0);
+        if (!result.Failed) {
+            EXPECT_NEAR(std::stod(Probe(Out(c.Output), "", "format=duration")), 2.0, 0.1);
+        }
+    }
 }
 
 TEST_F(TranscodeRun, DamagedInputsConvertOrFailCleanly) {
@@ -433,6 +472,43 @@ TEST(AudioOutput, VolumeScalesAndClamps) {
     EXPECT_EQ(s[1], -32768);
     EXPECT_EQ(s[2], 200);
     EXPECT_EQ(s[3], -6);
+}
+
+// A block the resampler cannot convert is logged and dropped; with "xerror" it ends the run.
+TEST(AudioOutput, ABlockThatCannotBeConvertedIsDroppedUnlessXerror) {
+    test::LoadEngineLibraries();
+    for (const bool xerror : {false, true}) {
+        SCOPED_TRACE(xerror);
+        test::TTempDir dir;
+        test::TOptionList options = {{"acodec", "pcm_s16le"}};
+        if (xerror) options.push_back({"xerror", "1"});
+        auto job = MakeTestJob({Fixture("a.mp3")}, dir.Path() + "a.wav", options);
+        const TRunHooks hooks;
+        TRunState run(*job, hooks);
+        SetUpRun(run);
+        TRunOutputStream& ost = *run.Outputs[0];
+        ost.Resampler.reset(FFApi.swr_alloc()); // never initialised: every conversion fails
+        TFramePtr block(FFApi.av_frame_alloc());
+        block->format = ost.InSampleFmt;
+        block->sample_rate = ost.InSampleRate;
+        FFApi.av_channel_layout_copy(&block->ch_layout, &ost.InLayout);
+        block->nb_samples = 1152;
+        ASSERT_GE(FFApi.av_frame_get_buffer(block.get(), 0), 0);
+        test::TLogCapture log;
+        if (xerror) {
+            try {
+                DoAudioOut(run, ost, *ost.Source, block.get());
+                ADD_FAILURE() << "no error raised";
+            } catch (const TRunError& e) {
+                EXPECT_STREQ(e.what(), "av_audio_convert() failed");
+            }
+        } else {
+            EXPECT_NO_THROW(DoAudioOut(run, ost, *ost.Source, block.get()));
+            EXPECT_TRUE(log.Logged(llError, "av_audio_convert() failed"));
+            EXPECT_EQ(FFApi.av_audio_fifo_size(ost.Fifo.get()), 0);
+        }
+        ost.Resampler.reset();
+    }
 }
 
 TEST(VideoOutput, NearestAcceptedSize) {
