@@ -137,7 +137,9 @@ std::string TDownloadPages::FailureLines() const {
         std::string reason = FReasons[i];
         if (reason.empty())
             reason = FCancelAsked ? "The download was cancelled." : "The download failed.";
-        lines += (lines.empty() ? "" : "\n") + ("Link (" + std::to_string(i) + "): " + FRunLinks[i] + ": ") + reason;
+        // Numbered from 1, as the list shows the links and as the conversion summary counts files.
+        lines += (lines.empty() ? "" : "\n") + ("Link (" + std::to_string(i + 1) + "): " + FRunLinks[i] + ": ") +
+                 reason;
     }
     return lines;
 }

@@ -263,10 +263,10 @@ void DownloadPagesTest::SummaryListsTheFailedLinksWithTheirReasons() {
     QVERIFY(!summary->MemoErrorLog->isHidden());
     const QStringList lines = summary->MemoErrorLog->toPlainText().split('\n');
     QCOMPARE(lines.size(), 2);
-    QVERIFY2(lines[0].startsWith(QString::fromStdString("Link (1): " + refusedAll + ": ")), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith(QString::fromStdString("Link (2): " + refusedAll + ": ")), qPrintable(lines[0]));
     QCOMPARE(lines[0].count("the server answered 403."), 2);
     QVERIFY2(lines[0].contains("[HQ18]") && lines[0].contains("[HQ35]"), qPrintable(lines[0]));
-    QCOMPARE(lines[1], QString::fromStdString("Link (2): " + gone +
+    QCOMPARE(lines[1], QString::fromStdString("Link (3): " + gone +
                                               ": The video page could not be fetched: the server answered 404."));
     // The log got the same reasons.
     QVERIFY2(w.Log.Text().contains("The video page could not be fetched: the server answered 404."),
