@@ -21,6 +21,8 @@ packages=(
   # xdotool clicks and types, xwd takes screenshots, xclip fills the clipboard with links to paste.
   openbox xdotool x11-apps xclip
   nginx curl
+  # scripts/check_sizes.py, the source-size check among the tests.
+  python3
   # bench/batch_memory_bench.sh reads peak memory with /usr/bin/time.
   time
 )
