@@ -74,7 +74,7 @@ for i in $(seq "$runs"); do
   t0=$(now)
   curl -sSf -o "$work/out/curl.bin" "http://127.0.0.1:$port/stream.bin?x=1&signature=S"
   t1=$(now)
-  "$cli" download --folder "$work/out/cli" --no-hq --site "127.0.0.1:$port" "http://127.0.0.1:$port/watch?v=bench" >/dev/null
+  "$cli" download --engine builtin --folder "$work/out/cli" --no-hq --site "127.0.0.1:$port" "http://127.0.0.1:$port/watch?v=bench" >/dev/null
   t2=$(now)
   cmp -s "$work/root/stream.bin" "$work/out/cli/bench.flv" || { echo "the program's file differs" >&2; exit 1; }
   cmp -s "$work/root/stream.bin" "$work/out/curl.bin" || { echo "curl's file differs" >&2; exit 1; }

@@ -57,6 +57,12 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
                                    const TResolverTimings& timings)
     : WinHTTPGetInfoFileURL(dispatcher), WinHTTPDownloadInfoFile(dispatcher), WinHTTPDownload(dispatcher),
       Host(std::make_shared<THostScriptlet>()), FDispatcher(dispatcher), FEvents(events), FTimings(timings) {
+    ConfigureTransfers();
+    SetUpScript();
+    ConnectTransferEvents();
+}
+
+void TBuiltinResolver::ConfigureTransfers() {
     ConfigureTransfer(WinHTTPGetInfoFileURL);
     ConfigureTransfer(WinHTTPDownloadInfoFile);
     ConfigureTransfer(WinHTTPDownload);
@@ -66,7 +72,9 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
     WinHTTPGetInfoFileURL.MaxMemorySize = MaxPageSize;
     WinHTTPDownloadInfoFile.MaxMemorySize = MaxInfoSize;
     WinHTTPDownload.MaxMemorySize = MaxStreamMemorySize;
+}
 
+void TBuiltinResolver::SetUpScript() {
     // A crafted stream map ends with the script error, within bounds of memory and time.
     Script.MaxHeapBytes = MaxScriptHeap;
     Script.QueryContinueIntervalMs = 100;
@@ -85,7 +93,9 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
         std::snprintf(buf, sizeof buf, "Error: Line number %d, ", e.Line + 1);
         FEvents.ScriptError(buf + e.Description);
     };
+}
 
+void TBuiltinResolver::ConnectTransferEvents() {
     // The page.
     WinHTTPGetInfoFileURL.OnProgress = [this](TCustomWinHTTP*, const std::string&, uint64_t dataSize,
                                               uint64_t bytesRead, uint32_t elapsed, int32_t, uint8_t, float,
@@ -94,35 +104,12 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
                                 TransferProgress(dataSize, bytesRead, elapsed, 0, 0));
     };
     WinHTTPGetInfoFileURL.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t,
-                                          TMemoryStream* stream) {
-        const std::string page = stream ? stream->Data : "";
-        const std::string title = DecodeEntities(ExtractTitle(page));
-        const std::string infoURL = MakeInfoURL(page);
-        if (!FEvents.TitleFound(title, title, infoURL)) return;
-        WinHTTPDownloadInfoFile.URL = infoURL;
-        StartTransfer(WinHTTPDownloadInfoFile);
-    };
+                                          TMemoryStream* stream) { PageFetched(stream); };
     WinHTTPGetInfoFileURL.OnAnyError = [this](TCustomWinHTTP*) { FEvents.LinkFailed(""); };
 
     // The information.
     WinHTTPDownloadInfoFile.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t,
-                                            TMemoryStream* stream) {
-        const std::string info = stream ? stream->Data : "";
-        Script.Lines = StreamMapScriptLines(info);
-        try {
-            Script.Execute();
-        } catch (const std::exception& e) {
-            // The engine itself failed: this link cannot go on, the run can.
-            FEvents.ScriptError(std::string("Error: ") + e.what());
-            FEvents.LinkFailed("");
-            return;
-        }
-        // The pause after the script is a delayed step, never a sleep: the window stays alive.
-        const std::weak_ptr<bool> alive = FAlive;
-        FDispatcher->PostDelayed(std::chrono::milliseconds(std::max(FTimings.ScriptWaitMs, 0)), [this, alive] {
-            if (alive.lock()) FEvents.Resolved();
-        });
-    };
+                                            TMemoryStream* stream) { InformationFetched(stream); };
     WinHTTPDownloadInfoFile.OnAnyError = [this](TCustomWinHTTP*) { FEvents.LinkFailed(""); };
 
     // The stream.
@@ -132,18 +119,7 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
         FEvents.StreamProgress(TransferProgress(dataSize, bytesRead, elapsed, left, percent));
     };
     WinHTTPDownload.OnDone = [this](TCustomWinHTTP*, const std::string&, uint64_t, TMemoryStream* stream) {
-        if (stream) {
-            // The temporary file could not be made while the stream arrived (what is at its name is
-            // not ours to remove); one more try under a new name, exclusively.
-            FTempFile = NewPartialFileName(FFolder);
-            if (!WriteNewFile(FTempFile, stream->Data)) {
-                const std::string reason = std::strerror(errno);
-                FTempFile.clear();
-                FEvents.StreamDone("", reason);
-                return;
-            }
-        }
-        FEvents.StreamDone(FTempFile, "");
+        StreamFetched(stream);
     };
     WinHTTPDownload.OnAnyError = [this](TCustomWinHTTP*) { FailStream(); };
     WinHTTPDownload.OnOutputFileError = [this](TCustomWinHTTP*) { FOutputFailed = true; };
@@ -156,6 +132,48 @@ TBuiltinResolver::TBuiltinResolver(IMainThreadDispatcher* dispatcher, IResolverE
     WinHTTPGetInfoFileURL.OnAborted = aborted;
     WinHTTPDownloadInfoFile.OnAborted = aborted;
     WinHTTPDownload.OnAborted = aborted;
+}
+
+void TBuiltinResolver::PageFetched(const TMemoryStream* stream) {
+    const std::string page = stream ? stream->Data : "";
+    const std::string title = DecodeEntities(ExtractTitle(page));
+    const std::string infoURL = MakeInfoURL(page);
+    if (!FEvents.TitleFound(title, title, infoURL)) return;
+    WinHTTPDownloadInfoFile.URL = infoURL;
+    StartTransfer(WinHTTPDownloadInfoFile);
+}
+
+void TBuiltinResolver::InformationFetched(const TMemoryStream* stream) {
+    const std::string info = stream ? stream->Data : "";
+    Script.Lines = StreamMapScriptLines(info);
+    try {
+        Script.Execute();
+    } catch (const std::exception& e) {
+        // The engine itself failed: this link cannot go on, the run can.
+        FEvents.ScriptError(std::string("Error: ") + e.what());
+        FEvents.LinkFailed("");
+        return;
+    }
+    // The pause after the script is a delayed step, never a sleep: the window stays alive.
+    const std::weak_ptr<bool> alive = FAlive;
+    FDispatcher->PostDelayed(std::chrono::milliseconds(std::max(FTimings.ScriptWaitMs, 0)), [this, alive] {
+        if (alive.lock()) FEvents.Resolved();
+    });
+}
+
+void TBuiltinResolver::StreamFetched(const TMemoryStream* stream) {
+    if (stream) {
+        // The temporary file could not be made while the stream arrived (what is at its name is
+        // not ours to remove); one more try under a new name, exclusively.
+        FTempFile = NewPartialFileName(FFolder);
+        if (!WriteNewFile(FTempFile, stream->Data)) {
+            const std::string reason = std::strerror(errno);
+            FTempFile.clear();
+            FEvents.StreamDone("", reason);
+            return;
+        }
+    }
+    FEvents.StreamDone(FTempFile, "");
 }
 
 TBuiltinResolver::~TBuiltinResolver() {

@@ -42,6 +42,16 @@ class TBuiltinResolver : public TDownloadResolver {
     void StreamKept() override { FTempFile.clear(); }
 
   private:
+    // The constructor's steps: the three transfers' settings, the script's bounds and host, and
+    // the transfers' events.
+    void ConfigureTransfers();
+    void SetUpScript();
+    void ConnectTransferEvents();
+    // The steps of a link: the page gives the title and the information's address, the
+    // information runs the stream-map script, a stream's end keeps its partial file.
+    void PageFetched(const TMemoryStream* stream);
+    void InformationFetched(const TMemoryStream* stream);
+    void StreamFetched(const TMemoryStream* stream);
     void StartTransfer(TWinHTTP& h);
     // The transfer's failures are told to the log; what names the transfer at that moment.
     void ReportFailures(TWinHTTP& h, std::function<std::string()> what);

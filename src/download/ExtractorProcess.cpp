@@ -120,150 +120,203 @@ pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd, std::str
     return pid;
 }
 
-// The whole run on the calling thread: start, read both outputs within the limits, end the group,
-// reap. Lines go to the sink unless collecting.
-TProcessOutcome RunLoop(TExtractorProcess::TRun& run, const std::vector<std::string>& argv,
-                        const TProcessLimits& limits, bool collect, const std::string& progressPrefix,
-                        int coalesceMs, const TLineSink& sink) {
-    TProcessOutcome out;
+// Starts the program with its two outputs on new pipes: its pid and the pipes' read ends, or 0
+// with the error text.
+pid_t StartProgram(const std::vector<std::string>& argv, int& outFd, int& errFd, std::string& error) {
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) {
-        out.StartError = std::strerror(errno);
-        return out;
+        error = std::strerror(errno);
+        return 0;
     }
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        out.StartError = std::strerror(errno);
+        error = std::strerror(errno);
         ::close(outPipe[0]);
         ::close(outPipe[1]);
-        return out;
+        return 0;
     }
-    const pid_t pid = Spawn(argv, outPipe[1], errPipe[1], out.StartError);
+    const pid_t pid = Spawn(argv, outPipe[1], errPipe[1], error);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     if (!pid) {
         ::close(outPipe[0]);
         ::close(errPipe[0]);
-        return out;
+        return 0;
     }
-    run.Pid = pid;
+    outFd = outPipe[0];
+    errFd = errPipe[0];
+    return pid;
+}
 
-    const auto start = TClock::now();
-    auto lastOutput = start;
-    auto lastProgress = TClock::time_point{};
-    TClock::time_point drainUntil{};
-    bool groupEnded = false;
-    bool leaderExited = false;
-    // The leader is reaped only after its group was ended, so its id cannot name another group.
-    const auto endGroup = [&] {
-        if (!groupEnded) ::kill(-pid, SIGKILL);
-        groupEnded = true;
-        if (drainUntil == TClock::time_point{}) drainUntil = TClock::now() + std::chrono::milliseconds(DrainGraceMs);
-    };
+// A started program on the calling thread: both outputs read within the limits, the group ended,
+// the leader reaped. Lines go to the sink unless collecting.
+class TProgramRun {
+  public:
+    TProgramRun(TExtractorProcess::TRun& run, pid_t pid, const TProcessLimits& limits, bool collect,
+                const std::string& progressPrefix, int coalesceMs, const TLineSink& sink)
+        : FRun(run), FPid(pid), FLimits(limits), FCollect(collect), FProgressPrefix(progressPrefix),
+          FCoalesce(coalesceMs), FSink(sink), FOutLines(limits.MaxLineBytes) {}
 
-    std::string pendingProgress;
-    const auto deliver = [&](const std::string& line) {
-        if (!sink) return;
-        if (!progressPrefix.empty() && line.rfind(progressPrefix, 0) == 0) {
-            pendingProgress = line;
+    TProcessOutcome Run(int outFd, int errFd) {
+        Pump(outFd, errFd);
+        if (!FCollect) FOutLines.Flush([this](const std::string& line) { Deliver(line); });
+        if (!FPendingProgress.empty() && FSink) FSink(FPendingProgress);
+        if (!FGroupEnded) ::kill(-FPid, SIGKILL);
+        int status = 0;
+        while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFEXITED(status)) FOut.ExitCode = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) FOut.Signal = WTERMSIG(status);
+        if (FOut.Stderr.size() > FLimits.MaxStderrBytes)
+            FOut.Stderr.erase(0, FOut.Stderr.size() - FLimits.MaxStderrBytes);
+        return std::move(FOut);
+    }
+
+  private:
+    // Until both outputs are closed, or the drain time after the group's end is over.
+    void Pump(int outFd, int errFd) {
+        pollfd fds[3] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {FRun.Wake[0], POLLIN, 0}};
+        int open = 2;
+        while (open > 0) {
             const auto now = TClock::now();
-            if (now - lastProgress >= std::chrono::milliseconds(coalesceMs)) {
-                sink(pendingProgress);
-                pendingProgress.clear();
-                lastProgress = now;
+            Watch(now);
+            if (FDrainUntil != TClock::time_point{} && now >= FDrainUntil) break;
+            PassProgressIfDue(now);
+            const int rc = ::poll(fds, FRun.Wake[0] >= 0 ? 3 : 2, WaitSliceMs);
+            if (rc < 0 && errno != EINTR) break;
+            if (rc <= 0) continue;
+            if (fds[2].fd >= 0 && (fds[2].revents & POLLIN)) {
+                char drop[16];
+                [[maybe_unused]] const ssize_t ignored = ::read(fds[2].fd, drop, sizeof drop);
             }
+            for (int i = 0; i < 2; ++i)
+                ReadOutput(fds[i], i == 0, open);
+        }
+        for (int i = 0; i < 2; ++i)
+            if (fds[i].fd >= 0) ::close(fds[i].fd);
+    }
+
+    // The kill request, the time and stall limits, and the leader's exit end the group.
+    void Watch(TClock::time_point now) {
+        if (FRun.KillRequested && !FGroupEnded) {
+            FOut.Killed = true;
+            EndGroup();
+        }
+        if (!FGroupEnded && FLimits.TimeLimitMs > 0 &&
+            now - FStart >= std::chrono::milliseconds(FLimits.TimeLimitMs)) {
+            FOut.TimedOut = true;
+            EndGroup();
+        }
+        if (!FGroupEnded && FLimits.StallLimitMs > 0 &&
+            now - FLastOutput >= std::chrono::milliseconds(FLimits.StallLimitMs)) {
+            FOut.Stalled = true;
+            EndGroup();
+        }
+        if (!FLeaderExited) {
+            siginfo_t info{};
+            if (::waitid(P_PID, static_cast<id_t>(FPid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid == FPid) {
+                FLeaderExited = true;
+                // What it started and left behind goes with it.
+                EndGroup();
+            }
+        }
+    }
+
+    // The leader is reaped only after its group was ended, so its id cannot name another group.
+    void EndGroup() {
+        if (!FGroupEnded) ::kill(-FPid, SIGKILL);
+        FGroupEnded = true;
+        if (FDrainUntil == TClock::time_point{})
+            FDrainUntil = TClock::now() + std::chrono::milliseconds(DrainGraceMs);
+    }
+
+    void ReadOutput(pollfd& fd, bool isStdout, int& open) {
+        if (fd.fd < 0 || !(fd.revents & (POLLIN | POLLHUP | POLLERR))) return;
+        char buf[64 * 1024];
+        const ssize_t n = ::read(fd.fd, buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+        if (n <= 0) {
+            ::close(fd.fd);
+            fd.fd = -1;
+            --open;
             return;
         }
-        if (!pendingProgress.empty()) sink(pendingProgress);
-        pendingProgress.clear();
-        sink(line);
-    };
-    TLineSplitter outLines{limits.MaxLineBytes};
-    const auto onStdout = [&](const char* p, size_t n) {
-        if (collect) {
-            if (out.Stdout.size() + n > limits.MaxStdoutBytes) {
-                out.OutputTooLarge = true;
-                endGroup();
-                return;
-            }
-            out.Stdout.append(p, n);
-        } else {
-            outLines.Feed(p, n, deliver);
-        }
-    };
-    const auto onStderr = [&](const char* p, size_t n) {
-        out.Stderr.append(p, n);
-        if (out.Stderr.size() > 2 * limits.MaxStderrBytes)
-            out.Stderr.erase(0, out.Stderr.size() - limits.MaxStderrBytes);
-    };
+        FLastOutput = TClock::now();
+        if (isStdout)
+            OnStdout(buf, static_cast<size_t>(n));
+        else
+            OnStderr(buf, static_cast<size_t>(n));
+    }
 
-    pollfd fds[3] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}, {run.Wake[0], POLLIN, 0}};
-    int open = 2;
-    char buf[64 * 1024];
-    while (open > 0) {
-        const auto now = TClock::now();
-        if (run.KillRequested && !groupEnded) {
-            out.Killed = true;
-            endGroup();
+    void OnStdout(const char* p, size_t n) {
+        if (!FCollect) {
+            FOutLines.Feed(p, n, [this](const std::string& line) { Deliver(line); });
+            return;
         }
-        if (!groupEnded && limits.TimeLimitMs > 0 && now - start >= std::chrono::milliseconds(limits.TimeLimitMs)) {
-            out.TimedOut = true;
-            endGroup();
+        if (FOut.Stdout.size() + n > FLimits.MaxStdoutBytes) {
+            FOut.OutputTooLarge = true;
+            EndGroup();
+            return;
         }
-        if (!groupEnded && limits.StallLimitMs > 0 &&
-            now - lastOutput >= std::chrono::milliseconds(limits.StallLimitMs)) {
-            out.Stalled = true;
-            endGroup();
-        }
-        if (!leaderExited) {
-            siginfo_t info{};
-            if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
-                leaderExited = true;
-                // What it started and left behind goes with it.
-                endGroup();
-            }
-        }
-        if (drainUntil != TClock::time_point{} && now >= drainUntil) break;
-        if (!pendingProgress.empty() && sink && now - lastProgress >= std::chrono::milliseconds(coalesceMs)) {
-            sink(pendingProgress);
-            pendingProgress.clear();
-            lastProgress = now;
-        }
-        const int rc = ::poll(fds, run.Wake[0] >= 0 ? 3 : 2, WaitSliceMs);
-        if (rc < 0 && errno != EINTR) break;
-        if (rc <= 0) continue;
-        if (fds[2].fd >= 0 && (fds[2].revents & POLLIN)) {
-            char drop[16];
-            [[maybe_unused]] const ssize_t ignored = ::read(fds[2].fd, drop, sizeof drop);
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            if (n <= 0) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-                continue;
-            }
-            lastOutput = TClock::now();
-            if (i == 0)
-                onStdout(buf, static_cast<size_t>(n));
-            else
-                onStderr(buf, static_cast<size_t>(n));
-        }
+        FOut.Stdout.append(p, n);
     }
-    for (int i = 0; i < 2; ++i)
-        if (fds[i].fd >= 0) ::close(fds[i].fd);
-    if (!collect) outLines.Flush(deliver);
-    if (!pendingProgress.empty() && sink) sink(pendingProgress);
-    if (!groupEnded) ::kill(-pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+
+    void OnStderr(const char* p, size_t n) {
+        FOut.Stderr.append(p, n);
+        if (FOut.Stderr.size() > 2 * FLimits.MaxStderrBytes)
+            FOut.Stderr.erase(0, FOut.Stderr.size() - FLimits.MaxStderrBytes);
     }
-    if (WIFEXITED(status)) out.ExitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) out.Signal = WTERMSIG(status);
-    if (out.Stderr.size() > limits.MaxStderrBytes) out.Stderr.erase(0, out.Stderr.size() - limits.MaxStderrBytes);
-    return out;
+
+    // Of the progress lines only the latest is kept, passed on at most every FCoalesce ms and
+    // before any other line.
+    void Deliver(const std::string& line) {
+        if (!FSink) return;
+        if (!FProgressPrefix.empty() && line.rfind(FProgressPrefix, 0) == 0) {
+            FPendingProgress = line;
+            PassProgressIfDue(TClock::now());
+            return;
+        }
+        if (!FPendingProgress.empty()) FSink(FPendingProgress);
+        FPendingProgress.clear();
+        FSink(line);
+    }
+
+    void PassProgressIfDue(TClock::time_point now) {
+        if (FPendingProgress.empty() || !FSink || now - FLastProgress < std::chrono::milliseconds(FCoalesce))
+            return;
+        FSink(FPendingProgress);
+        FPendingProgress.clear();
+        FLastProgress = now;
+    }
+
+    TExtractorProcess::TRun& FRun;
+    const pid_t FPid;
+    const TProcessLimits& FLimits;
+    const bool FCollect;
+    const std::string& FProgressPrefix;
+    const int FCoalesce;
+    const TLineSink& FSink;
+    TProcessOutcome FOut;
+    const TClock::time_point FStart = TClock::now();
+    TClock::time_point FLastOutput = FStart;
+    TClock::time_point FLastProgress{};
+    TClock::time_point FDrainUntil{};
+    bool FGroupEnded = false;
+    bool FLeaderExited = false;
+    std::string FPendingProgress;
+    TLineSplitter FOutLines;
+};
+
+// The whole run on the calling thread.
+TProcessOutcome RunLoop(TExtractorProcess::TRun& run, const std::vector<std::string>& argv,
+                        const TProcessLimits& limits, bool collect, const std::string& progressPrefix,
+                        int coalesceMs, const TLineSink& sink) {
+    TProcessOutcome notStarted;
+    int outFd = -1, errFd = -1;
+    const pid_t pid = StartProgram(argv, outFd, errFd, notStarted.StartError);
+    if (!pid) return notStarted;
+    run.Pid = pid;
+    return TProgramRun(run, pid, limits, collect, progressPrefix, coalesceMs, sink).Run(outFd, errFd);
 }
 
 } // namespace

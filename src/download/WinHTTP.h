@@ -213,11 +213,16 @@ class TCustomWinHTTP : public TWinLoginComponent {
     int StatusCode() const;
 
   private:
+    // The worker's job (WinHTTPRequest.cpp): a file: URL is read from the disk, anything else
+    // goes through libcurl requests until one ends the transfer.
     void TransferBody(const std::shared_ptr<TTransfer>& t);
+    void ReadLocalFile(const std::shared_ptr<TTransfer>& t, const TURLParts& parts);
+    void RequestUntilDone(const std::shared_ptr<TTransfer>& t, const TURLParts& parts);
+    // On the worker: when the stop was requested, processes it and says so.
+    bool StopRequested(const std::shared_ptr<TTransfer>& t);
     void CompletionDispatch(const std::shared_ptr<TTransfer>& t);
     void StopProcessing(const std::shared_ptr<TTransfer>& t, bool raiseAborted);
     void RaiseProgress(TTransfer& t);
-    bool RaiseHeaderInfo(TTransfer& t);
     friend struct TTransferDriver;
 
     std::shared_ptr<TTransfer> FTransfer;

@@ -55,37 +55,46 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     setAttribute(Qt::WA_DeleteOnClose, false);
     const QString name = QString::fromStdString(config.Name);
     setWindowTitle("About " + name);
-    int tabLeft = 10;
-    if (config.Skin != 3) {
-        ImageLeft = new QLabel(this);
-        const std::string file = ResourceFolder(config) + "leftlogo.png";
-        QImage normal;
-        std::string ignored;
-        LoadSkinPicture(file, normal, ignored);
-        const QImage doubled = LoadDoublePicture(file, normal);
-        const QImage& picture = PictureForRatio(normal, doubled, devicePixelRatioF());
-        // At most 260 window pixels high; on a high-density screen from the 2x picture.
-        QPixmap logo;
-        if (!picture.isNull()) {
-            const qreal ratio = picture.devicePixelRatio();
-            logo = QPixmap::fromImage(picture.scaledToHeight(qRound(std::min(normal.height(), 260) * ratio),
-                                                             Qt::SmoothTransformation));
-            logo.setDevicePixelRatio(ratio);
-        }
-        ImageLeft->setPixmap(logo);
-        ImageLeft->setGeometry(0, 0, std::max(qRound(logo.deviceIndependentSize().width()), 1), 300);
-        ImageLeft->setAlignment(Qt::AlignTop);
-        ImageLeft->setCursor(Qt::PointingHandCursor);
-        ImageLeft->installEventFilter(this);
-        tabLeft = ImageLeft->width() + 10;
-    }
+    if (config.Skin != 3) CreateLogo();
     PageControl = new QTabWidget(this);
     // The download engine's lines need room below the links.
-    PageControl->setGeometry(tabLeft, 10, 360, config.Download ? 330 : 240);
+    PageControl->setGeometry(ImageLeft ? ImageLeft->width() + 10 : 10, 10, 360, config.Download ? 330 : 240);
+    PageControl->addTab(CreateAboutTab(name, year), "About");
+    PageControl->addTab(CreateUpdateTab(name), "Update");
+    PlaceOKButton(owner);
+    if (config.Download) {
+        FEnginePath = FindExtractorPath(GlobalVars.UserSettings.ExtractorPath);
+        AskEngineVersion();
+    }
+}
 
+void TFormAbout::CreateLogo() {
+    ImageLeft = new QLabel(this);
+    const std::string file = ResourceFolder(FConfig) + "leftlogo.png";
+    QImage normal;
+    std::string ignored;
+    LoadSkinPicture(file, normal, ignored);
+    const QImage doubled = LoadDoublePicture(file, normal);
+    const QImage& picture = PictureForRatio(normal, doubled, devicePixelRatioF());
+    // At most 260 window pixels high; on a high-density screen from the 2x picture.
+    QPixmap logo;
+    if (!picture.isNull()) {
+        const qreal ratio = picture.devicePixelRatio();
+        logo = QPixmap::fromImage(
+            picture.scaledToHeight(qRound(std::min(normal.height(), 260) * ratio), Qt::SmoothTransformation));
+        logo.setDevicePixelRatio(ratio);
+    }
+    ImageLeft->setPixmap(logo);
+    ImageLeft->setGeometry(0, 0, std::max(qRound(logo.deviceIndependentSize().width()), 1), 300);
+    ImageLeft->setAlignment(Qt::AlignTop);
+    ImageLeft->setCursor(Qt::PointingHandCursor);
+    ImageLeft->installEventFilter(this);
+}
+
+QWidget* TFormAbout::CreateAboutTab(const QString& name, int year) {
     auto* about = new QWidget;
     auto* a = new QVBoxLayout(about);
-    LabelVersion = new QLabel(QString("%1").arg(QString::fromStdString(config.Version)), about);
+    LabelVersion = new QLabel(QString("%1").arg(QString::fromStdString(FConfig.Version)), about);
     LabalTitle = new QLabel(QString("%1 %2").arg(name, LabelVersion->text()), about);
     QFont big = LabalTitle->font();
     big.setBold(true);
@@ -93,9 +102,9 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     LabalTitle->setFont(big);
     LabalTitle->setWordWrap(true);
     LabelCopyright = new QLabel(
-        QString("Copyright \u00a9 %1 %2").arg(year).arg(QString::fromStdString(config.Copyright)), about);
-    LabelWeb = LinkLabel(QString::fromStdString(config.HelpHomePageLink), about);
-    LabelSupport = LinkLabel(QString::fromStdString(config.HelpSupportLink), about);
+        QString("Copyright \u00a9 %1 %2").arg(year).arg(QString::fromStdString(FConfig.Copyright)), about);
+    LabelWeb = LinkLabel(QString::fromStdString(FConfig.HelpHomePageLink), about);
+    LabelSupport = LinkLabel(QString::fromStdString(FConfig.HelpSupportLink), about);
     LabelWeb->installEventFilter(this);
     LabelSupport->installEventFilter(this);
     a->addWidget(LabalTitle);
@@ -107,28 +116,32 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     a->addWidget(LabelWeb);
     a->addWidget(new QLabel("Support:", about));
     a->addWidget(LabelSupport);
-    if (config.Download) {
-        a->addSpacing(6);
-        LabelDownloadEngine = new QLabel(about);
-        LabelDownloadEngine->setObjectName("LabelDownloadEngine");
-        LabelDownloadEngine->setTextFormat(Qt::PlainText);
-        LabelDownloadEngine->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        ButtonUpdateEngine = new QPushButton("Update download engine", about);
-        ButtonUpdateEngine->setObjectName("ButtonUpdateEngine");
-        ButtonUpdateEngine->hide();
-        LabelEngineUpdate = new QLabel(about);
-        LabelEngineUpdate->setObjectName("LabelEngineUpdate");
-        LabelEngineUpdate->setWordWrap(true);
-        LabelEngineUpdate->setTextFormat(Qt::PlainText);
-        LabelEngineUpdate->hide();
-        a->addWidget(LabelDownloadEngine);
-        a->addWidget(ButtonUpdateEngine, 0, Qt::AlignLeft);
-        a->addWidget(LabelEngineUpdate);
-        connect(ButtonUpdateEngine, &QPushButton::clicked, this, &TFormAbout::UpdateEngine);
-    }
+    if (FConfig.Download) AddEngineLines(about, a);
     a->addStretch(1);
-    PageControl->addTab(about, "About");
+    return about;
+}
 
+void TFormAbout::AddEngineLines(QWidget* about, QVBoxLayout* a) {
+    a->addSpacing(6);
+    LabelDownloadEngine = new QLabel(about);
+    LabelDownloadEngine->setObjectName("LabelDownloadEngine");
+    LabelDownloadEngine->setTextFormat(Qt::PlainText);
+    LabelDownloadEngine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ButtonUpdateEngine = new QPushButton("Update download engine", about);
+    ButtonUpdateEngine->setObjectName("ButtonUpdateEngine");
+    ButtonUpdateEngine->hide();
+    LabelEngineUpdate = new QLabel(about);
+    LabelEngineUpdate->setObjectName("LabelEngineUpdate");
+    LabelEngineUpdate->setWordWrap(true);
+    LabelEngineUpdate->setTextFormat(Qt::PlainText);
+    LabelEngineUpdate->hide();
+    a->addWidget(LabelDownloadEngine);
+    a->addWidget(ButtonUpdateEngine, 0, Qt::AlignLeft);
+    a->addWidget(LabelEngineUpdate);
+    connect(ButtonUpdateEngine, &QPushButton::clicked, this, &TFormAbout::UpdateEngine);
+}
+
+QWidget* TFormAbout::CreateUpdateTab(const QString& name) {
     auto* update = new QWidget;
     auto* u = new QVBoxLayout(update);
     auto* explain = new QLabel("Click \"Updates...\" to look for a newer version.\n"
@@ -142,10 +155,14 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     u->addWidget(ButtonUpdates, 0, Qt::AlignLeft);
     u->addWidget(info);
     u->addStretch(1);
-    PageControl->addTab(update, "Update");
     connect(ButtonUpdates, &QPushButton::clicked, this,
             [this] { ShellOpen(FConfig.HelpCheckForUpdatesLink); });
+    return update;
+}
 
+// OK below the tabs at their right edge; the window fits around them and the logo, centred over
+// its owner.
+void TFormAbout::PlaceOKButton(QWidget* owner) {
     ButtonOK = new QPushButton("&OK", this);
     ButtonOK->setDefault(true);
     ButtonOK->resize(90, 28);
@@ -157,10 +174,6 @@ TFormAbout::TFormAbout(QWidget* owner, const TProductConfig& config, int year)
     if (owner) {
         const QRect o = owner->frameGeometry();
         move(o.left() + (o.width() - width()) / 2, o.top() + (o.height() - this->height()) / 2);
-    }
-    if (config.Download) {
-        FEnginePath = FindExtractorPath(GlobalVars.UserSettings.ExtractorPath);
-        AskEngineVersion();
     }
 }
 

@@ -13,6 +13,7 @@
 class QLabel;
 class QPushButton;
 class QTabWidget;
+class QVBoxLayout;
 
 namespace mw {
 
@@ -36,6 +37,12 @@ class TFormAbout : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The constructor's parts, in the order the window is built.
+    void CreateLogo();
+    QWidget* CreateAboutTab(const QString& name, int year);
+    void AddEngineLines(QWidget* about, QVBoxLayout* a);
+    QWidget* CreateUpdateTab(const QString& name);
+    void PlaceOKButton(QWidget* owner);
     void AskEngineVersion();
     void UpdateEngine();
 

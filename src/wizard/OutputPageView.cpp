@@ -73,68 +73,83 @@ TOutputPageView::TOutputPageView(QWidget* parent, TOutputPageModel& model, TUser
     PageControlFormats = new QStackedWidget(this);
     PageControlFormats->setGeometry(TabLeft, layout.TabsTop, TabWidth, 125);
     for (int c = 0; c < 3; ++c) {
-        auto* button = new TPictureButton(this);
-        button->setObjectName(QString("ButtonClass") + ClassCaptions[c]);
-        SetStatePictures(button, resourceFolder, std::string("class_") + ClassKeys[c]);
-        button->setCheckable(true);
-        button->setToolTip(ClassCaptions[c]);
-        button->setAccessibleName(ClassCaptions[c]);
-        button->installEventFilter(this);
-        button->move(layout.Classes[c].Left, layout.Classes[c].Top);
-        button->setVisible(layout.Classes[c].Visible);
-        ClassButtons[c] = button;
-        connect(button, &QAbstractButton::clicked, this, [this, c] {
-            FModel.SelectFormatClass(c);
-            Sync();
-        });
+        CreateClassButton(c, layout, resourceFolder);
         auto* tab = new QWidget(PageControlFormats);
         PageControlFormats->addWidget(tab);
         for (const TFormatInfo& f : Formats()) {
             if (f.Class != c) continue;
-            auto* fb = new TPictureButton(tab);
-            fb->setObjectName(QString::fromUtf8(f.Button.data(), static_cast<int>(f.Button.size())));
-            SetStatePictures(fb, resourceFolder, "format_" + LowerCase(std::string(f.FlagKey)));
-            if (fb->width() < 10) fb->resize(62, 57);
-            fb->setCheckable(true);
-            fb->setToolTip(QString::fromUtf8(f.Name.data(), static_cast<int>(f.Name.size())));
-            fb->setAccessibleName(fb->toolTip());
-            fb->installEventFilter(this);
-            const TButtonPlace& place = layout.Formats[c][f.Number];
-            fb->move(place.Left, place.Top);
-            fb->setVisible(place.Visible);
-            FormatButtons[c][f.Number] = fb;
-            const int number = f.Number;
-            connect(fb, &QAbstractButton::clicked, this, [this, c, number] {
-                FModel.SelectOutputFormat(c, number);
-                Sync();
-            });
-
-            auto* list = new QComboBox(this);
-            list->setObjectName(
-                QString::fromUtf8(f.PresetList.data(), static_cast<int>(f.PresetList.size())));
-            list->setMaxVisibleItems(10);
-            for (std::string_view text : PresetTexts(c, number)) {
-                const QString item = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-                list->addItem(item);
-                list->setItemData(list->count() - 1, item, Qt::ToolTipRole);
-            }
-            list->setGeometry(18, layout.TabsTop + 150, pageWidth - 36, 28);
-            // A preset text longer than the box is read in full in the open list and the tooltip.
-            list->view()->setTextElideMode(Qt::ElideNone);
-            list->view()->setMinimumWidth(std::max(list->width(), std::min(PresetPopupWidth(*list), 760)));
-            list->setAccessibleName("Preset");
-            list->hide();
-            PresetLists[c][number] = list;
-            connect(list, &QComboBox::currentIndexChanged, this, [this, list, c, number](int index) {
-                list->setToolTip(list->currentText());
-                if (!FSyncing) FModel.SelectPreset(c, number, index);
-            });
+            CreateFormatButton(tab, f, layout, resourceFolder);
+            CreatePresetList(f, layout.TabsTop, pageWidth);
         }
     }
     auto* presetLabel = new QLabel("Preset:", this);
     presetLabel->setFont(bold);
     presetLabel->move(18, layout.TabsTop + 128);
     Sync();
+}
+
+void TOutputPageView::CreateClassButton(int c, const TOutputPageLayout& layout,
+                                        const std::string& resourceFolder) {
+    auto* button = new TPictureButton(this);
+    button->setObjectName(QString("ButtonClass") + ClassCaptions[c]);
+    SetStatePictures(button, resourceFolder, std::string("class_") + ClassKeys[c]);
+    button->setCheckable(true);
+    button->setToolTip(ClassCaptions[c]);
+    button->setAccessibleName(ClassCaptions[c]);
+    button->installEventFilter(this);
+    button->move(layout.Classes[c].Left, layout.Classes[c].Top);
+    button->setVisible(layout.Classes[c].Visible);
+    ClassButtons[c] = button;
+    connect(button, &QAbstractButton::clicked, this, [this, c] {
+        FModel.SelectFormatClass(c);
+        Sync();
+    });
+}
+
+void TOutputPageView::CreateFormatButton(QWidget* tab, const TFormatInfo& f, const TOutputPageLayout& layout,
+                                         const std::string& resourceFolder) {
+    const int c = f.Class;
+    auto* fb = new TPictureButton(tab);
+    fb->setObjectName(QString::fromUtf8(f.Button.data(), static_cast<int>(f.Button.size())));
+    SetStatePictures(fb, resourceFolder, "format_" + LowerCase(std::string(f.FlagKey)));
+    if (fb->width() < 10) fb->resize(62, 57);
+    fb->setCheckable(true);
+    fb->setToolTip(QString::fromUtf8(f.Name.data(), static_cast<int>(f.Name.size())));
+    fb->setAccessibleName(fb->toolTip());
+    fb->installEventFilter(this);
+    const TButtonPlace& place = layout.Formats[c][f.Number];
+    fb->move(place.Left, place.Top);
+    fb->setVisible(place.Visible);
+    FormatButtons[c][f.Number] = fb;
+    const int number = f.Number;
+    connect(fb, &QAbstractButton::clicked, this, [this, c, number] {
+        FModel.SelectOutputFormat(c, number);
+        Sync();
+    });
+}
+
+void TOutputPageView::CreatePresetList(const TFormatInfo& f, int tabsTop, int pageWidth) {
+    const int c = f.Class;
+    const int number = f.Number;
+    auto* list = new QComboBox(this);
+    list->setObjectName(QString::fromUtf8(f.PresetList.data(), static_cast<int>(f.PresetList.size())));
+    list->setMaxVisibleItems(10);
+    for (std::string_view text : PresetTexts(c, number)) {
+        const QString item = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+        list->addItem(item);
+        list->setItemData(list->count() - 1, item, Qt::ToolTipRole);
+    }
+    list->setGeometry(18, tabsTop + 150, pageWidth - 36, 28);
+    // A preset text longer than the box is read in full in the open list and the tooltip.
+    list->view()->setTextElideMode(Qt::ElideNone);
+    list->view()->setMinimumWidth(std::max(list->width(), std::min(PresetPopupWidth(*list), 760)));
+    list->setAccessibleName("Preset");
+    list->hide();
+    PresetLists[c][number] = list;
+    connect(list, &QComboBox::currentIndexChanged, this, [this, list, c, number](int index) {
+        list->setToolTip(list->currentText());
+        if (!FSyncing) FModel.SelectPreset(c, number, index);
+    });
 }
 
 int TOutputPageView::PresetPopupWidth(const QComboBox& list) {

@@ -22,6 +22,7 @@ class QStackedWidget;
 namespace mw {
 
 class TPictureButton;
+struct TFormatInfo;
 
 class TOutputPageView : public QWidget {
     Q_OBJECT
@@ -44,6 +45,12 @@ class TOutputPageView : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The constructor's parts: a class button, a format button on its class's tab, the format's
+    // preset list.
+    void CreateClassButton(int c, const TOutputPageLayout& layout, const std::string& resourceFolder);
+    void CreateFormatButton(QWidget* tab, const TFormatInfo& f, const TOutputPageLayout& layout,
+                            const std::string& resourceFolder);
+    void CreatePresetList(const TFormatInfo& f, int tabsTop, int pageWidth);
     void SelectClick();
     void UpdateTabOrder();
     int FirstShown(int cls) const;
