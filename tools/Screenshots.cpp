@@ -4,7 +4,7 @@
 // screen shows it: OUTDIR/<edition>/first-page@2x.png.
 // Runs from the run folder (the pictures are found beside the executable). Each edition starts
 // with fresh settings in a temporary folder; message boxes are answered Yes without showing.
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/ProductConfig.h"
 #include "convert/ConversionRun.h"
 #include "convert/SourceList.h"

@@ -140,14 +140,20 @@ bool IsMediaFileExt(const std::string& ext) {
     return std::any_of(known.begin(), known.end(), [&](const char* e) { return lower == e; });
 }
 
-std::string FormatMicroseconds(int64_t us) {
-    const long long hours = us / 3600000000LL;
-    const int minutes = static_cast<int>((us / 60000000LL) % 60);
-    const int seconds = static_cast<int>((us / 1000000LL) % 60);
-    const int millis = static_cast<int>(((us % 1000000LL) * 1000) / 1000000LL);
+std::string TimeSpanText(int64_t ms, bool wrapAtDay, int hourDigits, bool withMillis) {
+    const bool negative = ms < 0;
+    const uint64_t m = negative ? 0 - static_cast<uint64_t>(ms) : static_cast<uint64_t>(ms);
+    unsigned long long hours = m / 3600000;
+    if (wrapAtDay) hours %= 24;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2lld:%.2d:%.2d.%.3d", hours, minutes, seconds, millis);
+    int n = std::snprintf(buf, sizeof buf, "%s%0*llu:%02u:%02u", negative ? "-" : "", hourDigits, hours,
+                          static_cast<unsigned>(m / 60000 % 60), static_cast<unsigned>(m / 1000 % 60));
+    if (withMillis && n > 0) std::snprintf(buf + n, sizeof buf - n, ".%03u", static_cast<unsigned>(m % 1000));
     return buf;
+}
+
+std::string FormatMicroseconds(int64_t us) {
+    return TimeSpanText(us / 1000, false, 2, true);
 }
 
 std::string FormatPictureTime(int64_t us) {

@@ -44,6 +44,10 @@ std::string MakeSafeFileName(const std::string& name);
 // True for the 41 media extensions accepted by drag and drop (".mp3", case-insensitive).
 bool IsMediaFileExt(const std::string& ext);
 
+// The one time-span text: "H:MM:SS" of a span of milliseconds, "-" before a negative one; hours
+// at least hourDigits wide and, with wrapAtDay, counted modulo 24 (as a clock shows a date-time's
+// time); ".mmm" after the seconds with withMillis.
+std::string TimeSpanText(int64_t ms, bool wrapAtDay, int hourDigits, bool withMillis);
 // "HH:MM:SS.mmm" with hours not wrapped at 24.
 std::string FormatMicroseconds(int64_t us);
 // A picture's time as FormatMicroseconds shows it, "-" before a time before zero, "N/A" for the

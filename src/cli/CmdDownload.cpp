@@ -144,51 +144,72 @@ constexpr struct {
     TDownloadEngine Engine;
 } EngineNames[] = {{"auto", deAutomatic}, {"builtin", deBuiltin}, {"extractor", deExtractor}};
 
-int RunDownload(const TCliArgs& args) {
-    std::string folder = ".";
-    std::string extractorPath;
-    uint8_t engine = deAutomatic;
-    bool highQuality = true;
-    bool asJson = false;
-    std::vector<std::string> urls;
-    // The edition beside the program names the site; --site overrides it.
-    SetVideoSiteDomain(ReadProductSiteDomain());
+struct TDownloadArgs {
+    std::string Folder = ".";
+    std::string ExtractorPath;
+    uint8_t Engine = deAutomatic;
+    bool HighQuality = true;
+    bool AsJson = false;
+    std::vector<std::string> Urls;
+};
+
+// The command's arguments (--site is applied as it is read); a usage error's text in error.
+bool ParseDownloadArgs(const TCliArgs& args, TDownloadArgs& parsed, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--folder" || a == "--site" || a == "--engine" || a == "--extractor") {
-            if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
             const std::string value = args[++i];
             if (a == "--folder") {
-                folder = value;
+                parsed.Folder = value;
             } else if (a == "--site") {
                 SetVideoSiteDomain(LowerCase(value));
             } else if (a == "--extractor") {
-                extractorPath = value;
+                parsed.ExtractorPath = value;
             } else {
                 const auto* known = std::find_if(std::begin(EngineNames), std::end(EngineNames),
                                                  [&](const auto& e) { return value == e.Name; });
-                if (known == std::end(EngineNames))
-                    return UsageError("--engine takes auto, builtin or extractor, not '" + value + "'");
-                engine = known->Engine;
+                if (known == std::end(EngineNames)) {
+                    error = "--engine takes auto, builtin or extractor, not '" + value + "'";
+                    return false;
+                }
+                parsed.Engine = known->Engine;
             }
         } else if (a == "--no-hq") {
-            highQuality = false;
+            parsed.HighQuality = false;
         } else if (a == "--json") {
-            asJson = true;
+            parsed.AsJson = true;
         } else if (a.rfind("--", 0) == 0) {
-            return UsageError("unknown option '" + a + "'");
+            error = "unknown option '" + a + "'";
+            return false;
         } else {
-            urls.push_back(a);
+            parsed.Urls.push_back(a);
         }
     }
-    if (urls.empty()) return UsageError("download needs at least one URL");
+    if (parsed.Urls.empty()) error = "download needs at least one URL";
+    return !parsed.Urls.empty();
+}
+
+int RunDownload(const TCliArgs& args) {
+    // The edition beside the program names the site; --site overrides it.
+    SetVideoSiteDomain(ReadProductSiteDomain());
+    TDownloadArgs parsed;
+    std::string usage;
+    if (!ParseDownloadArgs(args, parsed, usage)) return UsageError(usage);
+    std::string& extractorPath = parsed.ExtractorPath;
+    const std::string& folder = parsed.Folder;
+    const bool asJson = parsed.AsJson;
     if (!extractorPath.empty() && extractorPath[0] != '/')
         extractorPath = std::filesystem::absolute(extractorPath).string();
     const std::string extractor = FindExtractorPath(extractorPath);
-    const TDownloadRoad road = ChooseDownloadRoad(engine, !extractor.empty());
+    const TDownloadRoad road = ChooseDownloadRoad(parsed.Engine, !extractor.empty());
     if (road == TDownloadRoad::ExtractorMissing) {
         std::fprintf(stderr, "mediawizard-cli: the download engine %s was not found%s\n", ExtractorName,
-                     extractorPath.empty() ? " (in ~/.local/bin or on PATH)" : (" at " + Printable(extractorPath)).c_str());
+                     extractorPath.empty() ? " (in ~/.local/bin or on PATH)"
+                                           : (" at " + Printable(extractorPath)).c_str());
         return 1;
     }
     std::error_code ec;
@@ -201,7 +222,7 @@ int RunDownload(const TCliArgs& args) {
     list.AnySite = road == TDownloadRoad::Extractor;
     TStderrPrompt prompt;
     prompt.Json = asJson;
-    for (const auto& u : urls)
+    for (const auto& u : parsed.Urls)
         list.AddLink(u, prompt);
     if (list.Links.empty()) {
         if (asJson) TJsonDownloadView::PrintSummary(prompt.Refused, 0, prompt.Refused, {});
@@ -210,7 +231,7 @@ int RunDownload(const TCliArgs& args) {
 
     TQueueDispatcher dispatcher;
     TUserSettings settings;
-    settings.PreferYouTubeQuality = highQuality;
+    settings.PreferYouTubeQuality = parsed.HighQuality;
     settings.OutputURLDir =
         AddTrailingBackslash(std::filesystem::absolute(folder).lexically_normal().string());
     TTerminalView terminal(isatty(STDOUT_FILENO));
@@ -248,25 +269,26 @@ int RunDownload(const TCliArgs& args) {
 
 } // namespace
 
-MW_CLI_COMMAND("download", "download videos by their page links",
-               "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] [--json]\n"
-               "                                [--engine auto|builtin|extractor] [--extractor PATH] URL...\n"
-               "\n"
-               "Finds each video's title and streams, then downloads the stream of the best quality in\n"
-               "the default preference order (falling back to the next on failure), and saves it\n"
-               "under the video's title.\n"
-               "\n"
-               "  --folder DIR     where to save (default: the current folder; created if needed)\n"
-               "  --no-hq          download only the default quality (HQ5)\n"
-               "  --site DOMAIN    the video site of the built-in road (default: the edition's, youtube.com),\n"
-               "                   e.g. 127.0.0.1:8080\n"
-               "  --engine NAME    builtin: the site's page, information and stream map; extractor: the\n"
-               "                   yt-dlp program, for links of any site it handles; auto (default): yt-dlp\n"
-               "                   when it is found, else builtin\n"
-               "  --extractor PATH the yt-dlp program (default: ~/.local/bin/yt-dlp, else yt-dlp on PATH)\n"
-               "  --json           progress and the summary as one JSON object per line\n"
-               "\n"
-               "Exit status: 0 when every link was saved, 1 otherwise, 2 for a usage error.\n",
-               RunDownload);
+MW_CLI_COMMAND(
+    "download", "download videos by their page links",
+    "Usage: mediawizard-cli download [--folder DIR] [--no-hq] [--site DOMAIN] [--json]\n"
+    "                                [--engine auto|builtin|extractor] [--extractor PATH] URL...\n"
+    "\n"
+    "Finds each video's title and streams, then downloads the stream of the best quality in\n"
+    "the default preference order (falling back to the next on failure), and saves it\n"
+    "under the video's title.\n"
+    "\n"
+    "  --folder DIR     where to save (default: the current folder; created if needed)\n"
+    "  --no-hq          download only the default quality (HQ5)\n"
+    "  --site DOMAIN    the video site of the built-in road (default: the edition's, youtube.com),\n"
+    "                   e.g. 127.0.0.1:8080\n"
+    "  --engine NAME    builtin: the site's page, information and stream map; extractor: the\n"
+    "                   yt-dlp program, for links of any site it handles; auto (default): yt-dlp\n"
+    "                   when it is found, else builtin\n"
+    "  --extractor PATH the yt-dlp program (default: ~/.local/bin/yt-dlp, else yt-dlp on PATH)\n"
+    "  --json           progress and the summary as one JSON object per line\n"
+    "\n"
+    "Exit status: 0 when every link was saved, 1 otherwise, 2 for a usage error.\n",
+    RunDownload);
 
 } // namespace mw::cli

@@ -3,9 +3,9 @@
 #include "cli/Cli.h"
 #include "cli/JsonOutput.h"
 #include "convert/SourceFiles.h"
+#include "engine/FFLog.h"
 #include "engine/probe/BitmapPng.h"
 #include "engine/probe/FFDecode.h"
-#include "engine/FFLog.h"
 
 #include <nlohmann/json.hpp>
 
@@ -101,26 +101,108 @@ bool WriteThumbnail(mw::TFFDecoder& decoder, int64_t durationUs, const std::stri
     return mw::SaveBitmapAsPng(bitmap, path, error, force);
 }
 
-int RunProbe(const mw::cli::TCliArgs& args) {
-    std::vector<std::string> files;
-    bool asJson = false;
-    bool force = false;
-    std::string thumbnail;
+struct TProbeArgs {
+    std::vector<std::string> Files;
+    bool AsJson = false;
+    bool Force = false;
+    std::string Thumbnail;
+};
+
+// The command's arguments; a usage error's text in error.
+bool ParseProbeArgs(const mw::cli::TCliArgs& args, TProbeArgs& parsed, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json") {
-            asJson = true;
+            parsed.AsJson = true;
         } else if (args[i] == "--force") {
-            force = true;
+            parsed.Force = true;
         } else if (args[i] == "--thumbnail") {
-            if (i + 1 >= args.size()) return mw::cli::UsageError("probe: --thumbnail needs an output name");
-            thumbnail = args[++i];
+            if (i + 1 >= args.size()) {
+                error = "probe: --thumbnail needs an output name";
+                return false;
+            }
+            parsed.Thumbnail = args[++i];
         } else if (args[i].size() > 1 && args[i][0] == '-') {
-            return mw::cli::UsageError("probe: unknown option '" + args[i] + "'");
+            error = "probe: unknown option '" + args[i] + "'";
+            return false;
         } else {
-            files.push_back(args[i]);
+            parsed.Files.push_back(args[i]);
         }
     }
-    if (files.empty()) return mw::cli::UsageError("probe: no FILE given (see probe --help)");
+    if (parsed.Files.empty()) error = "probe: no FILE given (see probe --help)";
+    return !parsed.Files.empty();
+}
+
+// What one loaded file shows: its records and the thumbnail written for it (or why none was).
+struct TProbedFile {
+    mw::TFileStreamInfo File;
+    mw::TVideoStreamInfo Video;
+    mw::TAudioStreamInfo Audio;
+    int VideoIndex = -1;
+    int AudioIndex = -1;
+    std::string ThumbPath, ThumbError;
+};
+
+json ProbeJson(mw::TFFDecoder& decoder, const std::string& file, const TProbedFile& p) {
+    json j;
+    mw::cli::AddJsonName(j, "file", file);
+    j.update(json{{"ok", true},
+                  {"format", decoder.FormatContext()->iformat->name},
+                  {"duration_us", p.File.Duration},
+                  {"duration_text", DurationText(p.File.Duration)},
+                  {"bit_rate", p.File.BitRate},
+                  {"size", decoder.FileSize()},
+                  {"streams", decoder.StreamCount()},
+                  {"video_streams", decoder.VideoStreamCount()},
+                  {"audio_streams", decoder.AudioStreamCount()},
+                  {"subtitle_streams", decoder.SubtitleStreamCount()}});
+    if (p.ThumbPath.empty())
+        j["thumbnail"] = nullptr;
+    else
+        mw::cli::AddJsonName(j, "thumbnail", p.ThumbPath);
+    if (!p.ThumbError.empty()) j["thumbnail_error"] = p.ThumbError;
+    const mw::TVideoStreamInfo& video = p.Video;
+    if (p.VideoIndex >= 0)
+        j["video"] = {
+            {"index", p.VideoIndex},
+            {"codec", video.CodecName},
+            {"codec_id", decoder.CodecIdName(p.VideoIndex)},
+            {"width", video.Width},
+            {"height", video.Height},
+            {"bit_rate", video.BitRate},
+            {"frame_rate", std::to_string(video.FrameRateNum) + "/" + std::to_string(video.FrameRateDen)},
+            {"aspect", video.DisplayAspectRatio},
+            {"duration_us", video.DurationUs}};
+    const mw::TAudioStreamInfo& audio = p.Audio;
+    if (p.AudioIndex >= 0)
+        j["audio"] = {{"index", p.AudioIndex},
+                      {"codec", audio.CodecName},
+                      {"codec_id", decoder.CodecIdName(p.AudioIndex)},
+                      {"channels", audio.Channels},
+                      {"sample_rate", audio.SampleRate},
+                      {"bit_rate", audio.BitRate},
+                      {"duration_us", audio.DurationUs}};
+    return j;
+}
+
+// The lines of the file list's row, in its column order.
+void PrintProbe(mw::TFFDecoder& decoder, const std::string& file, const TProbedFile& p) {
+    const mw::TSourceFile row = mw::SourceFileFromProbe(decoder);
+    std::printf("%s\n", file.c_str());
+    for (const std::string* line : {&row.DurationLine, &row.BitrateLine, &row.DimensionLine})
+        std::printf("  %s\n", line->c_str());
+    std::printf("  File size: %lld\n", static_cast<long long>(row.FileSize));
+    for (const std::string* line : {&row.VideoEncoder, &row.AudioChannels, &row.AudioSampleRate,
+                                    &row.AudioBitrate, &row.AudioEncoder, &row.FrameRate})
+        std::printf("  %s\n", line->c_str());
+    std::printf("  Aspect ratio: %s\n", Printf("%g", p.Video.DisplayAspectRatio).c_str());
+    if (!p.ThumbPath.empty()) std::printf("  Thumbnail: %s\n", p.ThumbPath.c_str());
+    if (!p.ThumbError.empty()) std::printf("  Thumbnail: none (%s)\n", p.ThumbError.c_str());
+}
+
+int RunProbe(const mw::cli::TCliArgs& args) {
+    TProbeArgs a;
+    std::string usage;
+    if (!ParseProbeArgs(args, a, usage)) return mw::cli::UsageError(usage);
 
     if (!mw::cli::LoadEngineLibraries()) return 1;
     mw::TFFLogger logger;
@@ -134,14 +216,14 @@ int RunProbe(const mw::cli::TCliArgs& args) {
     };
 
     const std::vector<std::string> thumbPaths =
-        thumbnail.empty() ? std::vector<std::string>() : ThumbnailPaths(thumbnail, files);
+        a.Thumbnail.empty() ? std::vector<std::string>() : ThumbnailPaths(a.Thumbnail, a.Files);
     bool failed = false;
     json all = json::array();
-    for (size_t n = 0; n < files.size(); ++n) {
-        const std::string& file = files[n];
+    for (size_t n = 0; n < a.Files.size(); ++n) {
+        const std::string& file = a.Files[n];
         if (!decoder.LoadFile(file)) {
             failed = true;
-            if (asJson) {
+            if (a.AsJson) {
                 json j;
                 mw::cli::AddJsonName(j, "file", file);
                 j["ok"] = false;
@@ -153,82 +235,29 @@ int RunProbe(const mw::cli::TCliArgs& args) {
             }
             continue;
         }
-        mw::TFileStreamInfo fileInfo;
-        decoder.GetFileStreamInfo(fileInfo);
-        const int videoIndex = decoder.FirstVideoStreamIndex();
-        const int audioIndex = decoder.FirstAudioStreamIndex();
-        std::string thumbPath, thumbError;
-        if (!thumbnail.empty() && videoIndex >= 0) {
-            thumbPath = thumbPaths[n];
-            thumbError = ThumbnailRefusal(thumbPath, files, force);
-            if (!thumbError.empty())
+        TProbedFile p;
+        decoder.GetFileStreamInfo(p.File);
+        p.VideoIndex = decoder.FirstVideoStreamIndex();
+        p.AudioIndex = decoder.FirstAudioStreamIndex();
+        if (!a.Thumbnail.empty() && p.VideoIndex >= 0) {
+            p.ThumbPath = thumbPaths[n];
+            p.ThumbError = ThumbnailRefusal(p.ThumbPath, a.Files, a.Force);
+            if (!p.ThumbError.empty())
                 failed = true;
             else
-                WriteThumbnail(decoder, fileInfo.Duration, thumbPath, force, thumbError);
-            if (!thumbError.empty()) thumbPath.clear();
+                WriteThumbnail(decoder, p.File.Duration, p.ThumbPath, a.Force, p.ThumbError);
+            if (!p.ThumbError.empty()) p.ThumbPath.clear();
         }
-        mw::TVideoStreamInfo video;
-        mw::TAudioStreamInfo audio;
-        if (videoIndex >= 0) decoder.GetVideoStreamInfo(videoIndex, video);
-        if (audioIndex >= 0) decoder.GetAudioStreamInfo(audioIndex, audio);
-        const bool audioOnly = videoIndex < 0;
-
-        if (asJson) {
-            json j;
-            mw::cli::AddJsonName(j, "file", file);
-            j.update(json{{"ok", true},
-                          {"format", decoder.FormatContext()->iformat->name},
-                          {"duration_us", fileInfo.Duration},
-                          {"duration_text", DurationText(fileInfo.Duration)},
-                          {"bit_rate", fileInfo.BitRate},
-                          {"size", decoder.FileSize()},
-                          {"streams", decoder.StreamCount()},
-                          {"video_streams", decoder.VideoStreamCount()},
-                          {"audio_streams", decoder.AudioStreamCount()},
-                          {"subtitle_streams", decoder.SubtitleStreamCount()}});
-            if (thumbPath.empty())
-                j["thumbnail"] = nullptr;
-            else
-                mw::cli::AddJsonName(j, "thumbnail", thumbPath);
-            if (!thumbError.empty()) j["thumbnail_error"] = thumbError;
-            if (!audioOnly)
-                j["video"] = {{"index", videoIndex},
-                              {"codec", video.CodecName},
-                              {"codec_id", decoder.CodecIdName(videoIndex)},
-                              {"width", video.Width},
-                              {"height", video.Height},
-                              {"bit_rate", video.BitRate},
-                              {"frame_rate",
-                               std::to_string(video.FrameRateNum) + "/" + std::to_string(video.FrameRateDen)},
-                              {"aspect", video.DisplayAspectRatio},
-                              {"duration_us", video.DurationUs}};
-            if (audioIndex >= 0)
-                j["audio"] = {{"index", audioIndex},
-                              {"codec", audio.CodecName},
-                              {"codec_id", decoder.CodecIdName(audioIndex)},
-                              {"channels", audio.Channels},
-                              {"sample_rate", audio.SampleRate},
-                              {"bit_rate", audio.BitRate},
-                              {"duration_us", audio.DurationUs}};
-            all.push_back(j);
-        } else {
-            // The lines of the file list's row, in its column order.
-            const mw::TSourceFile row = mw::SourceFileFromProbe(decoder);
-            std::printf("%s\n", file.c_str());
-            for (const std::string* line : {&row.DurationLine, &row.BitrateLine, &row.DimensionLine})
-                std::printf("  %s\n", line->c_str());
-            std::printf("  File size: %lld\n", static_cast<long long>(row.FileSize));
-            for (const std::string* line : {&row.VideoEncoder, &row.AudioChannels, &row.AudioSampleRate,
-                                            &row.AudioBitrate, &row.AudioEncoder, &row.FrameRate})
-                std::printf("  %s\n", line->c_str());
-            std::printf("  Aspect ratio: %s\n", Printf("%g", video.DisplayAspectRatio).c_str());
-            if (!thumbPath.empty()) std::printf("  Thumbnail: %s\n", thumbPath.c_str());
-            if (!thumbError.empty()) std::printf("  Thumbnail: none (%s)\n", thumbError.c_str());
-        }
+        if (p.VideoIndex >= 0) decoder.GetVideoStreamInfo(p.VideoIndex, p.Video);
+        if (p.AudioIndex >= 0) decoder.GetAudioStreamInfo(p.AudioIndex, p.Audio);
+        if (a.AsJson)
+            all.push_back(ProbeJson(decoder, file, p));
+        else
+            PrintProbe(decoder, file, p);
         decoder.CloseFile();
     }
     // Names and texts from files need not be UTF-8: replace what is not, never abort.
-    if (asJson) std::printf("%s\n", all.dump(2, ' ', false, json::error_handler_t::replace).c_str());
+    if (a.AsJson) std::printf("%s\n", all.dump(2, ' ', false, json::error_handler_t::replace).c_str());
     return failed ? 1 : 0;
 }
 

@@ -11,7 +11,7 @@ int RunTranscodeJob(TTranscodeJob& job) {
     const bool terminal = isatty(STDERR_FILENO);
     bool lineOpen = false;
     TRunHooks hooks;
-    hooks.OnProgress = [&](const TRunProgress& p) {
+    hooks.OnProgress = [&](const TProgressInfo& p) {
         if (terminal && !p.Final) {
             std::fprintf(stderr, "\r%s\033[K", p.Line.c_str());
             lineOpen = true;

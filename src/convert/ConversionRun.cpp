@@ -64,11 +64,7 @@ std::string TStatusRow::Column3(bool joinMode) const {
 std::string FormatTimeSpan(double days) {
     // Whole milliseconds first, as a date-time decodes them, so 45 s never reads 0:00:44.
     const int64_t ms = days > 0 ? std::llround(days * 86400000.0) : 0;
-    const int64_t seconds = ms / 1000;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%d:%02d:%02d", static_cast<int>(seconds / 3600 % 24),
-                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-    return buf;
+    return TimeSpanText(ms, true, 1, false);
 }
 
 double EstimateRunTime(double elapsedDays, int64_t totalUs, int64_t completedUs, int64_t currentUs) {

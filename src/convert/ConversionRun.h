@@ -15,8 +15,8 @@
 // - Rows, Panel and the counters are read and changed on the main thread only.
 #pragma once
 
-#include "app/Globals.h"
 #include "app/UserSettings.h"
+#include "convert/RunCounters.h"
 #include "convert/SourceFiles.h"
 #include "engine/tasks/FFEncode.h"
 

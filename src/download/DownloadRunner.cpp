@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace mw {
 
@@ -18,13 +19,8 @@ constexpr int MaxNameRaces = 8;
 } // namespace
 
 std::string FormatSeconds(int64_t seconds) {
-    const bool negative = seconds < 0;
-    const uint64_t s = negative ? static_cast<uint64_t>(-seconds) : static_cast<uint64_t>(seconds);
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%02llu:%02llu:%02llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(s / 3600), static_cast<unsigned long long>((s % 3600) / 60),
-                  static_cast<unsigned long long>(s % 60));
-    return buf;
+    constexpr int64_t Limit = std::numeric_limits<int64_t>::max() / 1000;
+    return TimeSpanText(std::clamp(seconds, -Limit, Limit) * 1000, false, 2, false);
 }
 
 std::string FormatSpeed(uint64_t bytesRead, uint32_t elapsed) {

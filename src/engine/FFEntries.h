@@ -5,6 +5,8 @@
 // functions (avio_tell, for example) must not be used; call the table's entry instead.
 #pragma once
 
+#include <cstdint> // the library headers need its constant macros in C++
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavcodec/bsf.h>

@@ -91,18 +91,4 @@ void ApplyLogLevelToLibrary();
 // Forgets per-thread partial lines and the repeat state (tests and library unload).
 void ResetLogState();
 
-// Registry of interrupt checks per thread. Add/Remove/Check take the registry's lock; a check
-// routine runs while it is held, so it must not call Add or Remove.
-using TInterruptCheck = bool (*)(void* data, void* owner);
-
-class TInterruptCB {
-  public:
-    static void Add(uint32_t threadId, void* owner, TInterruptCheck check, void* data);
-    static void Remove(uint32_t threadId, void* owner, TInterruptCheck check);
-    static bool Check(uint32_t threadId);
-};
-
-// AVIOInterruptCB routine given to every format context the engine opens.
-int FFInterruptCallback(void* opaque);
-
 } // namespace mw

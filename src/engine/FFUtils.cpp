@@ -11,6 +11,13 @@
 
 namespace mw {
 
+void FixTimeBase(AVStream* st) {
+    if (st->time_base.den == 0) {
+        st->time_base.den = st->time_base.num;
+        if (st->time_base.den == 0) st->time_base.den = 1;
+    }
+}
+
 namespace {
 
 struct TErrorTextRow {

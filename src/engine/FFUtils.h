@@ -12,6 +12,13 @@
 
 namespace mw {
 
+// The time base of the engine's microsecond times.
+inline constexpr AVRational MicrosecondBase{1, 1000000};
+
+// A stream's time base made usable: a zero denominator would make every time conversion divide
+// by zero.
+void FixTimeBase(AVStream* st);
+
 // Text for a library error code: FFmpeg's tags, then system error numbers, else
 // "Error number %d occurred".
 std::string FFErrorText(int error);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,28 +27,21 @@ inline constexpr std::string_view H264PspOptions =
     "i_qfactor=0.71\r\nbt=64k\r\nmaxrate=4M\r\nbufsize=4M\r\nrc_eq='blurCplx^(1-qComp)'\r\nqcomp=0.6\r\n"
     "qmin=10\r\nqmax=51\r\nqdiff=4\r\nlevel=21";
 
+// What a preset stores for a record field of that type: texts are views of the tables' literals.
+template <typename T> struct TPresetValueOf { using Type = T; };
+template <> struct TPresetValueOf<std::string> { using Type = std::string_view; };
+template <typename T> using TPresetValue = typename TPresetValueOf<T>::Type;
+
 // The output fields a class, a format or a preset writes; an empty optional is not written.
-// Names and order are those of TOutputOptions.
+// They are the rows of TOutputOptions' field list marked Preset, with their names and in its order.
 struct TPresetFields {
-    std::optional<std::string_view> FileFormat{};
-    std::optional<std::string_view> AudioCodec{};
-    std::optional<int32_t> AudioChannels{};
-    std::optional<int32_t> AudioSampleRate{};
-    std::optional<int32_t> AudioBitrate{};
-    std::optional<std::string_view> VideoCodec{};
-    std::optional<std::string_view> VideoPreset{};
-    std::optional<bool> DisableVideo{};
-    std::optional<std::string_view> FrameRate{};
-    std::optional<std::string_view> FrameSize{};
-    std::optional<std::string_view> FrameAspectRatio{};
-    std::optional<int32_t> VideoBitrate{};
-    std::optional<int32_t> VideoMaxRate{};
-    std::optional<int32_t> VideoMinRate{};
-    std::optional<int32_t> VideoBufSize{};
-    std::optional<std::string_view> VideoTag{};
-    std::optional<int32_t> TargetType{};
-    std::optional<int32_t> TargetNorm{};
-    std::optional<std::string_view> ExtOptions{};
+#define MW_PRESET_FIELD_Preset(type, member) std::optional<TPresetValue<type>> member{};
+#define MW_PRESET_FIELD_NoPreset(type, member)
+#define MW_OUTPUT_FIELD(type, member, reset, option, when, preset) MW_PRESET_FIELD_##preset(type, member)
+#include "app/OutputOptionFields.inc"
+#undef MW_OUTPUT_FIELD
+#undef MW_PRESET_FIELD_NoPreset
+#undef MW_PRESET_FIELD_Preset
     // AudioBitrate comes from the source's first audio stream (per-file mode only).
     bool AudioBitrateFromSource = false;
 };

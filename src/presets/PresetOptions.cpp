@@ -20,22 +20,17 @@ struct TFieldEntry {
 };
 
 // Every field a preset may write, in record order; merging, applying and listing all walk it.
-// clang-format off
-#define MW_FIELD(Kind, Field) TFieldEntry{#Field, Kind{&TPresetFields::Field, &TOutputOptions::Field}}
-// clang-format on
 const TFieldEntry FieldTable[] = {
-    MW_FIELD(TTextLink, FileFormat),       MW_FIELD(TTextLink, AudioCodec),
-    MW_FIELD(TIntLink, AudioChannels),     MW_FIELD(TIntLink, AudioSampleRate),
-    MW_FIELD(TIntLink, AudioBitrate),      MW_FIELD(TTextLink, VideoCodec),
-    MW_FIELD(TTextLink, VideoPreset),      MW_FIELD(TBoolLink, DisableVideo),
-    MW_FIELD(TTextLink, FrameRate),        MW_FIELD(TTextLink, FrameSize),
-    MW_FIELD(TTextLink, FrameAspectRatio), MW_FIELD(TIntLink, VideoBitrate),
-    MW_FIELD(TIntLink, VideoMaxRate),      MW_FIELD(TIntLink, VideoMinRate),
-    MW_FIELD(TIntLink, VideoBufSize),      MW_FIELD(TTextLink, VideoTag),
-    MW_FIELD(TIntLink, TargetType),        MW_FIELD(TIntLink, TargetNorm),
-    MW_FIELD(TTextLink, ExtOptions),
+#define MW_PRESET_ENTRY_Preset(type, member)                                                                 \
+    TFieldEntry{#member,                                                                                     \
+                TFieldLink<TPresetValue<type>, type>{&TPresetFields::member, &TOutputOptions::member}},
+#define MW_PRESET_ENTRY_NoPreset(type, member)
+#define MW_OUTPUT_FIELD(type, member, reset, option, when, preset) MW_PRESET_ENTRY_##preset(type, member)
+#include "app/OutputOptionFields.inc"
+#undef MW_OUTPUT_FIELD
+#undef MW_PRESET_ENTRY_NoPreset
+#undef MW_PRESET_ENTRY_Preset
 };
-#undef MW_FIELD
 
 void MergeFields(TPresetFields& into, const TPresetFields& from) {
     for (const TFieldEntry& e : FieldTable)

@@ -2,8 +2,8 @@
 // the output extension and the encoder's output options. Stateless; reads only what it is given.
 #pragma once
 
+#include "app/OptionRecords.h"
 #include "app/UserSettings.h"
-#include "engine/options/FFOptions.h"
 #include "presets/PresetCatalogue.h"
 
 #include <string>

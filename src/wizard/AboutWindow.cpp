@@ -1,7 +1,7 @@
 #include "wizard/AboutWindow.h"
 
 #include "app/Dispatcher.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/UtilFuncs.h"
 #include "download/ExtractorProcess.h"
 #include "download/ExtractorProgram.h"

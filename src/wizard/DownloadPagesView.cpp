@@ -1,7 +1,7 @@
 #include "wizard/DownloadPagesView.h"
 
 #include "app/Dispatcher.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "download/VideoInfo.h"
 #include "wizard/FilePage.h"
 #include "wizard/Pages.h"

@@ -1,6 +1,6 @@
 #include "wizard/FailedAddDialog.h"
 
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "wizard/platform/GuiUtils.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "wizard/FilePage.h"
 
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
 #include "engine/probe/FFDecode.h"

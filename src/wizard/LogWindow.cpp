@@ -1,6 +1,6 @@
 #include "wizard/LogWindow.h"
 
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/ProfileFile.h"
 #include "wizard/platform/GuiUtils.h"
 #include "wizard/platform/QtPlacementWindow.h"

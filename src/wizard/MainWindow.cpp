@@ -1,6 +1,6 @@
 #include "wizard/MainWindow.h"
 
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/ProfileFile.h"
 #include "app/UtilFuncs.h"
 #include "engine/FFLoad.h"

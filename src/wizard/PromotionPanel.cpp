@@ -1,7 +1,7 @@
 #include "wizard/PromotionPanel.h"
 
 #include "app/Dispatcher.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/UtilFuncs.h"
 #include "widgets/SkinPicture.h"
 #include "wizard/PageController.h"

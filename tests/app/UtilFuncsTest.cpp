@@ -80,6 +80,24 @@ TEST(UtilFuncs, MicrosecondTexts) {
         EXPECT_EQ(FormatMicroseconds(us), text) << us;
 }
 
+TEST(UtilFuncs, TimeSpanTextsWrapOnlyWhenAsked) {
+    const struct {
+        int64_t Ms;
+        bool Wrap;
+        int HourDigits;
+        bool Millis;
+        const char* Text;
+    } cases[] = {
+        {25 * 3600000LL + 61000, true, 1, false, "1:01:01"},
+        {25 * 3600000LL + 61000, false, 1, false, "25:01:01"},
+        {3723004, false, 2, true, "01:02:03.004"},
+        {-5000, false, 2, false, "-00:00:05"},
+        {0, true, 1, true, "0:00:00.000"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TimeSpanText(c.Ms, c.Wrap, c.HourDigits, c.Millis), c.Text) << c.Ms;
+}
+
 TEST(UtilFuncs, PictureTimes) {
     const std::pair<int64_t, const char*> cases[] = {
         {3725500000LL, "01:02:05.500"},

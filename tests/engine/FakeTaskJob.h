@@ -119,13 +119,13 @@ class TFakeJob : public ITaskJob {
     int OutputCount() const override { return static_cast<int>(Log->Outputs.size()); }
     AVFormatContext* InputContext(int) const override { return nullptr; }
 
-    TJobResult Run() override {
+    TRunResult Run() override {
         {
             std::lock_guard lock(Board->Mutex);
             Board->MaxRunning = std::max(Board->MaxRunning, ++Board->Running);
             Board->RunThreads.push_back(std::this_thread::get_id());
         }
-        TJobResult result{true, false, {}};
+        TRunResult result{true, false, {}};
         const bool fails =
             !Log->Outputs.empty() && Log->Outputs[0].find(Board->FailWhen) != std::string::npos;
         const bool slow = !Log->Outputs.empty() && Log->Outputs[0].find(Board->SlowWhen) != std::string::npos;

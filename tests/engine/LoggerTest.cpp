@@ -1,10 +1,11 @@
 #include "EngineFixtures.h"
 #include "app/Dispatcher.h"
-#include "engine/probe/FFDecode.h"
 #include "engine/FFEntries.h"
+#include "engine/FFInterrupt.h"
 #include "engine/FFLoad.h"
 #include "engine/FFLog.h"
 #include "engine/FFUtils.h"
+#include "engine/probe/FFDecode.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -104,8 +104,8 @@ TEST_F(RunDiagnostics, MultipleFramesInAPacketAreLoggedOncePerStream) {
         SCOPED_TRACE(verbosity);
         test::TLogCapture log;
         auto job =
-            test::MakeTestJob({test::Fixture("ima.wav")}, FDir.Path() + "ima" + std::to_string(verbosity) + ".mp2",
-                              {{"acodec", "mp2"}});
+            test::MakeTestJob({test::Fixture("ima.wav")},
+                              FDir.Path() + "ima" + std::to_string(verbosity) + ".mp2", {{"acodec", "mp2"}});
         job->Options.Verbosity = verbosity;
         TRunResult result;
         RunJob(*job, {}, result);
@@ -160,21 +160,21 @@ TEST_F(RunDiagnostics, ProgressReportFields) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Output);
         auto job = test::MakeTestJob(c.Inputs, FDir.Path() + c.Output, c.Options);
-        std::vector<TRunProgress> reports;
+        std::vector<TProgressInfo> reports;
         TRunHooks hooks;
         hooks.ProgressPeriodUs = 0;
-        hooks.OnProgress = [&](const TRunProgress& p) { reports.push_back(p); };
+        hooks.OnProgress = [&](const TProgressInfo& p) { reports.push_back(p); };
         TRunResult result;
         RunJob(*job, hooks, result);
         ASSERT_FALSE(result.Failed) << result.ErrorText;
         ASSERT_FALSE(reports.empty());
-        const TRunProgress& last = reports.back();
+        const TProgressInfo& last = reports.back();
         EXPECT_TRUE(last.Final);
-        EXPECT_EQ(last.InputIndex, -1);
+        EXPECT_EQ(last.FileIndex, -1);
         if (c.Frame) {
-            EXPECT_EQ(last.Frame, c.Frame);
+            EXPECT_EQ(last.FrameNumber, c.Frame);
         } else {
-            EXPECT_GT(last.Frame, 0);
+            EXPECT_GT(last.FrameNumber, 0);
         }
         if (c.Quality < 0) {
             EXPECT_EQ(last.Quality, c.Quality);
@@ -183,13 +183,13 @@ TEST_F(RunDiagnostics, ProgressReportFields) {
         }
         EXPECT_TRUE(std::regex_match(last.Line, std::regex(c.Line))) << last.Line;
         std::set<int> files;
-        for (const TRunProgress& p : reports) {
-            if (!p.Final) files.insert(p.InputIndex);
+        for (const TProgressInfo& p : reports) {
+            if (!p.Final) files.insert(p.FileIndex);
             // No rate before a second has passed: never more pictures a second than pictures.
             if (c.Frame < 0)
-                EXPECT_EQ(p.Fps, -1);
+                EXPECT_EQ(p.FPS, -1);
             else
-                EXPECT_LE(p.Fps, std::max(p.Frame, 0));
+                EXPECT_LE(p.FPS, std::max(p.FrameNumber, 0));
         }
         EXPECT_EQ(files, c.Files);
     }

@@ -97,8 +97,8 @@ TEST_F(TranscodeRun, StopInTheMiddleKeepsTheTrailer) {
     hooks.ProgressPeriodUs = 0;
     auto job =
         MakeTestJob({Fixture("join10.mp4")}, Out("stop.mp4"), {{"vcodec", "mpeg4"}, {"acodec", "aac"}});
-    hooks.OnProgress = [&](const TRunProgress& p) {
-        if (p.TimeUs > 1000000) job->StopRequested = true;
+    hooks.OnProgress = [&](const TProgressInfo& p) {
+        if (p.CurrentDuration > 1000000) job->StopRequested = true;
     };
     const TRunResult result = Run(*job, hooks);
     EXPECT_FALSE(result.Finished);
@@ -200,27 +200,27 @@ TEST_F(TranscodeRun, TheProgressTotalIsWhatTheOutputWillLast) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.TotalS);
-        TRunProgress last;
+        TProgressInfo last;
         TRunHooks hooks;
-        hooks.OnProgress = [&](const TRunProgress& p) { last = p; };
+        hooks.OnProgress = [&](const TProgressInfo& p) { last = p; };
         test::TOptionList options = c.Options;
         options.push_back({"acodec", "libmp3lame"});
         auto job = MakeTestJob({Fixture("a.mp3")}, Out(std::to_string(++n) + ".mp3"), options);
         ASSERT_TRUE(Run(*job, hooks).Finished);
-        EXPECT_NEAR(last.TotalUs / 1e6, c.TotalS, 0.05);
+        EXPECT_NEAR(last.TotalDuration / 1e6, c.TotalS, 0.05);
     }
 }
 
 TEST_F(TranscodeRun, JoinIsOneContinuousOutput) {
-    TRunProgress last;
+    TProgressInfo last;
     TRunHooks hooks;
-    hooks.OnProgress = [&](const TRunProgress& p) { last = p; };
+    hooks.OnProgress = [&](const TProgressInfo& p) { last = p; };
     auto job = MakeTestJob({Fixture("join10.mp4"), Fixture("join20.mp4")}, Out("join.mp4"),
                            {{"vcodec", "mpeg4"}, {"acodec", "aac"}}, true);
     const TRunResult result = Run(*job, hooks);
     ASSERT_FALSE(result.Failed) << result.ErrorText;
     EXPECT_NEAR(std::stod(Probe(Out("join.mp4"), "", "format=duration")), 30.0, 0.1);
-    EXPECT_NEAR(last.TotalUs / 1e6, 30.0, 0.1);
+    EXPECT_NEAR(last.TotalDuration / 1e6, 30.0, 0.1);
     EXPECT_TRUE(last.Final);
     EXPECT_NE(last.Line.find("frame="), std::string::npos);
     for (const char* select : {"-select_streams v", "-select_streams a"}) {

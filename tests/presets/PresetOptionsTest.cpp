@@ -10,6 +10,7 @@ namespace mw {
 namespace {
 
 using test::ChangedFields;
+using test::FieldTexts;
 using test::TFieldMap;
 
 class TFakeProbe : public IOutputSourceProbe {
@@ -46,7 +47,9 @@ struct TMappingCase {
     TFieldMap Expected;
 };
 
-void PrintTo(const TMappingCase& c, std::ostream* os) { *os << c.Name; }
+void PrintTo(const TMappingCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class PresetMapping : public ::testing::TestWithParam<TMappingCase> {};
 
@@ -284,7 +287,70 @@ TEST(OptionRecords, ResetRestoresEveryDocumentedDefault) {
     o.Join = true;
     InitOutputOptions(o);
     EXPECT_EQ(ChangedFields(o), TFieldMap{});
-    EXPECT_EQ(ChangedFields(TOutputOptions{}), TFieldMap{});
+    const std::string notSet = "-9223372036854775808";
+    const TFieldMap documented = {
+        {"FileName", ""},
+        {"FileExt", ""},
+        {"FileFormat", ""},
+        {"PacketSize", "-1"},
+        {"MuxRate", "-1"},
+        {"MuxDelay", "-1"},
+        {"MuxPreload", "-1"},
+        {"AudioCodec", ""},
+        {"AudioPreset", ""},
+        {"DisableAudio", "false"},
+        {"AudioVolume", "-1"},
+        {"AudioChannels", "-1"},
+        {"AudioSampleRate", "-1"},
+        {"AudioBitrate", "-1"},
+        {"AudioBitrateTolerance", "-1"},
+        {"AudioLanguage", ""},
+        {"AudioSync", "0"},
+        {"AudioTag", ""},
+        {"VideoCodec", ""},
+        {"VideoPreset", ""},
+        {"DisableVideo", "false"},
+        {"FrameRate", ""},
+        {"FrameSize", ""},
+        {"FrameAspectRatio", ""},
+        {"GOPSize", "-1"},
+        {"VideoBitrate", "-1"},
+        {"VideoMaxRate", "-1"},
+        {"VideoMinRate", "-1"},
+        {"VideoBitrateTolerance", "-1"},
+        {"VideoBufSize", "-1"},
+        {"VideoSync", "-1"},
+        {"VideoTag", ""},
+        {"VideoFilters", ""},
+        {"VideoLanguage", ""},
+        {"SubtitleCodec", ""},
+        {"SubtitlePreset", ""},
+        {"DisableSubtitle", "false"},
+        {"SubtitleLanguage", ""},
+        {"InputSync", "false"},
+        {"CopyTimestamps", "false"},
+        {"StartTime", notSet},
+        {"Duration", notSet},
+        {"Metadata.Timestamp", "-1"},
+        {"Metadata.Year", "-1"},
+        {"Metadata.Track", "-1"},
+        {"Metadata.Title", ""},
+        {"Metadata.Author", ""},
+        {"Metadata.Copyright", ""},
+        {"Metadata.Comment", ""},
+        {"Metadata.Album", ""},
+        {"Metadata.Genre", ""},
+        {"TargetType", "0"},
+        {"TargetNorm", "0"},
+        {"FallbackNorm", "1"},
+        {"AudioHook", "false"},
+        {"VideoInputHook", "false"},
+        {"VideoOutputHook", "false"},
+        {"HookBitsPixel", "24"},
+        {"Join", "false"},
+        {"ExtOptions", ""},
+    };
+    EXPECT_EQ(FieldTexts(TOutputOptions{}), documented);
 
     TInputOptions in;
     in.FileName = "x";

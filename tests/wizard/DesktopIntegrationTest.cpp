@@ -4,7 +4,7 @@
 #include "EngineFixtures.h"
 #include "FakeTaskJob.h"
 #include "TempDir.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/UtilFuncs.h"
 #include "engine/tasks/FFEncode.h"
 #include "widgets/PictureButton.h"

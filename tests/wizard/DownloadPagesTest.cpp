@@ -5,7 +5,7 @@
 #include "ExtractorSite.h"
 #include "FakeVideoSite.h"
 #include "TempDir.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/ProductConfig.h"
 #include "download/VideoInfo.h"
 #include "wizard/AboutWindow.h"

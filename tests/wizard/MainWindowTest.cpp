@@ -1,6 +1,6 @@
 #include "wizard/MainWindow.h"
 #include "TempDir.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/UtilFuncs.h"
 #include "wizard/LogWindow.h"
 #include "wizard/platform/GuiUtils.h"

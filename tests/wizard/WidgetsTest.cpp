@@ -4,7 +4,7 @@
 #include "FakeTaskJob.h"
 #include "TempDir.h"
 #include "WizardWindowFixture.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"

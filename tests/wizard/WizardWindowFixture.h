@@ -3,7 +3,7 @@
 #pragma once
 
 #include "TempDir.h"
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "app/PowerActions.h"
 #include "app/ProductConfig.h"
 #include "engine/Bitmap.h"

@@ -1,7 +1,8 @@
 #include "engine/job/FFBlockingCall.h"
 
-#include "engine/job/FFJob.h"
+#include "engine/FFInterrupt.h"
 #include "engine/FFLog.h"
+#include "engine/job/FFJob.h"
 
 #include <chrono>
 #include <limits>

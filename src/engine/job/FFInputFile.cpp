@@ -1,8 +1,8 @@
 #include "engine/job/FFInputFile.h"
 
+#include "engine/FFLog.h"
 #include "engine/job/FFBlockingCall.h"
 #include "engine/job/FFJob.h"
-#include "engine/FFLog.h"
 
 #include <cmath>
 #include <utility>
@@ -177,37 +177,23 @@ bool OpenInputFile(TTranscodeJob& job, const std::string& fileName) {
     TInputFile input;
     input.FileName = fileName;
     input.AutoRotate = !state.NoAutoRotate;
-    AVFormatContext* ic = FFApi.avformat_alloc_context();
-    if (!ic) return BuildError(job, fileName + ": " + FFErrorText(AVERROR(ENOMEM)));
+    const std::string url = FFFileUrl(fileName);
+    int result = 0;
+    AVFormatContext* ic = input.Context.Allocate(url, result);
+    if (!ic) return BuildError(job, fileName + ": " + FFErrorText(result));
     state.Generic.ApplyToFormat(ic, AV_OPT_FLAG_DECODING_PARAM);
     ic->video_codec = named[skVideo];
     ic->audio_codec = named[skAudio];
     ic->subtitle_codec = named[skSubtitle];
-    ic->flags |= AVFMT_FLAG_NONBLOCK;
-    ic->interrupt_callback.callback = FFInterruptCallback;
-    ic->interrupt_callback.opaque = nullptr;
-    const std::string url = FFFileUrl(fileName);
-    if (HasUnicodePrefix(url)) {
-        int error = 0;
-        input.IO = TUnicodeIO::Open(url, 0, error);
-        if (!input.IO) {
-            FFApi.avformat_free_context(ic);
-            return BuildError(job, fileName + ": " + FFErrorText(error));
-        }
-        ic->pb = input.IO->Context();
-        ic->flags |= AVFMT_FLAG_CUSTOM_IO;
-    }
     TDictionaryPtr parameters = FormatParameters(state);
     AVDictionary* rawParameters = parameters.release();
-    int result;
     {
         TBlockingCall limit(job);
-        // On failure the library frees the context (never a custom I/O context).
-        result = FFApi.avformat_open_input(&ic, url.c_str(), format, &rawParameters);
+        result = input.Context.Open(url, format, &rawParameters);
     }
     parameters.reset(rawParameters);
     if (result < 0) return BuildError(job, fileName + ": " + FFErrorText(result));
-    input.Context.reset(ic);
+    ic = input.Context.get();
 
     if (state.ProgramIdSet && !SelectProgram(job, ic)) return false;
     if (job.Callbacks.BeforeFindStreamInfo) job.Callbacks.BeforeFindStreamInfo(ic);

@@ -1,17 +1,11 @@
 #include "engine/job/FFJob.h"
 
-#include "engine/run/FFFrameHook.h"
 #include "engine/FFLoad.h"
+#include "engine/run/FFFrameHook.h"
 
 #include <algorithm>
 
 namespace mw {
-
-TInputFile::~TInputFile() {
-    // The context reads through IO until it is closed.
-    Context.reset();
-    IO.reset();
-}
 
 TOutputFile::~TOutputFile() {
     Streams.clear();

@@ -14,9 +14,10 @@
 // OperationStartUs, which the owner may set from any thread (atomics).
 #pragma once
 
-#include "engine/options/FFOptionState.h"
+#include "engine/FFOpenedInput.h"
 #include "engine/FFUtils.h"
 #include "engine/UnicodeProtocol.h"
+#include "engine/options/FFOptionState.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,16 +42,11 @@ struct TInputStreamInfo {
 
 struct TInputFile {
     std::string FileName;                  // the user's name
-    TInputContextPtr Context;              // opened, stream information read
-    std::unique_ptr<TUnicodeIO> IO;        // custom I/O for names that need it (outlives Context)
+    TOpenedInput Context;                  // opened, stream information read
     int64_t StartTimeUs = 0;               // file start plus "ss"
     int64_t TsOffsetUs = 0;                // added to every timestamp read ("itsoffset" - start)
     bool AutoRotate = true;                // quarter-turned pictures are made upright ("noautorotate")
     std::vector<TInputStreamInfo> Streams; // one per Context->streams entry
-    ~TInputFile();                         // closes the context before its I/O
-    TInputFile() = default;
-    TInputFile(TInputFile&&) = default;
-    TInputFile& operator=(TInputFile&&) = default;
 };
 
 // One stream made in an output at build time.

@@ -1,9 +1,11 @@
 #include "engine/job/FFOutputFile.h"
 
+#include "engine/FFInterrupt.h"
+#include "engine/FFLog.h"
+#include "engine/FFMediaKinds.h"
 #include "engine/job/FFBlockingCall.h"
 #include "engine/job/FFInputFile.h"
 #include "engine/job/FFJob.h"
-#include "engine/FFLog.h"
 #include "engine/job/FFOutputCreate.h"
 
 #include <cmath>
@@ -16,19 +18,9 @@ namespace mw {
 
 namespace {
 
+// The name of the kind whose settings a stream of this kind uses.
 const char* KindName(AVMediaType kind) {
-    switch (kind) {
-    case AVMEDIA_TYPE_VIDEO:
-        return "video";
-    case AVMEDIA_TYPE_AUDIO:
-        return "audio";
-    default:
-        return "subtitle";
-    }
-}
-
-TStreamKind StateKind(AVMediaType kind) {
-    return kind == AVMEDIA_TYPE_VIDEO ? skVideo : kind == AVMEDIA_TYPE_AUDIO ? skAudio : skSubtitle;
+    return MediaKinds[StreamKindOf(kind)].Name;
 }
 
 // Today's JPEG encoders refuse limited-range YUV unless compliance is unofficial or lower: above
@@ -134,7 +126,7 @@ std::vector<int64_t> ParseKeyFrames(const std::string& text) {
 // first encoder of the kind the muxer accepts.
 const AVCodec* ChooseEncoder(TTranscodeJob& job, const AVOutputFormat* ofmt, const std::string& fileName,
                              AVMediaType kind) {
-    std::string name = job.Options.CodecName[StateKind(kind)];
+    std::string name = job.Options.CodecName[StreamKindOf(kind)];
     // Served by the native encoder, which this build has.
     if (name == "libfaac" && !FFApi.avcodec_find_encoder_by_name("libfaac")) name = "aac";
     if (!name.empty()) return FindNamedCodec(job, name, kind, true);
@@ -222,7 +214,7 @@ void SetUpAudio(TTranscodeJob& job, TOutputStream& out, AVCodecContext* ctx) {
 // state afterwards.
 bool NewStream(TTranscodeJob& job, TOutputFile& output, AVMediaType kind) {
     auto& state = job.Options;
-    const TStreamKind sk = StateKind(kind);
+    const TStreamKind sk = StreamKindOf(kind);
     const std::string failPrefix = std::string("new_") + KindName(kind) + "_stream fail: ";
     AVFormatContext* oc = output.Context.get();
     TOutputStream out;
@@ -280,7 +272,8 @@ bool ChooseKinds(TTranscodeJob& job, const AVOutputFormat* ofmt, bool wanted[3])
             // Data and attachment streams (timecode tracks, fonts) are common and simply not taken.
             for (unsigned s = 0; s < ic->nb_streams; ++s) {
                 const AVMediaType type = ic->streams[s]->codecpar->codec_type;
-                if (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO) present[StateKind(type)] = true;
+                if (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO)
+                    present[StreamKindOf(type)] = true;
                 // A subtitle only the muxer's default asks for must be one its encoder can take (a
                 // camera's bitmap subtitle would otherwise fail the whole conversion to a text one).
                 if (type == AVMEDIA_TYPE_SUBTITLE)

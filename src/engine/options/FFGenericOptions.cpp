@@ -1,6 +1,7 @@
 #include "engine/options/FFGenericOptions.h"
 
 #include "engine/FFLog.h"
+#include "engine/FFMediaKinds.h"
 #include "engine/FFUtils.h"
 
 #include <array>
@@ -152,18 +153,11 @@ bool TGenericOptions::Set(const std::string& name, const std::string& value, AVM
             if (found) where = wScaler;
         }
         // "ab", "vb", "sfoo": the rest of the name in that kind's context.
-        static const struct {
-            char Prefix;
-            AVMediaType Kind;
-        } Prefixes[] = {{'a', AVMEDIA_TYPE_AUDIO}, {'v', AVMEDIA_TYPE_VIDEO}, {'s', AVMEDIA_TYPE_SUBTITLE}};
-        if (!found && anyKind && name.size() > 1) {
-            for (const auto& p : Prefixes) {
-                if (name[0] != p.Prefix) continue;
-                const std::string rest = name.substr(1);
-                result = TImpl::SetOn(impl.Codec[p.Kind].get(), rest, value, 0, found);
-                if (found) where = 1 << p.Kind;
-                break;
-            }
+        const TMediaKind* prefix = name.size() > 1 ? MediaKindOfLetter(name[0]) : nullptr;
+        if (!found && anyKind && prefix) {
+            const std::string rest = name.substr(1);
+            result = TImpl::SetOn(impl.Codec[prefix->Type].get(), rest, value, 0, found);
+            if (found) where = 1 << prefix->Type;
         }
     }
     if (found && result >= 0) {

@@ -1,8 +1,9 @@
 #include "engine/options/FFOptionParser.h"
 
 #include "engine/FFEntries.h"
-#include "engine/job/FFJob.h"
 #include "engine/FFLog.h"
+#include "engine/FFMediaKinds.h"
+#include "engine/job/FFJob.h"
 #include "engine/options/FFOptionTable.h"
 
 namespace mw {
@@ -20,17 +21,11 @@ namespace {
 AVMediaType SplitStreamSpecifier(std::string& name) {
     const size_t colon = name.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 >= name.size()) return AVMEDIA_TYPE_UNKNOWN;
-    static const struct {
-        char Letter;
-        AVMediaType Kind;
-    } Kinds[] = {{'v', AVMEDIA_TYPE_VIDEO}, {'a', AVMEDIA_TYPE_AUDIO}, {'s', AVMEDIA_TYPE_SUBTITLE}};
     const std::string spec = name.substr(colon + 1);
-    for (const auto& k : Kinds)
-        if (spec[0] == k.Letter && (spec.size() == 1 || spec[1] == ':')) {
-            name.resize(colon);
-            return k.Kind;
-        }
-    return AVMEDIA_TYPE_UNKNOWN;
+    const TMediaKind* kind = MediaKindOfLetter(spec[0]);
+    if (!kind || (spec.size() > 1 && spec[1] != ':')) return AVMEDIA_TYPE_UNKNOWN;
+    name.resize(colon);
+    return kind->Type;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <type_traits>
 #include <utility>
 
 namespace mw {
@@ -67,6 +68,83 @@ const TNewStream NewStreams[] = {
     {"newsubtitle", {"scodec", "spre"}},
 };
 
+// What a field's condition needs beyond the field: the disc target and the audio encoder.
+struct TFieldContext {
+    bool Target = false;
+    bool OwnAudioCodec = false; // the record names an audio codec other than the target's
+    std::string AudioEncoder;
+};
+
+using TApplyList = std::vector<std::pair<std::string, std::string>>;
+
+std::string ValueText(const std::string& v) {
+    return v;
+}
+std::string ValueText(int32_t v) {
+    return std::to_string(v);
+}
+std::string ValueText(float v) {
+    return FloatText(v);
+}
+std::string ValueText(bool v) {
+    return v ? "1" : "0";
+}
+std::string ValueText(int64_t us) {
+    return SecondsText(us);
+}
+
+template <typename T> bool Applies(TApplyWhen when, const T& v, const TFieldContext& c) {
+    using W = TApplyWhen;
+    if constexpr (std::is_same_v<T, std::string>) {
+        return when == W::Always || (when == W::NotEmpty && !v.empty());
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return when == W::Always || (when == W::IfTrue && v);
+    } else if constexpr (std::is_same_v<T, int64_t>) {
+        return when == W::IfSet && v != TimeNotSetUs;
+    } else {
+        return when == W::Always || (when == W::Positive && v > 0) || (when == W::NonNegative && v >= 0) ||
+               (when == W::AudioRate && v > 0 && (!c.Target || c.OwnAudioCodec)) ||
+               (when == W::VideoRate && v > 0 && !c.Target);
+    }
+}
+
+// One field in its place: the walked conditions only (Own, the defaults and the metadata have
+// their own steps).
+template <typename T>
+void AddField(TApplyList& apply, TApplyWhen when, const char* option, const T& v, const TFieldContext& c) {
+    if (!Applies(when, v, c)) return;
+    if constexpr (std::is_same_v<T, bool>) {
+        apply.emplace_back(option, when == TApplyWhen::IfTrue ? std::string() : ValueText(v));
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+        apply.emplace_back(
+            option, ValueText(when == TApplyWhen::AudioRate ? CappedAudioBitRate(c.AudioEncoder, v) : v));
+    } else {
+        apply.emplace_back(option, ValueText(v));
+    }
+}
+template <typename T> void AddMetadataField(TApplyList& apply, TApplyWhen when, const char* key, const T& v) {
+    if constexpr (std::is_same_v<T, double>) {
+        if (when == TApplyWhen::Timestamp && v >= 0) apply.emplace_back(key, TimestampText(v));
+    } else {
+        if (Applies(when, v, {})) apply.emplace_back("metadata", std::string(key) + "=" + ValueText(v));
+    }
+}
+void AddField(TApplyList& apply, TApplyWhen, const char*, const TStreamInfo& m, const TFieldContext&) {
+#define MW_STREAM_INFO_FIELD(type, member, reset, key, when)                                                 \
+    AddMetadataField(apply, TApplyWhen::when, key, m.member);
+#include "app/StreamInfoFields.inc"
+#undef MW_STREAM_INFO_FIELD
+}
+
+// The fields of one kind of default (codecs, their presets, the last ones), in record order.
+void AddDefaults(TApplyList& apply, TApplyWhen kind, TOutputDefaults& defaults) {
+#define MW_OUTPUT_FIELD(type, member, reset, option, when, preset)                                           \
+    if (TApplyWhen::when == kind && !defaults.Entry[option].empty())                                         \
+        apply.emplace_back(option, defaults.Entry[option]);
+#include "app/OutputOptionFields.inc"
+#undef MW_OUTPUT_FIELD
+}
+
 } // namespace
 
 std::string TOutputDefaults::Take(const std::string& name) {
@@ -83,9 +161,13 @@ bool ApplyInputRecord(ITaskJob& job, const TInputOptions& o) {
     for (const TExtOption& line : SplitExtOptions(o.ExtOptions))
         if (!SkippedExtName(line.Name) && !job.ApplyOption(line.Name, line.Value)) return false;
     // The fields come last, so they win over the same options in ExtOptions.
-    if (!o.FileFormat.empty() && !job.ApplyOption("f", o.FileFormat)) return false;
-    if (o.StartTime != TimeNotSetUs && !job.ApplyOption("ss", SecondsText(o.StartTime))) return false;
-    if (o.ProgramID >= 0 && !job.ApplyOption("programid", std::to_string(o.ProgramID))) return false;
+    TApplyList apply;
+#define MW_INPUT_FIELD(type, member, reset, option, when)                                                    \
+    AddField(apply, TApplyWhen::when, option, o.member, {});
+#include "app/InputOptionFields.inc"
+#undef MW_INPUT_FIELD
+    for (const auto& [name, value] : apply)
+        if (!job.ApplyOption(name, value)) return false;
     return true;
 }
 
@@ -103,89 +185,73 @@ std::string TimestampText(double dateTime) {
     return buf;
 }
 
-bool ApplyOutputRecord(ITaskJob& job, const TOutputOptions& o, TOutputDefaults& defaults,
-                       std::string& error) {
-    const std::vector<TExtOption> lines = SplitExtOptions(o.ExtOptions);
-    defaults.Entry = {{"acodec", o.AudioCodec}, {"vcodec", o.VideoCodec}, {"scodec", o.SubtitleCodec},
-                      {"apre", o.AudioPreset},  {"vpre", o.VideoPreset},  {"spre", o.SubtitlePreset},
-                      {"s", o.FrameSize},       {"vf", o.VideoFilters}};
+namespace {
+
+template <typename T>
+void CollectDefault(TOutputDefaults& defaults, TApplyWhen when, const char* option, const T& v) {
+    using W = TApplyWhen;
+    if constexpr (std::is_same_v<T, std::string>)
+        if (when == W::Codec || when == W::CodecPreset || when == W::Last) defaults.Entry[option] = v;
+}
+
+// The "def_" entries: the record's codecs, presets and last fields, then the first non-empty
+// ExtOptions line of each (vfilters counts as vf).
+void CollectDefaults(const TOutputOptions& o, const std::vector<TExtOption>& lines,
+                     TOutputDefaults& defaults) {
+    defaults.Entry.clear();
     defaults.Lines.clear();
+#define MW_OUTPUT_FIELD(type, member, reset, option, when, preset)                                           \
+    CollectDefault(defaults, TApplyWhen::when, option, o.member);
+#include "app/OutputOptionFields.inc"
+#undef MW_OUTPUT_FIELD
     for (const TExtOption& line : lines) {
         const std::string key = line.Name == "vfilters" ? "vf" : line.Name;
         if (line.Value.empty() || !defaults.Entry.count(key)) continue;
         if (defaults.Entry[key].empty()) defaults.Entry[key] = line.Value;
         defaults.Lines.push_back({key, line.Value});
     }
+}
+
+// Every option the record applies, in order: codecs, presets, the ExtOptions lines, the fields in
+// record order (so they win over ExtOptions), the metadata, the last fields.
+TApplyList OutputOptionList(const TOutputOptions& o, const std::vector<TExtOption>& lines,
+                            TOutputDefaults& defaults) {
+    TApplyList apply;
+    AddDefaults(apply, TApplyWhen::Codec, defaults);
+    AddDefaults(apply, TApplyWhen::CodecPreset, defaults);
+    for (const TExtOption& line : lines)
+        if (!SkippedExtName(line.Name) && !IsOneOf(line.Name, {"acodec", "vcodec", "scodec", "s"}))
+            apply.emplace_back(line.Name, line.Value);
+
+    TFieldContext context;
+    context.Target = o.TargetType >= 1 && o.TargetType <= 3;
+    // A target's audio bit rate belongs to its own codec: a record naming another audio codec keeps
+    // its own rate (the target's may be beyond what that codec can encode).
+    context.OwnAudioCodec =
+        context.Target && !o.AudioCodec.empty() && o.AudioCodec != TargetAudioCodec[o.TargetType];
+    context.AudioEncoder = defaults.Entry["acodec"];
+#define MW_OUTPUT_FIELD(type, member, reset, option, when, preset)                                           \
+    AddField(apply, TApplyWhen::when, option, o.member, context);
+#include "app/OutputOptionFields.inc"
+#undef MW_OUTPUT_FIELD
+    AddDefaults(apply, TApplyWhen::Last, defaults);
+    return apply;
+}
+
+} // namespace
+
+bool ApplyOutputRecord(ITaskJob& job, const TOutputOptions& o, TOutputDefaults& defaults,
+                       std::string& error) {
+    const std::vector<TExtOption> lines = SplitExtOptions(o.ExtOptions);
+    CollectDefaults(o, lines, defaults);
     if (!IsOneOf(std::to_string(o.HookBitsPixel), {"8", "15", "16", "24", "32"})) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "Invalid BitsPixel %d", o.HookBitsPixel);
         error = buf;
         return false;
     }
-
-    std::vector<std::pair<std::string, std::string>> apply;
-    auto add = [&](bool when, const std::string& name, std::string value) {
-        if (when) apply.emplace_back(name, std::move(value));
-    };
-    for (const char* name : {"acodec", "vcodec", "scodec", "apre", "vpre", "spre"})
-        add(!defaults.Entry[name].empty(), name, defaults.Entry[name]);
-    for (const TExtOption& line : lines)
-        add(!SkippedExtName(line.Name) && !IsOneOf(line.Name, {"acodec", "vcodec", "scodec", "s"}), line.Name,
-            line.Value);
-
-    const bool target = o.TargetType >= 1 && o.TargetType <= 3;
-    // A target's audio bit rate belongs to its own codec: a record naming another audio codec keeps
-    // its own rate (the target's may be beyond what that codec can encode).
-    const bool ownAudioCodec =
-        target && !o.AudioCodec.empty() && o.AudioCodec != TargetAudioCodec[o.TargetType];
-    add(!o.FileFormat.empty(), "f", o.FileFormat);
-    add(o.PacketSize > 0, "packetsize", std::to_string(o.PacketSize));
-    add(o.MuxRate > 0, "muxrate", std::to_string(o.MuxRate));
-    add(o.MuxDelay > 0, "muxdelay", FloatText(o.MuxDelay));
-    add(o.MuxPreload > 0, "muxpreload", FloatText(o.MuxPreload));
-    add(o.DisableAudio, "an", "");
-    add(o.AudioVolume >= 0, "vol", std::to_string(o.AudioVolume));
-    add(o.AudioChannels > 0, "ac", std::to_string(o.AudioChannels));
-    add(o.AudioSampleRate > 0, "ar", std::to_string(o.AudioSampleRate));
-    add(o.AudioBitrate > 0 && (!target || ownAudioCodec), "ab",
-        std::to_string(CappedAudioBitRate(defaults.Entry["acodec"], o.AudioBitrate)));
-    add(o.AudioBitrateTolerance > 0, "abt", std::to_string(o.AudioBitrateTolerance));
-    // The languages and the input sync are the record's, so they win over ExtOptions even when
-    // empty or off.
-    add(true, "alang", o.AudioLanguage);
-    add(true, "async", std::to_string(o.AudioSync));
-    add(!o.AudioTag.empty(), "atag", o.AudioTag);
-    add(o.DisableVideo, "vn", "");
-    add(!o.FrameRate.empty(), "r", o.FrameRate);
-    add(!o.FrameAspectRatio.empty(), "aspect", o.FrameAspectRatio);
-    add(o.GOPSize > 0, "g", std::to_string(o.GOPSize));
-    add(o.VideoBitrate > 0 && !target, "vb", std::to_string(o.VideoBitrate));
-    add(o.VideoMaxRate > 0, "maxrate", std::to_string(o.VideoMaxRate));
-    add(o.VideoMinRate > 0, "minrate", std::to_string(o.VideoMinRate));
-    add(o.VideoBitrateTolerance > 0, "bt", std::to_string(o.VideoBitrateTolerance));
-    add(o.VideoBufSize > 0, "bufsize", std::to_string(o.VideoBufSize));
-    add(true, "vsync", std::to_string(o.VideoSync));
-    add(!o.VideoTag.empty(), "vtag", o.VideoTag);
-    add(true, "vlang", o.VideoLanguage);
-    add(o.DisableSubtitle, "sn", "");
-    add(true, "slang", o.SubtitleLanguage);
-    add(true, "isync", o.InputSync ? "1" : "0");
-    add(o.CopyTimestamps, "copyts", "");
-    add(o.StartTime != TimeNotSetUs, "ss", SecondsText(o.StartTime));
-    add(o.Duration != TimeNotSetUs, "t", SecondsText(o.Duration));
-    const TStreamInfo& m = o.Metadata;
-    add(m.Timestamp >= 0, "timestamp", m.Timestamp >= 0 ? TimestampText(m.Timestamp) : "");
-    add(m.Year > 0, "metadata", "year=" + std::to_string(m.Year));
-    add(m.Track > 0, "metadata", "track=" + std::to_string(m.Track));
-    const std::pair<const char*, const std::string*> texts[] = {
-        {"title", &m.Title},     {"author", &m.Author}, {"copyright", &m.Copyright},
-        {"comment", &m.Comment}, {"album", &m.Album},   {"genre", &m.Genre}};
-    for (const auto& [key, value] : texts)
-        add(!value->empty(), "metadata", std::string(key) + "=" + *value);
-    add(!defaults.Entry["s"].empty(), "s", defaults.Entry["s"]);
-    add(!defaults.Entry["vf"].empty(), "vf", defaults.Entry["vf"]);
-
-    if (target) {
+    const TApplyList apply = OutputOptionList(o, lines, defaults);
+    if (o.TargetType >= 1 && o.TargetType <= 3) {
         const int norm = o.TargetNorm == 1 || o.TargetNorm == 2 ? o.TargetNorm : 0;
         if (!job.ApplyTarget(TargetName[o.TargetType], NormWord[norm],
                              o.FallbackNorm == 1 ? "pal" : "ntsc")) {

@@ -2,8 +2,8 @@
 // task's job applies, in the order that makes record fields win over ExtOptions lines.
 #pragma once
 
+#include "app/OptionRecords.h"
 #include "engine/options/FFExtOptions.h"
-#include "engine/options/FFOptions.h"
 #include "engine/tasks/FFTaskJob.h"
 
 #include <map>

@@ -7,6 +7,7 @@
 // thread) and only read by the run (the job's worker). No locks.
 #pragma once
 
+#include "engine/FFMediaKinds.h"
 #include "engine/options/FFGenericOptions.h"
 
 #include <array>
@@ -21,9 +22,6 @@ namespace mw {
 
 // Most streams one input may have per-stream settings for ("itsscale").
 inline constexpr int MaxStreams = 20;
-
-// Kinds the per-kind settings are indexed by.
-enum TStreamKind : int { skVideo = 0, skAudio = 1, skSubtitle = 2 };
 
 // "map": output stream <- input file.stream, synchronised on sync file.stream.
 struct TStreamMap {

@@ -1,6 +1,7 @@
 #include "engine/options/FFPresets.h"
 
 #include "app/UtilFuncs.h"
+#include "engine/FFMediaKinds.h"
 #include "engine/job/FFJob.h"
 #include "engine/options/FFOptionParser.h"
 
@@ -186,7 +187,8 @@ bool LoadPreset(TTranscodeJob& job, char kind, const std::string& name) {
     const TBuiltinPreset* builtin = nullptr;
     if (kind != 'f') {
         builtin = FindBuiltinPreset(name);
-        const int index = kind == 'a' ? skAudio : kind == 'v' ? skVideo : skSubtitle;
+        const TMediaKind* row = MediaKindOfLetter(kind);
+        const int index = row ? row->StreamKind : skSubtitle;
         const std::string& codec = job.Options.CodecName[index];
         if (!builtin && !codec.empty()) builtin = FindBuiltinPreset(codec + "-" + name);
     }

@@ -7,9 +7,10 @@
 #pragma once
 
 #include "engine/FFLog.h"
+#include "engine/FFOpenedInput.h"
 #include "engine/FFUtils.h"
-#include "engine/probe/FormatConverter.h"
 #include "engine/UnicodeProtocol.h"
+#include "engine/probe/FormatConverter.h"
 
 #include <cstdint>
 #include <memory>
@@ -143,14 +144,16 @@ class TFFDecoder : public TCustomDecoder {
     int ChooseStream(int streamIndex, AVMediaType kind);
     int FindStreamInfo(AVFormatContext* ic);
     bool OpenVideoDecoder(int streamIndex);
+    // After a seek found no picture: the next fallback seek (the key frame before the position,
+    // then the file's start); true when one was made and decoding may go on.
+    bool RetrySeek();
     void ForgetPicture();
     void StorePicture(AVFrame* frame);
     bool IsImage2() const;
     // The quarter turn (or 0) that shows the current video stream's pictures upright.
     int PictureRotation() const;
 
-    TInputContextPtr FOwned;
-    std::unique_ptr<TUnicodeIO> FIO;
+    TOpenedInput FInput; // the file LoadFile opened (empty while attached)
     TFormatConverter FConverter;
     int FSeekStream = -1;
     int64_t FSeekBase = 0;

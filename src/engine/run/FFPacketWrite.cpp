@@ -9,7 +9,7 @@ namespace mw {
 
 void OpenBitstreamFilters(TRunOutputStream& ost, AVRational sourceTimeBase) {
     AVCodecParameters* par = ost.Stream->codecpar;
-    for (const std::string& entry : ost.Spec->Bsf) {
+    for (const std::string& entry : ost.JobStream->Bsf) {
         // "name" or "name=options" (options as "key=value:key=value").
         const size_t equals = entry.find('=');
         const std::string name = entry.substr(0, equals);

@@ -10,8 +10,6 @@ namespace mw {
 
 namespace {
 
-constexpr AVRational MicrosecondBase{1, 1000000};
-
 // Converts picture into conv's bitmap; on failure the converter's text is logged and the hook or
 // preview that asked is switched off.
 bool ToBitmap(TFormatConverter& conv, const AVFrame* picture, bool& connected) {

@@ -1,7 +1,8 @@
 #include "engine/run/FFRunInterrupt.h"
 
-#include "engine/job/FFBlockingCall.h"
+#include "engine/FFInterrupt.h"
 #include "engine/FFLog.h"
+#include "engine/job/FFBlockingCall.h"
 #include "engine/run/FFRunState.h"
 
 namespace mw {

@@ -1,7 +1,7 @@
 #include "engine/run/FFRunLoop.h"
 
-#include "engine/run/FFAudioOut.h"
 #include "engine/FFLog.h"
+#include "engine/run/FFAudioOut.h"
 #include "engine/run/FFRunPacket.h"
 #include "engine/run/FFRunReport.h"
 #include "engine/run/FFRunSetup.h"
@@ -15,7 +15,6 @@ namespace mw {
 
 namespace {
 
-constexpr AVRational MicrosecondBase{1, 1000000};
 constexpr int NoInput = -1;
 constexpr int FrameLimitReached = -2;
 

@@ -4,8 +4,6 @@ namespace mw {
 
 namespace {
 
-constexpr AVRational MicrosecondBase{1, 1000000};
-
 // Which kinds of metadata the default copying leaves alone because a map names them.
 struct TAutoCopy {
     bool Global = true;

@@ -1,7 +1,7 @@
 #include "engine/run/FFRunPacket.h"
 
-#include "engine/run/FFAudioOut.h"
 #include "engine/FFLog.h"
+#include "engine/run/FFAudioOut.h"
 #include "engine/run/FFPicturePrep.h"
 #include "engine/run/FFRunHooks.h"
 #include "engine/run/FFStreamCopy.h"
@@ -13,8 +13,6 @@
 namespace mw {
 
 namespace {
-
-constexpr AVRational MicrosecondBase{1, 1000000};
 
 int64_t ToMicroseconds(int64_t ts, AVRational tb) {
     return FFApi.av_rescale_q(ts, tb, MicrosecondBase);

@@ -66,10 +66,10 @@ void SendProgressReport(TRunState& run, bool final) {
     if (video && video->FrameNumber == 0) return;
     const auto now = std::chrono::steady_clock::now();
     run.LastReport = now;
-    TRunProgress p;
+    TProgressInfo p;
     p.Final = final;
-    p.InputIndex = final ? -1 : run.LastInputIndex;
-    p.TotalUs = run.Job.ExpectedTotalUs;
+    p.FileIndex = final ? -1 : run.LastInputIndex;
+    p.TotalDuration = run.Job.ExpectedTotalUs;
     p.Duplicated = run.Duplicated;
     p.Dropped = run.Dropped;
     double seconds = 1e10;
@@ -78,19 +78,18 @@ void SendProgressReport(TRunState& run, bool final) {
         if (t > 0) seconds = std::min(seconds, t);
     }
     seconds = std::max(seconds == 1e10 ? 0.0 : seconds, 0.01);
-    p.TimeUs = static_cast<int64_t>(seconds * 1000000);
-    p.SizeBytes = OutputSize(run.OutputContext(0));
-    p.BitRateKbps = p.SizeBytes * 8.0 / seconds / 1000.0;
+    p.CurrentDuration = static_cast<int64_t>(seconds * 1000000);
+    p.CurrentSize = OutputSize(run.OutputContext(0));
+    const double bitRate = p.CurrentSize * 8.0 / seconds / 1000.0;
+    p.BitRate = static_cast<float>(bitRate);
     std::string line;
-    p.Frame = p.Fps = -1;
-    p.Quality = -1;
     if (video) {
         const double elapsed = std::chrono::duration<double>(now - run.StartTime).count();
-        p.Frame = static_cast<int>(video->FrameNumber);
+        p.FrameNumber = static_cast<int>(video->FrameNumber);
         // Over the first second a rate says nothing yet.
-        p.Fps = elapsed > 1 ? static_cast<int>(p.Frame / elapsed + 0.5) : 0;
+        p.FPS = elapsed > 1 ? static_cast<int>(p.FrameNumber / elapsed + 0.5) : 0;
         p.Quality = QualityOf(*video);
-        line = FormatText("frame=%5d fps=%3d q=%3.1f ", p.Frame, p.Fps, p.Quality);
+        line = FormatText("frame=%5d fps=%3d q=%3.1f ", p.FrameNumber, p.FPS, p.Quality);
         if (final) line += "L";
         if (run.Job.Options.QpHist) line += QpHistogramText(*video);
         if (run.Job.Options.Psnr && video->EncodingNeeded) line += PsnrText(*video, final);
@@ -98,8 +97,8 @@ void SendProgressReport(TRunState& run, bool final) {
             if (ost->Kind() == AVMEDIA_TYPE_VIDEO && ost.get() != video)
                 line += FormatText("q=%2.1f ", QualityOf(*ost));
     }
-    line += FormatText("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", p.SizeBytes / 1024.0, seconds,
-                       p.BitRateKbps);
+    line +=
+        FormatText("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", p.CurrentSize / 1024.0, seconds, bitRate);
     if (run.Duplicated || run.Dropped) line += FormatText(" dup=%d drop=%d", run.Duplicated, run.Dropped);
     p.Line = line;
     const bool verbose = run.Options.Verbosity >= 0;
@@ -115,7 +114,7 @@ void SendProgressReport(TRunState& run, bool final) {
         EngineLogFormat(nullptr, llVerbose,
                         "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
                         run.VideoBytes / 1024.0, run.AudioBytes / 1024.0, run.ExtraBytes / 1024.0,
-                        sum > 0 ? (p.SizeBytes - sum) * 100.0 / sum : 0.0);
+                        sum > 0 ? (p.CurrentSize - sum) * 100.0 / sum : 0.0);
     }
 }
 

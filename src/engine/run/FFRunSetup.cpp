@@ -1,7 +1,7 @@
 #include "engine/run/FFRunSetup.h"
 
-#include "engine/run/FFAudioOut.h"
 #include "engine/FFLog.h"
+#include "engine/run/FFAudioOut.h"
 #include "engine/run/FFPacketWrite.h"
 #include "engine/run/FFRunMetadata.h"
 #include "engine/run/FFRunSdp.h"
@@ -43,7 +43,7 @@ void BuildOutputTable(TRunState& run) {
             ost->FileIndex = static_cast<int>(f);
             ost->Index = spec.Stream->index;
             ost->Stream = spec.Stream;
-            ost->Spec = &spec;
+            ost->JobStream = &spec;
             ost->Encoder = spec.Encoder.get();
             if (spec.StreamCopy) ost->Encoder = nullptr;
             ost->EncodingNeeded = ost->Encoder != nullptr;

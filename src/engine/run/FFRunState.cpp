@@ -1,5 +1,6 @@
 #include "engine/run/FFRunState.h"
 
+#include "engine/FFMediaKinds.h"
 #include "engine/run/FFRunHooks.h"
 
 #include <algorithm>
@@ -19,20 +20,8 @@ void RaiseRunError(const char* format, ...) {
 }
 
 const char* MediaKindName(AVMediaType kind) {
-    switch (kind) {
-    case AVMEDIA_TYPE_VIDEO:
-        return "Video";
-    case AVMEDIA_TYPE_AUDIO:
-        return "Audio";
-    case AVMEDIA_TYPE_DATA:
-        return "Data";
-    case AVMEDIA_TYPE_SUBTITLE:
-        return "Subtitle";
-    case AVMEDIA_TYPE_ATTACHMENT:
-        return "Attachment";
-    default:
-        return "Unknown";
-    }
+    const TMediaKind* k = MediaKindOf(kind);
+    return k ? k->Caption : "Unknown";
 }
 
 TRunOutputStream::~TRunOutputStream() {

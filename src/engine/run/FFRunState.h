@@ -47,8 +47,8 @@ struct TRunOutputStream {
     int FileIndex = 0;
     int Index = 0; // stream index in its output
     AVStream* Stream = nullptr;
-    TOutputStream* Spec = nullptr;     // the stream as the job building made it
-    AVCodecContext* Encoder = nullptr; // Spec->Encoder, opened at set-up
+    TOutputStream* JobStream = nullptr; // the job's stream, as the job building made it
+    AVCodecContext* Encoder = nullptr;  // JobStream->Encoder, opened at set-up
     TRunInputStream* Source = nullptr;
     TRunInputStream* Sync = nullptr;
     bool EncodingNeeded = false;
@@ -122,7 +122,7 @@ struct TRunState {
     std::vector<bool> HeaderWritten;
     TPacketPtr Packet;
     TFramePtr Decoded;
-    TReadWatch Reads; // input reads the thread's interrupt check watches
+    TReadWatch Reads;          // input reads the thread's interrupt check watches
     int JoinIndex = 0;         // input being read in a join
     int LastInputIndex = 0;    // input the last packet came from
     double JoinStartSec = 0.0; // where that input starts on the output's time line

@@ -4,10 +4,10 @@
 // Threading contract: everything here belongs to the thread that runs the job (RunJob's caller).
 #pragma once
 
-#include "engine/tasks/FFEncodeTypes.h"
 #include "engine/FFEntries.h"
-#include "engine/job/FFJob.h"
 #include "engine/FFUtils.h"
+#include "engine/job/FFJob.h"
+#include "engine/tasks/FFEncodeTypes.h"
 
 #include <atomic>
 #include <cstdint>
@@ -54,27 +54,11 @@ struct TRunOptions {
     int64_t ProgressPeriodUs = 500000;
 };
 
-// What the owner gets with each progress report.
-struct TRunProgress {
-    int InputIndex = 0; // -1 in the final report
-    int Frame = 0;
-    int Fps = 0;
-    float Quality = 0;
-    int64_t SizeBytes = 0;
-    int64_t TimeUs = 0;
-    double BitRateKbps = 0;
-    int Duplicated = 0;
-    int Dropped = 0;
-    int64_t TotalUs = -1;
-    bool Final = false;
-    std::string Line; // "frame=... fps=... q=... size=... time=... bitrate=..."
-};
-
 // The owner's side of a run. The stop flag is the job's own (TTranscodeJob::StopRequested).
 // The hooks are called on the run's thread; the audio and video hooks only when the job asks for
 // them (TTranscodeJob::AudioHook ...).
 struct TRunHooks {
-    std::function<void(const TRunProgress&)> OnProgress;
+    std::function<void(const TProgressInfo&)> OnProgress;
     int64_t ProgressPeriodUs = 500000; // the owner's progress interval
     // Decoded audio before the volume, at the stream's current time.
     TAudioHookCall OnAudioHook;
@@ -83,12 +67,6 @@ struct TRunHooks {
     // set) says someone looks at it.
     TPreviewCall OnPreview;
     std::function<bool()> PreviewWanted;
-};
-
-struct TRunResult {
-    bool Finished = false; // ran to the end without a stop
-    bool Failed = false;
-    std::string ErrorText;
 };
 
 } // namespace mw

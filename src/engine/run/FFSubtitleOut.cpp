@@ -10,7 +10,6 @@ namespace mw {
 
 namespace {
 
-constexpr AVRational MicrosecondBase{1, 1000000};
 constexpr AVRational MillisecondBase{1, 1000};
 constexpr int SubtitleBufferSize = 1024 * 1024;
 constexpr uint32_t UnknownEnd = UINT32_MAX;

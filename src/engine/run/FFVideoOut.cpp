@@ -119,7 +119,7 @@ void MakeFilterGraph(TRunOutputStream& ost) {
                                desc ? 1 << desc->log2_chroma_h : 1);
     }
     if (ok && (upright.Width != fit.Width || upright.Height != fit.Height)) {
-        std::snprintf(args, sizeof args, "%d:%d:flags=0x%X", fit.Width, fit.Height, ost.Spec->SwsFlags);
+        std::snprintf(args, sizeof args, "%d:%d:flags=0x%X", fit.Width, fit.Height, ost.JobStream->SwsFlags);
         ok = AddFilter(graph, last, "scale", args);
     }
     if (ok && (fit.Width != enc->width || fit.Height != enc->height)) {
@@ -139,10 +139,10 @@ void MakeFilterGraph(TRunOutputStream& ost) {
          FFApi.av_opt_set_bin(ost.GraphSink, "pix_fmts", reinterpret_cast<const uint8_t*>(formats),
                               sizeof formats[0], AV_OPT_SEARCH_CHILDREN) >= 0;
     if (ok) {
-        std::snprintf(args, sizeof args, "flags=0x%X", ost.Spec->SwsFlags);
+        std::snprintf(args, sizeof args, "flags=0x%X", ost.JobStream->SwsFlags);
         graph->scale_sws_opts = FFApi.av_strdup(args);
     }
-    if (ok && ost.Spec->VideoFilters.empty()) {
+    if (ok && ost.JobStream->VideoFilters.empty()) {
         ok = FFApi.avfilter_link(last, 0, ost.GraphSink, 0) >= 0 &&
              FFApi.avfilter_graph_config(graph, nullptr) >= 0;
     } else if (ok) {
@@ -153,7 +153,7 @@ void MakeFilterGraph(TRunOutputStream& ost) {
             outputs->filter_ctx = last;
             inputs->name = FFApi.av_strdup("out");
             inputs->filter_ctx = ost.GraphSink;
-            ok = FFApi.avfilter_graph_parse_ptr(graph, ost.Spec->VideoFilters.c_str(), &inputs, &outputs,
+            ok = FFApi.avfilter_graph_parse_ptr(graph, ost.JobStream->VideoFilters.c_str(), &inputs, &outputs,
                                                 nullptr) >= 0 &&
                  FFApi.avfilter_graph_config(graph, nullptr) >= 0;
         } else {
@@ -196,9 +196,9 @@ AVFrame* ScaledPicture(TRunOutputStream& ost, TRunInputStream& ist, AVFrame* pic
     }
     if (!ost.Scaling || ost.Graph) return picture;
     const AVCodecContext* enc = ost.Encoder;
-    SwsContext* sws =
-        FFApi.sws_getCachedContext(ost.Scaler.release(), ost.InWidth, ost.InHeight, ost.InPixFmt, enc->width,
-                                   enc->height, enc->pix_fmt, ost.Spec->SwsFlags, nullptr, nullptr, nullptr);
+    SwsContext* sws = FFApi.sws_getCachedContext(ost.Scaler.release(), ost.InWidth, ost.InHeight,
+                                                 ost.InPixFmt, enc->width, enc->height, enc->pix_fmt,
+                                                 ost.JobStream->SwsFlags, nullptr, nullptr, nullptr);
     ost.Scaler.reset(sws);
     if (!sws) RaiseRunError("Cannot get resampling context");
     AVFrame* scaled = TempPicture(ost);
@@ -314,7 +314,7 @@ void PrepareVideoSource(TRunOutputStream& ost) {
     const TPictureFit fit = FitPictureInside(upright.Width, upright.Height, upright.Sar, enc->width,
                                              enc->height, enc->sample_aspect_ratio, 1, 1);
     const bool bars = ost.FitAspect && (fit.Width != enc->width || fit.Height != enc->height);
-    if (!ost.Spec->VideoFilters.empty() || ost.Source->Rotation || bars) MakeFilterGraph(ost);
+    if (!ost.JobStream->VideoFilters.empty() || ost.Source->Rotation || bars) MakeFilterGraph(ost);
 }
 
 void SetUpVideoOutput(TRunOutputStream& ost) {
@@ -345,17 +345,17 @@ void SetUpVideoOutput(TRunOutputStream& ost) {
         enc->time_base = enc->framerate.num > 0 ? av_inv_q(enc->framerate) : AVRational{1, 25};
     // Without a graph, the scaled picture is made at the first picture (TempPicture).
     PrepareVideoSource(ost);
-    for (int64_t us : ost.Spec->ForcedKeyFramesUs)
+    for (int64_t us : ost.JobStream->ForcedKeyFramesUs)
         ost.ForcedKeyFrames.push_back(FFApi.av_rescale_q(us, AVRational{1, 1000000}, enc->time_base));
 }
 
 void SetUpPassLog(TRunOutputStream& ost) {
-    const int pass = ost.Spec->Pass;
+    const int pass = ost.JobStream->Pass;
     if (pass != 1 && pass != 2) return;
     AVCodecContext* enc = ost.Encoder;
-    const std::string name =
-        (ost.Spec->PassLogFileName.empty() ? std::string("ffmpeg2pass") : ost.Spec->PassLogFileName) + "-" +
-        std::to_string(ost.Index) + ".log";
+    const std::string name = (ost.JobStream->PassLogFileName.empty() ? std::string("ffmpeg2pass")
+                                                                     : ost.JobStream->PassLogFileName) +
+                             "-" + std::to_string(ost.Index) + ".log";
     if (pass == 1) {
         enc->flags |= AV_CODEC_FLAG_PASS1;
         ost.PassLog = std::fopen(name.c_str(), "wb");

@@ -33,9 +33,9 @@
 // - Handlers are set before StartTask and not changed while a run is working.
 #pragma once
 
+#include "app/OptionRecords.h"
 #include "engine/probe/FFDecode.h"
 #include "engine/tasks/FFEncodeTypes.h"
-#include "engine/options/FFOptions.h"
 #include "engine/tasks/FFTaskJob.h"
 
 #include <atomic>
@@ -172,7 +172,7 @@ class TFFmpeg {
     std::shared_ptr<TEvent> FThreadDone = std::make_shared<TEvent>(true);
     std::shared_ptr<TEvent> FTerminateDone = std::make_shared<TEvent>(true);
     std::atomic<bool> FStarted{false}, FRunning{false}, FStopRequested{false}, FTerminated{false};
-    TJobResult FResult;
+    TRunResult FResult;
     std::unique_ptr<IPreviewWindow> FPreviewWindow;
 };
 
@@ -195,7 +195,8 @@ class TFFmpegList {
 
 class TFFEncoder {
   public:
-    TFFEncoder();
+    // jobFactory makes each task's jobs; empty: the transcoder's own (MakeTranscodeTaskJob).
+    explicit TFFEncoder(TTaskJobFactory jobFactory = {});
     ~TFFEncoder();
     TFFEncoder(const TFFEncoder&) = delete;
     TFFEncoder& operator=(const TFFEncoder&) = delete;
@@ -222,8 +223,8 @@ class TFFEncoder {
     TPreviewWindowFactory PreviewWindowFactory;
 
     // Makes each task's jobs (the check job while it is built, the running job when it starts, on
-    // its worker); DefaultTaskJobFactory() unless a test puts a fake here. Set before tasks are
-    // added, not changed while a run is working.
+    // its worker): the constructor's, which a test may replace before tasks are added; empty:
+    // the transcoder's own. Not changed while a run is working.
     TTaskJobFactory JobFactory;
 
     // Task index, -1 on failure (LastErrorMessage says why).

@@ -13,7 +13,8 @@ struct AVFormatContext;
 
 namespace mw {
 
-// One progress report of a task. Passed by pointer, valid only during the call.
+// One progress report: the run makes it, the task's job hands it on, the encoder fills in the
+// task and delivers it. Passed by pointer to the event, valid only during the call.
 struct TProgressInfo {
     int32_t TaskIndex = 0;
     int32_t FileIndex = 0;    // input of the last packet read; -1 in the task's last report
@@ -22,10 +23,21 @@ struct TProgressInfo {
     float Quality = -1.0f;
     float BitRate = 0.0f; // kbit/s
     int64_t CurrentSize = 0;
-    int64_t CurrentDuration = 0; // microseconds reached
+    int64_t CurrentDuration = 0; // microseconds reached, never below 0.01 s
     int64_t TotalDuration = -1;  // expected microseconds; -1 when no input gives a length
+    bool Final = false;          // the run's last report
+    int32_t Duplicated = 0;      // pictures repeated and dropped for a constant rate so far
+    int32_t Dropped = 0;
+    std::string Line; // "frame=... fps=... q=... size=... time=... bitrate=..."
 };
 using PProgressInfo = TProgressInfo*;
+
+// How a run ended, from the run through the task's job to the encoder's end event.
+struct TRunResult {
+    bool Finished = false; // ran to the end without a stop
+    bool Failed = false;
+    std::string ErrorText;
+};
 
 // End of one task (TaskIndex >= 0) or of the whole run (TaskIndex -1, Finished, not Failed).
 struct TTerminateInfo {

@@ -1,6 +1,6 @@
 // What one encoder task needs of the transcoder: the option parser, opening inputs and outputs, and
-// the run. The transcoder's job implements it; tests put a fake in its place through
-// TFFEncoder::JobFactory.
+// the run. The transcoder's job implements it; tests give the encoder a factory of fakes
+// (TFFEncoder's constructor or its JobFactory).
 //
 // Threading: a job belongs to one thread at a time. The encoder builds a task's check job on the
 // main thread (outputs only checked) and, when the task starts, its running job on the task's
@@ -45,13 +45,6 @@ struct TJobHookRequest {
     int HookBitsPixel = 24;
 };
 
-// How a run ended.
-struct TJobResult {
-    bool Finished = false; // ran to the end without a stop
-    bool Failed = false;
-    std::string ErrorMessage;
-};
-
 class ITaskJob {
   public:
     virtual ~ITaskJob() = default;
@@ -87,13 +80,10 @@ class ITaskJob {
     virtual AVFormatContext* InputContext(int index) const = 0;
 
     // Runs the built job to its end (the progress total, a join's included, is the job's own).
-    virtual TJobResult Run() = 0;
+    virtual TRunResult Run() = 0;
     virtual void RequestStop() = 0;
 };
 
 using TTaskJobFactory = std::function<std::unique_ptr<ITaskJob>(int maxFiles)>;
-
-// The transcoder's own job (MakeTranscodeTaskJob) unless replaced.
-TTaskJobFactory& DefaultTaskJobFactory();
 
 } // namespace mw

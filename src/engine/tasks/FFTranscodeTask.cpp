@@ -3,12 +3,10 @@
 #include "engine/job/FFBlockingCall.h"
 #include "engine/job/FFInputFile.h"
 #include "engine/job/FFJob.h"
-#include "engine/options/FFOptionParser.h"
 #include "engine/job/FFOutputFile.h"
-#include "engine/run/FFRun.h"
+#include "engine/options/FFOptionParser.h"
 #include "engine/options/FFTargets.h"
-
-#include <algorithm>
+#include "engine/run/FFRun.h"
 
 namespace mw {
 
@@ -52,7 +50,7 @@ class TTranscodeTaskJob : public ITaskJob {
         return FJob.Inputs[static_cast<size_t>(index)].Context.get();
     }
 
-    TJobResult Run() override;
+    TRunResult Run() override;
     void RequestStop() override { RequestStopBlocking(FJob); }
 
   private:
@@ -61,32 +59,18 @@ class TTranscodeTaskJob : public ITaskJob {
     int64_t FProgressPeriodUs = 500000;
 };
 
-// The transcoding run, its reports turned into the encoder's records.
-TJobResult TTranscodeTaskJob::Run() {
-    const TTaskCallbacks& callbacks = FCallbacks;
+// The transcoding run; its reports and result are the encoder's own records.
+TRunResult TTranscodeTaskJob::Run() {
     TRunHooks hooks;
     hooks.ProgressPeriodUs = FProgressPeriodUs;
-    if (callbacks.Progress)
-        hooks.OnProgress = [&callbacks](const TRunProgress& report) {
-            TProgressInfo info;
-            info.FileIndex = report.Final ? -1 : report.InputIndex;
-            info.FrameNumber = report.Frame;
-            info.FPS = report.Fps;
-            info.Quality = report.Quality;
-            info.BitRate = static_cast<float>(report.BitRateKbps);
-            info.CurrentSize = report.SizeBytes;
-            // Never below 0.01 s, so that a rate computed from it stays finite.
-            info.CurrentDuration = std::max<int64_t>(report.TimeUs, 10000);
-            info.TotalDuration = report.TotalUs;
-            callbacks.Progress(info);
-        };
-    hooks.OnAudioHook = callbacks.AudioHook;
-    hooks.OnVideoHook = callbacks.VideoHook;
-    hooks.OnPreview = callbacks.PreviewBitmap;
-    hooks.PreviewWanted = callbacks.PreviewWanted;
+    hooks.OnProgress = FCallbacks.Progress;
+    hooks.OnAudioHook = FCallbacks.AudioHook;
+    hooks.OnVideoHook = FCallbacks.VideoHook;
+    hooks.OnPreview = FCallbacks.PreviewBitmap;
+    hooks.PreviewWanted = FCallbacks.PreviewWanted;
     TRunResult result;
     RunJob(FJob, hooks, result);
-    return TJobResult{result.Finished, result.Failed, result.ErrorText};
+    return result;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 
 namespace mw {
 TGlobalVars GlobalVars;

@@ -1,8 +1,5 @@
-// The program's single global state record. Owned and changed by the GUI thread only.
+// The counters of one conversion run, kept by the desktop between runs.
 #pragma once
-
-#include "app/ProductConfig.h"
-#include "app/UserSettings.h"
 
 #include <atomic>
 #include <cstdint>
@@ -36,18 +33,5 @@ struct TConversionRun {
         return *this;
     }
 };
-
-struct TGlobalVars {
-    TProductConfig ProductConfig;
-    TUserSettings UserSettings;
-    std::string SettingsFolder; // with trailing separator
-    TConversionRun ConversionRun;
-    // Files that could not be added to the source list, with their reasons.
-    std::vector<std::string> AddFailedFiles;
-
-    std::string SettingsFile() const { return SettingsFilePath(SettingsFolder); }
-};
-
-extern TGlobalVars GlobalVars;
 
 } // namespace mw
