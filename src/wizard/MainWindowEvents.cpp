@@ -2,7 +2,7 @@
 // during a run, then the settings and placements saved), the page's keys, and dropped files.
 #include "wizard/MainWindow.h"
 
-#include "app/Globals.h"
+#include "wizard/Globals.h"
 #include "widgets/SkinPicture.h"
 #include "wizard/FilePage.h"
 #include "wizard/LogWindow.h"
