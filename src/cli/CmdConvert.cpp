@@ -7,7 +7,7 @@
 #include "app/Dispatcher.h"
 #include "app/UtilFuncs.h"
 #include "convert/ConversionRun.h"
-#include "engine/FFEncode.h"
+#include "engine/tasks/FFEncode.h"
 #include "engine/FFLog.h"
 #include "presets/PresetCatalogue.h"
 

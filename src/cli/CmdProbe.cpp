@@ -3,8 +3,8 @@
 #include "cli/Cli.h"
 #include "cli/JsonOutput.h"
 #include "convert/SourceFiles.h"
-#include "engine/BitmapPng.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/BitmapPng.h"
+#include "engine/probe/FFDecode.h"
 #include "engine/FFLog.h"
 
 #include <nlohmann/json.hpp>

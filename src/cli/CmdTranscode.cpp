@@ -4,11 +4,11 @@
 #include "cli/Cli.h"
 #include "cli/StopSignals.h"
 #include "cli/TranscodeRunView.h"
-#include "engine/FFCommandLine.h"
-#include "engine/FFJob.h"
+#include "engine/options/FFCommandLine.h"
+#include "engine/job/FFJob.h"
 #include "engine/FFLog.h"
-#include "engine/FFOptionTable.h"
-#include "engine/FFRunClose.h"
+#include "engine/options/FFOptionTable.h"
+#include "engine/run/FFRunClose.h"
 
 #include <cstdio>
 #include <memory>

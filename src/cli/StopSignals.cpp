@@ -1,7 +1,7 @@
 #include "cli/StopSignals.h"
 
-#include "engine/FFBlockingCall.h"
-#include "engine/FFJob.h"
+#include "engine/job/FFBlockingCall.h"
+#include "engine/job/FFJob.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,6 +1,6 @@
 #include "cli/TranscodeRunView.h"
 
-#include "engine/FFRun.h"
+#include "engine/run/FFRun.h"
 
 #include <cstdio>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 // (StopSignals.h), so Ctrl+C, SIGTERM and SIGHUP stop it cleanly.
 #pragma once
 
-#include "engine/FFRunTypes.h"
+#include "engine/run/FFRunTypes.h"
 
 namespace mw::cli {
 

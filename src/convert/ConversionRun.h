@@ -21,7 +21,7 @@
 #include "app/Globals.h"
 #include "app/UserSettings.h"
 #include "convert/SourceFiles.h"
-#include "engine/FFEncode.h"
+#include "engine/tasks/FFEncode.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,7 @@
 // Threading: main thread only; the probe decoder is used synchronously.
 #pragma once
 
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 
 #include <cstdint>
 #include <functional>

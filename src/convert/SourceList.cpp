@@ -1,7 +1,7 @@
 #include "convert/SourceList.h"
 
 #include "app/UtilFuncs.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 
 #include <algorithm>
 #include <cstdio>

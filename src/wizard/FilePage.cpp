@@ -3,7 +3,7 @@
 #include "app/Globals.h"
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 #include "widgets/BitmapImage.h"
 #include "widgets/SlideGrid.h"
 #include "wizard/FailedAddDialog.h"

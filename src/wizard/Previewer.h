@@ -6,7 +6,7 @@
 // (CallAndWait) and frees the previewer there (Preview switched off, task freed).
 #pragma once
 
-#include "engine/FFEncode.h"
+#include "engine/tasks/FFEncode.h"
 
 #include <QImage>
 #include <QPointer>

@@ -5,7 +5,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/UtilFuncs.h"
-#include "engine/FFEncode.h"
+#include "engine/tasks/FFEncode.h"
 #include "presets/PresetCatalogue.h"
 #include "presets/PresetOptions.h"
 

@@ -1,5 +1,5 @@
 #include "EngineFixtures.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 #include "engine/FFLog.h"
 
 #include <gmock/gmock.h>

@@ -5,8 +5,8 @@
 #include "../app/TempDir.h"
 
 #include "app/Dispatcher.h"
-#include "engine/FFEncode.h"
-#include "engine/FFOptionRecords.h"
+#include "engine/tasks/FFEncode.h"
+#include "engine/options/FFOptionRecords.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/Bitmap.h"
-#include "engine/FFTaskJob.h"
+#include "engine/tasks/FFTaskJob.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "engine/FormatConverter.h"
+#include "engine/probe/FormatConverter.h"
 #include "EngineFixtures.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 #include "engine/FFEntries.h"
 #include "engine/FFLoad.h"
 #include "engine/FFLog.h"

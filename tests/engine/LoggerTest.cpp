@@ -1,6 +1,6 @@
 #include "EngineFixtures.h"
 #include "app/Dispatcher.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 #include "engine/FFEntries.h"
 #include "engine/FFLoad.h"
 #include "engine/FFLog.h"

@@ -2,7 +2,7 @@
 // codecs, sizes, rates and durations (within 0.1 s).
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 
 #include <nlohmann/json.hpp>
 

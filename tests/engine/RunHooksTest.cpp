@@ -7,9 +7,9 @@
 
 #include "../app/TempDir.h"
 #include "app/Dispatcher.h"
-#include "engine/FFEncode.h"
-#include "engine/FFOptionParser.h"
-#include "engine/FFRun.h"
+#include "engine/tasks/FFEncode.h"
+#include "engine/options/FFOptionParser.h"
+#include "engine/run/FFRun.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
-#include "engine/FFBlockingCall.h"
-#include "engine/FFRun.h"
+#include "engine/job/FFBlockingCall.h"
+#include "engine/run/FFRun.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 
 #include "EngineFixtures.h"
 
-#include "engine/FFCommandLine.h"
-#include "engine/FFInputFile.h"
-#include "engine/FFOptionParser.h"
-#include "engine/FFOutputFile.h"
+#include "engine/options/FFCommandLine.h"
+#include "engine/job/FFInputFile.h"
+#include "engine/options/FFOptionParser.h"
+#include "engine/job/FFOutputFile.h"
 
 #include <stdexcept>
 

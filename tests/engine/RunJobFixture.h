@@ -2,7 +2,7 @@
 // command line does: inputs, then the output options, then the output.
 #pragma once
 
-#include "engine/FFJob.h"
+#include "engine/job/FFJob.h"
 
 #include <memory>
 #include <string>

@@ -5,7 +5,7 @@
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
-#include "engine/FFRun.h"
+#include "engine/run/FFRun.h"
 
 #include <gtest/gtest.h>
 

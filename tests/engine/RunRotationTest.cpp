@@ -6,9 +6,9 @@
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
-#include "engine/FFDecode.h"
-#include "engine/FFRun.h"
-#include "engine/FFVideoOut.h"
+#include "engine/probe/FFDecode.h"
+#include "engine/run/FFRun.h"
+#include "engine/run/FFVideoOut.h"
 
 #include <gtest/gtest.h>
 

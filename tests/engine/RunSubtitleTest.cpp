@@ -5,8 +5,8 @@
 #include "RunJobFixture.h"
 
 #include "../app/TempDir.h"
-#include "engine/FFRun.h"
-#include "engine/FFSubtitleOut.h"
+#include "engine/run/FFRun.h"
+#include "engine/run/FFSubtitleOut.h"
 
 #include <gtest/gtest.h>
 

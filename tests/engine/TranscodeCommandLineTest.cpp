@@ -1,10 +1,10 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
-#include "engine/FFCommandLine.h"
-#include "engine/FFFrameHook.h"
-#include "engine/FFJob.h"
+#include "engine/options/FFCommandLine.h"
+#include "engine/run/FFFrameHook.h"
+#include "engine/job/FFJob.h"
 #include "engine/FFLog.h"
-#include "engine/FFOptionParser.h"
+#include "engine/options/FFOptionParser.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

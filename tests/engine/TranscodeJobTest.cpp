@@ -2,12 +2,12 @@
 #include "EngineFixtures.h"
 #include "LogCapture.h"
 #include "LoopbackSocket.h"
-#include "engine/FFBlockingCall.h"
-#include "engine/FFInputFile.h"
-#include "engine/FFJob.h"
+#include "engine/job/FFBlockingCall.h"
+#include "engine/job/FFInputFile.h"
+#include "engine/job/FFJob.h"
 #include "engine/FFLog.h"
-#include "engine/FFOptionParser.h"
-#include "engine/FFOutputFile.h"
+#include "engine/options/FFOptionParser.h"
+#include "engine/job/FFOutputFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

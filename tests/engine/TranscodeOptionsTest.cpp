@@ -1,12 +1,12 @@
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
 #include "LogCapture.h"
-#include "engine/FFJob.h"
+#include "engine/job/FFJob.h"
 #include "engine/FFLog.h"
-#include "engine/FFOptionHandlers.h"
-#include "engine/FFOptionParser.h"
-#include "engine/FFOptionTable.h"
-#include "engine/FFPresets.h"
+#include "engine/options/FFOptionHandlers.h"
+#include "engine/options/FFOptionParser.h"
+#include "engine/options/FFOptionTable.h"
+#include "engine/options/FFPresets.h"
 #include "presets/PresetCatalogue.h"
 
 #include <gmock/gmock.h>

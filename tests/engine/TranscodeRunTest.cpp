@@ -6,10 +6,10 @@
 
 #include "../app/TempDir.h"
 #include "LogCapture.h"
-#include "engine/FFAudioOut.h"
-#include "engine/FFRun.h"
-#include "engine/FFRunSetup.h"
-#include "engine/FFVideoOut.h"
+#include "engine/run/FFAudioOut.h"
+#include "engine/run/FFRun.h"
+#include "engine/run/FFRunSetup.h"
+#include "engine/run/FFVideoOut.h"
 
 #include <gtest/gtest.h>
 

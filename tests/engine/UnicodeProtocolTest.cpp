@@ -1,7 +1,7 @@
 #include "engine/UnicodeProtocol.h"
 #include "../app/TempDir.h"
 #include "EngineFixtures.h"
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 
 #include <gtest/gtest.h>
 

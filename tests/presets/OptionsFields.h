@@ -2,7 +2,7 @@
 // texts keyed by field name, so expectations read as small tables and failures show a diff.
 #pragma once
 
-#include "engine/FFOptions.h"
+#include "engine/options/FFOptions.h"
 
 #include <cstdio>
 #include <map>

@@ -6,7 +6,7 @@
 #include "TempDir.h"
 #include "app/Globals.h"
 #include "app/UtilFuncs.h"
-#include "engine/FFEncode.h"
+#include "engine/tasks/FFEncode.h"
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"

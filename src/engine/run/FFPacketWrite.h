@@ -1,0 +1,25 @@
+// Writing an output stream's packets: through its bitstream filters, then interleaved into the
+// muxer. Used by stream copy and by every encoder path. Runs on the run's thread.
+#pragma once
+
+#include "engine/run/FFRunState.h"
+
+namespace mw {
+
+// Makes the stream's bitstream filter chain from its comma-separated names; the chain's output
+// parameters become the stream's. sourceTimeBase is the time base of the packets it will get.
+void OpenBitstreamFilters(TRunOutputStream& ost, AVRational sourceTimeBase);
+
+// Writes one packet whose timestamps are in sourceTimeBase; the packet is consumed (unreferenced).
+// A failed filter is logged (raised with "xerror") and the packet goes on unfiltered; a failed
+// write raises "av_interleaved_write_frame(): <library text>".
+void WriteOutputPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase);
+
+// Takes the encoder's facts of one coded picture (quality, quantiser, plane errors) from its packet.
+void NoteCodedPicture(TRunOutputStream& ost, const AVPacket* packet);
+
+// Sends frame (nullptr drains) to the stream's encoder and writes every packet it gives. Answers
+// the bytes written. failText is raised when the encoder refuses the frame.
+int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText);
+
+} // namespace mw

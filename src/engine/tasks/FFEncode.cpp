@@ -1,0 +1,784 @@
+#include "engine/tasks/FFEncode.h"
+#include "engine/FFUtils.h"
+
+#include "app/Dispatcher.h"
+#include "engine/FFLog.h"
+#include "engine/options/FFOptionRecords.h"
+#include "engine/tasks/FFTranscodeTask.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace mw {
+
+namespace {
+
+// Nice value of a worker-thread priority. Raising the priority needs privileges; best effort.
+constexpr int NiceOf[] = {19, 10, 5, 0, -5, -10, -15};
+
+// How late a main-thread call may be served while the main thread waits for an event.
+constexpr int64_t PumpSliceMs = 5;
+
+void ApplyThreadPriority(TThreadPriority priority) {
+    if (priority == tpNormal) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), NiceOf[priority]);
+}
+
+} // namespace
+
+TTaskJobFactory& DefaultTaskJobFactory() {
+    static TTaskJobFactory factory = MakeTranscodeTaskJob;
+    return factory;
+}
+
+// ---- TEvent ----
+
+void TEvent::Set() {
+    {
+        std::lock_guard lock(FMutex);
+        FSet = true;
+    }
+    FChanged.notify_all();
+}
+void TEvent::Reset() {
+    std::lock_guard lock(FMutex);
+    FSet = false;
+}
+bool TEvent::IsSet() {
+    std::lock_guard lock(FMutex);
+    return FSet;
+}
+bool TEvent::WaitFor(int64_t timeoutMs) {
+    std::unique_lock lock(FMutex);
+    return FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return FSet; });
+}
+void TEvent::Wait() {
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [&] { return FSet; });
+}
+
+void WaitPumping(TEvent& event) {
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (!dispatcher || !dispatcher->IsMainThread()) {
+        event.Wait();
+        return;
+    }
+    // The dispatcher has no wait of its own here: serve its calls between short waits for the event.
+    for (dispatcher->RunPending(); !event.WaitFor(PumpSliceMs); dispatcher->RunPending()) {
+    }
+}
+
+// ---- TFFmpeg ----
+
+namespace {
+
+bool ApplyInput(ITaskJob& job, const std::string& fileName, bool hasOptions, const TInputOptions& options,
+                std::string& error) {
+    if (hasOptions && !ApplyInputRecord(job, options)) {
+        error = job.BuildErrorText();
+        return false;
+    }
+    job.SetTimeLimitMs(TaskTimeLimitMs);
+    if (job.OpenInput(fileName)) return true;
+    error = job.BuildErrorText();
+    return false;
+}
+
+bool ApplyOutput(ITaskJob& job, const std::string& fileName, bool hasOptions, const TOutputOptions& options,
+                 std::string& error) {
+    TOutputDefaults defaults;
+    if (hasOptions && !ApplyOutputRecord(job, options, defaults, error)) return false;
+    job.SetTimeLimitMs(TaskTimeLimitMs);
+    if (job.OpenOutput(fileName, hasOptions && options.Join) < 0) {
+        error = job.BuildErrorText();
+        return false;
+    }
+    if (!hasOptions) return true;
+    job.SetHooks({options.AudioHook, options.VideoInputHook, options.VideoOutputHook, options.HookBitsPixel});
+    if (ApplyNewStreams(job, options, defaults)) return true;
+    error = job.BuildErrorText();
+    return false;
+}
+
+void InitOptions(TInputOptions& options) {
+    InitInputOptions(options);
+}
+void InitOptions(TOutputOptions& options) {
+    InitOutputOptions(options);
+}
+
+// A file's record as the caller gave it: without options reset ones, an empty FileName filled in.
+template <typename TRecord, typename TOptions>
+TRecord FileRecord(const std::string& fileName, const TOptions* options) {
+    TRecord record;
+    record.FileName = fileName;
+    record.HasOptions = options != nullptr;
+    InitOptions(record.Options);
+    if (options) {
+        record.Options = *options;
+        if (record.Options.FileName.empty()) record.Options.FileName = fileName;
+    }
+    return record;
+}
+
+} // namespace
+
+TFFmpeg::TFFmpeg(TFFEncoder* owner) : FOwner(owner) {}
+
+TFFmpeg::~TFFmpeg() {
+    if (FThread.joinable()) {
+        RequestStop();
+        FThread.join();
+    }
+}
+
+const TInputOptions& TFFmpeg::StoredInputOptions(int index) const {
+    for (const TFileRecord& file : FFiles)
+        if (const auto* input = std::get_if<TInputRecord>(&file); input && index-- == 0)
+            return input->Options;
+    throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+}
+
+const TOutputOptions& TFFmpeg::StoredOutputOptions(int index) const {
+    for (const TFileRecord& file : FFiles)
+        if (const auto* output = std::get_if<TOutputRecord>(&file); output && index-- == 0)
+            return output->Options;
+    throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+}
+
+TFFDecoder* TFFmpeg::InputDecoder(int index) {
+    if (!FBuildJob || index < 0 || index >= InputCount()) return nullptr;
+    if (FDecoders.size() < static_cast<size_t>(FInputCount))
+        FDecoders.resize(static_cast<size_t>(FInputCount));
+    auto& decoder = FDecoders[static_cast<size_t>(index)];
+    if (!decoder) {
+        AVFormatContext* context = FBuildJob->InputContext(index);
+        if (!context) return nullptr;
+        decoder = std::make_unique<TFFDecoder>();
+        decoder->Attach(context);
+    }
+    return decoder.get();
+}
+
+bool TFFmpeg::Build(ITaskJob& job, bool checkOnly, std::string& error) {
+    job.SetVerbosity(TaskVerbosity);
+    job.SetCallbacks(FOwner->CallbacksFor(*this));
+    job.SetCheckOutputsOnly(checkOnly);
+    job.SetCoderThreads(FCoderThreads);
+    job.SetProgressPeriodUs(FProgressPeriodUs);
+    for (const TFileRecord& file : FFiles) {
+        if (const auto* input = std::get_if<TInputRecord>(&file)) {
+            if (!ApplyInput(job, input->FileName, input->HasOptions, input->Options, error)) return false;
+        } else {
+            const auto& output = std::get<TOutputRecord>(file);
+            if (!ApplyOutput(job, output.FileName, output.HasOptions, output.Options, error)) return false;
+        }
+    }
+    return true;
+}
+
+bool TFFmpeg::BuildStep(const TStep& step, std::string& error) {
+    if (!FBuildJob) {
+        std::unique_ptr<ITaskJob> job = FOwner->Factory()(MaxTaskFiles);
+        if (!Build(*job, true, error)) return false;
+        FBuildJob = std::move(job);
+    }
+    if (step(*FBuildJob, error)) return true;
+    ReleaseBuildJob();
+    return false;
+}
+
+void TFFmpeg::ReleaseBuildJob() {
+    FDecoders.clear();
+    FBuildJob.reset();
+}
+
+void TFFmpeg::RequestStop() {
+    FStopRequested = true;
+    std::lock_guard lock(FJobMutex);
+    if (FRunJob) FRunJob->RequestStop();
+}
+
+void TFFmpeg::RunBody() {
+    FResult = TJobResult{};
+    if (!FStopRequested) {
+        std::unique_ptr<ITaskJob> job;
+        try {
+            job = FOwner->Factory()(MaxTaskFiles);
+            {
+                std::lock_guard lock(FJobMutex);
+                FRunJob = job.get();
+                // A stop that came before the job was published reaches it here.
+                if (FStopRequested) job->RequestStop();
+            }
+            std::string error;
+            if (Build(*job, false, error))
+                FResult = job->Run();
+            else
+                FResult = TJobResult{false, true, error};
+        } catch (const std::exception& e) {
+            FResult = TJobResult{false, true, e.what()};
+        }
+        {
+            std::lock_guard lock(FJobMutex);
+            FRunJob = nullptr;
+        }
+        // What the run held (contexts, codecs, buffers) goes now, not when the list is cleared,
+        // and back to the system: the next task's buffers are of other sizes.
+        job.reset();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
+    }
+    // A stop, also one that cut an opening short, is neither finished nor failed.
+    if (FStopRequested) FResult = TJobResult{};
+    FRunning = false;
+    FTerminated = true;
+}
+
+// ---- TFFmpegList ----
+
+int TFFmpegList::Add(std::unique_ptr<TFFmpeg> task) {
+    std::lock_guard lock(FMutex);
+    FItems.push_back(std::move(task));
+    return static_cast<int>(FItems.size()) - 1;
+}
+
+TFFmpeg& TFFmpegList::Get(int index) const {
+    std::lock_guard lock(FMutex);
+    if (index < 0 || index >= static_cast<int>(FItems.size()))
+        throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+    return *FItems[static_cast<size_t>(index)];
+}
+
+int TFFmpegList::IndexOf(const TFFmpeg* task) const {
+    std::lock_guard lock(FMutex);
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == task) return static_cast<int>(i);
+    return -1;
+}
+
+int TFFmpegList::Count() const {
+    std::lock_guard lock(FMutex);
+    return static_cast<int>(FItems.size());
+}
+
+void TFFmpegList::Delete(int index) {
+    std::unique_ptr<TFFmpeg> doomed;
+    {
+        std::lock_guard lock(FMutex);
+        if (index < 0 || index >= static_cast<int>(FItems.size()))
+            throw std::out_of_range(FormatText("List index out of bounds (%d)", index));
+        doomed = std::move(FItems[static_cast<size_t>(index)]);
+        FItems.erase(FItems.begin() + index);
+    }
+    // Freed outside the lock: a task's destructor waits for its worker, which may look itself up.
+}
+
+void TFFmpegList::Clear() {
+    std::vector<std::unique_ptr<TFFmpeg>> doomed;
+    {
+        std::lock_guard lock(FMutex);
+        doomed.swap(FItems);
+    }
+}
+
+void TFFmpegList::SetPreviewFlags(int flags) {
+    std::lock_guard lock(FMutex);
+    for (auto& task : FItems)
+        task->PreviewFlags = flags;
+}
+
+// ---- TFFEncoder ----
+
+// Latest progress report of each task, delivered by one posted wake-up at a time.
+struct TFFEncoder::TProgressMailbox {
+    std::mutex Mutex;
+    TFFEncoder* Owner = nullptr; // cleared by the encoder's destructor
+    std::map<int32_t, TProgressInfo> Latest;
+    bool WakeupPending = false;
+
+    void Drain() {
+        TFFEncoder* owner;
+        std::map<int32_t, TProgressInfo> reports;
+        {
+            std::lock_guard lock(Mutex);
+            owner = Owner;
+            reports.swap(Latest);
+            WakeupPending = false;
+        }
+        if (!owner) return;
+        for (auto& [index, info] : reports) {
+            std::lock_guard lock(owner->FProgressLock);
+            if (owner->OnProgress) owner->OnProgress(owner, &info);
+        }
+    }
+};
+
+TFFEncoder::TFFEncoder() : FMailbox(std::make_shared<TProgressMailbox>()) {
+    FMailbox->Owner = this;
+}
+
+TFFEncoder::~TFFEncoder() {
+    {
+        std::scoped_lock lock(FAudioHookLock, FPreviewLock, FProgressLock, FTerminateLock, FVideoHookLock);
+        OnAudioHook = nullptr;
+        OnVideoInputHook = nullptr;
+        OnVideoOutputHook = nullptr;
+        OnPreviewBitmap = nullptr;
+        OnProgress = nullptr;
+        OnTerminate = nullptr;
+    }
+    // Workers and notifiers may be waiting for the main thread: stop and wait while pumping.
+    Stop(true);
+    ReapNotifiers(true);
+    FTasks.Clear();
+    std::lock_guard lock(FMailbox->Mutex);
+    FMailbox->Owner = nullptr;
+}
+
+void TFFEncoder::SetPreview(bool value) {
+    FPreview = value;
+    const int flags = (FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0);
+    FTasks.SetPreviewFlags(flags);
+    if (!value)
+        for (int i = 0; i < FTasks.Count(); ++i)
+            FTasks.Get(i).FPreviewWindow.reset();
+}
+
+void TFFEncoder::SetPreviewBitmap(bool value) {
+    FPreviewBitmap = value;
+    FTasks.SetPreviewFlags((FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0));
+}
+
+void TFFEncoder::SetProgressInterval(int ms) {
+    FProgressInterval = ms <= MinProgressIntervalMs ? MinProgressIntervalMs : ms;
+}
+
+void TFFEncoder::RefuseWhileWorking(const char* operation) const {
+    if (FWorking) throw EEncoderError(std::string("Cannot ") + operation + " while working.");
+}
+
+TTaskCallbacks TFFEncoder::CallbacksFor(TFFmpeg& task) {
+    TTaskCallbacks c;
+    c.Progress = [this, &task](const TProgressInfo& info) { DeliverProgress(task, info); };
+    c.BeforeFindStreamInfo = [this, &task](AVFormatContext* context) {
+        if (OnBeforeFindStreamInfo) OnBeforeFindStreamInfo(&task, context);
+    };
+    c.AudioHook = [this, &task](int64_t pts, const void* samples, int32_t size, int32_t rate,
+                                int32_t channels, int32_t format) {
+        std::lock_guard lock(FAudioHookLock);
+        if (OnAudioHook) OnAudioHook(this, FTasks.IndexOf(&task), pts, samples, size, rate, channels, format);
+    };
+    c.VideoHook = [this, &task](bool output, THookInfo& info) { DeliverVideoHook(task, output, info); };
+    c.PreviewBitmap = [this, &task](const TBitmap& bitmap, int32_t frame, int64_t pts) {
+        DeliverPreview(task, bitmap, frame, pts);
+    };
+    c.PreviewWanted = [this, &task] {
+        const int flags = task.PreviewFlags;
+        std::lock_guard lock(FPreviewLock);
+        return ((flags & pfBitmap) && OnPreviewBitmap) ||
+               ((flags & pfWindow) && PreviewWindowFactory && MainThreadDispatcher());
+    };
+    return c;
+}
+
+const TTaskJobFactory& TFFEncoder::Factory() const {
+    return JobFactory ? JobFactory : DefaultTaskJobFactory();
+}
+
+void TFFEncoder::ReleaseBuildJobs() {
+    if (FBuilding) FBuilding->ReleaseBuildJob();
+    FBuilding = nullptr;
+}
+
+bool TFFEncoder::BuildTaskStep(TFFmpeg& task, const std::function<bool(ITaskJob&, std::string&)>& step,
+                               std::string& error) {
+    // One task is checked at a time: the one before gives its job back first.
+    if (FBuilding != &task) ReleaseBuildJobs();
+    FBuilding = &task;
+    if (task.BuildStep(step, error)) return true;
+    FBuilding = nullptr; // the failed step dropped the job
+    return false;
+}
+
+int TFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputOptions) {
+    RefuseWhileWorking("AddTask");
+    try {
+        auto task = std::make_unique<TFFmpeg>(this);
+        task->PreviewFlags = (FPreview ? pfWindow : 0) | (FPreviewBitmap ? pfBitmap : 0);
+        if (!AddTaskInput(*task, fileName, inputOptions)) return -1;
+        return FTasks.Add(std::move(task));
+    } catch (const std::exception& e) {
+        // The half-made task (and its job) is gone.
+        FBuilding = nullptr;
+        FLastErrorMessage = e.what();
+        return -1;
+    }
+}
+
+bool TFFEncoder::AddTaskInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* options) {
+    TFFmpeg::TInputRecord record = FileRecord<TFFmpeg::TInputRecord>(fileName, options);
+    std::string error;
+    if (!BuildTaskStep(
+            task,
+            [&](ITaskJob& job, std::string& e) {
+                return ApplyInput(job, fileName, record.HasOptions, record.Options, e);
+            },
+            error)) {
+        FLastErrorMessage = error;
+        return false;
+    }
+    task.FFiles.emplace_back(std::move(record));
+    ++task.FInputCount;
+    task.InputDecoder(task.InputCount() - 1);
+    return true;
+}
+
+bool TFFEncoder::AddInputFile(int taskIndex, const std::string& fileName, const TInputOptions* inputOptions) {
+    RefuseWhileWorking("AddInputFile");
+    TFFmpeg& task = FTasks.Get(taskIndex);
+    if (task.InputCount() >= MaxTaskFiles) {
+        FLastErrorMessage = FormatText("max input files %d reached", MaxTaskFiles);
+        return false;
+    }
+    try {
+        return AddTaskInput(task, fileName, inputOptions);
+    } catch (const std::exception& e) {
+        ReleaseBuildJobs();
+        FLastErrorMessage = e.what();
+        return false;
+    }
+}
+
+bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
+                               const TOutputOptions* outputOptions) {
+    RefuseWhileWorking("SetOutputFile");
+    TFFmpeg& task = FTasks.Get(taskIndex);
+    if (task.OutputCount() >= MaxTaskFiles) {
+        FLastErrorMessage = FormatText("max output files %d reached", MaxTaskFiles);
+        return false;
+    }
+    TFFmpeg::TOutputRecord record = FileRecord<TFFmpeg::TOutputRecord>(fileName, outputOptions);
+    bool added = false;
+    try {
+        std::string error;
+        added = BuildTaskStep(
+            task,
+            [&](ITaskJob& job, std::string& e) {
+                return ApplyOutput(job, fileName, record.HasOptions, record.Options, e);
+            },
+            error);
+        if (!added) FLastErrorMessage = error;
+    } catch (const std::exception& e) {
+        FLastErrorMessage = e.what();
+    }
+    // The task is complete: from here on it is only its record.
+    ReleaseBuildJobs();
+    if (!added) return false;
+    if (record.HasOptions && record.Options.Join) task.FJoin = true;
+    task.FFiles.emplace_back(std::move(record));
+    ++task.FOutputCount;
+    return true;
+}
+
+void TFFEncoder::RemoveTask(int taskIndex) {
+    RefuseWhileWorking("RemoveTask");
+    if (&FTasks.Get(taskIndex) == FBuilding) FBuilding = nullptr;
+    FTasks.Delete(taskIndex);
+}
+
+void TFFEncoder::ClearTasks() {
+    if (FWorking && !FAllDone) throw EEncoderError("Cannot ClearTasks while working.");
+    FBuilding = nullptr;
+    FTasks.Clear();
+    FLastErrorMessage.clear();
+    {
+        std::lock_guard lock(FTerminateLock);
+        FEndedCount = 0;
+        FNextIndex = 0;
+        FToStart = 0;
+        FRunningCount = 0;
+        FAsync = false;
+        FAllDone = false;
+        FWorking = false;
+    }
+    ReapNotifiers(false);
+}
+
+void TFFEncoder::StartTask(int parallelCount) {
+    RefuseWhileWorking("StartTask");
+    ReleaseBuildJobs();
+    std::unique_lock lock(FTerminateLock);
+    FEndedCount = 0;
+    FNextIndex = 0;
+    FToStart = FTasks.Count();
+    FRunningCount = 0;
+    FAllDone = false;
+    FAsync = parallelCount > 0;
+    FParallelCount = std::max(parallelCount, 1);
+    FWorking = true;
+    if (FAsync) {
+        StartTasksWithinCount();
+        return;
+    }
+    lock.unlock();
+    // Synchronous: each task runs and reports its end here; the last one also the run's end.
+    while (FToStart > 0) {
+        TFFmpeg* task;
+        {
+            std::lock_guard guard(FTerminateLock);
+            if (FToStart <= 0) break;
+            --FToStart;
+            task = &FTasks.Get(FNextIndex++);
+            if (task->FStarted) continue;
+            task->FStarted = true;
+            task->FRunning = true;
+            task->FCoderThreads = 0;
+            task->FProgressPeriodUs = static_cast<int64_t>(FProgressInterval) * 1000;
+        }
+        task->RunBody();
+        // May deliver the run notice, whose handler may free every task: nothing after this.
+        TaskTerminated(*task);
+    }
+}
+
+void TFFEncoder::SetParallelCount(int parallelCount) {
+    std::lock_guard lock(FTerminateLock);
+    FParallelCount = std::max(parallelCount, 1);
+    if (FWorking && FAsync) StartTasksWithinCount();
+}
+
+// Caller holds FTerminateLock (asynchronous mode).
+void TFFEncoder::StartTasksWithinCount() {
+    while (FToStart > 0 && FRunningCount < FParallelCount)
+        StartNextTask();
+}
+
+// Caller holds FTerminateLock (asynchronous mode).
+void TFFEncoder::StartNextTask() {
+    --FToStart;
+    TFFmpeg& task = FTasks.Get(FNextIndex++);
+    if (task.FStarted) return;
+    task.FStarted = true;
+    task.FRunning = true;
+    // Tasks side by side share the cores; a lone task uses them all.
+    const int sideBySide = std::min(FParallelCount, std::max(FTasks.Count(), 1));
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    task.FCoderThreads = sideBySide > 1 ? std::max(1, cores / sideBySide) : 0;
+    task.FProgressPeriodUs = static_cast<int64_t>(FProgressInterval) * 1000;
+    task.FThreadDone->Reset();
+    task.FTerminateDone->Reset();
+    ++FRunningCount;
+    const TThreadPriority priority = ThreadPriority;
+    task.FThread = std::thread([this, &task, priority] {
+        ApplyThreadPriority(priority);
+        task.RunBody();
+        TaskTerminated(task, true);
+        task.FThreadDone->Set();
+    });
+}
+
+void TFFEncoder::TaskTerminated(TFFmpeg& task, bool onWorker) {
+    std::unique_lock lock(FTerminateLock);
+    if (onWorker) --FRunningCount;
+    const TTerminateInfo info{FTasks.IndexOf(&task), task.FResult.Finished, task.FResult.Failed,
+                              task.FResult.Failed ? task.FResult.ErrorMessage : std::string()};
+    const std::shared_ptr<TEvent> done = task.FTerminateDone;
+    if (!OnTerminate) {
+        done->Set();
+    } else if (FAsync || !FWorking) {
+        {
+            std::lock_guard pending(FPendingMutex);
+            ++FPendingNotices;
+        }
+        SpawnNotifier([this, handler = OnTerminate, info, done] {
+            try {
+                handler(this, info);
+            } catch (const std::exception& e) {
+                EngineLog(this, llError, e.what());
+            }
+            done->Set();
+            std::lock_guard pending(FPendingMutex);
+            --FPendingNotices;
+            FPendingChanged.notify_all();
+        });
+    } else {
+        // Synchronous run: the handler runs here, free to call Stop.
+        const TTerminateEvent handler = OnTerminate;
+        lock.unlock();
+        handler(this, info);
+        done->Set();
+        lock.lock();
+    }
+    ++FEndedCount;
+    if (FToStart <= 0 && FEndedCount >= FTasks.Count())
+        DeliverRunNotice(lock);
+    else if (FToStart > 0 && FAsync)
+        StartTasksWithinCount();
+}
+
+void TFFEncoder::DeliverRunNotice(std::unique_lock<std::mutex>& lock) {
+    if (!OnTerminate) {
+        FAllDone = true;
+        return;
+    }
+    const TTerminateInfo info{-1, true, false, std::string()};
+    if (FAsync || !FWorking) {
+        SpawnNotifier([this, handler = OnTerminate, info] {
+            {
+                std::unique_lock pending(FPendingMutex);
+                FPendingChanged.wait(pending, [&] { return FPendingNotices == 0; });
+            }
+            // Done before the handler, so that it may clear the tasks.
+            FAllDone = true;
+            try {
+                handler(this, info);
+            } catch (const std::exception& e) {
+                EngineLog(this, llError, e.what());
+            }
+        });
+    } else {
+        FAllDone = true;
+        const TTerminateEvent handler = OnTerminate;
+        // The handler may clear the tasks, which takes this lock.
+        lock.unlock();
+        handler(this, info);
+    }
+}
+
+void TFFEncoder::Stop(bool waitForStop) {
+    FToStart = 0;
+    if (!FWorking) return;
+    for (int i = 0; i < FTasks.Count(); ++i) {
+        TFFmpeg& task = FTasks.Get(i);
+        bool neverStarted = false;
+        {
+            std::lock_guard lock(FTerminateLock);
+            if (task.FTerminated) continue;
+            if (!task.FStarted) {
+                // Claimed here, so that no ending task starts it meanwhile.
+                task.FStarted = true;
+                task.FTerminateDone->Reset();
+                neverStarted = true;
+            }
+        }
+        const std::shared_ptr<TEvent> threadDone = task.FThreadDone, terminateDone = task.FTerminateDone;
+        if (neverStarted) {
+            SpawnNotifier([this, &task] {
+                task.FResult = TJobResult{};
+                task.FTerminated = true;
+                TaskTerminated(task);
+            });
+            if (waitForStop) WaitPumping(*terminateDone);
+        } else {
+            task.RequestStop();
+            if (waitForStop && FAsync) WaitPumping(*threadDone);
+        }
+    }
+}
+
+void TFFEncoder::SpawnNotifier(std::function<void()> body) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard lock(FNotifierMutex);
+    if (FLiveNotifiers++ == 0) FNotifiersIdle.Reset();
+    FNotifiers.push_back({std::thread([this, body = std::move(body), done] {
+                              body();
+                              *done = true;
+                              std::lock_guard lock(FNotifierMutex);
+                              if (--FLiveNotifiers == 0) FNotifiersIdle.Set();
+                          }),
+                          done});
+}
+
+void TFFEncoder::ReapNotifiers(bool all) {
+    if (all) WaitPumping(FNotifiersIdle);
+    std::vector<TNotifier> finished;
+    {
+        std::lock_guard lock(FNotifierMutex);
+        for (auto it = FNotifiers.begin(); it != FNotifiers.end();)
+            if (*it->Done && it->Thread.get_id() != std::this_thread::get_id()) {
+                finished.push_back(std::move(*it));
+                it = FNotifiers.erase(it);
+            } else {
+                ++it;
+            }
+    }
+    for (TNotifier& n : finished)
+        n.Thread.join();
+}
+
+void TFFEncoder::DeliverProgress(TFFmpeg& task, const TProgressInfo& report) {
+    TProgressInfo info = report;
+    info.TaskIndex = FTasks.IndexOf(&task);
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (TriggerEventInMainThread && dispatcher && !dispatcher->IsMainThread()) {
+        bool post;
+        {
+            std::lock_guard lock(FMailbox->Mutex);
+            FMailbox->Latest[info.TaskIndex] = info;
+            post = !FMailbox->WakeupPending;
+            FMailbox->WakeupPending = true;
+        }
+        if (post) dispatcher->Post([mailbox = FMailbox] { mailbox->Drain(); });
+        return;
+    }
+    std::lock_guard lock(FProgressLock);
+    if (OnProgress) OnProgress(this, &info);
+}
+
+void TFFEncoder::DeliverPreview(TFFmpeg& task, const TBitmap& bitmap, int32_t frameNumber, int64_t pts) {
+    const int flags = task.PreviewFlags;
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    auto onMain = [&](const std::function<void()>& call) {
+        if (TriggerEventInMainThread && dispatcher && !dispatcher->IsMainThread())
+            dispatcher->CallAndWait(call);
+        else
+            call();
+    };
+    std::lock_guard lock(FPreviewLock);
+    if ((flags & pfBitmap) && OnPreviewBitmap) {
+        const TPreviewInfo info{FTasks.IndexOf(&task), &bitmap, frameNumber, pts};
+        onMain([&] { OnPreviewBitmap(this, info); });
+    } else if ((flags & pfWindow) && PreviewWindowFactory && dispatcher) {
+        // Windows belong to the main thread whatever TriggerEventInMainThread says.
+        dispatcher->CallAndWait([&] {
+            if (!(task.PreviewFlags & pfWindow)) return;
+            if (!task.FPreviewWindow) task.FPreviewWindow = PreviewWindowFactory(FTasks.IndexOf(&task));
+            if (task.FPreviewWindow && task.FPreviewWindow->IsOpen()) {
+                task.FPreviewWindow->ShowPicture(bitmap, frameNumber, pts);
+            } else {
+                // Closing the window switches the preview off for this task.
+                task.PreviewFlags &= ~pfWindow;
+                task.FPreviewWindow.reset();
+            }
+        });
+    }
+}
+
+void TFFEncoder::DeliverVideoHook(TFFmpeg& task, bool output, THookInfo& info) {
+    std::lock_guard lock(FVideoHookLock);
+    const TVideoHookEvent& handler = output ? OnVideoOutputHook : OnVideoInputHook;
+    if (!handler) {
+        info.Update = false;
+        return;
+    }
+    info.TaskIndex = FTasks.IndexOf(&task);
+    try {
+        handler(this, &info);
+    } catch (const std::exception& e) {
+        EngineLog(this, llError, std::string("Error occurs VideoHook event: ") + e.what());
+        info.Update = false;
+    }
+}
+
+} // namespace mw
