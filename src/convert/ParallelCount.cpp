@@ -1,7 +1,7 @@
 #include "convert/ParallelCount.h"
 
 #include "app/UtilFuncs.h"
-#include "engine/FFExtOptions.h"
+#include "engine/options/FFExtOptions.h"
 #include "engine/FFUtils.h"
 #include "presets/PresetOptions.h"
 
