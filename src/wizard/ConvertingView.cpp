@@ -25,10 +25,12 @@ void FillItem(QTreeWidgetItem& item, const TStatusRow& row, bool joinMode) {
 } // namespace
 
 TConvertingView::TConvertingView(QObject* parent, TConvertingPage& page, TPageController& controller,
-                                 TUserSettings& settings, TConversionRun& run)
+                                 TUserSettings& settings, TConversionRun& run, bool joinMode)
     : QObject(parent), FPage(page), FController(controller), FSettings(settings), FRun(run),
       FEncoder(std::make_unique<TFFEncoder>()),
       FRunner(std::make_unique<TConversionRunner>(*FEncoder, settings, run, *this)) {
+    FPage.SetJoinMode(joinMode);
+    FPage.SetParallelChoice(FSettings.ParallelTasks);
     connect(FPage.CheckBoxPreview, &QCheckBox::clicked, this, [this](bool on) { FEncoder->SetPreview(on); });
     // A run under way follows a new choice at once; the next run starts with it.
     connect(FPage.ComboBoxParallelTasks, &QComboBox::activated, this, [this] {

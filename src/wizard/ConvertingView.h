@@ -23,9 +23,10 @@ class TPageController;
 class TConvertingView : public QObject, public IConversionView {
     Q_OBJECT
   public:
-    // The page's choice of files at once is written to settings.ParallelTasks at each change.
+    // The page's choice of files at once shows settings.ParallelTasks from the start and writes it
+    // at each change; joinMode (the edition's) lays the page out for joining before the first run.
     TConvertingView(QObject* parent, TConvertingPage& page, TPageController& controller,
-                    TUserSettings& settings, TConversionRun& run);
+                    TUserSettings& settings, TConversionRun& run, bool joinMode = false);
     ~TConvertingView() override;
 
     // Builds the tasks from the sources and starts the encoder.
