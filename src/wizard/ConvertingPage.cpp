@@ -96,6 +96,8 @@ QWidget* TConvertingPage::NewParallelRow(QWidget* parent) {
     ComboBoxParallelTasks = new QComboBox(FParallelRow);
     ComboBoxParallelTasks->setObjectName("ComboBoxParallelTasks");
     ComboBoxParallelTasks->setToolTip("Auto: as many as convert the files fastest on this computer");
+    // The automatic item's text names its count once a run has chosen it.
+    ComboBoxParallelTasks->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ComboBoxParallelTasks->addItem("Auto", 0);
     for (int n = 1; n <= ListedParallelCounts; ++n)
         ComboBoxParallelTasks->addItem(QString::number(n), n);
