@@ -33,7 +33,7 @@ batch() {
   rm -rf "$out"
   t0=$(now)
   "$CLI" convert --class Video --format AVI --preset "$1" --parallel "$2" --output "$out" "${FILES[@]}" \
-    >/dev/null || { echo "convert --preset $1 --parallel $2 failed" >&2; exit 1; }
+    >/dev/null 2>"$WORK/err" || { cat "$WORK/err" >&2; echo "convert --preset $1 --parallel $2 failed" >&2; exit 1; }
   t1=$(now)
   [ "$(find "$out" -name '*.avi' | wc -l)" -eq 8 ] || { echo "not 8 outputs" >&2; exit 1; }
   awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'

@@ -37,9 +37,16 @@ std::vector<std::string> EncoderNamesOf(const TOutputOptions& output) {
     return names;
 }
 
+// Measured on 2 cores, 8 clips of 6 s at 640x360 into AVI, times against one at a time: MPEG-4 +
+// MP3 2 at once 0.55-0.56, 3 at once 0.50-0.53, 4 at once 0.53-0.54; H.264 + MP3 2 at once
+// 0.83-0.86, 3 at once 0.79-0.80, 4 at once 0.77-0.81. One more file than cores keeps the cores
+// busy while the others open, probe and close their files. Encoders that spread over threads
+// keep cores busy on their own, so with many cores fewer of them run side by side (each also
+// holds its own look-ahead frames): half the cores plus two, never more than the other rule.
 int AutomaticParallelCount(int cores, bool threadedEncoders) {
-    (void)threadedEncoders;
-    return std::clamp(cores, 1, static_cast<int>(MaxParallelTasks));
+    cores = std::max(cores, 1);
+    const int count = threadedEncoders ? std::min(cores + 1, cores / 2 + 2) : cores + 1;
+    return std::min(count, static_cast<int>(MaxParallelTasks));
 }
 
 int RunParallelCount(int32_t choice, const TOutputSelection& selection, int cores) {

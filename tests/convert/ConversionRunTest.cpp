@@ -433,12 +433,15 @@ TEST(ParallelCount, ChoiceOrAutomaticCount) {
     TOutputSelection selection;
     for (const int choice : {1, 2, 7, 40})
         EXPECT_EQ(RunParallelCount(choice, selection, 2), choice);
-    for (const int cores : {1, 2, 4, 64})
-        for (const bool threaded : {false, true}) {
-            const int n = AutomaticParallelCount(cores, threaded);
-            EXPECT_GE(n, 1);
-            EXPECT_LE(n, MaxParallelTasks);
-        }
+    // One more than the cores; for encoders that thread, half the cores plus two at most.
+    const struct {
+        int Cores;
+        bool Threaded;
+        int Count;
+    } rules[] = {{0, false, 2}, {1, true, 2}, {2, false, 3}, {2, true, 3},
+                 {8, false, 9}, {8, true, 6}, {64, false, 16}, {64, true, 16}};
+    for (const auto& r : rules)
+        EXPECT_EQ(AutomaticParallelCount(r.Cores, r.Threaded), r.Count) << r.Cores << " " << r.Threaded;
     EXPECT_TRUE(EncoderUsesThreads("libx264"));
     EXPECT_FALSE(EncoderUsesThreads("libmp3lame"));
     EXPECT_FALSE(EncoderUsesThreads("no-such-encoder"));
