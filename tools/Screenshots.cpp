@@ -206,6 +206,7 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     const QString joinOutput =
         QString::fromStdString(GlobalVars.UserSettings.OutputFileDir) + "Output_Merge.avi";
     main.ConvertingPage->SetJoinMode(join);
+    const QString progress[] = {"37%", "12%"};
     for (int r = 0; r < main.FilePage->RowCount(); ++r) {
         const QString path = main.FilePage->NextGrid->Cell(r, scFileFullName);
         const QString duration = main.FilePage->NextGrid->Cell(r, scDuration).section(": ", 1);
@@ -214,7 +215,7 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
         const QStringList middle = join ? QStringList{main.FilePage->NextGrid->Cell(r, scWidth) + "x" +
                                                           main.FilePage->NextGrid->Cell(r, scHeight),
                                                       main.FilePage->NextGrid->Cell(r, scAspectRatio)}
-                                        : QStringList{status, r == 0 ? "37%" : r == 1 ? "12%" : ""};
+                                        : QStringList{status, r < 2 ? progress[r] : QString()};
         new QTreeWidgetItem(main.ConvertingPage->ListViewConverting,
                             {QFileInfo(path).fileName(), duration.left(8), middle[0], middle[1],
                              join ? joinOutput : QFileInfo(path).absolutePath()});
@@ -222,9 +223,10 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     main.ConvertingPage->LabelCurrentFileCaption->setText(join ? "Output file:" : "Current file:");
     // The file started last.
     const int current = std::min(1, main.FilePage->RowCount() - 1);
-    main.ConvertingPage->LabelCurrentFile->setText(join ? joinOutput
-                                                        : main.FilePage->NextGrid->Cell(current, scFileFullName));
-    main.ConvertingPage->SetAutomaticCount(2);
+    main.ConvertingPage->LabelCurrentFile->setText(
+        join ? joinOutput : main.FilePage->NextGrid->Cell(current, scFileFullName));
+    main.ConvertingPage->SetAutomaticCount(3);
+    main.ConvertingPage->SetParallelChoice(2);
     main.ConvertingPage->LabelEstimated->setText("0:00:24");
     main.ConvertingPage->LabelElapsed->setText("0:00:09");
     main.ConvertingPage->LabelTimeLeft->setText("0:00:15");

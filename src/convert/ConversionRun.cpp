@@ -344,7 +344,9 @@ void TConversionRunner::FFEncoderProgress(const TProgressInfo& info) {
     FTaskTotals[index] = info.TotalDuration;
     ShowCurrentFile();
     const int rowIndex = JoinMode ? -1 : FTaskRows[index];
-    TStatusRow* row = rowIndex >= 0 ? &Rows[static_cast<size_t>(rowIndex)] : nullptr;
+    TStatusRow* row = rowIndex >= 0 && static_cast<size_t>(rowIndex) < Rows.size()
+                          ? &Rows[static_cast<size_t>(rowIndex)]
+                          : nullptr;
     if (row && info.TotalDuration > 0) {
         const int64_t position = std::clamp<int64_t>(info.CurrentDuration * 100 / info.TotalDuration, 0, 100);
         row->Progress = std::to_string(position) + "%";

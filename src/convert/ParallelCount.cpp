@@ -1,8 +1,8 @@
 #include "convert/ParallelCount.h"
 
 #include "app/UtilFuncs.h"
-#include "engine/options/FFExtOptions.h"
 #include "engine/FFUtils.h"
+#include "engine/options/FFExtOptions.h"
 #include "presets/PresetOptions.h"
 
 #include <algorithm>

@@ -127,7 +127,8 @@ void TConvertingPage::SetParallelChoice(int choice) {
     if (index < 0) {
         // Keep the list in order of count.
         index = 1;
-        while (index < ComboBoxParallelTasks->count() && ComboBoxParallelTasks->itemData(index).toInt() < choice)
+        while (index < ComboBoxParallelTasks->count() &&
+               ComboBoxParallelTasks->itemData(index).toInt() < choice)
             ++index;
         ComboBoxParallelTasks->insertItem(index, QString::number(choice), choice);
     }

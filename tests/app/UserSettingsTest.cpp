@@ -114,11 +114,13 @@ TEST_F(UserSettingsTest, ParallelTasksIsClampedWhenReadAndWritten) {
     const struct {
         const char* Stored;
         int32_t Read;
-    } cases[] = {{"2", 2}, {"0x3", 3}, {"-4", 0}, {"99", MaxParallelTasks}, {"2147483647", MaxParallelTasks},
-                 {"abc", 5}, {"", 5}};
+    } cases[] = {
+        {"2", 2},   {"0x3", 3}, {"-4", 0}, {"99", MaxParallelTasks}, {"2147483647", MaxParallelTasks},
+        {"abc", 5}, {"", 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Stored);
-        const std::string file = Dir.Write("p.dat", std::string("[System]\nParallelTasks=") + c.Stored + "\n");
+        const std::string file =
+            Dir.Write("p.dat", std::string("[System]\nParallelTasks=") + c.Stored + "\n");
         TUserSettings s = DefaultUserSettings(TProductConfig{});
         s.ParallelTasks = 5; // the value before reading: kept when the stored one is no number
         ASSERT_TRUE(LoadUserSettings(s, file));

@@ -243,8 +243,8 @@ TEST_F(ConversionRunTest, RunningRowsShowTheirProgressAndThePanelTheirsCombined)
     double now = 1000;
     Runner.Now = [&] { return now; };
     Runner.ParallelCount = 2;
-    Runner.StartConversionRun({Source("a.mp3", "slow-a.mp3"), Source("a.mp3", "quick-b.mp3"),
-                               Source("a.mp3", "slow-c.mp3")});
+    Runner.StartConversionRun(
+        {Source("a.mp3", "slow-a.mp3"), Source("a.mp3", "quick-b.mp3"), Source("a.mp3", "slow-c.mp3")});
     ASSERT_TRUE(PumpUntil([&] {
         std::lock_guard lock(Fake.Board->Mutex);
         return Fake.Board->Running == 2;
@@ -438,7 +438,7 @@ TEST(ParallelCount, ChoiceOrAutomaticCount) {
         int Cores;
         bool Threaded;
         int Count;
-    } rules[] = {{0, false, 2}, {1, true, 2}, {2, false, 3}, {2, true, 3},
+    } rules[] = {{0, false, 2}, {1, true, 2}, {2, false, 3},   {2, true, 3},
                  {8, false, 9}, {8, true, 6}, {64, false, 16}, {64, true, 16}};
     for (const auto& r : rules)
         EXPECT_EQ(AutomaticParallelCount(r.Cores, r.Threaded), r.Count) << r.Cores << " " << r.Threaded;

@@ -3,8 +3,8 @@
 #include "EngineFixtures.h"
 #include "WizardWindowFixture.h"
 
-#include "app/UtilFuncs.h"
 #include "TempDir.h"
+#include "app/UtilFuncs.h"
 #include "wizard/Pages.h"
 
 #include <QComboBox>
@@ -50,7 +50,8 @@ void ParallelRunTest::TwoFilesConvertAtOnceAndTheSummaryFollows() {
     for (const char* name : {"first.mp3", "second.mp3"})
         std::filesystem::copy_file(Fixture("long.mp3"), sources.Path() + name);
     const QString folder = QString::fromStdString(sources.Path());
-    TConversionWindow w({folder + "first.mp3", folder + "second.mp3", QString::fromStdString(Fixture("a.mp3"))});
+    TConversionWindow w(
+        {folder + "first.mp3", folder + "second.mp3", QString::fromStdString(Fixture("a.mp3"))});
     GlobalVars.UserSettings.PlayASoundWhenFinished = true;
     GlobalVars.UserSettings.ParallelTasks = 2;
     w.Main->Controller()->Next();
@@ -60,7 +61,8 @@ void ParallelRunTest::TwoFilesConvertAtOnceAndTheSummaryFollows() {
     QVERIFY(page->ComboBoxParallelTasks->isVisibleTo(page));
     QTreeWidget* list = page->ListViewConverting;
     // Both long files report at once; the current file is the one started last.
-    QTRY_VERIFY_WITH_TIMEOUT(Text(list, 0, 2) == "Converting..." && Text(list, 1, 2) == "Converting...", 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Text(list, 0, 2) == "Converting..." && Text(list, 1, 2) == "Converting...",
+                             30000);
     QVERIFY(Text(list, 0, 3).endsWith('%'));
     QVERIFY(Text(list, 1, 3).endsWith('%'));
     QCOMPARE(Text(list, 2, 2), "Waiting...");
@@ -91,7 +93,8 @@ void ParallelRunTest::AChoiceDuringTheRunIsKeptAndFollowed() {
     Choose(page->ComboBoxParallelTasks, 3);
     QCOMPARE(GlobalVars.UserSettings.ParallelTasks, 3);
     // The waiting files start now, beside the first.
-    QTRY_VERIFY_WITH_TIMEOUT(Text(list, 1, 2) == "Converting..." && Text(list, 2, 2) == "Converting...", 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Text(list, 1, 2) == "Converting..." && Text(list, 2, 2) == "Converting...",
+                             30000);
     w.Answer = mrYes;
     w.Main->Controller()->Exit();
     QTRY_COMPARE_WITH_TIMEOUT(w.Main->CurrentPage(), TWizardPage::Step4, 30000);
