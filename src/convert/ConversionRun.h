@@ -94,7 +94,7 @@ class TConversionRunner {
 
     // One task with every source as an input, written to "Output_Merge" + extension.
     bool JoinMode = false;
-    // Files converted at once (per-file mode): 1..MaxParallelTasks, or 0 for the automatic count of
+    // Files converted at once (per-file mode): a count above 0, or 0 for the automatic count of
     // this machine and the selection's encoders. A join is one task.
     int ParallelCount = 1;
     // Asked before each source while the tasks are built (the main thread is busy meanwhile): true
