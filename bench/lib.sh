@@ -55,3 +55,15 @@ CONF
   trap 'kill "$(cat "$WORK/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null || true; rm -rf "$WORK"' EXIT
   for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$NGINX_PORT") 2>/dev/null && break; sleep 0.1; done
 }
+
+# A peer program only the benchmarks run (not needed by `make test`): installs its Debian package
+# when the program is missing. Usage: bench_peer PROGRAM PACKAGE
+bench_peer() {
+  command -v "$1" >/dev/null && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing the peer $1 (Debian package $2) for this benchmark" >&2
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$2" >/dev/null
+  command -v "$1" >/dev/null || { echo "$1 is still missing" >&2; exit 2; }
+}

@@ -9,6 +9,10 @@
 # Prints ffmpeg-time / our-time per case (target: at least 0.95), by wall-clock time and by CPU time
 # (user + system; steadier on a shared machine), and our peak memory for a 1080p job of 10 s and of
 # 20 s (target: under 300 MB, not growing with the length). ROUNDS=n keeps the best of n runs.
+#
+# The x264 case also against HandBrakeCLI (a peer installed here, Debian handbrake-cli, when it is
+# missing) with the same x264 settings: HandBrakeCLI-time / our-time (target: at least 1.1), and
+# whether the x264 option strings embedded in both outputs agree.
 # Usage: bench/transcode_bench.sh [BUILD]
 set -euo pipefail
 
@@ -68,3 +72,27 @@ for d in 10 20; do
     -acodec libmp3lame -ab 128k "$WORK/mem$d.avi")
   awk -v d="$d" -v k="$peak" 'BEGIN { printf "1080p %2d s job: peak memory %.1f MB\n", d, k / 1024 }'
 done
+
+# The x264 case against HandBrakeCLI. Our "-vpre default" is x264's medium preset at CRF 23 with
+# qpmin 10, qpmax 51, open GOPs and an I/P ratio of 1.41; the picture is 640x480 with the source's
+# display shape (pixel aspect 4:3), as ours is.
+bench_peer HandBrakeCLI handbrake-cli
+x264_options() { strings "$1" | grep -m1 -o 'x264 - core.*' | sed 's/.*options: //' | tr ' ' '\n'; }
+wall_ours=999999; wall_peer=999999; cpu_ours=999999; cpu_peer=999999
+for r in $(seq "$ROUNDS"); do
+  read -r w c _ < <(measure "$CLI" transcode -y -i "$CLIP" -vcodec libx264 -vpre default -s 640x480 \
+    -acodec aac -ab 128k "$WORK/ours-hb.mp4")
+  wall_ours=$(best "$w" "$wall_ours"); cpu_ours=$(best "$c" "$cpu_ours")
+  read -r w c _ < <(measure HandBrakeCLI -i "$CLIP" -o "$WORK/peer-hb.mp4" -e x264 --encoder-preset medium \
+    -q 23 -x qpmin=10:qpmax=51:open-gop=1:ipratio=1.41 --crop-mode none --custom-anamorphic \
+    --pixel-aspect 4:3 --no-keep-display-aspect -w 640 -l 480 --min-duration 0 -E av_aac -B 128)
+  wall_peer=$(best "$w" "$wall_peer"); cpu_peer=$(best "$c" "$cpu_peer")
+done
+awk -v wo="$wall_ours" -v wp="$wall_peer" -v co="$cpu_ours" -v cp="$cpu_peer" \
+  'BEGIN { printf "%-14s wall: ours %6.2f s HandBrakeCLI %6.2f s ratio %.3f (target >= 1.1) | cpu: ours %6.2f s HandBrakeCLI %6.2f s ratio %.3f\n",
+           "mp4-x264-hb", wo, wp, (wo > 0 ? wp / wo : 0), co, cp, (co > 0 ? cp / co : 0) }'
+if diff <(x264_options "$WORK/ours-hb.mp4") <(x264_options "$WORK/peer-hb.mp4") >"$WORK/x264.diff"; then
+  echo "x264 options of both outputs: the same"
+else
+  echo "x264 options differ (ours <, HandBrakeCLI >):"; grep '^[<>]' "$WORK/x264.diff"
+fi

@@ -200,33 +200,40 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
         if (chosen < 3) main.OutputPage->ClassButtons[chosen]->click();
     }
 
-    // The converting page halfway through its first file.
+    // The converting page with two files converting at once, the first a third through.
     c.ShowPage(TWizardPage::Step3);
     const bool join = GlobalVars.ProductConfig.Merge;
     const QString joinOutput =
         QString::fromStdString(GlobalVars.UserSettings.OutputFileDir) + "Output_Merge.avi";
     main.ConvertingPage->SetJoinMode(join);
+    const QString progress[] = {"37%", "12%"};
     for (int r = 0; r < main.FilePage->RowCount(); ++r) {
         const QString path = main.FilePage->NextGrid->Cell(r, scFileFullName);
         const QString duration = main.FilePage->NextGrid->Cell(r, scDuration).section(": ", 1);
         const QString status = QString::fromStdString(
-            std::string(RowStatusText(r == 0 ? TRowStatus::Converting : TRowStatus::Waiting)));
+            std::string(RowStatusText(r < 2 ? TRowStatus::Converting : TRowStatus::Waiting)));
         const QStringList middle = join ? QStringList{main.FilePage->NextGrid->Cell(r, scWidth) + "x" +
                                                           main.FilePage->NextGrid->Cell(r, scHeight),
                                                       main.FilePage->NextGrid->Cell(r, scAspectRatio)}
-                                        : QStringList{status, r == 0 ? "37%" : ""};
+                                        : QStringList{status, r < 2 ? progress[r] : QString()};
         new QTreeWidgetItem(main.ConvertingPage->ListViewConverting,
                             {QFileInfo(path).fileName(), duration.left(8), middle[0], middle[1],
                              join ? joinOutput : QFileInfo(path).absolutePath()});
     }
     main.ConvertingPage->LabelCurrentFileCaption->setText(join ? "Output file:" : "Current file:");
-    main.ConvertingPage->LabelCurrentFile->setText(join ? joinOutput
-                                                        : main.FilePage->NextGrid->Cell(0, scFileFullName));
+    // The file started last.
+    const int current = std::min(1, main.FilePage->RowCount() - 1);
+    main.ConvertingPage->LabelCurrentFile->setText(
+        join ? joinOutput : main.FilePage->NextGrid->Cell(current, scFileFullName));
+    main.ConvertingPage->SetAutomaticCount(3);
+    main.ConvertingPage->SetParallelChoice(2);
     main.ConvertingPage->LabelEstimated->setText("0:00:24");
     main.ConvertingPage->LabelElapsed->setText("0:00:09");
     main.ConvertingPage->LabelTimeLeft->setText("0:00:15");
-    main.ConvertingPage->ProgressBar->setValue(37);
-    main.ConvertingPage->LabelProgress->setText("37%");
+    // Per file: the two running files' progress together.
+    const int overall = join ? 37 : 24;
+    main.ConvertingPage->ProgressBar->setValue(overall);
+    main.ConvertingPage->LabelProgress->setText(QString::number(overall) + "%");
     main.ConvertingPage->CheckBoxPreview->setChecked(true);
     ok &= Save(&main, outDir + "/5-converting.png");
     ok &= ShootPreview(main, outDir);

@@ -3,6 +3,7 @@
 #include "app/ProfileFile.h"
 #include "app/UtilFuncs.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace mw {
@@ -81,6 +82,7 @@ template <typename Visitor> void VisitSettings(TUserSettings& s, Visitor&& v) {
         v.Byte(QualityKeys[i], s.PreferYouTube[i]);
     v.Byte("DownloadEngine", s.DownloadEngine);
     v.Text("ExtractorPath", s.ExtractorPath);
+    v.Bounded("ParallelTasks", s.ParallelTasks, 0, MaxParallelTasks);
 }
 
 struct TReader {
@@ -91,6 +93,9 @@ struct TReader {
         value = static_cast<uint8_t>(F.ReadInteger(SettingsSection, key, value));
     }
     void Bool(const char* key, bool& value) { value = F.ReadBool(SettingsSection, key, value); }
+    void Bounded(const char* key, int32_t& value, int32_t low, int32_t high) {
+        value = std::clamp(F.ReadInteger(SettingsSection, key, value), low, high);
+    }
 };
 
 struct TWriter {
@@ -107,6 +112,9 @@ struct TWriter {
     void Int(const char* key, int32_t value) { F.WriteInteger(SettingsSection, key, value); }
     void Byte(const char* key, uint8_t value) { F.WriteInteger(SettingsSection, key, value); }
     void Bool(const char* key, bool value) { F.WriteBool(SettingsSection, key, value); }
+    void Bounded(const char* key, int32_t value, int32_t low, int32_t high) {
+        F.WriteInteger(SettingsSection, key, std::clamp(value, low, high));
+    }
 };
 
 } // namespace

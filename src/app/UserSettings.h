@@ -49,6 +49,11 @@ inline constexpr std::array<uint8_t, 8> DefaultQualityOrder = {1, 2, 3, 0, 4, 5,
 // built-in road, or the extractor program. Other stored values count as automatic.
 enum TDownloadEngine : uint8_t { deAutomatic = 0, deBuiltin = 1, deExtractor = 2 };
 
+// Files a conversion run converts at once: 0 lets the run choose for this machine and preset.
+// A stored value outside 0..MaxParallelTasks is read and written clamped to that range.
+inline constexpr int32_t AutomaticParallelTasks = 0;
+inline constexpr int32_t MaxParallelTasks = 16;
+
 struct TUserSettings {
     std::string LastOpenDir;
     std::string OutputFileDir;
@@ -62,6 +67,7 @@ struct TUserSettings {
     uint8_t DownloadEngine = deAutomatic;
     // The extractor program; empty: looked for in ~/.local/bin, then on PATH.
     std::string ExtractorPath;
+    int32_t ParallelTasks = AutomaticParallelTasks;
 };
 
 // Folder = AppData + title with "/" made blanks; created one level below AppData (which is

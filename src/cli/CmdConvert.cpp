@@ -22,7 +22,8 @@ namespace {
 
 const char* const ConvertUsage =
     "Usage: mediawizard-cli convert --class CLASS --format FORMAT [--preset N] [--join]\n"
-    "                               [--output DIR] [--parallel N] [--verbose] [--json] FILE...\n"
+    "                               [--output DIR] [--parallel N|auto] [--verbose] [--json]\n"
+    "                               FILE...\n"
     "\n"
     "Converts each FILE with a preset, as the application does: one output per file named after\n"
     "it (or, with --join, all files joined into Output_Merge), never overwriting a file.\n"
@@ -32,7 +33,8 @@ const char* const ConvertUsage =
     "  --preset N       preset index (default: the format's default preset)\n"
     "  --join           join all files into one output\n"
     "  --output DIR     output folder (default: the current folder; created if needed)\n"
-    "  --parallel N     convert N files at once (default 1)\n"
+    "  --parallel N     convert N files at once (default 1); auto: as many as suit this machine\n"
+    "                   and the preset's encoders, as the application does by default\n"
     "  --verbose        show the engine's log\n"
     "  --json           progress and the summary as one JSON object per line\n"
     "\n"
@@ -143,8 +145,11 @@ int ParseConvertArgs(const TCliArgs& args, TConvertArgs& a) {
             if (arg == "--output") a.Output = text;
             if (arg == "--preset" && (!TryStrToInt(text, a.Preset) || a.Preset < 0))
                 return UsageError("convert: --preset needs a preset index");
-            if (arg == "--parallel" && (!TryStrToInt(text, a.Parallel) || a.Parallel < 1 || a.Parallel > 64))
-                return UsageError("convert: --parallel needs a number from 1 to 64");
+            if (arg == "--parallel" && text == "auto")
+                a.Parallel = AutomaticParallelTasks;
+            else if (arg == "--parallel" &&
+                     (!TryStrToInt(text, a.Parallel) || a.Parallel < 1 || a.Parallel > 64))
+                return UsageError("convert: --parallel needs auto or a number from 1 to 64");
         } else if (arg == "--join") {
             a.Join = true;
         } else if (arg == "--verbose") {

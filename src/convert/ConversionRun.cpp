@@ -2,6 +2,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/UtilFuncs.h"
+#include "convert/ParallelCount.h"
 #include "presets/PresetOptions.h"
 
 #include <algorithm>
@@ -122,6 +123,8 @@ void TConversionRunner::StartConversionRun(const std::vector<TSourceFile>& sourc
         Panel.CurrentFileTitle = "Current file:";
     }
     FTaskReached.assign(FTaskDurations.size(), 0);
+    FTaskTotals.assign(FTaskDurations.size(), -1);
+    FTaskRunning.assign(FTaskDurations.size(), TaskWaiting);
     FRun.RunSucceeded = 0;
     FRun.RunStartTime = Now();
     FRun.RunCompletedDuration = 0;
@@ -137,7 +140,16 @@ void TConversionRunner::StartConversionRun(const std::vector<TSourceFile>& sourc
     }
     FAllTasksHandled.Reset();
     FRunIdle.Reset();
-    FEncoder.StartTask(ParallelCount);
+    FEncoder.StartTask(EffectiveParallelCount());
+}
+
+int TConversionRunner::EffectiveParallelCount() const {
+    return JoinMode ? 1 : RunParallelCount(ParallelCount, FSettings.OutputSelection);
+}
+
+void TConversionRunner::SetParallelCount(int choice) {
+    ParallelCount = choice;
+    if (!FEnded && FEncoder.Working()) FEncoder.SetParallelCount(EffectiveParallelCount());
 }
 
 void TConversionRunner::BuildFileTasks(const std::vector<TSourceFile>& sources) {
@@ -289,25 +301,56 @@ void TConversionRunner::BuildJoinTask(const std::vector<TSourceFile>& sources) {
     FTaskDurations.push_back(FRun.RunTotalDuration);
 }
 
+std::string TConversionRunner::CurrentFileOf(size_t task) const {
+    const int rowIndex = JoinMode ? 0 : FTaskRows[task];
+    if (rowIndex < 0 || static_cast<size_t>(rowIndex) >= Rows.size()) return Panel.CurrentFile;
+    const TStatusRow& row = Rows[static_cast<size_t>(rowIndex)];
+    return JoinMode ? row.Path : AddTrailingBackslash(row.Path) + row.Name;
+}
+
+void TConversionRunner::ShowCurrentFile() {
+    // Tasks start in list order: the highest running one is the one started last.
+    for (size_t i = FTaskRunning.size(); i-- > 0;)
+        if (FTaskRunning[i] == TaskRunning) {
+            Panel.CurrentFile = CurrentFileOf(i);
+            return;
+        }
+}
+
+bool TConversionRunner::ShowRunningProgress() {
+    int64_t reached = 0, total = 0;
+    for (size_t i = 0; i < FTaskRunning.size(); ++i)
+        if (FTaskRunning[i] == TaskRunning && FTaskTotals[i] > 0) {
+            reached += FTaskReached[i];
+            total += FTaskTotals[i];
+        }
+    if (total <= 0) return false;
+    Panel.ProgressBar = static_cast<int>(std::clamp<int64_t>(reached * 100 / total, 0, 100));
+    Panel.Progress = std::to_string(Panel.ProgressBar) + "%";
+    return true;
+}
+
 void TConversionRunner::FFEncoderProgress(const TProgressInfo& info) {
     const auto index = static_cast<size_t>(info.TaskIndex);
     if (info.TaskIndex < 0 || index >= FTaskDurations.size()) return;
-    const int rowIndex = JoinMode ? 0 : FTaskRows[index];
-    TStatusRow* row =
-        rowIndex >= 0 && static_cast<size_t>(rowIndex) < Rows.size() ? &Rows[rowIndex] : nullptr;
-    if (row) Panel.CurrentFile = JoinMode ? row->Path : AddTrailingBackslash(row->Path) + row->Name;
-    if (info.TotalDuration > 0) {
-        const int64_t position = info.CurrentDuration * 100 / info.TotalDuration;
-        Panel.ProgressBar = static_cast<int>(std::clamp<int64_t>(position, 0, 100));
-        Panel.Progress = std::to_string(Panel.ProgressBar) + "%";
-        if (!JoinMode && row) {
-            row->Progress = Panel.Progress;
-            row->Status = TRowStatus::Converting;
-        }
-    } else if (!JoinMode && row) {
+    // A report that comes after the task's end changes nothing.
+    if (FTaskRunning[index] == TaskEnded) return;
+    FTaskRunning[index] = TaskRunning;
+    FTaskReached[index] = std::max<int64_t>(info.CurrentDuration, 0);
+    FTaskTotals[index] = info.TotalDuration;
+    ShowCurrentFile();
+    const int rowIndex = JoinMode ? -1 : FTaskRows[index];
+    TStatusRow* row = rowIndex >= 0 && static_cast<size_t>(rowIndex) < Rows.size()
+                          ? &Rows[static_cast<size_t>(rowIndex)]
+                          : nullptr;
+    if (row && info.TotalDuration > 0) {
+        const int64_t position = std::clamp<int64_t>(info.CurrentDuration * 100 / info.TotalDuration, 0, 100);
+        row->Progress = std::to_string(position) + "%";
+        row->Status = TRowStatus::Converting;
+    } else if (row) {
         row->Progress = "N/A";
     }
-    FTaskReached[index] = std::max<int64_t>(info.CurrentDuration, 0);
+    ShowRunningProgress();
     const double elapsed = Now() - FRun.RunStartTime;
     const int64_t reached = std::accumulate(FTaskReached.begin(), FTaskReached.end(), int64_t{0});
     const double estimated =
@@ -317,7 +360,7 @@ void TConversionRunner::FFEncoderProgress(const TProgressInfo& info) {
         Panel.Estimated = FormatTimeSpan(estimated);
         Panel.TimeLeft = FormatTimeSpan(estimated - elapsed);
     }
-    if (row && !JoinMode) FView.RowChanged(rowIndex);
+    if (row) FView.RowChanged(rowIndex);
     FView.PanelChanged();
 }
 
@@ -343,11 +386,16 @@ void TConversionRunner::HandleTaskEnd(const TTerminateInfo& info) {
     const int rowIndex = index < FTaskRows.size() ? FTaskRows[index] : -1;
     TStatusRow* row = !JoinMode && rowIndex >= 0 ? &Rows[static_cast<size_t>(rowIndex)] : nullptr;
     if (index < FTaskReached.size()) FTaskReached[index] = 0;
+    if (index < FTaskRunning.size()) FTaskRunning[index] = TaskEnded;
+    ShowCurrentFile();
     if (info.Finished) {
         ++FRun.RunSucceeded;
         if (index < FTaskDurations.size()) FRun.RunCompletedDuration += FTaskDurations[index];
-        Panel.Progress = "100%";
-        Panel.ProgressBar = 100;
+        // With others still running the bar goes on with theirs; the last one fills it.
+        if (!ShowRunningProgress()) {
+            Panel.Progress = "100%";
+            Panel.ProgressBar = 100;
+        }
         if (row) {
             row->Progress = "100%";
             row->Status = TRowStatus::Finish;

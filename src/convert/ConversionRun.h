@@ -13,6 +13,9 @@
 //   run's end waits for the event set when every task's end has been counted (RunHandledTasks),
 //   then clears the tasks and calls the view's ConversionFinished on the main thread.
 // - Rows, Panel and the counters are read and changed on the main thread only.
+// - Several tasks may run at once (ParallelCount): every running row shows its own progress,
+//   "Current file:" the running task started last, the bar the running tasks' combined progress
+//   and the estimate their reached times summed.
 #pragma once
 
 #include "app/UserSettings.h"
@@ -91,7 +94,8 @@ class TConversionRunner {
 
     // One task with every source as an input, written to "Output_Merge" + extension.
     bool JoinMode = false;
-    // StartTask's argument.
+    // Files converted at once (per-file mode): a count above 0, or 0 for the automatic count of
+    // this machine and the selection's encoders. A join is one task.
     int ParallelCount = 1;
     // Asked before each source while the tasks are built (the main thread is busy meanwhile): true
     // ends the building, and the run ends at once with every source counted, none converted.
@@ -119,9 +123,18 @@ class TConversionRunner {
     // Stops the encoder and waits for it; the end notices follow as usual.
     void Cancel();
     bool Ended() const { return FEnded; }
+    // A new choice of files at once; a run under way follows it from now on.
+    void SetParallelCount(int choice);
+    // The count the run started (or would start) its tasks with.
+    int EffectiveParallelCount() const;
 
   private:
     void HandleTaskEnd(const TTerminateInfo& info);
+    // The bar and percentage over the running tasks whose length is known; false when none is.
+    bool ShowRunningProgress();
+    // The path "Current file:" shows for a task, and the running task started last shown there.
+    std::string CurrentFileOf(size_t task) const;
+    void ShowCurrentFile();
     void FinishRun();
     void OnMainThread(const std::function<void()>& call);
     std::string PerFileOutputPath(const std::string& sourcePath, const std::string& extension);
@@ -136,10 +149,14 @@ class TConversionRunner {
     TConversionRun& FRun;
     IConversionView& FView;
     // Row of each task and duration of its sources, by task index (kept with the task, not looked
-    // up by row), and the time each running task has reached (several run at once).
+    // up by row); the time each running task has reached and the length it reports (several run
+    // at once), and whether it runs (has reported and not ended).
     std::vector<int> FTaskRows;
     std::vector<int64_t> FTaskDurations;
     std::vector<int64_t> FTaskReached;
+    std::vector<int64_t> FTaskTotals;
+    enum : char { TaskWaiting, TaskRunning, TaskEnded };
+    std::vector<char> FTaskRunning;
     // The summary's error lines with their files' positions, in position order.
     std::vector<std::pair<int, std::string>> FErrors;
     // Output names given in this run, so that two sources never share one output.

@@ -77,6 +77,14 @@ void TOutputContextFree::operator()(AVFormatContext* c) const {
     FFApi.avformat_free_context(c);
 }
 
+bool EncoderUsesThreads(const std::string& codecName) {
+    if (codecName.empty() || !FFApi.avcodec_find_encoder_by_name) return false;
+    const AVCodec* codec = FFApi.avcodec_find_encoder_by_name(codecName.c_str());
+    constexpr int Threaded =
+        AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_SLICE_THREADS | AV_CODEC_CAP_OTHER_THREADS;
+    return codec && (codec->capabilities & Threaded);
+}
+
 std::string FormatText(const char* format, ...) {
     char buf[1024];
     va_list args;

@@ -23,6 +23,10 @@ void FixTimeBase(AVStream* st);
 // "Error number %d occurred".
 std::string FFErrorText(int error);
 
+// True when the named encoder spreads its work over threads of its own (frame, slice or library
+// threads); false for a name the libraries do not know, or before they are loaded.
+bool EncoderUsesThreads(const std::string& codecName);
+
 // printf into a string (at most 1023 characters).
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,6 +1,7 @@
 #include "wizard/Pages.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -69,6 +70,7 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     CheckBoxShutdown->setObjectName("CheckBoxShutdown");
     box->addWidget(CheckBoxPlayASound);
     box->addWidget(CheckBoxShutdown);
+    box->addWidget(NewParallelRow(options));
 
     // The preview switch sits beside the after-conversion options, apart from them: it acts now.
     auto* bottom = new QHBoxLayout;
@@ -87,10 +89,54 @@ TConvertingPage::TConvertingPage(QWidget* parent) : QWidget(parent) {
     layout->addLayout(bottom);
 }
 
+QWidget* TConvertingPage::NewParallelRow(QWidget* parent) {
+    FParallelRow = new QWidget(parent);
+    auto* row = new QHBoxLayout(FParallelRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    ComboBoxParallelTasks = new QComboBox(FParallelRow);
+    ComboBoxParallelTasks->setObjectName("ComboBoxParallelTasks");
+    ComboBoxParallelTasks->setToolTip("Auto: as many as convert the files fastest on this computer");
+    // The automatic item's text names its count once a run has chosen it.
+    ComboBoxParallelTasks->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ComboBoxParallelTasks->addItem("Auto", 0);
+    for (int n = 1; n <= ListedParallelCounts; ++n)
+        ComboBoxParallelTasks->addItem(QString::number(n), n);
+    auto* before = new QLabel("Con&vert", FParallelRow);
+    before->setBuddy(ComboBoxParallelTasks);
+    row->addWidget(before);
+    row->addWidget(ComboBoxParallelTasks);
+    row->addWidget(new QLabel("files at once", FParallelRow));
+    row->addStretch(1);
+    return FParallelRow;
+}
+
 void TConvertingPage::SetJoinMode(bool joinMode) {
     QTreeWidgetItem* header = ListViewConverting->headerItem();
     header->setText(2, joinMode ? "Width x Height" : "Status");
     header->setText(3, joinMode ? "Aspect Ratio" : "Progress");
+    // A join is one task: there is nothing to convert side by side.
+    FParallelRow->setHidden(joinMode);
+}
+
+int TConvertingPage::ParallelChoice() const {
+    return ComboBoxParallelTasks->currentData().toInt();
+}
+
+void TConvertingPage::SetParallelChoice(int choice) {
+    int index = ComboBoxParallelTasks->findData(choice);
+    if (index < 0) {
+        // Keep the list in order of count.
+        index = 1;
+        while (index < ComboBoxParallelTasks->count() &&
+               ComboBoxParallelTasks->itemData(index).toInt() < choice)
+            ++index;
+        ComboBoxParallelTasks->insertItem(index, QString::number(choice), choice);
+    }
+    ComboBoxParallelTasks->setCurrentIndex(index);
+}
+
+void TConvertingPage::SetAutomaticCount(int count) {
+    ComboBoxParallelTasks->setItemText(0, count > 0 ? QString("Auto (%1)").arg(count) : QString("Auto"));
 }
 
 } // namespace mw

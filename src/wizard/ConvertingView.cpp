@@ -1,9 +1,11 @@
 #include "wizard/ConvertingView.h"
 
+#include "convert/ParallelCount.h"
 #include "wizard/PageController.h"
 #include "wizard/Pages.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -23,11 +25,18 @@ void FillItem(QTreeWidgetItem& item, const TStatusRow& row, bool joinMode) {
 } // namespace
 
 TConvertingView::TConvertingView(QObject* parent, TConvertingPage& page, TPageController& controller,
-                                 const TUserSettings& settings, TConversionRun& run)
+                                 TUserSettings& settings, TConversionRun& run, bool joinMode)
     : QObject(parent), FPage(page), FController(controller), FSettings(settings), FRun(run),
       FEncoder(std::make_unique<TFFEncoder>()),
       FRunner(std::make_unique<TConversionRunner>(*FEncoder, settings, run, *this)) {
+    FPage.SetJoinMode(joinMode);
+    FPage.SetParallelChoice(FSettings.ParallelTasks);
     connect(FPage.CheckBoxPreview, &QCheckBox::clicked, this, [this](bool on) { FEncoder->SetPreview(on); });
+    // A run under way follows a new choice at once; the next run starts with it.
+    connect(FPage.ComboBoxParallelTasks, &QComboBox::activated, this, [this] {
+        FSettings.ParallelTasks = FPage.ParallelChoice();
+        FRunner->SetParallelCount(FSettings.ParallelTasks);
+    });
 }
 
 TConvertingView::~TConvertingView() {
@@ -40,8 +49,11 @@ void TConvertingView::Start(const std::vector<TSourceFile>& sources, bool joinMo
     FDetached = false;
     FRunning = true;
     FRunner->JoinMode = joinMode;
+    FRunner->ParallelCount = FSettings.ParallelTasks;
     FRunner->Panel = TConversionPanel{};
     FPage.SetJoinMode(joinMode);
+    FPage.SetParallelChoice(FSettings.ParallelTasks);
+    FPage.SetAutomaticCount(RunParallelCount(AutomaticParallelTasks, FSettings.OutputSelection));
     FRunner->StartConversionRun(sources);
 }
 

@@ -23,8 +23,10 @@ class TPageController;
 class TConvertingView : public QObject, public IConversionView {
     Q_OBJECT
   public:
+    // The page's choice of files at once shows settings.ParallelTasks from the start and writes it
+    // at each change; joinMode (the edition's) lays the page out for joining before the first run.
     TConvertingView(QObject* parent, TConvertingPage& page, TPageController& controller,
-                    const TUserSettings& settings, TConversionRun& run);
+                    TUserSettings& settings, TConversionRun& run, bool joinMode = false);
     ~TConvertingView() override;
 
     // Builds the tasks from the sources and starts the encoder.
@@ -34,6 +36,7 @@ class TConvertingView : public QObject, public IConversionView {
     bool Running() const { return FRunning; }
     // The run's encoder: the main window sets its preview window factory, tests their job factory.
     TFFEncoder& Encoder() { return *FEncoder; }
+    const TConversionRunner& Runner() const { return *FRunner; }
 
     // Where the runner's reasons go (the main window's log).
     std::function<void(const std::string&)> OnLogLine;
@@ -57,7 +60,7 @@ class TConvertingView : public QObject, public IConversionView {
 
     TConvertingPage& FPage;
     TPageController& FController;
-    const TUserSettings& FSettings;
+    TUserSettings& FSettings;
     TConversionRun& FRun;
     std::unique_ptr<TFFEncoder> FEncoder;
     std::unique_ptr<TConversionRunner> FRunner;

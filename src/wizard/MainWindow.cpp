@@ -446,7 +446,7 @@ void TFormMain::FormCreate(const std::string& configFile) {
 void TFormMain::CreateConversionRun() {
     TGlobalVars& g = GlobalVars;
     FConverting = std::make_unique<TConvertingView>(nullptr, *ConvertingPage, *FController, g.UserSettings,
-                                                    g.ConversionRun);
+                                                    g.ConversionRun, g.ProductConfig.Merge);
     FConverting->OnLogLine = [this](const std::string& text) {
         FLog->AppendLogLine(QString::fromStdString(text));
     };

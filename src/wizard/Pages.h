@@ -53,6 +53,19 @@ class TConvertingPage : public QWidget {
     QCheckBox* CheckBoxShutdown;
     // Switches the encoder's preview window at each click, also during a run.
     QCheckBox* CheckBoxPreview;
+    // "Convert N files at once": the automatic count (item data 0) or 1, 2, ...
+    QComboBox* ComboBoxParallelTasks;
+    int ParallelChoice() const;
+    // Selects a choice (0 automatic), adding its item when the list lacks it.
+    void SetParallelChoice(int choice);
+    // The automatic item names the count it stands for this run ("Auto (2)").
+    void SetAutomaticCount(int count);
+
+  private:
+    // Counts the list offers besides the automatic one (a stored larger one is added).
+    static constexpr int ListedParallelCounts = 8;
+    QWidget* NewParallelRow(QWidget* parent);
+    QWidget* FParallelRow;
 };
 
 // The two summary pages: the counts, the error box (shown only when it has lines) and, on the

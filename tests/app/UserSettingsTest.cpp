@@ -40,7 +40,8 @@ TEST_F(UserSettingsTest, FirstStartWritesEveryKeyInFileOrder) {
         "OutputBlackBerryPreset=1\nOutputMobilePhonePreset=1\nOutputiPadPreset=0\nOutputAndroidPreset=0\n"
         "PlayASoundWhenFinished=0\nShutDownWhenFinished=0\nPreferYouTubeQuality=1\n"
         "PreferYouTube1=1\nPreferYouTube2=2\nPreferYouTube3=3\nPreferYouTube4=0\nPreferYouTube5=4\n"
-        "PreferYouTube6=5\nPreferYouTube7=6\nPreferYouTube18=7\nDownloadEngine=0\nExtractorPath=\n";
+        "PreferYouTube6=5\nPreferYouTube7=6\nPreferYouTube18=7\nDownloadEngine=0\nExtractorPath=\n"
+        "ParallelTasks=0\n";
     EXPECT_EQ(Dir.Read("config/Example/~system2.dat"), expected);
     // The second start finds the file.
     TUserSettings again = DefaultUserSettings(config);
@@ -108,6 +109,33 @@ TEST_F(UserSettingsTest, FolderWithLineBreakIsRefusedAndTheRestIsSaved) {
     EXPECT_TRUE(reread.PlayASoundWhenFinished);
 }
 
+// A hand-edited count never reaches the run out of range, and is stored back in range.
+TEST_F(UserSettingsTest, ParallelTasksIsClampedWhenReadAndWritten) {
+    const struct {
+        const char* Stored;
+        int32_t Read;
+    } cases[] = {
+        {"2", 2},   {"0x3", 3}, {"-4", 0}, {"99", MaxParallelTasks}, {"2147483647", MaxParallelTasks},
+        {"abc", 5}, {"", 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Stored);
+        const std::string file =
+            Dir.Write("p.dat", std::string("[System]\nParallelTasks=") + c.Stored + "\n");
+        TUserSettings s = DefaultUserSettings(TProductConfig{});
+        s.ParallelTasks = 5; // the value before reading: kept when the stored one is no number
+        ASSERT_TRUE(LoadUserSettings(s, file));
+        EXPECT_EQ(s.ParallelTasks, c.Read);
+    }
+    for (const auto& [inMemory, written] : {std::pair{-1, "0"}, {40, "16"}, {3, "3"}}) {
+        TUserSettings s = DefaultUserSettings(TProductConfig{});
+        s.ParallelTasks = inMemory;
+        const std::string file = Dir.Path() + "w.dat";
+        SaveUserSettings(s, file);
+        EXPECT_NE(Dir.Read("w.dat").find(std::string("\nParallelTasks=") + written + "\n"), std::string::npos)
+            << inMemory;
+    }
+}
+
 TEST_F(UserSettingsTest, SettingsFolderFromTitle) {
     const std::string appData = Dir.Path() + "config/";
     EXPECT_EQ(FormSettingsFolder("A/B Tool"), appData + "A B Tool/");
@@ -141,7 +169,7 @@ TEST(UserSettingsFreshAccount, FirstStartCreatesTheConfigurationFolder) {
         EXPECT_FALSE(LoadUserSettings(s, SettingsFilePath(folder)));
         const std::vector<std::string> lines =
             SplitTextLines(dir.Read(std::string(c.AppData) + "Example/~system2.dat"));
-        ASSERT_EQ(lines.size(), 46u) << c.AppData; // the section line and 45 keys
+        ASSERT_EQ(lines.size(), 47u) << c.AppData; // the section line and 46 keys
         EXPECT_EQ(lines[0], "[System]");
         EXPECT_EQ(lines[43], "PreferYouTube18=7");
         EXPECT_EQ(lines[45], "ExtractorPath=");

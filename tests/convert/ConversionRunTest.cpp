@@ -6,6 +6,8 @@
 #include "app/Dispatcher.h"
 #include "app/UtilFuncs.h"
 #include "convert/ConversionRun.h"
+#include "convert/ParallelCount.h"
+#include "engine/FFUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +22,14 @@ using namespace std::chrono_literals;
 struct TRecordingView : IConversionView {
     std::vector<std::string> Log;
     int Finished = 0;
+    // The ended tasks counted when the run's end arrived.
+    int HandledAtFinish = -1;
+    const TConversionRun* Run = nullptr;
     void LogLine(const std::string& text) override { Log.push_back(text); }
-    void ConversionFinished() override { ++Finished; }
+    void ConversionFinished() override {
+        ++Finished;
+        if (Run) HandledAtFinish = Run->RunHandledTasks;
+    }
 };
 
 class ConversionRunTest : public ::testing::Test {
@@ -185,6 +193,117 @@ TEST_F(ConversionRunTest, ErrorLinesFollowTheListWhateverOrderTheTasksEndIn) {
     EXPECT_EQ(Run.RunSucceeded, 1);
 }
 
+// The count of files at once reaches the encoder (0: the automatic count of the selection); the
+// summary counts and its lines, and the run's end after every task's, are those of one at a time.
+TEST_F(ConversionRunTest, FilesAtOnceReachTheEncoderAndTheSummaryStaysInOrder) {
+    Select(0, 0); // Video / AVI
+    View.Run = &Run;
+    Fake.Board->RunMs = 60;
+    for (const int count : {1, 2, 3, AutomaticParallelTasks}) {
+        SCOPED_TRACE(count);
+        Fake.Board->MaxRunning = 0;
+        View.Finished = 0;
+        const std::string folder = "n" + std::to_string(count) + "/";
+        Runner.ParallelCount = count;
+        RunToEnd({Source("av.avi", folder + "a.avi"), Source("av.avi", folder + "b.avi"),
+                  Source("av.avi", folder + "c-fail.avi"), Source("av.avi", folder + "d.avi")});
+        const int expected = count > 0 ? count : RunParallelCount(0, Settings.OutputSelection);
+        EXPECT_EQ(Runner.EffectiveParallelCount(), expected);
+        EXPECT_EQ(Fake.Board->MaxRunning, std::min(expected, 4));
+        EXPECT_EQ(Run.RunTotalFiles, 4);
+        EXPECT_EQ(Run.RunSucceeded, 3);
+        EXPECT_EQ(Run.RunErrors, std::vector<std::string>{"File (3): c-fail.avi: " + Fake.Board->FailText});
+        EXPECT_EQ(View.Finished, 1);
+        EXPECT_EQ(View.HandledAtFinish, 4);
+        const char* statuses[] = {"Finish.", "Finish.", "Failed.", "Finish."};
+        for (size_t r = 0; r < 4; ++r)
+            EXPECT_EQ(Runner.Rows[r].Column2(false), statuses[r]) << r;
+    }
+}
+
+TEST_F(ConversionRunTest, AJoinStaysOneTaskWhateverTheCount) {
+    Runner.JoinMode = true;
+    Runner.ParallelCount = 3;
+    RunToEnd({Source("a.mp3", "one.mp3"), Source("a.mp3", "two.mp3"), Source("a.mp3", "three.mp3")});
+    EXPECT_EQ(Runner.EffectiveParallelCount(), 1);
+    EXPECT_EQ(Fake.Board->OutputsOpened.size(), 1u);
+    EXPECT_EQ(Fake.Board->MaxRunning, 1);
+    EXPECT_EQ(Run.RunSucceeded, 1);
+}
+
+// Two tasks running: each row shows its own progress, "Current file:" the one started last, the
+// bar their combined progress and the estimate their reached times summed; the bar goes on with
+// the other's when one ends, and a report after a task's end changes nothing.
+TEST_F(ConversionRunTest, RunningRowsShowTheirProgressAndThePanelTheirsCombined) {
+    constexpr int64_t Second = 1000000;
+    constexpr double Day = 86400;
+    Fake.Board->ReportProgress = false;
+    Fake.Board->RunMs = 1000;
+    Fake.Board->SlowWhen = "slow"; // 10 s
+    double now = 1000;
+    Runner.Now = [&] { return now; };
+    Runner.ParallelCount = 2;
+    Runner.StartConversionRun(
+        {Source("a.mp3", "slow-a.mp3"), Source("a.mp3", "quick-b.mp3"), Source("a.mp3", "slow-c.mp3")});
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(Fake.Board->Mutex);
+        return Fake.Board->Running == 2;
+    }));
+    auto report = [&](int task, int64_t current) {
+        TProgressInfo info;
+        info.TaskIndex = task;
+        info.CurrentDuration = current;
+        info.TotalDuration = 4 * Second;
+        Runner.FFEncoderProgress(info);
+    };
+    now += 10 / Day;
+    report(0, 1 * Second);
+    report(1, 3 * Second);
+    EXPECT_EQ(Runner.Rows[0].Column3(false), "25%");
+    EXPECT_EQ(Runner.Rows[1].Column3(false), "75%");
+    EXPECT_EQ(Runner.Rows[0].Column2(false), "Converting...");
+    EXPECT_EQ(Runner.Rows[1].Column2(false), "Converting...");
+    EXPECT_EQ(Runner.Rows[2].Column2(false), "Waiting...");
+    EXPECT_EQ(Runner.Panel.CurrentFile, In.Path() + "quick-b.mp3");
+    EXPECT_EQ(Runner.Panel.ProgressBar, 50);
+    EXPECT_EQ(Runner.Panel.Progress, "50%");
+    const double estimated = 10 / Day * static_cast<double>(Run.RunTotalDuration) / (4 * Second);
+    EXPECT_EQ(Runner.Panel.Estimated, FormatTimeSpan(estimated));
+    EXPECT_EQ(Runner.Panel.TimeLeft, FormatTimeSpan(estimated - 10 / Day));
+
+    ASSERT_TRUE(PumpUntil([&] { return Runner.Rows[1].Status == TRowStatus::Finish; }));
+    EXPECT_EQ(Runner.Panel.CurrentFile, In.Path() + "slow-a.mp3"); // the one still running
+    EXPECT_EQ(Runner.Panel.Progress, "25%");
+    report(1, 4 * Second); // late
+    report(2, 2 * Second);
+    EXPECT_EQ(Runner.Rows[1].Column3(false), "100%");
+    EXPECT_EQ(Runner.Rows[1].Column2(false), "Finish.");
+    EXPECT_EQ(Runner.Panel.CurrentFile, In.Path() + "slow-c.mp3");
+    EXPECT_EQ(Runner.Panel.Progress, "37%"); // (1 + 2) of 8 seconds
+    Runner.Cancel();
+    ASSERT_TRUE(PumpUntil([&] { return Runner.Ended(); }));
+    EXPECT_EQ(Run.RunSucceeded, 1);
+}
+
+// A new count reaches a run under way: more files start at once.
+TEST_F(ConversionRunTest, ANewCountReachesTheRunUnderWay) {
+    Fake.Board->RunMs = 400;
+    Runner.ParallelCount = 1;
+    std::vector<TSourceFile> sources;
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"})
+        sources.push_back(Source("a.mp3", name));
+    Runner.StartConversionRun(sources);
+    auto running = [&] {
+        std::lock_guard lock(Fake.Board->Mutex);
+        return Fake.Board->Running;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return running() == 1; }));
+    Runner.SetParallelCount(3);
+    EXPECT_TRUE(PumpUntil([&] { return running() == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Runner.Ended(); }));
+    EXPECT_EQ(Run.RunSucceeded, 5);
+}
+
 TEST_F(ConversionRunTest, AStopWhileTheTasksAreBuiltEndsTheRunWithEveryFileCounted) {
     int asked = 0;
     Runner.BuildCancelled = [&] { return ++asked > 2; };
@@ -282,6 +401,50 @@ TEST(ConversionTimes, EstimateAndTimeTexts) {
     EXPECT_EQ(FormatTimeSpan(45 * Second), "0:00:45");
     EXPECT_EQ(FormatTimeSpan(25 * 3600 * Second), "1:00:00");
     EXPECT_EQ(EstimateRunTime(10 * Second, 120000000, 0, 0), -1);
+}
+
+TEST(ParallelCount, EncodersOfARecord) {
+    const struct {
+        const char* Video;
+        const char* Audio;
+        bool NoVideo;
+        const char* Ext;
+        std::vector<std::string> Names;
+    } cases[] = {
+        {"libx264", "libmp3lame", false, "", {"libx264", "libmp3lame"}},
+        {"copy", "aac", false, "", {"aac"}},
+        {"mpeg4", "aac", true, "", {"aac"}},
+        {"", "", false, "vcodec=mpeg4\nacodec=ac3<CRLF>acodec=aac", {"mpeg4", "ac3", "aac"}},
+        {"libx264", "", false, "vcodec=mpeg4", {"libx264", "mpeg4"}},
+    };
+    for (const auto& c : cases) {
+        TOutputOptions o;
+        InitOutputOptions(o);
+        o.VideoCodec = c.Video;
+        o.AudioCodec = c.Audio;
+        o.DisableVideo = c.NoVideo;
+        o.ExtOptions = c.Ext;
+        EXPECT_EQ(EncoderNamesOf(o), c.Names) << c.Video << " " << c.Ext;
+    }
+}
+
+TEST(ParallelCount, ChoiceOrAutomaticCount) {
+    test::LoadEngineLibraries();
+    TOutputSelection selection;
+    for (const int choice : {1, 2, 7, 40})
+        EXPECT_EQ(RunParallelCount(choice, selection, 2), choice);
+    // One more than the cores; for encoders that thread, half the cores plus two at most.
+    const struct {
+        int Cores;
+        bool Threaded;
+        int Count;
+    } rules[] = {{0, false, 2}, {1, true, 2}, {2, false, 3},   {2, true, 3},
+                 {8, false, 9}, {8, true, 6}, {64, false, 16}, {64, true, 16}};
+    for (const auto& r : rules)
+        EXPECT_EQ(AutomaticParallelCount(r.Cores, r.Threaded), r.Count) << r.Cores << " " << r.Threaded;
+    EXPECT_TRUE(EncoderUsesThreads("libx264"));
+    EXPECT_FALSE(EncoderUsesThreads("libmp3lame"));
+    EXPECT_FALSE(EncoderUsesThreads("no-such-encoder"));
 }
 
 TEST(SourceFileTexts, DurationAndBitRateTexts) {

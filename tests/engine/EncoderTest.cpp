@@ -113,6 +113,26 @@ TEST_F(EncoderTest, TwoAtOnceStartTheThirdWhenOneEnds) {
     EXPECT_NE(indices[2], -1);
 }
 
+// The count changes while the run works: a higher one starts waiting tasks at once, a lower one
+// lets the running tasks end before another starts.
+TEST_F(EncoderTest, ParallelCountChangesDuringTheRun) {
+    Fake.Board->RunMs = 300;
+    AddTasks(6);
+    Encoder.StartTask(1);
+    ASSERT_TRUE(PumpUntil([&] { return Running() == 1; }));
+    Encoder.SetParallelCount(3);
+    ASSERT_TRUE(PumpUntil([&] { return Running() == 3; }));
+    Encoder.SetParallelCount(1);
+    ASSERT_TRUE(PumpUntil([&] { return Running() <= 1; }));
+    {
+        std::lock_guard lock(Fake.Board->Mutex);
+        Fake.Board->MaxRunning = Fake.Board->Running;
+    }
+    PumpUntilRunEnded();
+    EXPECT_EQ(Fake.Board->MaxRunning, 1);
+    EXPECT_EQ(NoticeIndices().size(), 7u);
+}
+
 TEST_F(EncoderTest, SynchronousRunDeliversEveryNoticeBeforeReturning) {
     AddTasks(3);
     Encoder.StartTask(0);

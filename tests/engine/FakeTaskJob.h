@@ -24,6 +24,8 @@ struct TFakeJobBoard {
     // A run whose output name contains SlowWhen lasts ten times as long.
     std::string SlowWhen = "\x01";
     int64_t InputDurationUs = 2000000; // -1: unknown
+    // False: runs report no progress (a test hands the reports itself).
+    bool ReportProgress = true;
     // A run whose output name contains this fails with FailText.
     std::string FailWhen = "fail";
     std::string FailText = "Error while opening encoder for output stream #0.0";
@@ -144,7 +146,7 @@ class TFakeJob : public ITaskJob {
                 Callbacks.PreviewBitmap(picture, turn / 10, Board->PreviewPtsUs);
                 ++Board->PreviewsSent;
             }
-            if (Callbacks.Progress) {
+            if (Callbacks.Progress && Board->ReportProgress) {
                 TProgressInfo info;
                 info.TotalDuration = ExpectedTotalUs;
                 info.CurrentDuration = 10000;

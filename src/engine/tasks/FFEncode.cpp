@@ -239,6 +239,7 @@ void TFFEncoder::ClearTasks() {
         FEndedCount = 0;
         FNextIndex = 0;
         FToStart = 0;
+        FRunningCount = 0;
         FAsync = false;
         FAllDone = false;
         FWorking = false;
@@ -253,17 +254,13 @@ void TFFEncoder::StartTask(int parallelCount) {
     FEndedCount = 0;
     FNextIndex = 0;
     FToStart = FTasks.Count();
+    FRunningCount = 0;
     FAllDone = false;
     FAsync = parallelCount > 0;
+    FParallelCount = std::max(parallelCount, 1);
     FWorking = true;
-    // Tasks side by side share the cores; a lone task uses them all.
-    const int running = std::min(std::max(parallelCount, 1), std::max(FTasks.Count(), 1));
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    for (int i = 0; i < FTasks.Count(); ++i)
-        FTasks.Get(i).FCoderThreads = running > 1 ? std::max(1, cores / running) : 0;
     if (FAsync) {
-        for (int started = 0; FToStart > 0 && started < parallelCount; ++started)
-            StartNextTask();
+        StartTasksWithinCount();
         return;
     }
     lock.unlock();
@@ -278,12 +275,25 @@ void TFFEncoder::StartTask(int parallelCount) {
             if (task->FStarted) continue;
             task->FStarted = true;
             task->FRunning = true;
+            task->FCoderThreads = 0;
             task->FProgressPeriodUs = static_cast<int64_t>(FProgressInterval) * 1000;
         }
         task->RunBody();
         // May deliver the run notice, whose handler may free every task: nothing after this.
         TaskTerminated(*task);
     }
+}
+
+void TFFEncoder::SetParallelCount(int parallelCount) {
+    std::lock_guard lock(FTerminateLock);
+    FParallelCount = std::max(parallelCount, 1);
+    if (FWorking && FAsync) StartTasksWithinCount();
+}
+
+// Caller holds FTerminateLock (asynchronous mode).
+void TFFEncoder::StartTasksWithinCount() {
+    while (FToStart > 0 && FRunningCount < FParallelCount)
+        StartNextTask();
 }
 
 // Caller holds FTerminateLock (asynchronous mode).
@@ -293,20 +303,26 @@ void TFFEncoder::StartNextTask() {
     if (task.FStarted) return;
     task.FStarted = true;
     task.FRunning = true;
+    // Tasks side by side share the cores; a lone task uses them all.
+    const int sideBySide = std::min(FParallelCount, std::max(FTasks.Count(), 1));
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    task.FCoderThreads = sideBySide > 1 ? std::max(1, cores / sideBySide) : 0;
     task.FProgressPeriodUs = static_cast<int64_t>(FProgressInterval) * 1000;
     task.FThreadDone->Reset();
     task.FTerminateDone->Reset();
+    ++FRunningCount;
     const TThreadPriority priority = ThreadPriority;
     task.FThread = std::thread([this, &task, priority] {
         ApplyThreadPriority(priority);
         task.RunBody();
-        TaskTerminated(task);
+        TaskTerminated(task, true);
         task.FThreadDone->Set();
     });
 }
 
-void TFFEncoder::TaskTerminated(TFFmpeg& task) {
+void TFFEncoder::TaskTerminated(TFFmpeg& task, bool onWorker) {
     std::unique_lock lock(FTerminateLock);
+    if (onWorker) --FRunningCount;
     const TTerminateInfo info{FTasks.IndexOf(&task), task.FResult.Finished, task.FResult.Failed,
                               task.FResult.Failed ? task.FResult.ErrorText : std::string()};
     const std::shared_ptr<TEvent> done = task.FTerminateDone;
@@ -340,7 +356,7 @@ void TFFEncoder::TaskTerminated(TFFmpeg& task) {
     if (FToStart <= 0 && FEndedCount >= FTasks.Count())
         DeliverRunNotice(lock);
     else if (FToStart > 0 && FAsync)
-        StartNextTask();
+        StartTasksWithinCount();
 }
 
 void TFFEncoder::DeliverRunNotice(std::unique_lock<std::mutex>& lock) {

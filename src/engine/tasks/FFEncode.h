@@ -14,7 +14,7 @@
 //   thread. The task list and the task records are changed only there, and only while no run is
 //   working; a worker reads its task's record after StartTask started it.
 // - StartTask(n > 0) runs each task on its own worker thread, at most n at once; StartTask(0) runs
-//   them one after the other inside the call.
+//   them one after the other inside the call. SetParallelCount changes n while such a run works.
 // - OnProgress: a worker keeps only its task's latest report and posts one wake-up to the main thread
 //   when none is pending (TriggerEventInMainThread with a dispatcher), so a slow main thread never
 //   builds a queue; otherwise the handler runs on the calling thread. Under the progress lock.
@@ -238,6 +238,10 @@ class TFFEncoder {
     int TaskCount() const { return FTasks.Count(); }
     TFFmpeg& Task(int index) const { return FTasks.Get(index); }
     void StartTask(int parallelCount);
+    // While a run of StartTask(n > 0) works: from now on at most parallelCount (at least 1) of its
+    // tasks run at once. A higher count starts waiting tasks at once; with a lower one the running
+    // tasks go on, and no other starts until fewer run. No effect on a synchronous run.
+    void SetParallelCount(int parallelCount);
     void Stop(bool waitForStop);
     const std::string& LastErrorMessage() const { return FLastErrorMessage; }
     TFFDecoder& Decoder() { return FDecoder; }
@@ -256,8 +260,10 @@ class TFFEncoder {
                        std::string& error);
     void ReleaseBuildJobs();
     TTaskCallbacks CallbacksFor(TFFmpeg& task);
+    void StartTasksWithinCount();
     void StartNextTask();
-    void TaskTerminated(TFFmpeg& task);
+    // onWorker: the task ran on its own worker thread (and so counted as running).
+    void TaskTerminated(TFFmpeg& task, bool onWorker = false);
     void DeliverRunNotice(std::unique_lock<std::mutex>& lock);
     void SpawnNotifier(std::function<void()> body);
     void ReapNotifiers(bool all);
@@ -281,7 +287,8 @@ class TFFEncoder {
     std::atomic<bool> FWorking{false};
     bool FAsync = false;
     std::atomic<bool> FAllDone{false};
-    int FParallelCount = 0;
+    int FParallelCount = 1;
+    int FRunningCount = 0; // tasks on their worker threads
 
     // Task notices whose handler has not returned yet; the run notice waits for 0.
     std::mutex FPendingMutex;
