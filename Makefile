@@ -4,9 +4,10 @@ BUILD   ?= build
 ASAN    ?= build-asan
 TSAN    ?= build-tsan
 # The threaded components: dispatcher, worker thread, transfers, download runner, extractor
-# process, logger, the encoder's tasks, the conversion run, job building and the run's interruption.
+# process, logger, the encoder's tasks, the conversion run, job building, the run's interruption and
+# the transcoding run itself (its encoders on worker threads).
 TSAN_TESTS   = app_tests download_tests engine_tests convert_tests
-TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger|EncoderTest|ConversionRunTest|TranscodeJobTest|RunInterrupt
+TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger|EncoderTest|ConversionRunTest|TranscodeJobTest|RunInterrupt|TranscodeRun|Run(Pipeline|Hooks|Join|Timing|Diagnostics|Subtitle|Rotation|Metadata)
 JOBS    ?= $(shell nproc)
 
 .PHONY: setup configure build run test test-asan test-tsan screenshots package install clean

@@ -1,5 +1,6 @@
 #include "engine/run/FFRunState.h"
 
+#include "engine/run/FFPipeline.h"
 #include "engine/run/FFRunHooks.h"
 
 #include <algorithm>
@@ -35,7 +36,10 @@ const char* MediaKindName(AVMediaType kind) {
     }
 }
 
+TRunOutputStream::TRunOutputStream() = default;
+
 TRunOutputStream::~TRunOutputStream() {
+    Worker.reset(); // the encoder is the worker's until its thread has ended
     FFApi.av_channel_layout_uninit(&InLayout);
     if (PassLog) std::fclose(PassLog);
     // The encoder may still point at the pass-2 statistics this record owns.
