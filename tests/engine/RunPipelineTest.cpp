@@ -119,6 +119,28 @@ TEST(RunPipelineChoice, WorkersOnlyWhereTheyHelpAndChangeNothing) {
             << row.Facts.OneThreadAsked << row.Facts.Join << row.Facts.VideoStatsFile << row.Facts.EncodedStreams;
 }
 
+TEST_F(RunPipeline, SliceThreadedPictureEncodersLeaveACoreToTheWorkers) {
+    const AVCodec* mpeg4 = FFApi.avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    const AVCodec* x264 = FFApi.avcodec_find_encoder_by_name("libx264");
+    const AVCodec* mp2 = FFApi.avcodec_find_encoder(AV_CODEC_ID_MP2);
+    ASSERT_TRUE(mpeg4 && x264 && mp2);
+    const TPipelineFacts workers{false, false, false, 2}, asked{true, false, false, 2},
+        join{false, true, false, 2};
+    struct TRow {
+        TPipelineFacts Facts;
+        const AVCodec* Codec;
+        int CoderThreads, Cores, Expected;
+    };
+    const TRow rows[] = {
+        {workers, mpeg4, 0, 2, 1}, {workers, mpeg4, 0, 8, 7}, {asked, mpeg4, 0, 2, 1},
+        {join, mpeg4, 0, 2, 0},    {workers, mpeg4, 3, 2, 3}, {workers, x264, 0, 2, 0},
+        {workers, mp2, 0, 2, 0},   {workers, mpeg4, 0, 1, 1},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(EncoderThreads(row.Facts, row.Codec, row.CoderThreads, row.Cores), row.Expected)
+            << row.Codec->name << " cores " << row.Cores << " asked " << row.Facts.OneThreadAsked;
+}
+
 // An encoder that refuses a frame on its worker fails the run on the run's thread with the text
 // the one-thread run gives.
 TEST_F(RunPipeline, EncoderRefusalOnTheWorkerRaisesItsText) {

@@ -2,6 +2,7 @@
 
 #include "engine/run/FFPacketWrite.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace mw {
@@ -35,6 +36,17 @@ TPipelineFacts PipelineFactsOf(const TRunState& run) {
 TPipelineChoice ChoosePipeline(const TPipelineFacts& facts) {
     const bool one = facts.OneThreadAsked || facts.Join || facts.VideoStatsFile || facts.EncodedStreams < 2;
     return one ? TPipelineChoice::OneThread : TPipelineChoice::Workers;
+}
+
+int EncoderThreads(const TPipelineFacts& facts, const AVCodec* codec, int coderThreads, int cores) {
+    if (coderThreads != 0 || !codec || codec->type != AVMEDIA_TYPE_VIDEO) return coderThreads;
+    TPipelineFacts workers = facts;
+    workers.OneThreadAsked = false;
+    const int caps = codec->capabilities;
+    const bool slicesOnly = (caps & AV_CODEC_CAP_SLICE_THREADS) &&
+                            !(caps & (AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_OTHER_THREADS));
+    if (!slicesOnly || ChoosePipeline(workers) != TPipelineChoice::Workers) return 0;
+    return std::max(1, cores - 1);
 }
 
 void StartEncodeWorkers(TRunState& run) {

@@ -40,6 +40,13 @@ TPipelineFacts PipelineFactsOf(const TRunState& run);
 // lone encoder has only the reading to overlap with, too little to pay for the hand-overs).
 TPipelineChoice ChoosePipeline(const TPipelineFacts& facts);
 
+// Threads for an encoder whose count is left to the run (0: as many as the machine has). A picture
+// encoder that threads by slices only gets a core less than the machine has when the run's
+// encoders get workers: its worker already overlaps it with decoding and the sound encoder, and
+// fewer slices cost less. The count does not depend on OneThreadAsked, so that a run asked to stay
+// on one thread writes the same packets. coderThreads: TTranscodeJob::CoderThreads (0: automatic).
+int EncoderThreads(const TPipelineFacts& facts, const AVCodec* codec, int coderThreads, int cores);
+
 // Gives every encoded picture and sound stream of the run its worker (after the set-up opened
 // the encoders), when ChoosePipeline says so.
 void StartEncodeWorkers(TRunState& run);
