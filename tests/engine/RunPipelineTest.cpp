@@ -113,10 +113,12 @@ TEST(RunPipelineChoice, WorkersOnlyWhereTheyHelpAndChangeNothing) {
         {{true, false, false, 2}, TPipelineChoice::OneThread},
         {{false, true, false, 2}, TPipelineChoice::OneThread},
         {{false, false, true, 2}, TPipelineChoice::OneThread},
+        {{false, false, false, 2, true}, TPipelineChoice::OneThread},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ChoosePipeline(row.Facts), row.Expected)
-            << row.Facts.OneThreadAsked << row.Facts.Join << row.Facts.VideoStatsFile << row.Facts.EncodedStreams;
+            << row.Facts.OneThreadAsked << row.Facts.Join << row.Facts.VideoStatsFile << row.Facts.EncodedStreams
+            << row.Facts.FileSizeLimit;
 }
 
 TEST_F(RunPipeline, SliceThreadedPictureEncodersLeaveACoreToTheWorkers) {

@@ -28,13 +28,15 @@ TPipelineFacts PipelineFactsOf(const TRunState& run) {
     facts.OneThreadAsked = run.Job.OneThreadRun || (env && *env && std::string(env) != "0");
     facts.Join = run.Job.Join;
     facts.VideoStatsFile = !run.Job.Options.VStatsFileName.empty();
+    facts.FileSizeLimit = run.Options.LimitFileSize > 0;
     for (auto& ost : run.Outputs)
         facts.EncodedStreams += EncodesInWorker(*ost) ? 1 : 0;
     return facts;
 }
 
 TPipelineChoice ChoosePipeline(const TPipelineFacts& facts) {
-    const bool one = facts.OneThreadAsked || facts.Join || facts.VideoStatsFile || facts.EncodedStreams < 2;
+    const bool one = facts.OneThreadAsked || facts.Join || facts.VideoStatsFile || facts.FileSizeLimit ||
+                     facts.EncodedStreams < 2;
     return one ? TPipelineChoice::OneThread : TPipelineChoice::Workers;
 }
 

@@ -32,11 +32,13 @@ struct TPipelineFacts {
     bool Join = false;
     bool VideoStatsFile = false;
     int EncodedStreams = 0; // picture and sound streams that are encoded
+    bool FileSizeLimit = false; // "fs": checked against what was written, which workers delay
 };
 TPipelineFacts PipelineFactsOf(const TRunState& run);
 // The encoders get worker threads unless one thread was asked for, or the run is a join (its
 // inputs switch the streams' sources mid-run), or it writes a statistics file (its lines read
-// the stream's counters as each packet is written), or it has fewer than two encoded streams (a
+// the stream's counters as each packet is written), or a file size limit ends it (the packets
+// still with the workers would not count), or it has fewer than two encoded streams (a
 // lone encoder has only the reading to overlap with, too little to pay for the hand-overs).
 TPipelineChoice ChoosePipeline(const TPipelineFacts& facts);
 
