@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <system_error>
 
 namespace mw {
 
@@ -56,7 +57,11 @@ void StartEncodeWorkers(TRunState& run) {
     for (auto& ost : run.Outputs) {
         if (!EncodesInWorker(*ost)) continue;
         const size_t slots = ost->Kind() == AVMEDIA_TYPE_VIDEO ? PictureSlots : SoundSlots;
-        ost->Worker = std::make_unique<TEncodeWorker>(ost->Encoder, slots, PacketSlots);
+        try {
+            ost->Worker = std::make_unique<TEncodeWorker>(ost->Encoder, slots, PacketSlots);
+        } catch (const std::system_error&) {
+            // No thread to be had: this stream encodes on the run's thread, as without workers.
+        }
     }
 }
 
