@@ -52,7 +52,7 @@ test-asan: setup
 test-tsan: setup
 	@cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMW_TSAN=ON -DMW_GUI=OFF >/dev/null
 	@cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TESTS)
-	cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_FILTER)'
 
 clean:
