@@ -4,9 +4,10 @@ BUILD   ?= build
 ASAN    ?= build-asan
 TSAN    ?= build-tsan
 # The threaded components: dispatcher, worker thread, transfers, download runner, extractor
-# process, logger, the encoder's tasks, the conversion run, job building and the run's interruption.
+# process, logger, the encoder's tasks, the conversion run, job building, the run's interruption and
+# the transcoding run itself (its encoders on worker threads).
 TSAN_TESTS   = app_tests download_tests engine_tests convert_tests
-TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger|EncoderTest|ConversionRunTest|TranscodeJobTest|RunInterrupt
+TSAN_FILTER  = Dispatcher|WinThread|WinHTTP|DownloadRunner|ExtractorProcess|Logger|EncoderTest|ConversionRunTest|TranscodeJobTest|RunInterrupt|TranscodeRun|Run(Pipeline|Hooks|Join|Timing|Diagnostics|Subtitle|Rotation|Metadata)
 JOBS    ?= $(shell nproc)
 
 .PHONY: setup configure build run test test-asan test-tsan screenshots package install clean
@@ -51,7 +52,7 @@ test-asan: setup
 test-tsan: setup
 	@cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMW_TSAN=ON -DMW_GUI=OFF >/dev/null
 	@cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TESTS)
-	cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_FILTER)'
 
 clean:

@@ -13,6 +13,8 @@
 # The x264 case also against HandBrakeCLI (a peer installed here, Debian handbrake-cli, when it is
 # missing) with the same x264 settings: HandBrakeCLI-time / our-time (target: at least 1.1), and
 # whether the x264 option strings embedded in both outputs agree.
+# ONE_THREAD=1 also times our run with its encoders kept on one thread (MW_ONE_THREAD_RUN) and
+# prints one-thread-time / our-time: what the encoders' worker threads gain.
 # Usage: bench/transcode_bench.sh [BUILD]
 set -euo pipefail
 
@@ -53,8 +55,13 @@ best() { awk -v a="$1" -v m="$2" 'BEGIN { print (a < m ? a : m) }'; }
 for row in "${CASES[@]}"; do
   IFS='|' read -r name ours peer ext <<<"$row"
   input=$CLIP; [ "$ext" = mp3 ] && input=$WAV
-  wall_ours=999999; wall_peer=999999; cpu_ours=999999; cpu_peer=999999
+  wall_ours=999999; wall_peer=999999; cpu_ours=999999; cpu_peer=999999; wall_one=999999
   for r in $(seq "$ROUNDS"); do
+    if [ "${ONE_THREAD:-0}" = 1 ]; then
+      # shellcheck disable=SC2086
+      read -r w _ _ < <(MW_ONE_THREAD_RUN=1 measure "$CLI" transcode -y -i "$input" $ours "$WORK/one.$ext")
+      wall_one=$(best "$w" "$wall_one")
+    fi
     # shellcheck disable=SC2086
     read -r w c _ < <(measure "$CLI" transcode -y -i "$input" $ours "$WORK/ours.$ext")
     wall_ours=$(best "$w" "$wall_ours"); cpu_ours=$(best "$c" "$cpu_ours")
@@ -65,6 +72,10 @@ for row in "${CASES[@]}"; do
   awk -v n="$name" -v wo="$wall_ours" -v wp="$wall_peer" -v co="$cpu_ours" -v cp="$cpu_peer" \
     'BEGIN { printf "%-14s wall: ours %6.2f s ffmpeg %6.2f s ratio %.3f | cpu: ours %6.2f s ffmpeg %6.2f s ratio %.3f\n",
              n, wo, wp, (wo > 0 ? wp / wo : 0), co, cp, (co > 0 ? cp / co : 0) }'
+  if [ "${ONE_THREAD:-0}" = 1 ]; then
+    awk -v n="$name" -v wo="$wall_ours" -v w1="$wall_one" \
+      'BEGIN { printf "%-14s one thread %6.2f s, one-thread/ours %.3f\n", n, w1, (wo > 0 ? w1 / wo : 0) }'
+  fi
 done
 
 for d in 10 20; do

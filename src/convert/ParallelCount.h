@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/UserSettings.h"
-#include "engine/options/FFOptions.h"
+#include "app/OptionRecords.h"
 
 #include <cstdint>
 #include <string>

@@ -36,9 +36,10 @@ bool ResetPeak() {
     return clear.good();
 }
 
-// Under AddressSanitizer freed blocks wait in its quarantine, so the peak says nothing about what
-// the run holds; the guard against a runaway run still counts, with room for the quarantine.
-#if defined(__SANITIZE_ADDRESS__)
+// Under AddressSanitizer freed blocks wait in its quarantine, and ThreadSanitizer keeps shadow
+// memory for every block and thread, so the peak says nothing about what the run holds; the guard
+// against a runaway run still counts, with room for the sanitizer.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool PeakIsMeaningful = false;
 constexpr int64_t QuarantineKb = 512 * 1024;
 #else

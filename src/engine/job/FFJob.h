@@ -123,6 +123,9 @@ struct TTranscodeJob {
     int64_t TimeLimitMs = 10000;
     // Threads of each decoder and encoder left to the run's choice; 0: as many as the machine has.
     int CoderThreads = 0;
+    // The run keeps its encoders on its own thread instead of giving them worker threads (the same
+    // packets, one thread; for comparing and measuring).
+    bool OneThreadRun = false;
     // Start of the current blocking call (microseconds, monotonic); max = none, 0 = cancel now.
     std::atomic<int64_t> OperationStartUs{std::numeric_limits<int64_t>::max()};
     std::atomic<bool> StopRequested{false};

@@ -135,7 +135,7 @@ void EncodeFromFifo(TRunState& run, TRunOutputStream& ost, int samples, int padT
         FFApi.av_samples_set_silence(frame->extended_data, samples, padTo - samples,
                                      enc->ch_layout.nb_channels, enc->sample_fmt);
     frame->pts = ost.SyncCounter;
-    run.AudioBytes += EncodeAndWrite(run, ost, frame, "Audio encoding failed");
+    EncodeAndWrite(run, ost, frame, "Audio encoding failed");
     ost.SyncCounter += samples;
     ++ost.FrameNumber;
 }
@@ -359,7 +359,7 @@ void FlushAudioOutput(TRunState& run, TRunOutputStream& ost) {
         const bool shortLast = enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
         EncodeFromFifo(run, ost, left, shortLast ? 0 : enc->frame_size);
     }
-    run.AudioBytes += EncodeAndWrite(run, ost, nullptr, "Audio encoding failed");
+    EncodeAndWrite(run, ost, nullptr, "Audio encoding failed");
 }
 
 } // namespace mw

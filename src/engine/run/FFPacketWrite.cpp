@@ -1,9 +1,11 @@
 #include "engine/run/FFPacketWrite.h"
 
 #include "engine/FFLog.h"
+#include "engine/run/FFPipeline.h"
 #include "engine/run/FFVideoStats.h"
 
 #include <cmath>
+#include <utility>
 
 namespace mw {
 
@@ -73,6 +75,18 @@ void FilterAndMux(TRunState& run, TRunOutputStream& ost, size_t from, AVPacket* 
     if (!packet) FilterAndMux(run, ost, from + 1, nullptr, tb);
 }
 
+// The one-thread encoder call: every packet the frame gives is written at once.
+void EncodeHere(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText) {
+    AVCodecContext* enc = ost.Encoder;
+    int error = FFApi.avcodec_send_frame(enc, frame);
+    if (error == AVERROR_EOF) return; // already drained
+    if (error < 0) RaiseRunError("%s", failText);
+    TPacketPtr packet(FFApi.av_packet_alloc());
+    while ((error = FFApi.avcodec_receive_packet(enc, packet.get())) >= 0)
+        WriteEncodedPacket(run, ost, packet.get(), enc->stats_out);
+    if (error != AVERROR(EAGAIN) && error != AVERROR_EOF) RaiseRunError("%s", failText);
+}
+
 } // namespace
 
 void WriteOutputPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, AVRational sourceTimeBase) {
@@ -98,27 +112,29 @@ void NoteCodedPicture(TRunOutputStream& ost, const AVPacket* packet) {
     }
 }
 
-int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText) {
-    AVCodecContext* enc = ost.Encoder;
-    int error = FFApi.avcodec_send_frame(enc, frame);
-    if (error == AVERROR_EOF) return 0; // already drained
-    if (error < 0) RaiseRunError("%s", failText);
-    int64_t bytes = 0;
-    TPacketPtr packet(FFApi.av_packet_alloc());
-    while ((error = FFApi.avcodec_receive_packet(enc, packet.get())) >= 0) {
-        bytes += packet->size;
-        if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-            NoteCodedPicture(ost, packet.get());
-            if (ost.PassLog && enc->stats_out) std::fputs(enc->stats_out, ost.PassLog);
-            if (WantsVideoStats(run)) WriteVideoStats(run, ost, packet.get(), run.VideoBytes + bytes);
-        } else {
-            packet->flags |= AV_PKT_FLAG_KEY;
-        }
-        WriteOutputPacket(run, ost, packet.get(), enc->time_base);
+void WriteEncodedPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, const char* stats) {
+    const AVCodecContext* enc = ost.Encoder;
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        run.VideoBytes += packet->size;
+        NoteCodedPicture(ost, packet);
+        if (ost.PassLog && stats) std::fputs(stats, ost.PassLog);
+        if (WantsVideoStats(run)) WriteVideoStats(run, ost, packet, run.VideoBytes);
+    } else {
+        run.AudioBytes += packet->size;
+        packet->flags |= AV_PKT_FLAG_KEY;
     }
-    if (error != AVERROR(EAGAIN) && error != AVERROR_EOF) RaiseRunError("%s", failText);
+    WriteOutputPacket(run, ost, packet, enc->time_base);
+}
+
+void EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText) {
+    if (ost.Worker) {
+        ost.Worker->Submit(run, ost, frame, failText, std::exchange(ost.PendingSar, AVRational{0, 0}));
+        if (!frame) ost.Worker->Quiesce(run, ost);
+        WriteReadyPackets(run);
+    } else {
+        EncodeHere(run, ost, frame, failText);
+    }
     if (!frame) ost.EncoderFlushed = true;
-    return bytes;
 }
 
 } // namespace mw

@@ -1,5 +1,6 @@
 // Writing an output stream's packets: through its bitstream filters, then interleaved into the
-// muxer. Used by stream copy and by every encoder path. Runs on the run's thread.
+// muxer. Used by stream copy and by every encoder path. Runs on the run's thread (encoders may
+// run on workers, FFPipeline.h).
 #pragma once
 
 #include "engine/run/FFRunState.h"
@@ -18,8 +19,14 @@ void WriteOutputPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, 
 // Takes the encoder's facts of one coded picture (quality, quantiser, plane errors) from its packet.
 void NoteCodedPicture(TRunOutputStream& ost, const AVPacket* packet);
 
-// Sends frame (nullptr drains) to the stream's encoder and writes every packet it gives. Answers
-// the bytes written. failText is raised when the encoder refuses the frame.
-int64_t EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText);
+// One packet from the stream's encoder: counted (video or audio bytes, the coded picture's facts),
+// its two-pass statistics (stats, may be null) appended to the pass log, then written.
+void WriteEncodedPacket(TRunState& run, TRunOutputStream& ost, AVPacket* packet, const char* stats);
+
+// Sends frame (nullptr drains) to the stream's encoder and writes every packet it gives; with an
+// encode worker (FFPipeline) the frame is handed over and the packets are written as they come
+// back, all of them once the encoder is drained. failText is raised when the encoder refuses
+// the frame.
+void EncodeAndWrite(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText);
 
 } // namespace mw

@@ -1,6 +1,7 @@
 #include "engine/run/FFRun.h"
 
 #include "engine/FFLog.h"
+#include "engine/run/FFPipeline.h"
 #include "engine/run/FFRunClose.h"
 #include "engine/run/FFRunInterrupt.h"
 #include "engine/run/FFRunLoop.h"
@@ -90,8 +91,10 @@ void Body(TRunState& run, TRunInterrupt& interrupt, TRunResult& result) {
         run.Decoded.reset(FFApi.av_frame_alloc());
         if (!run.Packet || !run.Decoded) RaiseRunError("Could not alloc buffer.");
         SetUpRun(run);
+        StartEncodeWorkers(run);
         run.StartTime = run.LastReport = std::chrono::steady_clock::now();
         RunMainLoop(run);
+        FinishEncodeWorkers(run);
     } catch (const TRunError& e) {
         Fail(result, e.what());
     } catch (const std::exception& e) {

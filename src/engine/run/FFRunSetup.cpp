@@ -3,11 +3,14 @@
 #include "engine/FFLog.h"
 #include "engine/run/FFAudioOut.h"
 #include "engine/run/FFPacketWrite.h"
+#include "engine/run/FFPipeline.h"
 #include "engine/run/FFRunMetadata.h"
 #include "engine/run/FFRunSdp.h"
 #include "engine/run/FFStreamCopy.h"
 #include "engine/run/FFSubtitleOut.h"
 #include "engine/run/FFVideoOut.h"
+
+#include <thread>
 
 namespace mw {
 
@@ -179,7 +182,9 @@ void OpenEncoder(TRunState& run, TRunOutputStream& ost) {
     if (run.OutputContext(ost.FileIndex)->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     // One thread is the libraries' default, not a choice: use the machine as the ffmpeg tool does.
-    if (enc->thread_count == 1) enc->thread_count = run.Job.CoderThreads;
+    if (enc->thread_count == 1)
+        enc->thread_count = EncoderThreads(PipelineFactsOf(run), enc->codec, run.Job.CoderThreads,
+                                           static_cast<int>(std::thread::hardware_concurrency()));
     if (ost.Kind() == AVMEDIA_TYPE_VIDEO &&
         KeepPicturesUnderMuxerLimit(run.OutputContext(ost.FileIndex)->oformat, enc))
         EngineLogFormat(nullptr, llVerbose, "Stream #%d.%d: pictures kept under the %s muxer's packet size",

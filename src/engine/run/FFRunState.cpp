@@ -1,6 +1,7 @@
 #include "engine/run/FFRunState.h"
 
 #include "engine/FFMediaKinds.h"
+#include "engine/run/FFPipeline.h"
 #include "engine/run/FFRunHooks.h"
 
 #include <algorithm>
@@ -24,7 +25,10 @@ const char* MediaKindName(AVMediaType kind) {
     return k ? k->Caption : "Unknown";
 }
 
+TRunOutputStream::TRunOutputStream() = default;
+
 TRunOutputStream::~TRunOutputStream() {
+    Worker.reset(); // the encoder is the worker's until its thread has ended
     FFApi.av_channel_layout_uninit(&InLayout);
     if (PassLog) std::fclose(PassLog);
     // The encoder may still point at the pass-2 statistics this record owns.

@@ -15,6 +15,7 @@
 namespace mw {
 
 struct TRunHookState;
+class TEncodeWorker;
 
 // An error that ends the run; its text becomes the run's error text.
 class TRunError : public std::runtime_error {
@@ -96,7 +97,12 @@ struct TRunOutputStream {
 
     std::vector<TBsfContextPtr> Bsfs;
 
-    TRunOutputStream() = default;
+    // The thread the encoder runs on, when it has one (FFPipeline.h), and the sample aspect ratio
+    // it is to take with the next picture.
+    std::unique_ptr<TEncodeWorker> Worker;
+    AVRational PendingSar{0, 0};
+
+    TRunOutputStream(); // out of line: the worker type is known there
     TRunOutputStream(const TRunOutputStream&) = delete;
     TRunOutputStream& operator=(const TRunOutputStream&) = delete;
     ~TRunOutputStream();

@@ -2,6 +2,7 @@
 
 #include "engine/FFLog.h"
 #include "engine/run/FFPacketWrite.h"
+#include "engine/run/FFPipeline.h"
 #include "engine/run/FFRunHooks.h"
 
 #include <algorithm>
@@ -407,7 +408,7 @@ void EncodePicture(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist, 
             ++ost.NextForcedKeyFrame;
         }
         const AVFrame* picture = run.HookState->OutputWork() ? OutputHookPicture(run, ost, frame) : frame;
-        run.VideoBytes += EncodeAndWrite(run, ost, picture, "Video encoding failed");
+        EncodeAndWrite(run, ost, picture, "Video encoding failed");
         ++ost.SyncCounter;
         ++ost.FrameNumber;
     }
@@ -422,6 +423,7 @@ void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist,
                         ist.FileIndex, ist.Stream->index, picture->width, picture->height,
                         name ? name : "none");
         // The graph is made again for the new input; it must still give the encoder's size.
+        if (ost.Worker) ost.Worker->Quiesce(run, ost); // the encoder's fields change below
         const int width = ost.Encoder->width, height = ost.Encoder->height;
         ost.InWidth = picture->width;
         ost.InHeight = picture->height;
@@ -434,14 +436,22 @@ void FilterVideoOut(TRunState& run, TRunOutputStream& ost, TRunInputStream& ist,
                           ist.Stream->index, picture->width, picture->height, name ? name : "none");
         }
     }
-    if (!ost.GraphSource) MakeFilterGraph(ost); // drained at the end of an earlier input
+    if (!ost.GraphSource) {
+        if (ost.Worker) ost.Worker->Quiesce(run, ost);
+        MakeFilterGraph(ost); // drained at the end of an earlier input
+    }
     picture->pts = ist.CurTimeUs;
     if (FFApi.av_buffersrc_add_frame_flags(ost.GraphSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
         RaiseRunError("Error opening filters!");
     while (FFApi.av_buffersink_get_frame(ost.GraphSink, ost.Filtered.get()) >= 0) {
         if (ost.Filtered->pts != AV_NOPTS_VALUE) ist.CurTimeUs = ost.Filtered->pts;
-        if (ost.Filtered->sample_aspect_ratio.num)
-            ost.Encoder->sample_aspect_ratio = ost.Filtered->sample_aspect_ratio;
+        if (ost.Filtered->sample_aspect_ratio.num) {
+            // An encoder on its worker takes the aspect with the picture.
+            if (ost.Worker)
+                ost.PendingSar = ost.Filtered->sample_aspect_ratio;
+            else
+                ost.Encoder->sample_aspect_ratio = ost.Filtered->sample_aspect_ratio;
+        }
         EncodePicture(run, ost, ist, ost.Filtered.get());
         FFApi.av_frame_unref(ost.Filtered.get());
     }
@@ -481,7 +491,7 @@ void FillVideoUntil(TRunState& run, TRunOutputStream& ost, double endSec) {
         black->pts = ost.SyncCounter;
         black->pict_type = AV_PICTURE_TYPE_NONE;
         const AVFrame* picture = run.HookState->OutputWork() ? OutputHookPicture(run, ost, black) : black;
-        run.VideoBytes += EncodeAndWrite(run, ost, picture, "Video encoding failed");
+        EncodeAndWrite(run, ost, picture, "Video encoding failed");
         ++ost.SyncCounter;
         ++ost.FrameNumber;
     }
@@ -490,7 +500,7 @@ void FillVideoUntil(TRunState& run, TRunOutputStream& ost, double endSec) {
 void FlushVideoOutput(TRunState& run, TRunOutputStream& ost) {
     if (ost.EncoderFlushed) return;
     DrainVideoGraph(run, ost);
-    run.VideoBytes += EncodeAndWrite(run, ost, nullptr, "Video encoding failed");
+    EncodeAndWrite(run, ost, nullptr, "Video encoding failed");
 }
 
 } // namespace mw
