@@ -8,7 +8,7 @@
 #include "app/ProductConfig.h"
 #include "app/UtilFuncs.h"
 #include "convert/SourceList.h"
-#include "engine/options/FFOptions.h"
+#include "app/OptionRecords.h"
 #include "widgets/PictureButton.h"
 #include "widgets/SkinPicture.h"
 #include "widgets/SlideGrid.h"
