@@ -152,6 +152,22 @@ void TEncodeWorker::WriteTaken(TRunState& run, TRunOutputStream& ost, std::uniqu
     lock.lock();
 }
 
+// Writes what the worker hands back until `done` holds, the packets first: the worker may be
+// waiting for room in its packet queue before it can take the next frame.
+template <typename Done>
+void TEncodeWorker::WriteUntil(TRunState& run, TRunOutputStream& ost, std::unique_lock<std::mutex>& lock,
+                               Done done) {
+    for (;;) {
+        RaiseIfFailed();
+        if (!FPackets.empty()) {
+            WriteTaken(run, ost, lock);
+            continue;
+        }
+        if (done()) return;
+        FChanged.wait(lock);
+    }
+}
+
 void TEncodeWorker::Submit(TRunState& run, TRunOutputStream& ost, const AVFrame* frame, const char* failText,
                            AVRational sar) {
     TItem item;
@@ -162,15 +178,7 @@ void TEncodeWorker::Submit(TRunState& run, TRunOutputStream& ost, const AVFrame*
         if (!item.Frame || FFApi.av_frame_ref(item.Frame.get(), frame) < 0) RaiseRunError("Could not alloc buffer.");
     }
     std::unique_lock<std::mutex> lock(FLock);
-    for (;;) {
-        RaiseIfFailed();
-        if (!FPackets.empty()) {
-            WriteTaken(run, ost, lock);
-            continue;
-        }
-        if (FFrames.size() < FFrameSlots) break;
-        FChanged.wait(lock);
-    }
+    WriteUntil(run, ost, lock, [this] { return FFrames.size() < FFrameSlots; });
     FFrames.push_back(std::move(item));
     lock.unlock();
     FChanged.notify_all();
@@ -184,15 +192,7 @@ void TEncodeWorker::WriteReady(TRunState& run, TRunOutputStream& ost) {
 
 void TEncodeWorker::Quiesce(TRunState& run, TRunOutputStream& ost) {
     std::unique_lock<std::mutex> lock(FLock);
-    for (;;) {
-        RaiseIfFailed();
-        if (!FPackets.empty()) {
-            WriteTaken(run, ost, lock);
-            continue;
-        }
-        if (FFrames.empty() && !FBusy) return;
-        FChanged.wait(lock);
-    }
+    WriteUntil(run, ost, lock, [this] { return FFrames.empty() && !FBusy; });
 }
 
 } // namespace mw

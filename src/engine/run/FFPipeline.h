@@ -94,6 +94,8 @@ class TEncodeWorker {
     bool Give(TPacketPtr packet);
     // Takes the packets that came back (the lock held) and writes them unlocked.
     void WriteTaken(TRunState& run, TRunOutputStream& ost, std::unique_lock<std::mutex>& lock);
+    template <typename Done>
+    void WriteUntil(TRunState& run, TRunOutputStream& ost, std::unique_lock<std::mutex>& lock, Done done);
     void RaiseIfFailed();
 
     AVCodecContext* FEncoder;
