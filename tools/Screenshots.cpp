@@ -240,11 +240,12 @@ bool ShootEdition(const QString& outDir, const QString& edition, const std::stri
     main.ConvertingPage->CheckBoxPreview->setChecked(false);
 
     const int total = main.FilePage->RowCount();
-    c.ShowConversionSummary(
-        GlobalVars.ProductConfig.Merge ? 1 : total, GlobalVars.ProductConfig.Merge ? 1 : total - 1,
-        GlobalVars.ProductConfig.Merge
-            ? std::vector<std::string>{}
-            : std::vector<std::string>{"bear_vorbis.ogg: Conversion was cancelled by the user."});
+    c.ShowConversionSummary(GlobalVars.ProductConfig.Merge ? 1 : total,
+                            GlobalVars.ProductConfig.Merge ? 1 : total - 1,
+                            GlobalVars.ProductConfig.Merge
+                                ? std::vector<std::string>{}
+                                : std::vector<std::string>{
+                                      "File (4): bear_vorbis.ogg: Invalid data found when processing input"});
     ok &= Save(&main, outDir + "/6-conversion-summary.png");
 
     if (GlobalVars.ProductConfig.Download) {
