@@ -465,9 +465,16 @@ TEST_F(EncoderTest, ATaskIsBuiltAgainFromItsRecordWhenItStarts) {
     PumpUntilRunEnded();
     std::lock_guard lock(Mutex);
     ASSERT_EQ(Notices.size(), 3u);
-    EXPECT_TRUE(Notices[0].Info.Finished);
-    EXPECT_TRUE(Notices[1].Info.Failed);
-    EXPECT_EQ(Notices[1].Info.ErrorMessage, "in1.avi: No such file or directory");
+    // Task notices run on notifier threads of their own, so they may arrive in either order.
+    auto noticeOf = [&](int task) -> const TTerminateInfo& {
+        for (const auto& n : Notices)
+            if (n.Info.TaskIndex == task) return n.Info;
+        ADD_FAILURE() << "no notice for task " << task;
+        return Notices.back().Info;
+    };
+    EXPECT_TRUE(noticeOf(0).Finished);
+    EXPECT_TRUE(noticeOf(1).Failed);
+    EXPECT_EQ(noticeOf(1).ErrorMessage, "in1.avi: No such file or directory");
     std::vector<std::shared_ptr<TFakeJobLog>> runs;
     for (const auto& log : *Fake.Logs)
         if (!log->Check) runs.push_back(log);
